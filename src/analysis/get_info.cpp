@@ -1,0 +1,233 @@
+#include "analysis/get_info.h"
+
+#include <cmath>
+
+#include "analysis/voice_names.h"
+#include "app/session.h"
+#include "effects/xg_import.h"
+#include "song/numbers.h"
+#include "song/walker.h"
+
+namespace zephrane {
+namespace {
+
+constexpr uint8_t kMarkerType = 0x06;
+constexpr uint8_t kCopyrightType = 0x02;
+constexpr uint8_t kTrackNameType = 0x03;
+constexpr uint8_t kTempoType = 0x51;
+constexpr uint8_t kTimeSignatureType = 0x58;
+constexpr uint8_t kKeySignatureType = 0x59;
+
+bool IsSetUpMarker(std::string_view text) {
+    return text == "SFF1" || text == "SInt";
+}
+
+// A key signature's sharps (1..7) or flats (-1..-7) as stored in its signed byte.
+int SignedSharpsFlats(uint8_t byte) {
+    return byte <= 127 ? byte : byte - 256;
+}
+
+class InfoScan {
+  public:
+    InfoScan(Session& session, bool importXg)
+        : s_(session), walker_(session.song.bytes, session.walk), importXg_(importXg) {}
+
+    void Run();
+
+  private:
+    void Reset();
+    void RecordMeasure(const TrackEvent& event);
+    void OnMeta(const TrackEvent& event);
+    void OnChannelMessage(const TrackEvent& event);
+    void OnTimeSignature(const TrackEvent& event);
+    void OnKeySignature(const TrackEvent& event);
+    void AppendMarker(const TrackEvent& event);
+    void OnSysEx(const TrackEvent& event);
+    uint8_t DataByte(const TrackEvent& event, int index) const {
+        return s_.song.bytes.At(int64_t{event.dataPos} + index);
+    }
+
+    Session& s_;
+    TrackWalker walker_;
+    bool importXg_;
+    int nextMeasure_ = 1;
+    std::string keyName_;
+};
+
+void InfoScan::Run() {
+    Reset();
+    while (!walker_.AtEnd()) {
+        const TrackEvent& event = walker_.Next();
+        RecordMeasure(event);
+        if (event.IsMeta()) {
+            OnMeta(event);
+        } else if (event.IsChannelMessage()) {
+            OnChannelMessage(event);
+        } else if (event.status == kSysExStatus && importXg_) {
+            OnSysEx(event);
+        }
+    }
+    int16_t last = 0;
+    for (int m = s_.measures.LastIndex(); m > 0; --m) {
+        if (s_.measures.entries[m].position != 0) {
+            last = CheckedInt16(m);
+            break;
+        }
+    }
+    s_.facts.measureCount = last;
+    s_.facts.scanEndPos = s_.walk.walkPos;
+}
+
+void InfoScan::Reset() {
+    s_.facts.ticksPerMeasure = 0;
+    for (ChannelInfo& channel : s_.channels)
+        channel.programChangeCount = 0;
+    s_.facts.musicStartPos = 0;
+    s_.markers.count = 0;
+    for (MeasureEntry& entry : s_.measures.entries)
+        entry.position = 0;
+    s_.measures.entries[0] = {kFirstEventPos, 0};
+}
+
+void InfoScan::RecordMeasure(const TrackEvent& event) {
+    if (s_.facts.ticksPerMeasure <= 0) return;
+    const double measure =
+        std::floor(static_cast<double>(event.absoluteTime) / s_.facts.ticksPerMeasure);
+    // Measure numbers are 16-bit: a song of more measures than that is beyond the model.
+    const int m = CheckedInt16(measure);
+    if (m < nextMeasure_) return;
+    if (m > s_.measures.LastIndex()) s_.measures.entries.resize(static_cast<size_t>(m) + 51);
+    s_.measures.entries[m] = {event.lastDeltaPos, event.runningStatus ? event.status : uint8_t{0}};
+    nextMeasure_ = m + 1;
+}
+
+void InfoScan::OnMeta(const TrackEvent& event) {
+    SongFacts& facts = s_.facts;
+    switch (event.metaType) {
+        case kMarkerType:
+            AppendMarker(event);
+            break;
+        case kCopyrightType:
+            facts.copyright = s_.walk.metaText;
+            facts.copyrightPos = event.dataPos;
+            facts.copyrightLength = CheckedInt16(event.dataLength);
+            break;
+        case kTrackNameType:
+            facts.styleName = s_.walk.metaText;
+            facts.styleNamePos = event.dataPos;
+            facts.styleNameLength = CheckedInt16(event.dataLength);
+            break;
+        case kTempoType:
+            if (event.dataLength >= 3) {
+                const int64_t microseconds = (int64_t{DataByte(event, 0)} << 16) |
+                                             (DataByte(event, 1) << 8) | DataByte(event, 2);
+                if (microseconds == 0) Fail(error_number::kDivisionByZero);
+                facts.tempoBpm = CheckedInt16(60000000.0 / static_cast<double>(microseconds));
+            }
+            break;
+        case kTimeSignatureType:
+            OnTimeSignature(event);
+            break;
+        case kKeySignatureType:
+            OnKeySignature(event);
+            break;
+        case kEndOfTrackType:
+            facts.endOfTrackPos = event.lastDeltaPos;
+            break;
+        default:
+            break;
+    }
+}
+
+void InfoScan::OnTimeSignature(const TrackEvent& event) {
+    if (event.dataLength < 2) return;
+    const int power = DataByte(event, 1);
+    s_.facts.timeSigNumerator = DataByte(event, 0);
+    s_.facts.timeSigDenominator = CheckedInt16(std::ldexp(1.0, power));
+    const ByteImage& bytes = s_.song.bytes;
+    // The division is a signed 16-bit number; SMPTE time (top byte 80 or more) does not fit it.
+    if (bytes.At(kDivisionPos) >= 0x80) Fail(error_number::kOverflow);
+    const int division = bytes.At(kDivisionPos) * 256 + bytes.At(kDivisionPos + 1);
+    s_.facts.ticksPerMeasure =
+        (static_cast<double>(s_.facts.timeSigNumerator) / s_.facts.timeSigDenominator) / 0.25 *
+        division;
+}
+
+void InfoScan::OnKeySignature(const TrackEvent& event) {
+    if (event.dataLength < 2) return;
+    s_.facts.keySignaturePos = event.dataPos;
+    const std::string name = KeyName(DataByte(event, 0), DataByte(event, 1));
+    if (!name.empty()) keyName_ = name;
+    s_.facts.modeWord = ModeWord(DataByte(event, 1));
+    s_.facts.keyText = keyName_ + s_.facts.modeWord;
+}
+
+void InfoScan::AppendMarker(const TrackEvent& event) {
+    MarkerList& markers = s_.markers;
+    if (markers.count >= static_cast<int>(markers.entries.size())) {
+        markers.entries.resize(markers.entries.size() + 10);
+    }
+    markers.entries[markers.count++] = {s_.walk.metaText, event.firstDeltaPos,
+                                        static_cast<int32_t>(event.absoluteTime)};
+    if (!IsSetUpMarker(s_.walk.metaText) && s_.facts.musicStartPos == 0) {
+        s_.facts.musicStartPos = event.firstDeltaPos;
+    }
+}
+
+void InfoScan::OnSysEx(const TrackEvent& event) {
+    const std::string text = SysExHexText(s_.song.bytes.Span(event.dataPos, event.dataLength));
+    if (text.starts_with("43 10 4C")) ImportXgMessage(s_.effects, text);
+}
+
+void InfoScan::OnChannelMessage(const TrackEvent& event) {
+    ChannelInfo& channel = s_.Channel(event.Channel());
+    switch (event.Kind()) {
+        case 0x9:
+            channel.hasNotes = true;
+            if (s_.facts.musicStartPos == 0) s_.facts.musicStartPos = event.firstDeltaPos;
+            break;
+        case 0xB:
+            // Bank selects count only before the channel's first program change.
+            if (channel.programChangeCount != 0) break;
+            if (DataByte(event, 0) == 0) channel.bankMsb = DataByte(event, 1);
+            if (DataByte(event, 0) == 32) channel.bankLsb = DataByte(event, 1);
+            break;
+        case 0xC: {
+            const int program = DataByte(event, 0);
+            if (channel.programChangeCount == 0) channel.firstProgram = CheckedInt16(program);
+            channel.programChangeCount = CheckedInt16(channel.programChangeCount + 1);
+            BuildVoiceLabel({event.Channel(), channel.bankMsb, channel.bankLsb,
+                             channel.firstProgram, channel.programChangeCount, program},
+                            channel.voiceLabel);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+std::string KeyName(uint8_t sharpsFlats, uint8_t mode) {
+    static constexpr std::array<const char*, 15> kMajorKeys = {
+        "Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C", "G", "D", "A", "E", "B", "F#", "C#"};
+    static constexpr std::array<const char*, 15> kMinorKeys = {
+        "Ab", "Eb", "Bb", "F", "C", "G", "D", "A", "E", "B", "F#", "C#", "G#", "D#", "A#"};
+    const int signature = SignedSharpsFlats(sharpsFlats);
+    if (signature < -7 || signature > 7) return "";
+    return mode == 1 ? kMinorKeys[signature + 7] : kMajorKeys[signature + 7];
+}
+
+std::string ModeWord(uint8_t mode) {
+    if (mode == 0) return "major";
+    if (mode == 1) return "minor";
+    return "Mode " + BlankSigned(mode);
+}
+
+std::string GetInfo(Session& session, std::string_view decodeXg) {
+    const bool importXg = decodeXg == kDecodeXg;
+    const bool completed = Guarded(session, "GetInfo", [&] { InfoScan(session, importXg).Run(); });
+    return completed ? kResultOk : kResultFailed;
+}
+
+}  // namespace zephrane

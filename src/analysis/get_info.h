@@ -1,0 +1,84 @@
+#pragma once
+// The one forward scan over the song image that yields the per-channel facts, the song-wide
+// facts, the measure table and the marker list.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zephrane {
+
+struct Session;
+
+struct ChannelInfo {
+    std::string voiceLabel;
+    bool hasNotes = false;           // at least one note-on, velocity 0 included
+    int16_t firstProgram = 0;        // program of the first program change of the scan
+    int16_t programChangeCount = 0;  // program changes in the scan
+    int bankMsb = -1;                // last controller 0 before the first program change; -1 none
+    int bankLsb = -1;                // last controller 32 before the first program change
+};
+
+using ChannelTable = std::array<ChannelInfo, 16>;  // index = MIDI channel - 1
+
+struct SongFacts {
+    // The MIDI defaults stand until a tempo or time-signature event says otherwise.
+    int16_t tempoBpm = 120;
+    int16_t timeSigNumerator = 4;
+    int16_t timeSigDenominator = 4;
+    double ticksPerMeasure = 0;  // 0 until a time-signature event is met
+    std::string keyText;         // key name followed directly by the mode word ("Ebmajor")
+    std::string modeWord;
+    int32_t keySignaturePos = 0;  // the sharps/flats byte of the last key signature
+    std::string styleName;        // last track-name event (meta type 3)
+    int32_t styleNamePos = 0;     // its first text byte
+    int16_t styleNameLength = 0;
+    std::string copyright;  // last copyright event (meta type 2)
+    int32_t copyrightPos = 0;
+    int16_t copyrightLength = 0;
+    int32_t musicStartPos = 0;  // first delta byte of the first note-on or section marker; 0 none
+    int32_t endOfTrackPos = 0;  // last delta byte of the End of Track event
+    int32_t scanEndPos = 0;     // the FF of the End of Track event, or the end of the track data
+    int16_t measureCount = 0;   // largest measure index in which an event starts
+};
+
+// Per 0-based measure: the last delta byte of the first event that starts in it (0 = no event
+// starts there; entry 0 is always 22) and the status in force when that event has none of its own.
+struct MeasureEntry {
+    int32_t position = 0;
+    uint8_t runningStatus = 0;
+};
+
+struct MeasureTable {
+    std::vector<MeasureEntry> entries = std::vector<MeasureEntry>(11);
+    int LastIndex() const { return static_cast<int>(entries.size()) - 1; }
+};
+
+struct Marker {
+    std::string text;
+    int32_t position = 0;  // first delta byte of the marker event
+    int32_t tick = 0;
+};
+
+// Filled in file order by each scan; entries past `count` keep what earlier scans left there.
+struct MarkerList {
+    std::vector<Marker> entries = std::vector<Marker>(21);
+    int count = 0;
+};
+
+inline constexpr char kDecodeXg[] = "yes";
+
+// The scan. `decodeXg` "yes" also imports the song's XG effect messages. Returns "ok", or
+// "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
+// written before the failure stays.
+std::string GetInfo(Session& session, std::string_view decodeXg);
+
+// Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
+// tonic. Empty for a sharps/flats value outside -7..7.
+std::string KeyName(uint8_t sharpsFlats, uint8_t mode);
+// "major", "minor", or "Mode " and the mode byte as a blank-signed number.
+std::string ModeWord(uint8_t mode);
+
+}  // namespace zephrane

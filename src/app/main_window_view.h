@@ -1,0 +1,32 @@
+#pragma once
+// What the main window shows, computed by the core; the Qt window draws it, the CLI prints it.
+
+#include <array>
+#include <string>
+
+#include "sections/sections.h"
+
+namespace zephrane {
+
+inline constexpr char kProgramTitle[] = "Zephrane";
+
+struct ChannelRowView {
+    bool visible = false;  // rows of channels without notes are hidden
+    std::string voice;     // the instrument cell: the channel's voice label
+};
+
+struct MainWindowView {
+    std::string caption = kProgramTitle;
+    std::string txtFileName;
+    std::string txtCopyright;
+    std::string txttempo;
+    std::string txtTimeSig;
+    std::string txtStylename;
+    std::string txtKey;
+    std::string lblMaxMeaures;
+    std::array<ChannelRowView, 16> rows;
+    SectionSlots sectionPressed{};    // buttons of the section toolbar shown pressed, by slot
+    bool casmOptionsVisible = false;  // "Make Casm" and "Use Style's Casm"
+};
+
+}  // namespace zephrane

@@ -1,0 +1,85 @@
+#pragma once
+// The platform services the core needs, as small interfaces: the Qt shell, the command line and
+// the tests each implement them. The core never talks to a window system or a terminal directly.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zephrane {
+
+struct MainWindowView;
+
+struct FileDialogRequest {
+    std::string initialDirectory;
+    std::string title;
+    std::string filter;  // "Caption(*.a;*.b)|*.a;*.b|", as the common file dialog takes it
+    std::string defaultExtension;
+    std::string proposedName;
+};
+
+class MessageService {
+  public:
+    virtual ~MessageService() = default;
+    // A plain message box with an OK button, titled with the program title.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A question with OK and Cancel and a warning icon; true for OK.
+    virtual bool AskOkCancel(const std::string& text) = 0;
+};
+
+class FileDialogService {
+  public:
+    virtual ~FileDialogService() = default;
+    // The chosen full path, or nothing when the user cancels.
+    virtual std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) = 0;
+};
+
+class WindowService {
+  public:
+    virtual ~WindowService() = default;
+    // Draws the main window's fields, grid rows and buttons as the view model gives them.
+    virtual void ShowMainWindow(const MainWindowView& view) = 0;
+};
+
+class ProcessService {
+  public:
+    virtual ~ProcessService() = default;
+    // Starts a program with a command line; its process id, or nothing when it cannot start.
+    virtual std::optional<int64_t> StartProcess(const std::string& commandLine) = 0;
+    // Waits up to `timeoutMs` for the process; true once it has ended.
+    virtual bool WaitForExit(int64_t processId, int timeoutMs) = 0;
+    // Lets the window handle pending events during a long wait.
+    virtual void ProcessPendingEvents() = 0;
+};
+
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    // The stored value, or an empty text when there is none.
+    virtual std::string ReadSetting(const std::string& application, const std::string& section,
+                                    const std::string& key) = 0;
+    virtual void WriteSetting(const std::string& application, const std::string& section,
+                              const std::string& key, const std::string& value) = 0;
+};
+
+class PathService {
+  public:
+    virtual ~PathService() = default;
+    // The program's own directory, without a trailing separator.
+    virtual std::string ProgramDirectory() const = 0;
+    // Full path of the working file that the sequencer edits and every command reloads.
+    virtual std::string WorkingFilePath() const = 0;
+};
+
+// The services one session uses.
+struct Platform {
+    MessageService& messages;
+    FileDialogService& fileDialogs;
+    WindowService& window;
+    ProcessService& processes;
+    SettingsStore& settingsStore;
+    PathService& paths;
+};
+
+}  // namespace zephrane

@@ -1,0 +1,72 @@
+#pragma once
+// All state of one running program, passed explicitly to every command. Tests create as many
+// sessions as they like.
+
+#include <array>
+#include <string_view>
+
+#include "analysis/get_info.h"
+#include "app/error_report.h"
+#include "app/main_window_view.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "casm/casm_table.h"
+#include "effects/effect_settings.h"
+#include "sections/sections.h"
+#include "song/song_image.h"
+#include "song/walker.h"
+
+namespace zephrane {
+
+// Everything a session holds besides its platform; copyable, so that a refused load can put the
+// session back as it was.
+struct SessionState {
+    SongImage song;
+    ByteImage output{std::vector<uint8_t>(5001, 0)};  // the file being prepared or assembled
+    WalkState walk;
+    ChannelTable channels;
+    SongFacts facts;
+    MeasureTable measures;
+    MarkerList markers;
+    SectionSlots sectionFlags{};  // sections present in the working file, by toolbar slot
+    CasmTable casm;
+    bool useStyleCasm = false;  // "Use Style's Casm" selected rather than "Make Casm"
+    EffectSettings effects;
+    Settings settings;
+    MainWindowView view;
+};
+
+struct Session : SessionState {
+    explicit Session(Platform& services) : platform(services) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    ChannelInfo& Channel(int midiChannel) { return channels.at(midiChannel - 1); }
+    const ChannelInfo& Channel(int midiChannel) const { return channels.at(midiChannel - 1); }
+
+    Platform& platform;
+};
+
+// Shows the message box of the common error report for `error` raised in `operationName`.
+void ReportError(Session& session, std::string_view operationName, const RuntimeError& error);
+
+// Runs `body` at the boundary of an operation: a run-time failure inside it goes to the common
+// error report under `operationName`. True when the body ran to its end.
+template <typename Body>
+bool Guarded(Session& session, std::string_view operationName, Body&& body);
+
+// The run-time error that an exception escaping an operation stands for.
+RuntimeError AsRuntimeError(std::exception_ptr failure);
+
+template <typename Body>
+bool Guarded(Session& session, std::string_view operationName, Body&& body) {
+    try {
+        body();
+        return true;
+    } catch (...) {
+        ReportError(session, operationName, AsRuntimeError(std::current_exception()));
+        return false;
+    }
+}
+
+}  // namespace zephrane

@@ -1,0 +1,93 @@
+#include "sections/sections.h"
+
+#include "app/session.h"
+#include "song/numbers.h"
+#include "song/text_codec.h"
+#include "song/walker.h"
+
+namespace zephrane {
+
+// Standard layout: one free measure between sections, measure 0 is the set-up measure.
+// BB layout: the 44-measure files of another arranger program, where sections touch.
+const std::array<SectionRow, 14> kSectionTable = {{
+    {"Intro A", 9, "Intro A", 1, 2, 3, 2, 6, 6},
+    {"Intro B", 10, "Intro B", 3, 5, 6, 6, 10, 10},
+    {"Intro C", 11, "Intro C", 6, 7, 8, 2, 10, 10},
+    {"Main A", 2, "Main A", 8, 10, 11, 10, 14, 18},
+    {"Main B", 3, "Main B", 11, 13, 14, 18, 22, 26},
+    {"Main C", 4, "Main C", 14, 16, 17, 26, 30, 34},
+    {"Main D", 5, "Main D", 17, 19, 20, 34, 38, 42},
+    {"End A", 15, "Ending A", 20, 21, 22, 42, 44, 44},
+    {"End B", 16, "Ending B", 22, 23, 24, 41, 44, 44},
+    {"End C", 17, "Ending C", 24, 25, 26, 40, 44, 44},
+    {"Fill AA", 21, "Fill In AA", 26, 27, 28, 17, 18, 18},
+    {"Fill BB", 22, "Fill In BB", 28, 29, 30, 25, 26, 26},
+    {"Fill CC", 23, "Fill In CC", 30, 31, 32, 33, 34, 34},
+    {"Fill DD", 24, "Fill In DD", 32, 33, 34, 41, 42, 42},
+}};
+
+const SectionRow* SectionByKey(std::string_view key) {
+    for (const SectionRow& row : kSectionTable) {
+        if (row.key == key) return &row;
+    }
+    return nullptr;
+}
+
+const SectionRow* SectionByMarker(std::string_view markerText) {
+    if (markerText.starts_with('>')) markerText.remove_prefix(1);
+    for (const SectionRow& row : kSectionTable) {
+        if (row.name == markerText) return &row;
+    }
+    return nullptr;
+}
+
+namespace {
+
+// The last byte of the delta time that starts at `firstDeltaPos`.
+int64_t LastDeltaByte(const ByteImage& bytes, int64_t firstDeltaPos) {
+    int64_t pos = firstDeltaPos;
+    while (bytes.At(pos) >= 0x80)
+        ++pos;
+    return pos;
+}
+
+// The marker takes over the delta time of the event at `lastDeltaPos`; that event follows with
+// delta 0 and, if it relied on running status, with its status byte written out, since the
+// marker in front of it changes the status in force.
+void InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDeltaPos,
+                       uint8_t runningStatus) {
+    const std::vector<uint8_t> textBytes = EncodeAnsi(text);
+    std::vector<uint8_t> inserted = {kMetaStatus, 0x06};
+    const std::vector<uint8_t> length =
+        EncodeVariableLength(static_cast<uint32_t>(textBytes.size()));
+    inserted.insert(inserted.end(), length.begin(), length.end());
+    inserted.insert(inserted.end(), textBytes.begin(), textBytes.end());
+    inserted.push_back(0x00);
+    if (runningStatus >= 0x80 && runningStatus < 0xF0) inserted.push_back(runningStatus);
+
+    const int64_t at = lastDeltaPos + 1;
+    bytes.InsertGap(at, static_cast<int64_t>(inserted.size()));
+    for (size_t i = 0; i < inserted.size(); ++i)
+        bytes.Set(at + static_cast<int64_t>(i), inserted[i]);
+}
+
+}  // namespace
+
+bool StoreMarker(Session& session, std::string_view text, int measure) {
+    if (GetInfo(session, "") == kResultFailed) return false;
+    const MeasureTable& table = session.measures;
+    if (measure < 0 || measure > table.LastIndex() || table.entries[measure].position == 0) {
+        session.platform.messages.ShowMessage("This file is too small to add the marker" +
+                                              std::string(text) + " using the buttons\r\n" +
+                                              "Go to Sequencer and add the marker manually");
+        return false;
+    }
+    const MeasureEntry entry = table.entries[measure];
+    return Guarded(session, "StoreMarker", [&] {
+        ByteImage& bytes = session.song.bytes;
+        InsertMarkerEvent(bytes, text, LastDeltaByte(bytes, entry.position), entry.runningStatus);
+        UpdateTracklength(bytes);
+    });
+}
+
+}  // namespace zephrane

@@ -1,0 +1,45 @@
+#pragma once
+// The fourteen accompaniment sections, their fixed places in the working file, and the insertion
+// of marker events into the song image.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zephrane {
+
+struct Session;
+
+inline constexpr int kSectionSlotCount = 26;
+// One flag per slot of the section toolbar; only the slots of the table below are used.
+using SectionSlots = std::array<bool, kSectionSlotCount>;
+
+struct SectionRow {
+    std::string_view key;   // key and caption of the section's toolbar button
+    int slot;               // the button's position on the toolbar, index into the flags
+    std::string_view name;  // the section marker of a style; ">"/"<" + name mark start/end
+    int start;              // standard layout: first measure
+    int end;                // standard layout: the measure after the last one
+    int minimumMeasures;    // measures the working file needs for the section
+    int bbStart;
+    int bbEnd;
+    int bbEndEightMeasureMains;
+};
+
+// In the order of the section toolbar's keys: intros, mains, endings, fills.
+extern const std::array<SectionRow, 14> kSectionTable;
+
+// The row whose button key is `key`, if any.
+const SectionRow* SectionByKey(std::string_view key);
+// The row of a marker text that names a section, plain or as a start marker (">Main A").
+const SectionRow* SectionByMarker(std::string_view markerText);
+
+// Inserts a marker event with `text` in front of the first event of `measure`, taking over that
+// event's delta time. Refuses with a message when the measure holds no event or lies beyond the
+// measure table. Failures go to the common report under "StoreMarker"; false after a refusal or
+// a failure.
+bool StoreMarker(Session& session, std::string_view text, int measure);
+
+}  // namespace zephrane

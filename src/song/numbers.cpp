@@ -1,0 +1,47 @@
+#include "song/numbers.h"
+
+#include <cmath>
+#include <limits>
+
+#include "app/error_report.h"
+
+namespace zephrane {
+
+std::string BlankSigned(int64_t value) {
+    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+double RoundHalfEven(double value) {
+    return std::nearbyint(value);
+}
+
+namespace {
+template <typename T>
+T CheckedNarrow(double value) {
+    if (!std::isfinite(value)) Fail(error_number::kOverflow);
+    const double rounded = RoundHalfEven(value);
+    if (rounded < static_cast<double>(std::numeric_limits<T>::min()) ||
+        rounded > static_cast<double>(std::numeric_limits<T>::max())) {
+        Fail(error_number::kOverflow);
+    }
+    return static_cast<T>(rounded);
+}
+}  // namespace
+
+int16_t CheckedInt16(double value) {
+    return CheckedNarrow<int16_t>(value);
+}
+int32_t CheckedInt32(double value) {
+    return CheckedNarrow<int32_t>(value);
+}
+
+std::vector<uint8_t> EncodeVariableLength(uint32_t value) {
+    if (value > 0x0FFFFFFF) Fail(error_number::kOverflow);
+    std::vector<uint8_t> reversed{static_cast<uint8_t>(value & 0x7F)};
+    for (value >>= 7; value != 0; value >>= 7) {
+        reversed.push_back(static_cast<uint8_t>(0x80 | (value & 0x7F)));
+    }
+    return {reversed.rbegin(), reversed.rend()};
+}
+
+}  // namespace zephrane

@@ -1,0 +1,24 @@
+#pragma once
+// Number helpers shared by the displayed and written texts and by the byte-level walkers.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zephrane {
+
+// Decimal text preceded by one blank when zero or positive, by "-" when negative (" 4", "-1").
+std::string BlankSigned(int64_t value);
+
+// Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double value);
+
+// Narrowing into the 16- and 32-bit fields of the song model; out of range is error 6 (Overflow).
+int16_t CheckedInt16(double value);
+int32_t CheckedInt32(double value);
+
+// The MIDI variable-length quantity of `value` (7 bits a byte, most significant first, every byte
+// but the last with bit 7 set). Values above 0x0FFFFFFF are error 6.
+std::vector<uint8_t> EncodeVariableLength(uint32_t value);
+
+}  // namespace zephrane

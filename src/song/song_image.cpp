@@ -1,0 +1,253 @@
+#include "song/song_image.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/session.h"
+#include "song/file_io.h"
+#include "song/numbers.h"
+
+namespace zephrane {
+namespace {
+
+#ifdef _WIN32
+constexpr std::string_view kFolderSeparators = "\\/";
+#else
+constexpr std::string_view kFolderSeparators = "/";
+#endif
+
+constexpr std::string_view kStyleExtensions[] = {"sty", "pcs", "sst", "pst", "prs", "bcs"};
+
+// A style keeps what follows its End of Track event (FF 2F 00) only when more than 28 bytes follow.
+constexpr int64_t kStyleTrailerThreshold = 30;
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+void ResetChannels(Session& s) {
+    for (ChannelInfo& channel : s.channels) {
+        channel.voiceLabel.clear();
+        channel.hasNotes = false;
+        channel.firstProgram = 0;
+        channel.bankMsb = -1;
+        channel.bankLsb = -1;
+    }
+    for (ChannelRowView& row : s.view.rows)
+        row.voice.clear();
+    ResetChordMute(s.casm);
+}
+
+void ResetPerSongState(Session& s, bool isWorkingFile) {
+    s.sectionFlags.fill(false);
+    s.view.sectionPressed.fill(false);
+    ResetChannels(s);
+    for (Marker& marker : s.markers.entries)
+        marker = Marker{};
+    if (!isWorkingFile) {
+        ClearCasmSet(s);
+        s.song.hasStyleCasm = false;
+        s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
+        s.view.txtKey.clear();
+    }
+    SongFacts& facts = s.facts;
+    facts.copyright.clear();
+    facts.keyText.clear();
+    facts.styleName.clear();
+    facts.styleNamePos = 0;
+    facts.copyrightPos = 0;
+    // A song without tempo or time-signature event plays at the MIDI defaults.
+    facts.tempoBpm = 120;
+    facts.timeSigNumerator = 4;
+    facts.timeSigDenominator = 4;
+    s.song.displayTempo = 0;
+    ResetEffects(s.effects);
+}
+
+void ShowSongFields(Session& s) {
+    const SongFacts& facts = s.facts;
+    MainWindowView& view = s.view;
+    view.txtFileName = FileNameWithoutFolder(s.song.fileName) + "(modified)";
+    view.txtCopyright = facts.copyright;
+    view.txttempo = std::to_string(s.song.displayTempo);
+    view.txtTimeSig =
+        BlankSigned(facts.timeSigNumerator) + "/" + std::to_string(facts.timeSigDenominator);
+    const auto first = facts.styleName.find_first_not_of(' ');
+    view.txtStylename =
+        first == std::string::npos
+            ? ""
+            : facts.styleName.substr(first, facts.styleName.find_last_not_of(' ') - first + 1);
+    view.txtKey = facts.keyText;
+    view.lblMaxMeaures = "Measures: " + BlankSigned(facts.measureCount);
+}
+
+void ShowChannelRows(Session& s) {
+    for (int channel = 1; channel <= 16; ++channel) {
+        ChannelInfo& info = s.Channel(channel);
+        ChannelRowView& row = s.view.rows[channel - 1];
+        row.visible = info.hasNotes;
+        if (!info.hasNotes) continue;
+        if (channel == 10 && info.voiceLabel.empty()) info.voiceLabel = "Drum Kit-GM no PC";
+        row.voice = info.voiceLabel;
+    }
+}
+
+void KeepStyleCasm(Session& s, const std::string& path) {
+    SongImage& song = s.song;
+    if (KindOfFileName(path) == FileKind::Style) {
+        const int64_t endOfTrack = s.facts.scanEndPos;
+        if (song.bytes.LastIndex() > endOfTrack + kStyleTrailerThreshold) {
+            const int64_t first = endOfTrack + 3;
+            const auto trailer = song.bytes.Span(first, song.bytes.Size() - first);
+            song.styleCasmBytes = ByteImage({trailer.begin(), trailer.end()});
+            song.hasStyleCasm = true;
+            s.view.casmOptionsVisible = true;
+        }
+    } else if (KindOfFileName(song.fileName) == FileKind::Style) {
+        s.view.casmOptionsVisible = song.hasStyleCasm;
+    } else {
+        s.view.casmOptionsVisible = false;
+    }
+}
+
+// Presses the section buttons of the markers found; true where "SInt"/"SFF1" are present.
+std::pair<bool, bool> ShowSectionsFromMarkers(Session& s) {
+    bool hasSInt = false;
+    bool hasSff1 = false;
+    for (const Marker& marker : s.markers.entries) {
+        if (marker.text == "SFF1") hasSff1 = true;
+        if (marker.text == "SInt") hasSInt = true;
+        if (const SectionRow* row = SectionByMarker(marker.text)) {
+            s.sectionFlags[row->slot] = true;
+            s.view.sectionPressed[row->slot] = true;
+        }
+    }
+    return {hasSInt, hasSff1};
+}
+
+std::string LoadSong(Session& s, const std::string& path) {
+    ByteImage bytes;
+    if (GetBinaryFile(s, path, bytes) == kResultFailed) return kResultFailed;
+    if (bytes.At(kFormatLowBytePos) != 0) {
+        s.platform.messages.ShowMessage(
+            "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
+            "this midi to the proper form. Ssee Info/Help");
+        return kResultFailed;
+    }
+    s.song.bytes = std::move(bytes);
+    ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
+    if (GetInfo(s, kDecodeXg) == kResultFailed) return kResultFailed;
+    s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
+    ShowSongFields(s);
+    ShowChannelRows(s);
+    KeepStyleCasm(s, path);
+    const auto [hasSInt, hasSff1] = ShowSectionsFromMarkers(s);
+    // Each marker lands in front of the first event, so "SFF1" ends up before "SInt".
+    if (!hasSInt) StoreMarker(s, "SInt", 0);
+    if (!hasSff1) StoreMarker(s, "SFF1", 0);
+    // The positions and the marker list then describe the song with its set-up markers.
+    if ((!hasSInt || !hasSff1) && GetInfo(s, "") == kResultFailed) return kResultFailed;
+    return "";
+}
+
+}  // namespace
+
+FileKind KindOfFileName(std::string_view path) {
+    if (path.size() < 3) return FileKind::Other;
+    const std::string extension = LowerAscii(path.substr(path.size() - 3));
+    if (extension == "mid") return FileKind::Midi;
+    for (std::string_view style : kStyleExtensions) {
+        if (extension == style) return FileKind::Style;
+    }
+    return FileKind::Other;
+}
+
+std::string FileNameWithoutFolder(std::string_view path) {
+    const auto separator = path.find_last_of(kFolderSeparators);
+    return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
+std::string FolderWithSeparator(std::string_view path) {
+    const auto separator = path.find_last_of(kFolderSeparators);
+    return separator == std::string_view::npos ? "" : std::string(path.substr(0, separator + 1));
+}
+
+std::string OpenFile(Session& session) {
+    std::string result;
+    Guarded(session, "OpenFile", [&] {
+        const std::string& defaultDirectory = session.settings.defaultDirectory;
+        FileDialogRequest request;
+        request.initialDirectory = defaultDirectory.empty()
+                                       ? session.platform.paths.ProgramDirectory()
+                                       : FolderWithSeparator(defaultDirectory);
+        request.title = "Select File to open";
+        request.filter = session.song.bbMode
+                             ? "Style Files(*.mid)|*.mid|"
+                             : "Style Files(*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs)|"
+                               "*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs|";
+        const auto chosen = session.platform.fileDialogs.ChooseFileToOpen(request);
+        if (!chosen) {
+            result = kResultFailed;
+        } else if (!chosen->empty()) {
+            result = OpenChosenFile(session, *chosen);
+        }
+    });
+    return result;
+}
+
+std::string OpenChosenFile(Session& session, const std::string& path) {
+    const std::string previousCaption = session.view.caption;
+    const std::string previousFileName = session.song.fileName;
+    session.view.caption = std::string(kProgramTitle) + "   " + FileNameWithoutFolder(path);
+    session.song.fileName = path;
+    if (Entry(session, path) == kResultFailed) {
+        session.view.caption = previousCaption;
+        session.song.fileName = previousFileName;
+        return kResultFailed;
+    }
+    switch (KindOfFileName(path)) {
+        case FileKind::Midi:
+            session.song.isMidiFile = true;
+            session.song.isStyleFile = false;
+            break;
+        case FileKind::Style:
+            session.song.isStyleFile = true;
+            session.song.isMidiFile = false;
+            break;
+        case FileKind::Other:
+            break;
+    }
+    return "";
+}
+
+std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes) {
+    std::vector<uint8_t> content;
+    if (!Guarded(session, "GetBinaryFile", [&] { content = ReadWholeFile(path); })) {
+        return kResultFailed;
+    }
+    if (content.empty()) {
+        session.platform.messages.ShowMessage("Zephrane cannot read this file");
+        return kResultFailed;
+    }
+    bytes = ByteImage(std::move(content));
+    return "";
+}
+
+std::string Entry(Session& session, const std::string& path) {
+    SessionState before = session;
+    std::string result = kResultFailed;
+    if (!Guarded(session, "Entry", [&] { result = LoadSong(session, path); })) {
+        result = kResultFailed;
+    }
+    if (result == kResultFailed) {
+        static_cast<SessionState&>(session) = std::move(before);
+        return kResultFailed;
+    }
+    session.platform.window.ShowMainWindow(session.view);
+    return "";
+}
+
+}  // namespace zephrane

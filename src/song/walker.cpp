@@ -1,0 +1,160 @@
+#include "song/walker.h"
+
+#include <limits>
+
+#include "app/error_report.h"
+#include "song/text_codec.h"
+
+namespace zephrane {
+namespace {
+
+// Reads a variable-length quantity whose first byte is at `pos`; `pos` ends on its last byte.
+int32_t ReadVariableLength(const ByteImage& image, int32_t& pos) {
+    int64_t value = 0;
+    for (uint8_t byte = image.At(pos); byte >= 0x80; byte = image.At(++pos)) {
+        value = value * 128 + (byte - 128) * 128;
+        if (value > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
+    }
+    value += image.At(pos);
+    if (value > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
+    return static_cast<int32_t>(value);
+}
+
+// Moves the cursor onto the last byte of an event whose last byte is at `lastPos`; an event that
+// runs past the image is a truncated file.
+int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
+    if (!image.Contains(lastPos)) Fail(error_number::kSubscriptOutOfRange);
+    return static_cast<int32_t>(lastPos);
+}
+
+int DataBytesOfKind(int kind) {
+    switch (kind) {
+        case 0x8:
+        case 0x9:
+        case 0xA:
+        case 0xB:
+        case 0xE:
+            return 2;
+        case 0xC:
+        case 0xD:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+bool IsTextMetaType(uint8_t type) {
+    return type == 1 || type == 2 || type == 3 || type == 6;
+}
+
+}  // namespace
+
+void CalcTime(const ByteImage& image, WalkState& walk) {
+    walk.deltaTime = 0;
+    walk.deltaTime = ReadVariableLength(image, walk.walkPos);
+}
+
+void ReadMetaLength(const ByteImage& image, WalkState& walk) {
+    int32_t lengthPos = walk.walkPos + 2;
+    walk.dataLength = ReadVariableLength(image, lengthPos);
+    walk.walkPos = lengthPos - 2;
+}
+
+void ReadMetaText(const ByteImage& image, WalkState& walk) {
+    ReadMetaLength(image, walk);
+    walk.metaText = DecodeAnsi(image.Span(int64_t{walk.walkPos} + 3, walk.dataLength));
+}
+
+void UpdateTracklength(ByteImage& song) {
+    WalkState walk;
+    TrackWalker walker(song, walk);
+    int64_t trackLast = song.LastIndex();
+    // The length field is stale while this runs, so the walk goes on to the End of Track
+    // event (or the end of the image) whatever the field says.
+    while (walk.walkPos < song.LastIndex()) {
+        const TrackEvent& event = walker.Next();
+        if (event.IsEndOfTrack()) {
+            trackLast = event.lastPos;
+            break;
+        }
+    }
+    LoadLength(song, trackLast - kTrackHeaderLastPos, kTrackLengthPos);
+}
+
+void LoadLength(ByteImage& output, int64_t value, int64_t position) {
+    if (value < 0 || value > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
+    output.WriteU32BE(position, static_cast<uint32_t>(value));
+}
+
+TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk) : image_(image), walk_(walk) {
+    trackEnd_ = int64_t{image.ReadU32BE(kTrackLengthPos)} + kTrackHeaderLastPos;
+    walk_.walkPos = kTrackHeaderLastPos;
+}
+
+bool TrackWalker::AtEnd() const {
+    return endOfTrackSeen_ || walk_.walkPos >= trackEnd_;
+}
+
+const TrackEvent& TrackWalker::Next() {
+    event_ = TrackEvent{};
+    walk_.walkPos += 1;
+    event_.firstDeltaPos = walk_.walkPos;
+    CalcTime(image_, walk_);
+    event_.lastDeltaPos = walk_.walkPos;
+    absoluteTime_ += walk_.deltaTime;
+    if (absoluteTime_ > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
+    event_.absoluteTime = absoluteTime_;
+
+    walk_.walkPos += 1;
+    event_.statusPos = walk_.walkPos;
+    const uint8_t byte = image_.At(walk_.walkPos);
+    event_.runningStatus = byte < 0x80;
+    if (!event_.runningStatus) statusInForce_ = byte;
+    event_.status = statusInForce_;
+
+    if (event_.IsMeta()) {
+        StepMeta();
+    } else if (event_.IsSysEx()) {
+        StepSysEx();
+    } else {
+        StepChannelMessage();
+    }
+    if (!event_.IsMeta()) event_.lastPos = walk_.walkPos;
+    return event_;
+}
+
+void TrackWalker::StepMeta() {
+    event_.metaType = image_.At(int64_t{walk_.walkPos} + 1);
+    if (IsTextMetaType(event_.metaType)) {
+        ReadMetaText(image_, walk_);
+    } else {
+        ReadMetaLength(image_, walk_);
+    }
+    event_.dataPos = walk_.walkPos + 3;
+    event_.dataLength = walk_.dataLength;
+    walk_.walkPos = EventEnd(image_, int64_t{walk_.walkPos} + 2 + walk_.dataLength);
+    event_.lastPos = walk_.walkPos;
+    if (event_.metaType == kEndOfTrackType) {
+        // The walk ends with the cursor on the FF of the End of Track event.
+        walk_.walkPos = event_.statusPos;
+        endOfTrackSeen_ = true;
+    }
+}
+
+void TrackWalker::StepSysEx() {
+    int32_t lengthPos = walk_.walkPos + 1;
+    walk_.dataLength = ReadVariableLength(image_, lengthPos);
+    event_.dataPos = lengthPos + 1;
+    event_.dataLength = walk_.dataLength;
+    walk_.walkPos = EventEnd(image_, int64_t{lengthPos} + walk_.dataLength);
+}
+
+void TrackWalker::StepChannelMessage() {
+    // Under running status the cursor steps back so that the data bytes always follow it.
+    if (event_.runningStatus) walk_.walkPos -= 1;
+    event_.dataPos = walk_.walkPos + 1;
+    event_.dataLength = DataBytesOfKind(event_.Kind());
+    walk_.walkPos = EventEnd(image_, int64_t{walk_.walkPos} + event_.dataLength);
+}
+
+}  // namespace zephrane

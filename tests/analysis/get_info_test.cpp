@@ -1,0 +1,234 @@
+#include "analysis/get_info.h"
+
+#include <gtest/gtest.h>
+
+#include "support/midi_builder.h"
+#include "support/recording_platform.h"
+
+namespace zephrane {
+namespace {
+
+using test::Bytes;
+using test::TrackBuilder;
+
+class GetInfoTest : public ::testing::Test {
+  protected:
+    std::string Scan(const TrackBuilder& track, uint16_t division = 480,
+                     std::string_view decodeXg = "") {
+        return ScanBytes(test::SongFile(track.Events(), division), decodeXg);
+    }
+    std::string ScanBytes(const Bytes& file, std::string_view decodeXg = "") {
+        s.song.bytes = ByteImage(file);
+        return GetInfo(s, decodeXg);
+    }
+
+    test::TestSession test;
+    Session& s = test.session;
+};
+
+TEST_F(GetInfoTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
+    TrackBuilder track;
+    track.Tempo(0, 600000).Tempo(10, 500000).EndOfTrack();
+    EXPECT_EQ(Scan(track), "ok");
+    EXPECT_EQ(s.facts.tempoBpm, 120);
+    // 60000000 / 480000 = 125 exactly; 60000000 / 461538 = 130.0001 rounds to 130.
+    track = {};
+    track.Tempo(0, 461538).EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.facts.tempoBpm, 130);
+}
+
+TEST_F(GetInfoTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
+    TrackBuilder track;
+    track.TimeSignature(0, 6, 3).EndOfTrack();
+    Scan(track, 480);
+    EXPECT_EQ(s.facts.timeSigNumerator, 6);
+    EXPECT_EQ(s.facts.timeSigDenominator, 8);
+    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1440.0);
+}
+
+TEST_F(GetInfoTest, WithoutTimeSignatureNoMeasureIsRecorded) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 100).NoteOn(5000, 1, 62, 100).EndOfTrack(5000);
+    Scan(track);
+    EXPECT_EQ(s.facts.ticksPerMeasure, 0);
+    EXPECT_EQ(s.facts.measureCount, 0);
+    for (int m = 1; m <= s.measures.LastIndex(); ++m)
+        EXPECT_EQ(s.measures.entries[m].position, 0);
+}
+
+TEST_F(GetInfoTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
+    TrackBuilder track;
+    track
+        .TimeSignature(0, 4, 2)    // 22: tick 0
+        .NoteOn(1920, 1, 60, 100)  // 30: delta 8F 00, measure 1, last delta byte 31
+        .NoteOn(100, 1, 62, 100)   // 35: still measure 1
+        .NoteOn(3740, 1, 64, 100)  // 39: tick 5760, measure 3 (measure 2 empty)
+        .EndOfTrack(1920);         // 44: tick 7680, measure 4
+    Scan(track);
+    EXPECT_EQ(s.measures.entries[0].position, 22);
+    EXPECT_EQ(s.measures.entries[1].position, 31);
+    EXPECT_EQ(s.measures.entries[2].position, 0);
+    EXPECT_EQ(s.measures.entries[3].position, 40);
+    EXPECT_EQ(s.measures.entries[4].position, 45);
+    EXPECT_EQ(s.facts.measureCount, 4);
+    EXPECT_EQ(s.facts.endOfTrackPos, 45);
+    EXPECT_EQ(s.facts.scanEndPos, 46);
+}
+
+TEST_F(GetInfoTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Raw({0x8F, 0x00, 60, 0}).EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.measures.entries[1].position, 35);
+    EXPECT_EQ(s.measures.entries[1].runningStatus, 0x91);
+    EXPECT_EQ(s.measures.entries[0].runningStatus, 0);
+}
+
+TEST_F(GetInfoTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {
+    EXPECT_EQ(s.measures.LastIndex(), 10);
+    Scan(test::MeasuresSong(12));
+    // The End of Track lies in measure 12: the table grows to 12 + 50 entries at measure 11.
+    EXPECT_EQ(s.measures.LastIndex(), 61);
+    EXPECT_EQ(s.facts.measureCount, 12);
+    Scan(test::MeasuresSong(3));
+    EXPECT_EQ(s.measures.LastIndex(), 61);
+    EXPECT_EQ(s.facts.measureCount, 3);
+}
+
+TEST_F(GetInfoTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
+    const struct {
+        int sharpsFlats;
+        uint8_t mode;
+        const char* keyText;
+    } cases[] = {
+        {0, 0, "Cmajor"},  {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},
+        {-3, 1, "Cminor"}, {0, 1, "Aminor"},   {3, 1, "F#minor"},  {-6, 1, "Ebminor"},
+        {7, 1, "A#minor"}, {-7, 1, "Abminor"}, {2, 2, "DMode  2"},
+    };
+    for (const auto& c : cases) {
+        TrackBuilder track;
+        track.KeySignature(0, c.sharpsFlats, c.mode).EndOfTrack();
+        Scan(track);
+        EXPECT_EQ(s.facts.keyText, c.keyText) << c.sharpsFlats << "/" << int{c.mode};
+    }
+    EXPECT_EQ(s.facts.keySignaturePos, 26);
+}
+
+TEST_F(GetInfoTest, OutOfRangeSignatureKeepsThePreviousKeyNameOfTheScan) {
+    TrackBuilder track;
+    track.KeySignature(0, 2, 0).KeySignature(0, 9, 1).EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.facts.keyText, "Dminor");
+    track = {};
+    track.KeySignature(0, 9, 0).EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.facts.keyText, "major");
+}
+
+TEST_F(GetInfoTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
+    TrackBuilder track;
+    track.Text(0, 2, "(c) Me").Text(0, 3, "Old").Text(0, 3, "Caf\xE9 Swing").EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.facts.copyright, "(c) Me");
+    EXPECT_EQ(s.facts.copyrightPos, 26);
+    EXPECT_EQ(s.facts.copyrightLength, 6);
+    EXPECT_EQ(s.facts.styleName, "Caf\xC3\xA9 Swing");
+    EXPECT_EQ(s.facts.styleNamePos, 43);
+    EXPECT_EQ(s.facts.styleNameLength, 10);
+}
+
+TEST_F(GetInfoTest, MarkersAreListedAndOnlySectionMarkersStartTheMusic) {
+    TrackBuilder track;
+    track.Marker(0, "SFF1")
+        .Marker(0, "SInt")
+        .Marker(960, ">Main A")
+        .NoteOn(0, 1, 60, 100)
+        .EndOfTrack();
+    Scan(track);
+    ASSERT_EQ(s.markers.count, 3);
+    EXPECT_EQ(s.markers.entries[0].text, "SFF1");
+    EXPECT_EQ(s.markers.entries[1].position, 30);
+    EXPECT_EQ(s.markers.entries[2].text, ">Main A");
+    EXPECT_EQ(s.markers.entries[2].tick, 960);
+    EXPECT_EQ(s.facts.musicStartPos, s.markers.entries[2].position);
+}
+
+TEST_F(GetInfoTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
+    TrackBuilder track;
+    track.Marker(0, "SInt").Program(0, 1, 4).NoteOn(10, 1, 60, 0).Marker(0, "Main A").EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.facts.musicStartPos, 33);
+    EXPECT_TRUE(s.Channel(1).hasNotes);  // velocity 0 counts
+}
+
+TEST_F(GetInfoTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
+    TrackBuilder many;
+    for (int i = 0; i < 25; ++i)
+        many.Marker(0, "M" + std::to_string(i));
+    Scan(many.EndOfTrack());
+    EXPECT_EQ(s.markers.count, 25);
+    EXPECT_EQ(s.markers.entries.size(), 31u);
+    TrackBuilder few;
+    Scan(few.Marker(0, "X").EndOfTrack());
+    EXPECT_EQ(s.markers.count, 1);
+    EXPECT_EQ(s.markers.entries[1].text, "M1");
+}
+
+TEST_F(GetInfoTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
+    TrackBuilder track;
+    track.Controller(0, 3, 0, 0)
+        .Controller(0, 3, 32, 0)
+        .Program(0, 3, 33)
+        .Controller(0, 3, 0, 127)
+        .Controller(0, 3, 32, 5)
+        .Program(0, 3, 34)
+        .NoteOn(0, 3, 40, 90)
+        .EndOfTrack();
+    Scan(track);
+    const ChannelInfo& bass = s.Channel(3);
+    EXPECT_EQ(bass.bankMsb, 0);
+    EXPECT_EQ(bass.bankLsb, 0);
+    EXPECT_EQ(bass.firstProgram, 33);
+    EXPECT_EQ(bass.programChangeCount, 2);
+    EXPECT_EQ(bass.voiceLabel, "Bass-XG( 2)");
+}
+
+TEST_F(GetInfoTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
+    TrackBuilder track;
+    track.Program(0, 9, 5).Program(0, 9, 6).NoteOn(0, 9, 60, 1).EndOfTrack();
+    s.Channel(9).bankLsb = 3;  // only an LSB came before: the label is kept
+    s.Channel(9).voiceLabel = "Kept";
+    Scan(track);
+    Scan(track);
+    EXPECT_EQ(s.Channel(9).programChangeCount, 2);
+    EXPECT_EQ(s.Channel(9).voiceLabel, "Kept( 2)");
+}
+
+TEST_F(GetInfoTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
+    TrackBuilder track;
+    track.SysEx(0, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x0C, 0x50, 0xF7}).EndOfTrack();
+    Scan(track);
+    EXPECT_EQ(s.effects.reverbReturn, "");
+    Scan(track, 480, kDecodeXg);
+    EXPECT_EQ(s.effects.reverbReturn, " 80");
+}
+
+TEST_F(GetInfoTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
+    TrackBuilder smpte;
+    smpte.TimeSignature(0, 4, 2).EndOfTrack();
+    // Division E7 28: 25 frames of 40 ticks, SMPTE time, which the measure arithmetic refuses.
+    EXPECT_EQ(Scan(smpte, 0xE728), "failed");
+    ASSERT_EQ(test.recorder.messages.size(), 1u);
+    EXPECT_EQ(test.recorder.messages[0],
+              "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not "
+              "obvious, please report this to the author.");
+
+    TrackBuilder zeroTempo;
+    zeroTempo.Tempo(0, 0).EndOfTrack();
+    EXPECT_EQ(Scan(zeroTempo), "failed");
+    EXPECT_NE(test.recorder.messages[1].find("Error #: 11, Division by zero"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zephrane

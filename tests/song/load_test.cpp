@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include "app/session.h"
+#include "support/midi_builder.h"
+#include "support/recording_platform.h"
+#include "support/temp_dir.h"
+
+namespace zephrane {
+namespace {
+
+using test::Bytes;
+using test::Concat;
+using test::TrackBuilder;
+
+const Bytes kSetUpMarkers = {0x00, 0xFF, 0x06, 0x04, 'S', 'F', 'F', '1',
+                             0x00, 0xFF, 0x06, 0x04, 'S', 'I', 'n', 't'};
+
+class LoadTest : public ::testing::Test {
+  protected:
+    std::string Open(const std::string& name, const Bytes& file) {
+        return OpenChosenFile(s, dir.Write(name, file));
+    }
+    Bytes Track() const {
+        const auto& all = s.song.bytes.Bytes();
+        return Bytes(all.begin() + 22, all.end());
+    }
+
+    test::TempDir dir;
+    test::TestSession test;
+    Session& s = test.session;
+};
+
+TrackBuilder SmallSong() {
+    TrackBuilder track;
+    track.Text(0, 3, "  Bossa  ")
+        .Text(0, 2, "(c) 2026")
+        .Tempo(0, 500000)
+        .TimeSignature(0, 6, 3)
+        .KeySignature(0, -3, 1)
+        .Program(0, 2, 33)
+        .NoteOn(0, 2, 40, 90)
+        .NoteOn(0, 10, 36, 90)
+        .NoteOff(1440, 2, 40)
+        .EndOfTrack(1440);
+    return track;
+}
+
+TEST_F(LoadTest, WindowFieldsShowTheSongsFacts) {
+    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    const MainWindowView& view = s.view;
+    EXPECT_EQ(view.caption, "Zephrane   bossa.mid");
+    EXPECT_EQ(view.txtFileName, "bossa.mid(modified)");
+    EXPECT_EQ(view.txtStylename, "Bossa");
+    EXPECT_EQ(view.txtCopyright, "(c) 2026");
+    EXPECT_EQ(view.txttempo, "240");  // 120 quarters a minute in eighths
+    EXPECT_EQ(view.txtTimeSig, " 6/8");
+    EXPECT_EQ(view.txtKey, "Cminor");
+    EXPECT_EQ(view.lblMaxMeaures, "Measures:  2");
+    EXPECT_TRUE(view.rows[1].visible);
+    EXPECT_EQ(view.rows[1].voice, "Bass-GM");
+    EXPECT_TRUE(view.rows[9].visible);
+    EXPECT_EQ(view.rows[9].voice, "Drum Kit-GM no PC");
+    EXPECT_FALSE(view.rows[0].visible);
+    ASSERT_EQ(test.recorder.shownViews.size(), 1u);
+    EXPECT_EQ(test.recorder.shownViews[0].txtKey, "Cminor");
+    EXPECT_TRUE(test.recorder.messages.empty());
+}
+
+TEST_F(LoadTest, PlainSongGetsSff1ThenSIntAtTickZero) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 100).EndOfTrack(10);
+    ASSERT_EQ(Open("plain.mid", test::SongFile(track)), "");
+    EXPECT_EQ(Track(), Concat({kSetUpMarkers, {0x00, 0x90, 60, 100, 0x0A, 0xFF, 0x2F, 0x00}}));
+    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 24u);
+    ASSERT_EQ(s.markers.count, 2);
+    EXPECT_EQ(s.markers.entries[0].text, "SFF1");
+    EXPECT_EQ(s.markers.entries[1].position, 30);
+}
+
+TEST_F(LoadTest, SongWhoseFirstEventIsLateKeepsItsTiming) {
+    TrackBuilder track;
+    track.NoteOn(200, 1, 60, 100).EndOfTrack(10);
+    ASSERT_EQ(Open("late.mid", test::SongFile(track)), "");
+    EXPECT_EQ(Track(), Concat({{0x81, 0x48},
+                               Bytes(kSetUpMarkers.begin() + 1, kSetUpMarkers.end()),
+                               {0x00, 0x90, 60, 100, 0x0A, 0xFF, 0x2F, 0x00}}));
+}
+
+TEST_F(LoadTest, ExistingMarkersPressTheirSectionButtonsAndAreNotAddedAgain) {
+    TrackBuilder track;
+    track.Marker(0, "SFF1")
+        .Marker(0, "SInt")
+        .Marker(0, ">Main A")
+        .Marker(0, "Fill In BB")
+        .Marker(0, "<Main B")
+        .NoteOn(0, 1, 60, 1)
+        .EndOfTrack();
+    const Bytes file = test::SongFile(track);
+    ASSERT_EQ(Open("marked.mid", file), "");
+    EXPECT_EQ(s.song.bytes.Bytes(), file);
+    EXPECT_TRUE(s.sectionFlags[2]);
+    EXPECT_TRUE(s.view.sectionPressed[2]);
+    EXPECT_TRUE(s.sectionFlags[22]);
+    EXPECT_FALSE(s.sectionFlags[3]);  // "<" markers only end a section
+}
+
+TEST_F(LoadTest, OnlyTheLowFormatByteDecidesTypeZero) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 1).EndOfTrack();
+    EXPECT_EQ(Open("format256.mid", test::SongFile(track.Events(), 480, 0x0100)), "");
+    EXPECT_EQ(Open("type1.mid", test::SongFile(track.Events(), 480, 1)), "failed");
+    EXPECT_EQ(test.recorder.messages.back(),
+              "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
+              "this midi to the proper form. Ssee Info/Help");
+}
+
+TEST_F(LoadTest, RefusedLoadLeavesThePreviousSongAsItWas) {
+    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    s.casm[1].part = 2;
+    const ByteImage bytes = s.song.bytes;
+    const MainWindowView view = s.view;
+    const SongFacts facts = s.facts;
+    const auto channels = s.channels;
+
+    TrackBuilder other;
+    other.NoteOn(0, 5, 60, 1).EndOfTrack();
+    const Bytes truncated = [&] {
+        Bytes file = test::SongFile(SmallSong());
+        file.resize(file.size() - 6);
+        return file;
+    }();
+    EXPECT_EQ(Open("type1.mid", test::SongFile(other.Events(), 480, 1)), "failed");
+    EXPECT_EQ(Open("empty.sty", {}), "failed");
+    EXPECT_EQ(Open("truncated.mid", truncated), "failed");
+    EXPECT_EQ(OpenChosenFile(s, (dir.Path() / "missing.mid").string()), "failed");
+
+    EXPECT_EQ(s.song.bytes, bytes);
+    EXPECT_EQ(s.song.fileName, (dir.Path() / "bossa.mid").string());
+    EXPECT_TRUE(s.song.isMidiFile);
+    EXPECT_EQ(s.view.caption, view.caption);
+    EXPECT_EQ(s.view.txtFileName, view.txtFileName);
+    EXPECT_EQ(s.view.rows[1].voice, view.rows[1].voice);
+    EXPECT_EQ(s.facts.endOfTrackPos, facts.endOfTrackPos);
+    EXPECT_EQ(s.facts.keyText, facts.keyText);
+    EXPECT_EQ(s.channels[1].voiceLabel, channels[1].voiceLabel);
+    EXPECT_EQ(s.casm[1].part, 2);
+    ASSERT_EQ(test.recorder.messages.size(), 4u);
+    EXPECT_EQ(test.recorder.messages[1], "Zephrane cannot read this file");
+    EXPECT_EQ(test.recorder.messages[2],
+              "Error #: 9, Subscript out of range, encountered in Function GetInfo. If the "
+              "solution is not obvious, please report this to the author.");
+    EXPECT_EQ(test.recorder.messages[3], "This file is Not found.");
+}
+
+TEST_F(LoadTest, FileKindFollowsTheLastThreeCharactersInAnyCase) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 1).EndOfTrack();
+    const Bytes file = test::SongFile(track);
+    Open("SONG.MID", file);
+    EXPECT_TRUE(s.song.isMidiFile);
+    Open("song.sty", file);
+    EXPECT_TRUE(s.song.isStyleFile);
+    EXPECT_FALSE(s.song.isMidiFile);
+    Open("song.kar", file);  // neither kind: the flags stay
+    EXPECT_TRUE(s.song.isStyleFile);
+    EXPECT_FALSE(s.song.isMidiFile);
+    for (const char* style : {"a.PCS", "a.sst", "a.pst", "a.prs", "a.bcs"}) {
+        EXPECT_EQ(KindOfFileName(style), FileKind::Style) << style;
+    }
+}
+
+TEST_F(LoadTest, StyleKeepsWhatFollowsItsTrackOnlyBeyondTwentyEightBytes) {
+    TrackBuilder track;
+    track.Marker(0, "SFF1").Marker(0, "SInt").NoteOn(0, 1, 60, 1).EndOfTrack();
+    const Bytes song = test::SongFile(track);
+    Bytes trailer(29);
+    for (size_t i = 0; i < trailer.size(); ++i)
+        trailer[i] = static_cast<uint8_t>(i + 1);
+
+    Open("short.sty", Concat({song, Bytes(trailer.begin(), trailer.end() - 1)}));
+    EXPECT_FALSE(s.song.hasStyleCasm);
+    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), (Bytes{0, 0}));
+    EXPECT_FALSE(s.view.casmOptionsVisible);
+
+    Open("long.sty", Concat({song, trailer}));
+    EXPECT_TRUE(s.song.hasStyleCasm);
+    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), trailer);
+    EXPECT_TRUE(s.view.casmOptionsVisible);
+    // The image still holds the trailer; the length field covers only the track.
+    EXPECT_EQ(s.song.bytes.Size(), static_cast<int64_t>(song.size() + trailer.size()));
+}
+
+TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
+    TrackBuilder track;
+    track.Marker(0, "SFF1").Marker(0, "SInt").NoteOn(0, 1, 60, 1).EndOfTrack();
+    const Bytes song = test::SongFile(track);
+    Open("style.sty", Concat({song, Bytes(40, 7)}));
+    s.casm[0].part = 3;
+    s.casm[0].chordMute = {0, 0, 0, 0, 1};
+
+    test.recorder.workingFilePath = dir.Write("Zephwork.mid", song);
+    ASSERT_EQ(Entry(s, test.recorder.workingFilePath), "");
+    EXPECT_TRUE(s.song.hasStyleCasm);
+    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), Bytes(40, 7));
+    EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
+    EXPECT_EQ(s.casm[0].part, 3);
+    EXPECT_EQ(s.casm[0].chordMute, kAllChordsOn);  // chord mute returns to its default
+    EXPECT_EQ(s.song.fileName, (dir.Path() / "style.sty").string());
+
+    Open("next.mid", song);  // another file clears the table
+    EXPECT_EQ(s.casm[0].part, -1);
+    EXPECT_FALSE(s.song.hasStyleCasm);
+}
+
+TEST_F(LoadTest, OpenDialogStartsInTheDefaultFolderWithTheFilterOfTheMode) {
+    s.settings.defaultDirectory = "/music/styles/\r\n";
+    EXPECT_EQ(OpenFile(s), "failed");  // cancelled
+    s.song.bbMode = true;
+    s.settings.defaultDirectory.clear();
+    OpenFile(s);
+    ASSERT_EQ(test.recorder.openRequests.size(), 2u);
+    EXPECT_EQ(test.recorder.openRequests[0].initialDirectory, "/music/styles/");
+    EXPECT_EQ(test.recorder.openRequests[0].title, "Select File to open");
+    EXPECT_EQ(test.recorder.openRequests[0].filter,
+              "Style Files(*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs)|*.sty;*.pcs;*.sst;*.pst;"
+              "*.mid;*.prs;*.bcs|");
+    EXPECT_EQ(test.recorder.openRequests[1].initialDirectory, test.recorder.programDirectory);
+    EXPECT_EQ(test.recorder.openRequests[1].filter, "Style Files(*.mid)|*.mid|");
+    EXPECT_TRUE(s.song.fileName.empty());
+}
+
+TEST_F(LoadTest, OpenFileLoadsTheChosenFile) {
+    test.recorder.openAnswers.push_back(dir.Write("chosen.mid", test::SongFile(SmallSong())));
+    EXPECT_EQ(OpenFile(s), "");
+    EXPECT_EQ(s.view.caption, "Zephrane   chosen.mid");
+}
+
+TEST_F(LoadTest, SongWithoutTempoOrTimeSignatureShowsTheMidiDefaults) {
+    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    TrackBuilder bare;
+    bare.NoteOn(0, 1, 60, 1).EndOfTrack();
+    ASSERT_EQ(Open("bare.mid", test::SongFile(bare)), "");
+    EXPECT_EQ(s.view.txttempo, "120");
+    EXPECT_EQ(s.view.txtTimeSig, " 4/4");
+    EXPECT_EQ(s.view.txtKey, "");
+    EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  0");
+}
+
+}  // namespace
+}  // namespace zephrane

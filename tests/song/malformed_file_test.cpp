@@ -1,0 +1,121 @@
+// Damaged files must end in a report and a refused load, never in a crash or a read outside the
+// image; the sanitizer build runs these too.
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "app/session.h"
+#include "support/midi_builder.h"
+#include "support/recording_platform.h"
+#include "support/temp_dir.h"
+
+namespace zephrane {
+namespace {
+
+using test::Bytes;
+using test::Concat;
+using test::Headers;
+using test::TrackBuilder;
+
+Bytes ValidSong() {
+    TrackBuilder track;
+    track.Text(0, 3, "Name")
+        .Tempo(0, 500000)
+        .TimeSignature(0, 4, 2)
+        .KeySignature(0, 1, 0)
+        .SysEx(0, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x0C, 0x50, 0xF7})
+        .Controller(0, 1, 0, 0)
+        .Program(0, 1, 0)
+        .NoteOn(0, 1, 60, 100)
+        .Raw({0x83, 0x60, 62, 100})  // running status
+        .NoteOff(1920, 1, 60)
+        .EndOfTrack();
+    return test::SongFile(track);
+}
+
+class MalformedFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(OpenChosenFile(s, dir.Write("good.mid", ValidSong())), "");
+        goodBytes = s.song.bytes;
+    }
+    // Loads `file`; expects a refusal with exactly one message and the good song still loaded.
+    std::string LoadRefused(const Bytes& file) {
+        test.recorder.messages.clear();
+        EXPECT_EQ(OpenChosenFile(s, dir.Write("bad.mid", file)), "failed");
+        EXPECT_EQ(s.song.bytes, goodBytes);
+        EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
+        EXPECT_EQ(test.recorder.messages.size(), 1u);
+        return test.recorder.messages.empty() ? "" : test.recorder.messages[0];
+    }
+
+    test::TempDir dir;
+    test::TestSession test;
+    Session& s = test.session;
+    ByteImage goodBytes;
+};
+
+std::string General(int number, const char* description, const char* operation) {
+    return "Error #: " + std::to_string(number) + ", " + description +
+           ", encountered in Function " + operation +
+           ". If the solution is not obvious, please report this to the author.";
+}
+
+TEST_F(MalformedFileTest, EveryTruncationIsRefusedWithAReport) {
+    const Bytes song = ValidSong();
+    for (size_t length = 1; length < song.size(); ++length) {
+        SCOPED_TRACE(length);
+        const std::string message = LoadRefused(Bytes(song.begin(), song.begin() + length));
+        // Too short for the format byte: the load itself fails; otherwise the scan does.
+        EXPECT_EQ(message, length < 10 ? General(9, "Subscript out of range", "Entry")
+                                       : General(9, "Subscript out of range", "GetInfo"));
+    }
+    EXPECT_EQ(LoadRefused({}), "Zephrane cannot read this file");
+}
+
+TEST_F(MalformedFileTest, TrackLengthLongerThanTheDataIsRefused) {
+    Bytes song = ValidSong();
+    song[21] = static_cast<uint8_t>(song[21] + 40);
+    // Without End of Track the walk would run on to the declared end.
+    Bytes noEnd(song.begin(), song.end() - 4);
+    EXPECT_EQ(LoadRefused(noEnd), General(9, "Subscript out of range", "GetInfo"));
+}
+
+TEST_F(MalformedFileTest, EndlessVariableLengthQuantityIsAnOverflow) {
+    const Bytes endless = Concat({Headers(24), Bytes(24, 0xFF)});
+    EXPECT_EQ(LoadRefused(endless), General(6, "Overflow", "GetInfo"));
+}
+
+TEST_F(MalformedFileTest, SmpteDivisionIsAnOverflowOfTheMeasureArithmetic) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2).NoteOn(0, 1, 60, 1).EndOfTrack();
+    EXPECT_EQ(LoadRefused(test::SongFile(track.Events(), 0xE728)),
+              General(6, "Overflow", "GetInfo"));
+}
+
+TEST_F(MalformedFileTest, AbsurdMeasureLengthsAreOverflowsNotHugeTables) {
+    // 1/64 time at division 1: a measure of 1/16 tick puts the end far beyond 32767 measures.
+    TrackBuilder track;
+    track.TimeSignature(0, 1, 6).NoteOn(0x0FFFFFFF, 1, 60, 1).EndOfTrack();
+    EXPECT_EQ(LoadRefused(test::SongFile(track.Events(), 1)), General(6, "Overflow", "GetInfo"));
+}
+
+TEST_F(MalformedFileTest, RandomByteFlipsNeverCrash) {
+    const Bytes song = ValidSong();
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 400; ++round) {
+        Bytes damaged = song;
+        for (int flips = 0; flips < 3; ++flips) {
+            damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
+        }
+        test.recorder.messages.clear();
+        const std::string result = OpenChosenFile(s, dir.Write("flip.mid", damaged));
+        if (result == "failed") {
+            EXPECT_FALSE(test.recorder.messages.empty()) << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zephrane

@@ -1,0 +1,236 @@
+#include "song/walker.h"
+
+#include <gtest/gtest.h>
+
+#include "app/error_report.h"
+#include "support/midi_builder.h"
+
+namespace zephrane {
+namespace {
+
+using test::Bytes;
+using test::Concat;
+using test::Headers;
+
+int32_t DeltaOf(const Bytes& bytes, int32_t* lastPos = nullptr) {
+    ByteImage image(bytes);
+    WalkState walk;
+    CalcTime(image, walk);
+    if (lastPos) *lastPos = walk.walkPos;
+    return walk.deltaTime;
+}
+
+int ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RuntimeError& error) {
+        return error.Number();
+    }
+    return 0;
+}
+
+TEST(CalcTime, ReadsStandardVariableLengthValues) {
+    int32_t last = -1;
+    EXPECT_EQ(DeltaOf({0x00}, &last), 0);
+    EXPECT_EQ(last, 0);
+    EXPECT_EQ(DeltaOf({0x7F}), 127);
+    EXPECT_EQ(DeltaOf({0x81, 0x00}, &last), 128);
+    EXPECT_EQ(last, 1);  // the cursor rests on the quantity's last byte
+    EXPECT_EQ(DeltaOf({0xFF, 0x7F}), 16383);
+    EXPECT_EQ(DeltaOf({0x81, 0x80, 0x00}, &last), 16384);
+    EXPECT_EQ(last, 2);
+}
+
+TEST(CalcTime, EndlessOrTruncatedQuantitiesFailInsteadOfRunningOn) {
+    // Continuation bits on every byte: the value leaves 32 bits before the bytes run out.
+    EXPECT_EQ(ErrorOf([] { DeltaOf(Bytes(12, 0xFF)); }), 6);
+    // A quantity cut off by the end of the image.
+    EXPECT_EQ(ErrorOf([] { DeltaOf({0x81, 0x80}); }), 9);
+}
+
+TEST(ReadMetaText, TwoByteLengthMovesTheCursorOverItsContinuationByte) {
+    Bytes text(200, 'x');
+    ByteImage image(Concat({{0xFF, 0x01, 0x81, 0x48}, text}));
+    WalkState walk;
+    ReadMetaText(image, walk);
+    EXPECT_EQ(walk.dataLength, 200);
+    EXPECT_EQ(walk.walkPos, 1);
+    EXPECT_EQ(walk.metaText, std::string(200, 'x'));
+}
+
+TEST(ReadMetaText, EmptyTextAndTextRunningOffTheImage) {
+    WalkState walk;
+    walk.metaText = "old";
+    ReadMetaText(ByteImage({0xFF, 0x06, 0x00}), walk);
+    EXPECT_EQ(walk.dataLength, 0);
+    EXPECT_EQ(walk.metaText, "");
+    WalkState cut;
+    EXPECT_EQ(ErrorOf([&] { ReadMetaText(ByteImage({0xFF, 0x06, 0x05, 'a'}), cut); }), 9);
+}
+
+TEST(UpdateTracklength, CountsTheTrackUpToItsEndOfTrackEvent) {
+    ByteImage song(Concat({Headers(0), {0x00, 0xFF, 0x2F, 0x00}}));
+    UpdateTracklength(song);
+    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 4u);
+}
+
+TEST(UpdateTracklength, IgnoresBytesKeptBehindTheTrack) {
+    // A style loaded directly keeps its CASM chunk behind the track in the image.
+    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 2, 1, 2};
+    ByteImage song(Concat({Headers(0), {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00}, casm}));
+    UpdateTracklength(song);
+    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 8u);
+}
+
+TEST(UpdateTracklength, WithoutEndOfTrackCountsToTheEndOfTheImage) {
+    ByteImage song(Concat({Headers(0), {0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0}}));
+    UpdateTracklength(song);
+    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 8u);
+}
+
+TEST(LoadLength, WritesBigEndianIntoTheOutput) {
+    ByteImage output(std::vector<uint8_t>(8, 0));
+    LoadLength(output, 0x00012345, 2);
+    EXPECT_EQ(output.Bytes(), (std::vector<uint8_t>{0, 0, 0x00, 0x01, 0x23, 0x45, 0, 0}));
+    EXPECT_EQ(ErrorOf([&] { LoadLength(output, 1, 5); }), 9);
+}
+
+std::vector<TrackEvent> WalkAll(const Bytes& events) {
+    ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
+    WalkState walk;
+    TrackWalker walker(image, walk);
+    std::vector<TrackEvent> all;
+    while (!walker.AtEnd())
+        all.push_back(walker.Next());
+    return all;
+}
+
+TEST(TrackWalker, RunningStatusKeepsThePreviousStatusAndItsDataBytes) {
+    const auto events = WalkAll({
+        0x00,
+        0x92,
+        60,
+        100,  // note-on, channel 3, at 22
+        0x60,
+        64,
+        90,  // running status: another note-on at 26
+        0x00,
+        0xC2,
+        5,  // program change: one data byte
+        0x00,
+        70,  // running status program change
+        0x00,
+        0xFF,
+        0x2F,
+        0x00,
+    });
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_FALSE(events[0].runningStatus);
+    EXPECT_TRUE(events[1].runningStatus);
+    EXPECT_EQ(events[1].status, 0x92);
+    EXPECT_EQ(events[1].Channel(), 3);
+    EXPECT_EQ(events[1].dataPos, 27);
+    EXPECT_EQ(events[1].lastPos, 28);
+    EXPECT_EQ(events[1].absoluteTime, 0x60);
+    EXPECT_EQ(events[3].dataPos, 33);
+    EXPECT_EQ(events[3].lastPos, 33);
+    EXPECT_TRUE(events[4].IsEndOfTrack());
+}
+
+TEST(TrackWalker, SysExLengthsAreVariableLengthQuantities) {
+    Bytes dump(128, 0x11);
+    dump.back() = 0xF7;
+    const auto events = WalkAll(Concat({
+        {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7},  // GM System On, one-byte length
+        {0x00, 0xF0, 0x81, 0x00},
+        dump,  // a 128-byte dump
+        {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00},
+    }));
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[0].dataLength, 5);
+    EXPECT_EQ(events[0].lastPos, 29);
+    EXPECT_EQ(events[1].dataLength, 128);
+    EXPECT_EQ(events[1].dataPos, 34);
+    EXPECT_EQ(events[2].Kind(), 0x9);
+}
+
+TEST(TrackWalker, MetaLengthsOfEveryTypeAreVariableLengthQuantities) {
+    const Bytes lyric(130, 'a');
+    const auto events = WalkAll(Concat({
+        {0x00, 0xFF, 0x05, 0x81, 0x02},
+        lyric,  // lyric of 130 bytes
+        {0x00, 0xFF, 0x7F, 0x81, 0x02},
+        Bytes(130, 0x43),  // sequencer-specific of 130 bytes
+        {0x00, 0xFF, 0x2F, 0x00},
+    }));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].dataLength, 130);
+    EXPECT_EQ(events[1].metaType, 0x7F);
+    EXPECT_TRUE(events[2].IsEndOfTrack());
+}
+
+TEST(TrackWalker, DataByteAfterAMetaEventIsReadAsAnotherMetaEvent) {
+    // FF stays the status in force: "01 03 41 42 43" after a delta reads as text meta "ABC"
+    // whose FF is the data byte 01 at the status position.
+    const auto events = WalkAll({
+        0x00,
+        0xFF,
+        0x06,
+        0x01,
+        'M',
+        0x00,
+        0x01,
+        0x01,
+        0x03,
+        'A',
+        'B',
+        'C',
+        0x00,
+        0xFF,
+        0x2F,
+        0x00,
+    });
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_TRUE(events[1].IsMeta());
+    EXPECT_TRUE(events[1].runningStatus);
+    EXPECT_EQ(events[1].metaType, 0x01);
+    EXPECT_EQ(events[1].dataLength, 3);
+}
+
+TEST(TrackWalker, ZeroLengthMetaLeavesTheCursorOnItsLengthByte) {
+    const auto events = WalkAll({0x00, 0xFF, 0x01, 0x00, 0x00, 0xFF, 0x2F, 0x00});
+    EXPECT_EQ(events[0].lastPos, 25);
+}
+
+TEST(TrackWalker, EndOfTrackLeavesTheCursorOnItsStatusByte) {
+    Bytes events = {0x00, 0x90, 60, 1, 0x00, 0xFF, 0x2F, 0x00, 0x00, 0x90, 61, 1};
+    ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
+    WalkState walk;
+    TrackWalker walker(image, walk);
+    walker.Next();
+    const TrackEvent end = walker.Next();
+    EXPECT_TRUE(walker.AtEnd());
+    EXPECT_EQ(walk.walkPos, 27);
+    EXPECT_EQ(end.lastPos, 29);
+}
+
+TEST(TrackWalker, EventsRunningPastTheImageAreSubscriptErrors) {
+    const Bytes cuts[] = {
+        {0x00, 0x90, 60},             // note-on missing its velocity
+        {0x00, 0xF0, 0x10, 0x01},     // sysex shorter than its length
+        {0x00, 0xFF, 0x51, 0x03, 7},  // tempo cut inside its data
+    };
+    for (const Bytes& cut : cuts) {
+        ByteImage image(Concat({Headers(100), cut}));
+        WalkState walk;
+        TrackWalker walker(image, walk);
+        EXPECT_EQ(ErrorOf([&] {
+                      while (!walker.AtEnd())
+                          walker.Next();
+                  }),
+                  9);
+    }
+}
+
+}  // namespace
+}  // namespace zephrane

@@ -1,0 +1,52 @@
+#pragma once
+// Small byte builders for test songs: each call appends one event, so a test reads as a list of
+// events with its bytes spelled out.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace zephrane::test {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Vlq(uint32_t value);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+class TrackBuilder {
+  public:
+    TrackBuilder& Raw(const Bytes& bytes);
+    TrackBuilder& Meta(uint32_t delta, uint8_t type, const Bytes& data);
+    TrackBuilder& Text(uint32_t delta, uint8_t type, const std::string& latin1);
+    TrackBuilder& Marker(uint32_t delta, const std::string& text) { return Text(delta, 6, text); }
+    TrackBuilder& Tempo(uint32_t delta, uint32_t microsecondsPerQuarter);
+    TrackBuilder& TimeSignature(uint32_t delta, uint8_t numerator, uint8_t denominatorPower);
+    TrackBuilder& KeySignature(uint32_t delta, int sharpsFlats, uint8_t mode);
+    TrackBuilder& NoteOn(uint32_t delta, int channel, uint8_t note, uint8_t velocity);
+    TrackBuilder& NoteOff(uint32_t delta, int channel, uint8_t note);
+    TrackBuilder& Controller(uint32_t delta, int channel, uint8_t controller, uint8_t value);
+    TrackBuilder& Program(uint32_t delta, int channel, uint8_t program);
+    TrackBuilder& SysEx(uint32_t delta, const Bytes& dataWithF7);
+    TrackBuilder& EndOfTrack(uint32_t delta = 0);
+
+    const Bytes& Events() const { return events_; }
+
+  private:
+    Bytes events_;
+};
+
+// A whole Standard MIDI File of one track: MThd (format, 1 track, division) and MTrk.
+Bytes SongFile(const Bytes& trackEvents, uint16_t division = 480, uint16_t format = 0);
+inline Bytes SongFile(const TrackBuilder& track, uint16_t division = 480) {
+    return SongFile(track.Events(), division);
+}
+
+// The 22 header bytes of such a file (MThd chunk, "MTrk" and the track length).
+Bytes Headers(uint32_t trackLength, uint16_t division = 480, uint16_t format = 0);
+
+// A song of `measures` 4/4 measures at division 480 (1920 ticks a measure) with a note-on on
+// the first beat of every measure on channel 10, ending on the bar line after the last one.
+TrackBuilder MeasuresSong(int measures);
+
+}  // namespace zephrane::test

@@ -1,0 +1,68 @@
+#pragma once
+// A platform that records what the core shows and answers the dialogs from queues the test sets.
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_window_view.h"
+#include "app/platform.h"
+#include "app/session.h"
+
+namespace zephrane::test {
+
+class RecordingPlatform : public MessageService,
+                          public FileDialogService,
+                          public WindowService,
+                          public ProcessService,
+                          public SettingsStore,
+                          public PathService {
+  public:
+    RecordingPlatform();
+
+    Platform Services() { return {*this, *this, *this, *this, *this, *this}; }
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskOkCancel(const std::string& text) override;
+    std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
+    std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+    void ShowMainWindow(const MainWindowView& view) override { shownViews.push_back(view); }
+    std::optional<int64_t> StartProcess(const std::string& commandLine) override;
+    bool WaitForExit(int64_t processId, int timeoutMs) override;
+    void ProcessPendingEvents() override { ++pendingEventPasses; }
+    std::string ReadSetting(const std::string& application, const std::string& section,
+                            const std::string& key) override;
+    void WriteSetting(const std::string& application, const std::string& section,
+                      const std::string& key, const std::string& value) override;
+    std::string ProgramDirectory() const override { return programDirectory; }
+    std::string WorkingFilePath() const override { return workingFilePath; }
+
+    // What the core did.
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::vector<FileDialogRequest> openRequests;
+    std::vector<FileDialogRequest> saveRequests;
+    std::vector<MainWindowView> shownViews;
+    std::vector<std::string> startedCommands;
+    int pendingEventPasses = 0;
+    std::map<std::string, std::string> store;  // "application/section/key" -> value
+
+    // How the platform answers; an empty queue answers Cancel.
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<bool> okAnswers;
+    int waitsBeforeExit = 0;
+    std::string programDirectory;
+    std::string workingFilePath;
+};
+
+// A session over its own recording platform.
+struct TestSession {
+    RecordingPlatform recorder;
+    Platform services = recorder.Services();
+    Session session{services};
+};
+
+}  // namespace zephrane::test
