@@ -1,13 +1,24 @@
 #include "cli/cli_platform.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 namespace zephrane::cli {
+namespace {
 
-CliPlatform::CliPlatform(std::string workingFilePath, bool answerOk)
-    : workingFilePath_(std::move(workingFilePath)), answerOk_(answerOk) {}
+std::string ProgramDirectory() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::current_path().string() : self.parent_path().string();
+}
+
+}  // namespace
+
+CliPlatform::CliPlatform(const std::string& workFolder, bool answerOk)
+    : paths_(ProgramDirectory(), PathEnvironment::OfThisProcess(ProgramDirectory())),
+      answerOk_(answerOk) {
+    if (!workFolder.empty()) paths_.SetWorkingFolder(workFolder);
+}
 
 void CliPlatform::ShowMessage(const std::string& text) {
     messages_.push_back(text);
@@ -38,21 +49,6 @@ std::string CliPlatform::ReadSetting(const std::string& application, const std::
 void CliPlatform::WriteSetting(const std::string& application, const std::string& section,
                                const std::string& key, const std::string& value) {
     store_[application + "\n" + section + "\n" + key] = value;
-}
-
-std::string CliPlatform::ProgramDirectory() const {
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path().string() : self.parent_path().string();
-}
-
-std::string DefaultWorkDirectory() {
-    if (const char* dataHome = std::getenv("XDG_DATA_HOME"); dataHome && *dataHome) {
-        return (std::filesystem::path(dataHome) / "Zephrane").string();
-    }
-    const char* home = std::getenv("HOME");
-    const std::filesystem::path base = home && *home ? home : ".";
-    return (base / ".local" / "share" / "Zephrane").string();
 }
 
 }  // namespace zephrane::cli

@@ -1,12 +1,14 @@
 #pragma once
 // The platform of a batch run: messages go to standard error (and are kept for the JSON
-// output), the file dialogs answer with the file arguments, nothing is started or stored.
+// output), the file dialogs answer with the file arguments, the replace question is answered OK
+// only when forced, nothing is started, and the settings store lives in memory.
 
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/platform.h"
+#include "app/standard_paths.h"
 
 namespace zephrane::cli {
 
@@ -14,12 +16,12 @@ class CliPlatform : public MessageService,
                     public FileDialogService,
                     public WindowService,
                     public ProcessService,
-                    public SettingsStore,
-                    public PathService {
-  public:
-    CliPlatform(std::string workingFilePath, bool answerOk);
+                    public SettingsStore {
+public:
+    // `workFolder` empty: the working file lives where the desktop program keeps it.
+    CliPlatform(const std::string& workFolder, bool answerOk);
 
-    Platform Services() { return {*this, *this, *this, *this, *this, *this}; }
+    Platform Services() { return {*this, *this, *this, *this, *this, paths_}; }
 
     void SetFileToOpen(std::string path) { fileToOpen_ = std::move(path); }
     void SetFileToSave(std::string path) { fileToSave_ = std::move(path); }
@@ -37,19 +39,14 @@ class CliPlatform : public MessageService,
                             const std::string& key) override;
     void WriteSetting(const std::string& application, const std::string& section,
                       const std::string& key, const std::string& value) override;
-    std::string ProgramDirectory() const override;
-    std::string WorkingFilePath() const override { return workingFilePath_; }
 
-  private:
-    std::string workingFilePath_;
+private:
+    StandardPaths paths_;
     bool answerOk_;
     std::string fileToOpen_;
     std::string fileToSave_;
     std::vector<std::string> messages_;
     std::map<std::string, std::string> store_;
 };
-
-// Where the working file lives when --work-dir is not given: the per-user data directory.
-std::string DefaultWorkDirectory();
 
 }  // namespace zephrane::cli

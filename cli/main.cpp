@@ -1,49 +1,32 @@
 // zephrane-cli: the main window's commands without a window, for batch runs and scripts.
 
-#include <filesystem>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
 
-#include "app/session.h"
-#include "cli/cli_platform.h"
-#include "cli/info_output.h"
+#include "cli/run.h"
 
 namespace {
 
-using zephrane::cli::CliPlatform;
+using zephrane::cli::RunOptions;
 
-constexpr int kExitRefused = 1;
-constexpr int kExitUsage = 2;
-
-struct InfoOptions {
-    std::string file;
-    std::string workDir;
-    bool json = false;
-    bool raw = false;
-};
-
-int RunInfo(const InfoOptions& options) {
-    if (!options.raw) {
-        std::cerr << "zephrane-cli info: only --raw is available in this version (the load alone, "
-                     "without preparing the working file)\n";
-        return kExitUsage;
-    }
-    const std::string workDir =
-        options.workDir.empty() ? zephrane::cli::DefaultWorkDirectory() : options.workDir;
-    CliPlatform platform((std::filesystem::path(workDir) / "Zephwork.mid").string(), false);
-    zephrane::Platform services = platform.Services();
-    zephrane::Session session(services);
-
-    const bool loaded = zephrane::OpenChosenFile(session, options.file) != zephrane::kResultFailed;
-    if (options.json) {
-        std::cout << zephrane::cli::InfoJson(session, platform.Messages())
-                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-    } else if (loaded) {
-        std::cout << zephrane::cli::InfoText(session);
-    }
-    return loaded ? 0 : kExitRefused;
+// The options that set menu marks, open the file and edit it, shared by info and working.
+void AddEditingOptions(CLI::App& command, RunOptions& options) {
+    command.add_flag("--raw", options.raw, "Load only: no preparation, no working file written");
+    command.add_option("--work-dir", options.workDir, "Folder of the working file Zephwork.mid");
+    command.add_flag("--no-panel", options.noPanel, "Uncheck \"Specify Panel (bank 112) voices\"");
+    command.add_flag("--no-xg-on", options.noXgOn, "Uncheck \"Include XG System On\"");
+    command.add_flag("--multiple-tempos", options.multipleTempos, "Check \"Allow Multiple Tempos\"");
+    command.add_flag("--add-b", options.addB, "Check \"Convert7th by adding a B\"");
+    command.add_flag("--bb", options.bb, "Open through \"Style from BB\"");
+    command.add_flag("--bb8", options.bb8, "\"Style from BB\" with 8-measure main sections");
+    command.add_option("--style-name", options.styleName, "Style name, as typed into its box");
+    command.add_option("--copyright", options.copyright, "Copyright, as typed into its box");
+    command.add_option("--sections", options.sections,
+                       "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
+        ->delimiter(',');
+    command.add_flag("--all-sections", options.allSections, "Press all fourteen section buttons");
+    command.add_option("FILE", options.file, "Type-0 MIDI file or style")->required();
 }
 
 }  // namespace
@@ -52,14 +35,19 @@ int main(int argc, char** argv) {
     CLI::App app{"Zephrane: turns type-0 MIDI songs into accompaniment styles", "zephrane-cli"};
     app.require_subcommand(1);
 
-    InfoOptions info;
-    CLI::App* infoCommand = app.add_subcommand("info",
-                                               "Open a file and print what the main "
-                                               "window then shows");
+    RunOptions info;
+    CLI::App* infoCommand =
+        app.add_subcommand("info", "Open a file and print what the main window then shows");
     infoCommand->add_flag("--json", info.json, "Print one JSON object");
-    infoCommand->add_flag("--raw", info.raw, "Load only: no preparation, no working file");
-    infoCommand->add_option("--work-dir", info.workDir, "Directory of the working file");
-    infoCommand->add_option("FILE", info.file, "Type-0 MIDI file or style")->required();
+    AddEditingOptions(*infoCommand, info);
+
+    RunOptions working;
+    working.subcommand = zephrane::cli::Subcommand::Working;
+    CLI::App* workingCommand =
+        app.add_subcommand("working", "Open a file, edit it and save the working MIDI file");
+    AddEditingOptions(*workingCommand, working);
+    workingCommand->add_option("-o", working.output, "The MIDI file to write")->required();
+    workingCommand->add_flag("--force", working.force, "Answer OK when asked to replace a file");
 
     try {
         app.parse(argc, argv);
@@ -67,13 +55,17 @@ int main(int argc, char** argv) {
         return app.exit(help);
     } catch (const CLI::ParseError& error) {
         app.exit(error);
-        return kExitUsage;
+        return zephrane::cli::kExitUsage;
+    }
+    const RunOptions& options = infoCommand->parsed() ? info : working;
+    if (const std::string problem = zephrane::cli::UsageProblem(options); !problem.empty()) {
+        std::cerr << "zephrane-cli: " << problem << "\n" << app.help();
+        return zephrane::cli::kExitUsage;
     }
     try {
-        if (infoCommand->parsed()) return RunInfo(info);
+        return zephrane::cli::Run(options);
     } catch (const std::exception& error) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
-        return kExitRefused;
+        return zephrane::cli::kExitRefused;
     }
-    return kExitUsage;
 }

@@ -68,6 +68,10 @@ class PathService {
     virtual ~PathService() = default;
     // The program's own directory, without a trailing separator.
     virtual std::string ProgramDirectory() const = 0;
+    // Folder of the four settings files, without a trailing separator.
+    virtual std::string SettingsDirectory() const = 0;
+    // Full path of a read-only data file shipped with the program ("cbo3.dat", the documents).
+    virtual std::string DataFilePath(const std::string& name) const = 0;
     // Full path of the working file that the sequencer edits and every command reloads.
     virtual std::string WorkingFilePath() const = 0;
 };

@@ -9,6 +9,7 @@
 #include "app/error_report.h"
 #include "app/main_window_view.h"
 #include "app/platform.h"
+#include "app/recent_files.h"
 #include "app/settings.h"
 #include "casm/casm_table.h"
 #include "effects/effect_settings.h"
@@ -33,6 +34,7 @@ struct SessionState {
     bool useStyleCasm = false;  // "Use Style's Casm" selected rather than "Make Casm"
     EffectSettings effects;
     Settings settings;
+    RecentFiles recentFiles;
     MainWindowView view;
 };
 

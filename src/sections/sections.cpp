@@ -1,5 +1,6 @@
 #include "sections/sections.h"
 
+#include "app/messages.h"
 #include "app/session.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
@@ -72,6 +73,78 @@ void InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDelt
 }
 
 }  // namespace
+
+std::string MinimumMeasuresMessage(const SectionRow& row) {
+    if (row.key == "Intro C") {
+        return "To add this part requires a midi of at least 8 measures. GoSequencer and add the "
+               "measures before selecting this part";
+    }
+    return "To add this part requires a midi of at least " + std::to_string(row.minimumMeasures) +
+           " measures. GoSequencer and add the measures by copying and pasting the rhythm track "
+           "or making a click track with a event on the first beat of every measure before "
+           "selecting this part. Do this for 34 measures to accommodate all parts. ";
+}
+
+namespace {
+
+bool MeasureHoldsEvent(const MeasureTable& table, int measure) {
+    return measure <= table.LastIndex() && table.entries[measure].position != 0;
+}
+
+bool MarkerListNames(const MarkerList& markers, std::string_view sectionName) {
+    for (const Marker& marker : markers.entries) {
+        if (marker.text.find(sectionName) != std::string::npos) return true;
+    }
+    return false;
+}
+
+std::string StartMarker(const SectionRow& row) { return ">" + std::string(row.name); }
+std::string EndMarker(const SectionRow& row) { return "<" + std::string(row.name); }
+
+constexpr std::string_view kBbOrder[] = {
+    "Intro A", "Intro B", "Intro C", "Main A",  "Fill AA", "Main B", "Fill BB",
+    "Main C",  "Fill CC", "Main D",  "Fill DD", "End A",   "End B",  "End C"};
+
+bool IsMainSection(const SectionRow& row) { return row.name.starts_with("Main"); }
+
+}  // namespace
+
+bool PressSectionButton(Session& session, std::string_view key) {
+    bool marked = false;
+    Guarded(session, "Toobar2", [&] {
+        if (session.song.fileName.empty()) {
+            session.platform.messages.ShowMessage(kNoFileOpenMessage);
+            return;
+        }
+        if (GetInfo(session, "") == kResultFailed) return;
+        const SectionRow* row = SectionByKey(key);
+        if (row == nullptr) return;
+        if (!MeasureHoldsEvent(session.measures, row->start) ||
+            !MeasureHoldsEvent(session.measures, row->end)) {
+            session.platform.messages.ShowMessage(MinimumMeasuresMessage(*row));
+            return;
+        }
+        if (!MarkerListNames(session.markers, row->name)) {
+            if (!StoreMarker(session, EndMarker(*row), row->end)) return;
+            if (!StoreMarker(session, StartMarker(*row), row->start)) return;
+        }
+        session.view.sectionPressed[row->slot] = true;
+        session.sectionFlags[row->slot] = true;
+        marked = true;
+    });
+    return marked;
+}
+
+void MarkBBSections(Session& session, bool eightMeasureMains) {
+    for (std::string_view key : kBbOrder) {
+        const SectionRow& row = *SectionByKey(key);
+        const int end = eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains
+                                                                : row.bbEnd;
+        StoreMarker(session, EndMarker(row), end);
+        StoreMarker(session, StartMarker(row), row.bbStart);
+        session.view.sectionPressed[row.slot] = true;
+    }
+}
 
 bool StoreMarker(Session& session, std::string_view text, int measure) {
     if (GetInfo(session, "") == kResultFailed) return false;

@@ -36,6 +36,18 @@ const SectionRow* SectionByKey(std::string_view key);
 // The row of a marker text that names a section, plain or as a start marker (">Main A").
 const SectionRow* SectionByMarker(std::string_view markerText);
 
+// A press of the section button `key`: marks the section in the working file with its start and
+// end marker unless a marker naming it is there already, and shows the button pressed. Refuses
+// with a message when no file is open or the file is too short for the section. True when the
+// section is marked.
+bool PressSectionButton(Session& session, std::string_view key);
+
+// Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
+void MarkBBSections(Session& session, bool eightMeasureMains);
+
+// The message shown when the working file is too short for the section of `row`.
+std::string MinimumMeasuresMessage(const SectionRow& row);
+
 // Inserts a marker event with `text` in front of the first event of `measure`, taking over that
 // event's delta time. Refuses with a message when the measure holds no event or lies beyond the
 // measure table. Failures go to the common report under "StoreMarker"; false after a refusal or

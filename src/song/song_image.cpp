@@ -208,6 +208,7 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
         session.song.fileName = previousFileName;
         return kResultFailed;
     }
+    AddRecentFile(session, path);
     switch (KindOfFileName(path)) {
         case FileKind::Midi:
             session.song.isMidiFile = true;

@@ -6,6 +6,7 @@ namespace zephrane::test {
 
 RecordingPlatform::RecordingPlatform()
     : programDirectory(std::filesystem::temp_directory_path().string()),
+      settingsDirectory(programDirectory),
       workingFilePath(
           (std::filesystem::temp_directory_path() / "zephrane-test-work.mid").string()) {}
 

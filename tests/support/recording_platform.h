@@ -37,6 +37,10 @@ class RecordingPlatform : public MessageService,
     void WriteSetting(const std::string& application, const std::string& section,
                       const std::string& key, const std::string& value) override;
     std::string ProgramDirectory() const override { return programDirectory; }
+    std::string SettingsDirectory() const override { return settingsDirectory; }
+    std::string DataFilePath(const std::string& name) const override {
+        return programDirectory + "/" + name;
+    }
     std::string WorkingFilePath() const override { return workingFilePath; }
 
     // What the core did.
@@ -55,6 +59,7 @@ class RecordingPlatform : public MessageService,
     std::deque<bool> okAnswers;
     int waitsBeforeExit = 0;
     std::string programDirectory;
+    std::string settingsDirectory;
     std::string workingFilePath;
 };
 

@@ -1,0 +1,48 @@
+#pragma once
+// One run of zephrane-cli: open a file, apply the editing options in their fixed order, then
+// print (info) or save (working).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zephrane::cli {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
+enum class Subcommand { Info, Working };
+
+struct RunOptions {
+    Subcommand subcommand = Subcommand::Info;
+    std::string file;
+    std::string output;
+    std::string workDir;
+    bool json = false;
+    bool raw = false;
+    bool force = false;
+
+    // Menu marks, set before anything is opened.
+    bool noPanel = false;
+    bool noXgOn = false;
+    bool multipleTempos = false;
+    bool addB = false;
+    bool bb8 = false;
+    bool bb = false;
+
+    // Edits.
+    std::optional<std::string> styleName;
+    std::optional<std::string> copyright;
+    std::vector<std::string> sections;  // section button keys, pressed in this order
+    bool allSections = false;
+};
+
+// Checks what the parser cannot (known section keys, options this version supports); a usage
+// message, or empty when the options are fine.
+std::string UsageProblem(const RunOptions& options);
+
+// Runs the subcommand; the exit status.
+int Run(const RunOptions& options);
+
+}  // namespace zephrane::cli

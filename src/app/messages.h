@@ -1,0 +1,10 @@
+#pragma once
+// Message texts that several commands show.
+
+namespace zephrane {
+
+inline constexpr char kNoFileOpenMessage[] =
+    "A file has not yet been opened. Click on Open File to identify the file to use.";
+inline constexpr char kNoSectionSelectedMessage[] = "At least one style section should be selected";
+
+}  // namespace zephrane

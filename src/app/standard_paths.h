@@ -1,0 +1,48 @@
+#pragma once
+// Where the program's files live on this platform, decided in this one place.
+//
+// On Windows everything sits in the program's directory and the working file is
+// "c:\Zephwork.mid". Elsewhere the settings files stay in the program's directory while it is
+// writable, else they go to the per-user configuration folder; the data files come from the
+// program's directory, else from the installed data folder; the working file lives in the
+// per-user data folder.
+
+#include <string>
+
+#include "app/platform.h"
+
+namespace zephrane {
+
+struct PathEnvironment {
+    std::string home;           // $HOME
+    std::string xdgConfigHome;  // $XDG_CONFIG_HOME, may be empty
+    std::string xdgDataHome;    // $XDG_DATA_HOME, may be empty
+    std::string installedDataDirectory;
+    bool programDirectoryWritable = false;
+
+    // The environment of this process for a program in `programDirectory`.
+    static PathEnvironment OfThisProcess(const std::string& programDirectory);
+};
+
+class StandardPaths : public PathService {
+public:
+    StandardPaths(std::string programDirectory, const PathEnvironment& environment);
+
+    // Puts the working file into `folder` instead (the command line's --work-dir).
+    void SetWorkingFolder(const std::string& folder);
+    // Creates the folders of the settings and the working file when they are missing.
+    void CreateFolders() const;
+
+    std::string ProgramDirectory() const override { return programDirectory_; }
+    std::string SettingsDirectory() const override { return settingsDirectory_; }
+    std::string DataFilePath(const std::string& name) const override;
+    std::string WorkingFilePath() const override { return workingFilePath_; }
+
+private:
+    std::string programDirectory_;
+    std::string settingsDirectory_;
+    std::string installedDataDirectory_;
+    std::string workingFilePath_;
+};
+
+}  // namespace zephrane

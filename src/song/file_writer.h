@@ -1,0 +1,26 @@
+#pragma once
+// Writing the song image and the output image to files, byte for byte.
+
+#include <optional>
+#include <string>
+
+namespace zephrane {
+
+struct Session;
+
+enum class SaveKind { Midi, Style };
+
+// Writes the song image to `path`; false after a failure (reported under "SaveMidiFile").
+bool SaveMidiFile(Session& session, const std::string& path);
+// Writes the output image to `path`; false after a failure (reported under "SaveStyleFile").
+bool SaveStyleFile(Session& session, const std::string& path);
+
+// Asks for a file name and writes the song image (Midi) or the output image (Style). The chosen
+// path once written; nothing when the user cancelled or the write failed.
+std::optional<std::string> SaveAs(Session& session, SaveKind kind);
+
+// The name the Save dialog proposes: the open file's name without its last four characters,
+// then "." and the extension.
+std::string ProposedSaveName(const std::string& fileName, const std::string& extension);
+
+}  // namespace zephrane

@@ -1,0 +1,100 @@
+#include "song/text_events.h"
+
+#include "app/messages.h"
+#include "app/session.h"
+#include "song/numbers.h"
+#include "song/text_codec.h"
+
+namespace zephrane {
+namespace {
+
+void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
+                  const char* handlerName) {
+    std::string& box =
+        kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStylename;
+    Guarded(session, handlerName, [&] {
+        if (session.song.fileName.empty()) {
+            session.platform.messages.ShowMessage(kNoFileOpenMessage);
+            box.clear();
+            return;
+        }
+        box = boxText;
+        UpdateDataArray(session, kind);
+    });
+}
+
+}  // namespace
+
+int MetaTypeOf(TextKind kind) {
+    switch (kind) {
+        case TextKind::Marker: return 6;
+        case TextKind::TextEvent: return 1;
+        case TextKind::Copyright: return 2;
+        case TextKind::StyleName: return 3;
+        case TextKind::TrackName: return 4;
+    }
+    return 1;
+}
+
+void LeaveCopyrightBox(Session& session, const std::string& boxText) {
+    LeaveTextBox(session, TextKind::Copyright, boxText, "TxtCopyrightValidate");
+}
+
+void LeaveStyleNameBox(Session& session, const std::string& boxText) {
+    LeaveTextBox(session, TextKind::StyleName, boxText, "TxtStyleNameValidate");
+}
+
+void UpdateDataArray(Session& session, TextKind kind) {
+    Guarded(session, "UpdateDataArray", [&] {
+        if (GetInfo(session, "") == kResultFailed) return;
+        const SongFacts& facts = session.facts;
+        if (kind == TextKind::Copyright) {
+            if (facts.copyrightPos < 1) {
+                AddTextEvent(session, kind, session.view.txtCopyright);
+            } else {
+                LoadText(session, session.view.txtCopyright, facts.copyrightLength,
+                         facts.copyrightPos);
+            }
+        } else if (facts.styleNamePos != 0) {
+            LoadText(session, session.view.txtStylename, facts.styleNameLength,
+                     facts.styleNamePos);
+        } else {
+            AddTextEvent(session, TextKind::StyleName, session.view.txtStylename);
+        }
+        GetInfo(session, "");
+        session.view.txtCopyright = session.facts.copyright;
+        session.view.txtStylename = session.facts.styleName;
+    });
+}
+
+void LoadText(Session& session, std::string_view text, int length, int position) {
+    Guarded(session, "LoadText", [&] {
+        std::vector<uint8_t> bytes = EncodeAnsi(text);
+        bytes.resize(static_cast<size_t>(std::max(length, 0)), ' ');
+        session.walk.walkPos = position;
+        for (uint8_t byte : bytes) {
+            session.song.bytes.Set(session.walk.walkPos, byte);
+            session.walk.walkPos += 1;
+        }
+    });
+}
+
+void AddTextEvent(Session& session, TextKind kind, std::string_view text) {
+    Guarded(session, "AddTextEvent", [&] {
+        const std::vector<uint8_t> textBytes = EncodeAnsi(text);
+        std::vector<uint8_t> event = {0x00, kMetaStatus, static_cast<uint8_t>(MetaTypeOf(kind))};
+        // Texts of 128 characters or more need a length of more than one byte.
+        const auto length = EncodeVariableLength(static_cast<uint32_t>(textBytes.size()));
+        event.insert(event.end(), length.begin(), length.end());
+        event.insert(event.end(), textBytes.begin(), textBytes.end());
+
+        ByteImage& song = session.song.bytes;
+        song.InsertGap(kFirstEventPos, static_cast<int64_t>(event.size()));
+        for (size_t i = 0; i < event.size(); ++i) {
+            song.Set(kFirstEventPos + static_cast<int64_t>(i), event[i]);
+        }
+        UpdateTracklength(song);
+    });
+}
+
+}  // namespace zephrane
