@@ -17,7 +17,7 @@ class CliPlatform : public MessageService,
                     public WindowService,
                     public ProcessService,
                     public SettingsStore {
-public:
+  public:
     // `workFolder` empty: the working file lives where the desktop program keeps it.
     CliPlatform(const std::string& workFolder, bool answerOk);
 
@@ -40,7 +40,7 @@ public:
     void WriteSetting(const std::string& application, const std::string& section,
                       const std::string& key, const std::string& value) override;
 
-private:
+  private:
     StandardPaths paths_;
     bool answerOk_;
     std::string fileToOpen_;

@@ -16,14 +16,16 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
     command.add_option("--work-dir", options.workDir, "Folder of the working file Zephwork.mid");
     command.add_flag("--no-panel", options.noPanel, "Uncheck \"Specify Panel (bank 112) voices\"");
     command.add_flag("--no-xg-on", options.noXgOn, "Uncheck \"Include XG System On\"");
-    command.add_flag("--multiple-tempos", options.multipleTempos, "Check \"Allow Multiple Tempos\"");
+    command.add_flag("--multiple-tempos", options.multipleTempos,
+                     "Check \"Allow Multiple Tempos\"");
     command.add_flag("--add-b", options.addB, "Check \"Convert7th by adding a B\"");
     command.add_flag("--bb", options.bb, "Open through \"Style from BB\"");
     command.add_flag("--bb8", options.bb8, "\"Style from BB\" with 8-measure main sections");
     command.add_option("--style-name", options.styleName, "Style name, as typed into its box");
     command.add_option("--copyright", options.copyright, "Copyright, as typed into its box");
-    command.add_option("--sections", options.sections,
-                       "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
+    command
+        .add_option("--sections", options.sections,
+                    "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
         ->delimiter(',');
     command.add_flag("--all-sections", options.allSections, "Press all fourteen section buttons");
     command.add_option("FILE", options.file, "Type-0 MIDI file or style")->required();

@@ -22,7 +22,8 @@ void SetMenuMarks(Settings& settings, const RunOptions& options) {
 std::vector<std::string> SectionKeysToPress(const RunOptions& options) {
     if (!options.allSections) return options.sections;
     std::vector<std::string> keys;
-    for (const SectionRow& row : kSectionTable) keys.emplace_back(row.key);
+    for (const SectionRow& row : kSectionTable)
+        keys.emplace_back(row.key);
     return keys;
 }
 

@@ -29,7 +29,8 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
             return;
         }
         const SectionSlots& pressed = session.view.sectionPressed;
-        const bool anyPressed = std::any_of(pressed.begin(), pressed.end(), [](bool b) { return b; });
+        const bool anyPressed =
+            std::any_of(pressed.begin(), pressed.end(), [](bool b) { return b; });
         if (!session.sectionFlags[kMainASlot] && (toolbar || anyPressed)) {
             messages.ShowMessage(
                 "WARNING- Your style does not have a Main A section. This will cause some PSR's "

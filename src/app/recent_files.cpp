@@ -31,9 +31,8 @@ void LoadRecentFiles(Session& session) {
     std::vector<std::string>& entries = session.recentFiles.entries;
     entries.clear();
     for (size_t key = 0; key < kMaxRecentFiles; ++key) {
-        const std::string path =
-            session.platform.settingsStore.ReadSetting(kProgramTitle, kSection,
-                                                       std::to_string(key));
+        const std::string path = session.platform.settingsStore.ReadSetting(kProgramTitle, kSection,
+                                                                            std::to_string(key));
         if (path.empty()) break;
         if (Find(entries, path) == entries.end()) entries.push_back(path);
     }

@@ -28,10 +28,10 @@ bool MarkIsChecked(const std::string& marks, size_t index) {
 
 void StoreOptionMarks(Session& session) {
     const Settings& settings = session.settings;
-    WriteTextFileContents(session,
-                          std::string(settings.panelVoices ? "1" : "0") +
-                              (settings.eightMeasureBbMains ? "1" : "0"),
-                          SettingsFilePath(session, kOptionMarksFile));
+    WriteTextFileContents(
+        session,
+        std::string(settings.panelVoices ? "1" : "0") + (settings.eightMeasureBbMains ? "1" : "0"),
+        SettingsFilePath(session, kOptionMarksFile));
 }
 
 }  // namespace
@@ -65,8 +65,8 @@ void StartUp(Session& session) {
     Guarded(session, "Main", [&] {
         LoadRecentFiles(session);
         Settings& settings = session.settings;
-        settings.sequencerPath =
-            WithoutLineEnd(ReadTextFileContents(session, SettingsFilePath(session, kSequencerFile)));
+        settings.sequencerPath = WithoutLineEnd(
+            ReadTextFileContents(session, SettingsFilePath(session, kSequencerFile)));
         settings.stylePlayerPath = WithoutLineEnd(
             ReadTextFileContents(session, SettingsFilePath(session, kStylePlayerFile)));
         settings.defaultDirectory =
@@ -91,11 +91,15 @@ void ToggleOptionMark(Session& session, OptionMark mark) {
             settings.eightMeasureBbMains = !settings.eightMeasureBbMains;
             StoreOptionMarks(session);
             break;
-        case OptionMark::XgSystemOn: settings.xgSystemOn = !settings.xgSystemOn; break;
+        case OptionMark::XgSystemOn:
+            settings.xgSystemOn = !settings.xgSystemOn;
+            break;
         case OptionMark::ConvertSeventhAddB:
             settings.convertSeventhAddB = !settings.convertSeventhAddB;
             break;
-        case OptionMark::MultipleTempos: settings.multipleTempos = !settings.multipleTempos; break;
+        case OptionMark::MultipleTempos:
+            settings.multipleTempos = !settings.multipleTempos;
+            break;
     }
 }
 

@@ -30,8 +30,13 @@ bool WriteTextFileContents(Session& session, const std::string& text, const std:
 void StartUp(Session& session);
 
 // The options whose check marks the menu toggles.
-enum class OptionMark { PanelVoices, EightMeasureBbMains, XgSystemOn, ConvertSeventhAddB,
-                        MultipleTempos };
+enum class OptionMark {
+    PanelVoices,
+    EightMeasureBbMains,
+    XgSystemOn,
+    ConvertSeventhAddB,
+    MultipleTempos
+};
 
 // Toggles a check mark; the first two are stored in "Zephrane4.ini" at once.
 void ToggleOptionMark(Session& session, OptionMark mark);

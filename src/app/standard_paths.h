@@ -25,7 +25,7 @@ struct PathEnvironment {
 };
 
 class StandardPaths : public PathService {
-public:
+  public:
     StandardPaths(std::string programDirectory, const PathEnvironment& environment);
 
     // Puts the working file into `folder` instead (the command line's --work-dir).
@@ -38,7 +38,7 @@ public:
     std::string DataFilePath(const std::string& name) const override;
     std::string WorkingFilePath() const override { return workingFilePath_; }
 
-private:
+  private:
     std::string programDirectory_;
     std::string settingsDirectory_;
     std::string installedDataDirectory_;

@@ -98,14 +98,20 @@ bool MarkerListNames(const MarkerList& markers, std::string_view sectionName) {
     return false;
 }
 
-std::string StartMarker(const SectionRow& row) { return ">" + std::string(row.name); }
-std::string EndMarker(const SectionRow& row) { return "<" + std::string(row.name); }
+std::string StartMarker(const SectionRow& row) {
+    return ">" + std::string(row.name);
+}
+std::string EndMarker(const SectionRow& row) {
+    return "<" + std::string(row.name);
+}
 
-constexpr std::string_view kBbOrder[] = {
-    "Intro A", "Intro B", "Intro C", "Main A",  "Fill AA", "Main B", "Fill BB",
-    "Main C",  "Fill CC", "Main D",  "Fill DD", "End A",   "End B",  "End C"};
+constexpr std::string_view kBbOrder[] = {"Intro A", "Intro B", "Intro C", "Main A",  "Fill AA",
+                                         "Main B",  "Fill BB", "Main C",  "Fill CC", "Main D",
+                                         "Fill DD", "End A",   "End B",   "End C"};
 
-bool IsMainSection(const SectionRow& row) { return row.name.starts_with("Main"); }
+bool IsMainSection(const SectionRow& row) {
+    return row.name.starts_with("Main");
+}
 
 }  // namespace
 
@@ -138,8 +144,8 @@ bool PressSectionButton(Session& session, std::string_view key) {
 void MarkBBSections(Session& session, bool eightMeasureMains) {
     for (std::string_view key : kBbOrder) {
         const SectionRow& row = *SectionByKey(key);
-        const int end = eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains
-                                                                : row.bbEnd;
+        const int end =
+            eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains : row.bbEnd;
         StoreMarker(session, EndMarker(row), end);
         StoreMarker(session, StartMarker(row), row.bbStart);
         session.view.sectionPressed[row.slot] = true;

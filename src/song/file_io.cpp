@@ -19,7 +19,9 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-[[noreturn]] void FailFromErrno() { Fail(ErrorNumberFromErrno(errno)); }
+[[noreturn]] void FailFromErrno() {
+    Fail(ErrorNumberFromErrno(errno));
+}
 
 // New files get the permissions the user's umask allows, as an ordinary create would give them.
 mode_t CurrentUmask() {
@@ -30,7 +32,7 @@ mode_t CurrentUmask() {
 
 // Closes a descriptor when it goes out of scope unless released.
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -45,7 +47,7 @@ public:
         if (::close(fd) != 0) FailFromErrno();
     }
 
-private:
+  private:
     int fd_;
 };
 

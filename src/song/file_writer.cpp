@@ -11,8 +11,7 @@ bool SaveMidiFile(Session& session, const std::string& path) {
 }
 
 bool SaveStyleFile(Session& session, const std::string& path) {
-    return Guarded(session, "SaveStyleFile",
-                   [&] { WriteWholeFile(path, session.output.Bytes()); });
+    return Guarded(session, "SaveStyleFile", [&] { WriteWholeFile(path, session.output.Bytes()); });
 }
 
 std::string ProposedSaveName(const std::string& fileName, const std::string& extension) {

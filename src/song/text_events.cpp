@@ -27,11 +27,16 @@ void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
 
 int MetaTypeOf(TextKind kind) {
     switch (kind) {
-        case TextKind::Marker: return 6;
-        case TextKind::TextEvent: return 1;
-        case TextKind::Copyright: return 2;
-        case TextKind::StyleName: return 3;
-        case TextKind::TrackName: return 4;
+        case TextKind::Marker:
+            return 6;
+        case TextKind::TextEvent:
+            return 1;
+        case TextKind::Copyright:
+            return 2;
+        case TextKind::StyleName:
+            return 3;
+        case TextKind::TrackName:
+            return 4;
     }
     return 1;
 }
@@ -56,8 +61,7 @@ void UpdateDataArray(Session& session, TextKind kind) {
                          facts.copyrightPos);
             }
         } else if (facts.styleNamePos != 0) {
-            LoadText(session, session.view.txtStylename, facts.styleNameLength,
-                     facts.styleNamePos);
+            LoadText(session, session.view.txtStylename, facts.styleNameLength, facts.styleNamePos);
         } else {
             AddTextEvent(session, TextKind::StyleName, session.view.txtStylename);
         }
