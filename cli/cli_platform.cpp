@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/error_report.h"
+
 namespace zephrane::cli {
 namespace {
 
@@ -38,6 +40,11 @@ std::optional<std::string> CliPlatform::ChooseFileToOpen(const FileDialogRequest
 std::optional<std::string> CliPlatform::ChooseFileToSave(const FileDialogRequest&) {
     if (fileToSave_.empty()) return std::nullopt;
     return fileToSave_;
+}
+
+// A batch run starts no sequencer or style player.
+int64_t CliPlatform::StartProcess(const std::vector<std::string>&) {
+    Fail(error_number::kDeviceUnavailable);
 }
 
 std::string CliPlatform::ReadSetting(const std::string& application, const std::string& section,

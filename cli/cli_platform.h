@@ -32,7 +32,8 @@ class CliPlatform : public MessageService,
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
     void ShowMainWindow(const MainWindowView&) override {}
-    std::optional<int64_t> StartProcess(const std::string&) override { return std::nullopt; }
+    bool ShowDocument(const DocumentRequest&) override { return false; }
+    int64_t StartProcess(const std::vector<std::string>& arguments) override;
     bool WaitForExit(int64_t, int) override { return true; }
     void ProcessPendingEvents() override {}
     std::string ReadSetting(const std::string& application, const std::string& section,

@@ -75,20 +75,21 @@ json CasmJson(const Session& session) {
     return rows;
 }
 
-// A chosen effect type by its list position; its name and code come with the effect list file.
-json EffectTypeJson(int position) {
+// A chosen effect type: its list position, name and code.
+json EffectTypeJson(const std::vector<EffectListEntry>& list, int position) {
     if (position < 0) return nullptr;
-    return {{"position", position}, {"text", nullptr}, {"code", nullptr}};
+    if (position >= static_cast<int>(list.size())) return {{"position", position}};
+    return {{"position", position}, {"text", list[position].name}, {"code", list[position].code}};
 }
 
-json EffectsJson(const EffectSettings& effects) {
+json EffectsJson(const EffectSettings& effects, const EffectLists& lists) {
     const bool system = effects.connection == VariationConnection::System;
-    return {{"reverb", EffectTypeJson(effects.reverb)},
+    return {{"reverb", EffectTypeJson(lists.reverb, effects.reverb)},
             {"reverbReturn", effects.reverbReturn},
-            {"chorus", EffectTypeJson(effects.chorus)},
+            {"chorus", EffectTypeJson(lists.chorus, effects.chorus)},
             {"chorusReturn", effects.chorusReturn},
             {"connection", system ? "System" : "Insertion"},
-            {"variation", EffectTypeJson(effects.variation)},
+            {"variation", EffectTypeJson(lists.Variation(effects.connection), effects.variation)},
             {"insertionPart", effects.insertionPart},
             {"variationReturn", effects.variationReturn},
             {"pan", effects.pan},
@@ -121,7 +122,7 @@ json InfoJson(const Session& session, const std::vector<std::string>& messages) 
             {"markers", MarkersJson(session)},
             {"sections", PressedSectionKeys(session)},
             {"casm", CasmJson(session)},
-            {"effects", EffectsJson(session.effects)},
+            {"effects", EffectsJson(session.effects, session.effectLists)},
             {"messages", messages}};
 }
 

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/casm_output.h"
 #include "cli/run.h"
 
 namespace {
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
     workingCommand->add_option("-o", working.output, "The MIDI file to write")->required();
     workingCommand->add_flag("--force", working.force, "Answer OK when asked to replace a file");
 
+    bool casmJson = false;
+    std::string casmFile;
+    CLI::App* casmCommand = app.add_subcommand(
+        "casm", "Print the CASM data and the other chunks after a style's track");
+    casmCommand->add_flag("--json", casmJson, "Print one JSON object");
+    casmCommand->add_option("STYLE", casmFile, "Style file")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -59,6 +67,7 @@ int main(int argc, char** argv) {
         app.exit(error);
         return zephrane::cli::kExitUsage;
     }
+    if (casmCommand->parsed()) return zephrane::cli::RunCasm(casmFile, casmJson);
     const RunOptions& options = infoCommand->parsed() ? info : working;
     if (const std::string problem = zephrane::cli::UsageProblem(options); !problem.empty()) {
         std::cerr << "zephrane-cli: " << problem << "\n" << app.help();

@@ -79,6 +79,7 @@ int Run(const RunOptions& options) {
     Platform services = platform.Services();
     Session session(services);
     SetMenuMarks(session.settings, options);
+    SetUpEffectLists(session);
 
     bool succeeded = OpenChosenFile(session, options.file) != kResultFailed &&
                      ApplyEdits(session, platform, options);

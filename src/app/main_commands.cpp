@@ -2,9 +2,16 @@
 
 #include <algorithm>
 
+#include <filesystem>
+#include <sstream>
+
 #include "app/messages.h"
+#include "app/recent_files.h"
 #include "app/session.h"
+#include "song/file_io.h"
 #include "song/file_writer.h"
+#include "style/make_style.h"
+#include "style/prep_midi.h"
 
 namespace zephrane {
 namespace {
@@ -15,6 +22,63 @@ constexpr int kMainASlot = 2;
 bool AnyPartAssigned(const CasmTable& table) {
     return std::any_of(table.begin(), table.end(),
                        [](const CasmRow& row) { return row.part >= 0 && row.part <= 7; });
+}
+
+constexpr int kPollMilliseconds = 100;
+constexpr int kBbMeasures = 44;
+
+// Prepares the song with every channel, writes it as the working file and loads that.
+bool LoadAndPrepare(Session& session) {
+    const std::string workingFile = session.platform.paths.WorkingFilePath();
+    return PrepMidi(session, PrepOption::AllChannels) && SaveStyleFile(session, workingFile) &&
+           Entry(session, workingFile) != kResultFailed;
+}
+
+// Starts the program and waits for it, letting the window paint every 100 ms meanwhile.
+void ShellAndWait(Session& session, const std::vector<std::string>& arguments) {
+    ProcessService& processes = session.platform.processes;
+    const int64_t processId = processes.StartProcess(arguments);
+    session.view.waitingForSequencer = true;
+    try {
+        while (!processes.WaitForExit(processId, kPollMilliseconds)) {
+            processes.ProcessPendingEvents();
+        }
+    } catch (...) {
+        session.view.waitingForSequencer = false;
+        throw;
+    }
+    session.view.waitingForSequencer = false;
+}
+
+// Recent-file entries decide the file kind by these endings only.
+void SetKindFromRecentEntry(SongImage& song) {
+    const std::string name = song.fileName;
+    const std::string ending = name.size() >= 3 ? name.substr(name.size() - 3) : name;
+    for (const char* midi : {"MID", "mid", "Mid"}) {
+        if (ending == midi) {
+            song.isMidiFile = true;
+            song.isStyleFile = false;
+            return;
+        }
+    }
+    for (const char* style : {"sty", "pcs", "sst", "pst", "STY", "PCS", "SST", "PST"}) {
+        if (ending == style) {
+            song.isStyleFile = true;
+            song.isMidiFile = false;
+            return;
+        }
+    }
+}
+
+bool ShowDocument(Session& session, const std::string& name, const DocumentRequest& shown,
+                  const std::string& failure) {
+    DocumentRequest request = shown;
+    request.path = session.platform.paths.DataFilePath(name);
+    if (!FileCanBeRead(request.path) || !session.platform.window.ShowDocument(request)) {
+        session.platform.messages.ShowMessage(failure);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -68,6 +132,161 @@ bool SaveWorkingMidiFile(Session& session) {
         saved = true;
     });
     return saved;
+}
+
+std::vector<std::string> CommandArguments(const std::string& command, const std::string& argument) {
+    std::vector<std::string> arguments;
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(command, ignored)) {
+        arguments.push_back(command);
+    } else {
+        std::istringstream words(command);
+        for (std::string word; words >> word;)
+            arguments.push_back(word);
+    }
+    if (!argument.empty()) arguments.push_back(argument);
+    return arguments;
+}
+
+void SetSourceChords(Session& session, const std::string& which) {
+    int key = 0;
+    int chord = 0;
+    if (which == "major") {
+        chord = 0;
+    } else if (which == "7th") {
+        chord = 2;
+    } else if (which == "all") {
+        key = SongKeyIndex(session.facts.keyText);
+        chord = SongChordPosition(session.facts.modeWord);
+    } else {
+        return;
+    }
+    for (CasmRow& row : session.casm) {
+        row.sourceKey = key;
+        row.sourceChord = chord;
+    }
+}
+
+bool OpenFileCommand(Session& session) {
+    bool opened = false;
+    Guarded(session, "Toolbar1", [&] {
+        session.song.bbMode = false;
+        if (OpenFile(session) == kResultFailed) return;
+        opened = LoadAndPrepare(session);
+    });
+    return opened;
+}
+
+bool OpenRecentFile(Session& session, int index) {
+    bool opened = false;
+    Guarded(session, "Toolbar1", [&] {
+        const std::vector<std::string>& entries = session.recentFiles.entries;
+        if (index < 0 || index >= static_cast<int>(entries.size())) return;
+        const std::string path = entries[index];
+        SongImage& song = session.song;
+        const std::string previousCaption = session.view.caption;
+        const std::string previousFileName = song.fileName;
+        const bool wasMidi = song.isMidiFile;
+        const bool wasStyle = song.isStyleFile;
+        session.view.caption = std::string(kProgramTitle) + "   " + path;
+        song.fileName = path;
+        SetKindFromRecentEntry(song);
+        if (Entry(session, path) == kResultFailed) {
+            session.view.caption = previousCaption;
+            song.fileName = previousFileName;
+            song.isMidiFile = wasMidi;
+            song.isStyleFile = wasStyle;
+            return;
+        }
+        AddRecentFile(session, path);
+        opened = LoadAndPrepare(session);
+    });
+    return opened;
+}
+
+bool ToSequencer(Session& session) {
+    bool edited = false;
+    Guarded(session, "Toolbar1", [&] {
+        // The sequencer is also where a song is lengthened before any section can be marked,
+        // so the command does not wait for a marked section: every section button is enabled.
+        MessageService& messages = session.platform.messages;
+        if (session.song.fileName.empty()) {
+            messages.ShowMessage(kNoFileOpenMessage);
+            return;
+        }
+        if (session.settings.sequencerPath.empty()) {
+            messages.ShowMessage(
+                "A sequencer program has not been selected. Click on Setup to identify the "
+                "sequencer that you wish to use");
+            return;
+        }
+        const std::string workingFile = session.platform.paths.WorkingFilePath();
+        if (!PrepMidi(session, PrepOption::AllChannels) || !SaveStyleFile(session, workingFile)) {
+            return;
+        }
+        ShellAndWait(session, CommandArguments(session.settings.sequencerPath, workingFile));
+        if (Entry(session, workingFile) == kResultFailed) return;
+        SetSourceChords(session, "all");
+        edited = true;
+    });
+    return edited;
+}
+
+bool PlayStyle(Session& session) {
+    return Guarded(session, "Toolbar1", [&] {
+        const Settings& settings = session.settings;
+        if (settings.stylePlayerPath.empty()) {
+            session.platform.messages.ShowMessage(
+                "The style player program has not been selected. Click on Setup to identify the "
+                "style player that you wish to use");
+            return;
+        }
+        const SongImage& song = session.song;
+        const std::string style = !song.lastStyleSaved.empty() ? song.lastStyleSaved
+                                  : song.isStyleFile           ? song.fileName
+                                                               : "";
+        session.platform.processes.StartProcess(CommandArguments(settings.stylePlayerPath, style));
+    });
+}
+
+bool SaveStyle(Session& session, StyleCommandSource source) {
+    if (!CheckStyleCommand(session, source) || !MakeStyleFromMidi(session)) return false;
+    return SaveAs(session, SaveKind::Style).has_value();
+}
+
+bool StyleFromBb(Session& session) {
+    bool prepared = false;
+    Guarded(session, "Toolbar1", [&] {
+        session.song.bbMode = true;
+        if (OpenFile(session) == kResultFailed) return;
+        if (session.facts.measureCount < kBbMeasures) {
+            session.platform.messages.ShowMessage(
+                "A midi must have 44 measures to make a style using this function.");
+            return;
+        }
+        if (session.song.fileName.empty()) return;
+        if (GetInfo(session, "") == kResultFailed) return;
+        MarkBBSections(session, session.settings.eightMeasureBbMains);
+        AutoSetCasm(session);
+        if (!PrepMidi(session, PrepOption::AllChannels) || GetInfo(session, "") == kResultFailed) {
+            return;
+        }
+        const std::string workingFile = session.platform.paths.WorkingFilePath();
+        prepared =
+            SaveStyleFile(session, workingFile) && Entry(session, workingFile) != kResultFailed;
+    });
+    return prepared;
+}
+
+bool ShowQuickStart(Session& session) {
+    return ShowDocument(session, "ZephraneQuickStart.rtf",
+                        {"", "Quick Start Guide", "Scroll screen to select function"},
+                        "Cannot find the Quick Start File named ZephraneQuickStart.rtf");
+}
+
+bool ShowHelp(Session& session) {
+    return ShowDocument(session, "Zephrane.rtf", {"", std::nullopt, std::nullopt},
+                        "Cannot find the Information File named Zephrane.rtf");
 }
 
 }  // namespace zephrane

@@ -1,17 +1,52 @@
 #pragma once
 // Commands of the main window's File menu and command toolbar that need no window of their own.
 
+#include <string>
+#include <vector>
+
 namespace zephrane {
 
 struct Session;
 
 enum class StyleCommandSource { MenuItem, ToolbarButton };
 
+// Open File (toolbar "Open", menu "&Open File"): the Open dialog, the load, then the song is
+// prepared into the working file and that is loaded. False when cancelled or refused.
+bool OpenFileCommand(Session& session);
+
+// A recent-files entry: loads it as Open File does; a refused load changes nothing.
+bool OpenRecentFile(Session& session, int index);
+
+// To Sequencer: writes the prepared working file, runs the user's sequencer on it, waits until
+// it ends (the window paints but takes no commands meanwhile) and loads the edited file.
+bool ToSequencer(Session& session);
+
+// Play Style: starts the style player on the last style saved, else on the opened style.
+bool PlayStyle(Session& session);
+
+// Save Style (toolbar) and "&Style File" (menu): the checks, the style built, Save As.
+bool SaveStyle(Session& session, StyleCommandSource source);
+
+// Style from BB: opens a 44-measure song exported from another arranger program, marks all
+// sections in the BB layout, assigns the CASM automatically and prepares the working file.
+bool StyleFromBb(Session& session);
+
+// Quick Start and Help: the two documents in the information window.
+bool ShowQuickStart(Session& session);
+bool ShowHelp(Session& session);
+
+// The program and arguments of a command text: a text naming an existing file is one program,
+// blanks and all; otherwise the text is split at its blanks. `argument` follows when not empty.
+std::vector<std::string> CommandArguments(const std::string& command, const std::string& argument);
+
 // The checks "Save Style" (toolbar) and "&Style File" (menu) make before a style is built, with
 // their messages: a file is open, a section is marked (a warning when "Main A" is missing), and
 // a channel feeds an accompaniment part unless the style's own CASM is used. True when the style
 // may be built.
 bool CheckStyleCommand(Session& session, StyleCommandSource source);
+
+// Every row's source key and chord: "major" C maj, "7th" C maj7, "all" the song's key and chord.
+void SetSourceChords(Session& session, const std::string& which);
 
 // "&Working Midi File": saves the song image as a MIDI file under a name the user chooses; the
 // saved file then is the open file. False when nothing was saved.

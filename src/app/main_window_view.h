@@ -25,8 +25,9 @@ struct MainWindowView {
     std::string txtKey;
     std::string lblMaxMeaures;
     std::array<ChannelRowView, 16> rows;
-    SectionSlots sectionPressed{};    // buttons of the section toolbar shown pressed, by slot
-    bool casmOptionsVisible = false;  // "Make Casm" and "Use Style's Casm"
+    SectionSlots sectionPressed{};     // buttons of the section toolbar shown pressed, by slot
+    bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
+    bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
 };
 
 }  // namespace zephrane

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zephrane {
 
@@ -35,18 +36,30 @@ class FileDialogService {
     virtual std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) = 0;
 };
 
+// A rich-text document for the information window; a caption or prompt left empty keeps what
+// the window shows.
+struct DocumentRequest {
+    std::string path;
+    std::optional<std::string> caption;
+    std::optional<std::string> prompt;
+};
+
 class WindowService {
   public:
     virtual ~WindowService() = default;
     // Draws the main window's fields, grid rows and buttons as the view model gives them.
     virtual void ShowMainWindow(const MainWindowView& view) = 0;
+    // Shows a document in the information window; false when it cannot be loaded.
+    virtual bool ShowDocument(const DocumentRequest& request) = 0;
 };
 
 class ProcessService {
   public:
     virtual ~ProcessService() = default;
-    // Starts a program with a command line; its process id, or nothing when it cannot start.
-    virtual std::optional<int64_t> StartProcess(const std::string& commandLine) = 0;
+    // Starts a program (arguments[0]) with its arguments in a normal window with focus; its
+    // process id. A program that cannot be started is thrown as a RuntimeError (53 when it
+    // does not exist).
+    virtual int64_t StartProcess(const std::vector<std::string>& arguments) = 0;
     // Waits up to `timeoutMs` for the process; true once it has ended.
     virtual bool WaitForExit(int64_t processId, int timeoutMs) = 0;
     // Lets the window handle pending events during a long wait.

@@ -11,7 +11,9 @@
 #include "app/platform.h"
 #include "app/recent_files.h"
 #include "app/settings.h"
+#include "casm/casm_chunk.h"
 #include "casm/casm_table.h"
+#include "effects/effect_list.h"
 #include "effects/effect_settings.h"
 #include "sections/sections.h"
 #include "song/song_image.h"
@@ -24,6 +26,9 @@ namespace zephrane {
 struct SessionState {
     SongImage song;
     ByteImage output{std::vector<uint8_t>(5001, 0)};  // the file being prepared or assembled
+    int64_t outputWritePos = 0;                       // next free byte of the output image
+    int64_t setupTime = 0;  // ticks of the kept events before the music starts, from the last
+                            // preparation
     WalkState walk;
     ChannelTable channels;
     SongFacts facts;
@@ -31,8 +36,11 @@ struct SessionState {
     MarkerList markers;
     SectionSlots sectionFlags{};  // sections present in the working file, by toolbar slot
     CasmTable casm;
-    bool useStyleCasm = false;  // "Use Style's Casm" selected rather than "Make Casm"
+    bool useStyleCasm = false;          // "Use Style's Casm" selected rather than "Make Casm"
+    CasmSnapshot casmSnapshot;          // the CASM settings chord conversion follows
+    std::vector<int32_t> notedRecords;  // source roots of the style's Ctabs read in a conversion
     EffectSettings effects;
+    EffectLists effectLists;  // the type lists of the effects dialog, from "cbo3.dat"
     Settings settings;
     RecentFiles recentFiles;
     MainWindowView view;

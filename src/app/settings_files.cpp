@@ -78,6 +78,7 @@ void StartUp(Session& session) {
             settings.eightMeasureBbMains = MarkIsChecked(marks, 1);
         }
     });
+    SetUpEffectLists(session);
 }
 
 void ToggleOptionMark(Session& session, OptionMark mark) {

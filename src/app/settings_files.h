@@ -25,8 +25,8 @@ std::string ReadTextFileContents(Session& session, const std::string& path);
 // "WriteTextFileContents". False after a failure.
 bool WriteTextFileContents(Session& session, const std::string& text, const std::string& path);
 
-// Start-up: the recent-files list, then the three program settings and the two stored marks.
-// A failure goes to the report under "Main".
+// Start-up: the recent-files list, the three program settings and the two stored marks (a
+// failure goes to the report under "Main"), then the effect type lists.
 void StartUp(Session& session);
 
 // The options whose check marks the menu toggles.

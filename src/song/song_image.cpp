@@ -38,7 +38,6 @@ void ResetChannels(Session& s) {
     }
     for (ChannelRowView& row : s.view.rows)
         row.voice.clear();
-    ResetChordMute(s.casm);
 }
 
 void ResetPerSongState(Session& s, bool isWorkingFile) {
@@ -48,7 +47,9 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
     for (Marker& marker : s.markers.entries)
         marker = Marker{};
     if (!isWorkingFile) {
+        // The chord mutes belong to the CASM table: reloading the working file keeps both.
         ClearCasmSet(s);
+        ResetChordMute(s.casm);
         s.song.hasStyleCasm = false;
         s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
         s.view.txtKey.clear();

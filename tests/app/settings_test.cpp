@@ -14,7 +14,10 @@ using test::Bytes;
 
 class SettingsTest : public ::testing::Test {
   protected:
-    void SetUp() override { test.recorder.settingsDirectory = dir.Path().string(); }
+    void SetUp() override {
+        test.recorder.settingsDirectory = dir.Path().string();
+        test.recorder.programDirectory = ZEPHRANE_DATA_DIR;  // the effect list file
+    }
     void WriteSetting(const std::string& name, const std::string& text) {
         dir.Write(name, Bytes(text.begin(), text.end()));
     }
@@ -39,6 +42,7 @@ TEST_F(SettingsTest, FirstStartWithoutFilesKeepsTheInitialMarksSilently) {
     EXPECT_TRUE(s.settings.xgSystemOn);
     EXPECT_FALSE(s.settings.convertSeventhAddB);
     EXPECT_FALSE(s.settings.multipleTempos);
+    EXPECT_EQ(s.effectLists.reverb.size(), 24u);
 }
 
 TEST_F(SettingsTest, ProgramPathsLoseTheirLineEndTheFolderKeepsIt) {

@@ -204,11 +204,12 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), Bytes(40, 7));
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
     EXPECT_EQ(s.casm[0].part, 3);
-    EXPECT_EQ(s.casm[0].chordMute, kAllChordsOn);  // chord mute returns to its default
+    EXPECT_EQ(s.casm[0].chordMute, (ChordMute{0, 0, 0, 0, 1}));  // kept with the table
     EXPECT_EQ(s.song.fileName, (dir.Path() / "style.sty").string());
 
-    Open("next.mid", song);  // another file clears the table
+    Open("next.mid", song);  // another file clears the table and the chord mutes
     EXPECT_EQ(s.casm[0].part, -1);
+    EXPECT_EQ(s.casm[0].chordMute, kAllChordsOn);
     EXPECT_FALSE(s.song.hasStyleCasm);
 }
 

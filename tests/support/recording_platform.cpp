@@ -34,12 +34,20 @@ std::optional<std::string> RecordingPlatform::ChooseFileToSave(const FileDialogR
     return answer;
 }
 
-std::optional<int64_t> RecordingPlatform::StartProcess(const std::string& commandLine) {
-    startedCommands.push_back(commandLine);
+bool RecordingPlatform::ShowDocument(const DocumentRequest& request) {
+    shownDocuments.push_back(request);
+    return true;
+}
+
+int64_t RecordingPlatform::StartProcess(const std::vector<std::string>& arguments) {
+    if (startFailure != 0) Fail(startFailure);
+    startedCommands.push_back(arguments);
+    if (onStart) onStart(arguments);
     return static_cast<int64_t>(startedCommands.size());
 }
 
 bool RecordingPlatform::WaitForExit(int64_t, int) {
+    if (watchedSession && watchedSession->view.waitingForSequencer) viewWaitingDuringWait = true;
     if (waitsBeforeExit == 0) return true;
     --waitsBeforeExit;
     return false;

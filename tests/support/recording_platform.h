@@ -2,6 +2,7 @@
 // A platform that records what the core shows and answers the dialogs from queues the test sets.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,7 +30,8 @@ class RecordingPlatform : public MessageService,
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
     void ShowMainWindow(const MainWindowView& view) override { shownViews.push_back(view); }
-    std::optional<int64_t> StartProcess(const std::string& commandLine) override;
+    bool ShowDocument(const DocumentRequest& request) override;
+    int64_t StartProcess(const std::vector<std::string>& arguments) override;
     bool WaitForExit(int64_t processId, int timeoutMs) override;
     void ProcessPendingEvents() override { ++pendingEventPasses; }
     std::string ReadSetting(const std::string& application, const std::string& section,
@@ -49,7 +51,10 @@ class RecordingPlatform : public MessageService,
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<MainWindowView> shownViews;
-    std::vector<std::string> startedCommands;
+    std::vector<std::vector<std::string>> startedCommands;
+    std::vector<DocumentRequest> shownDocuments;
+    bool viewWaitingDuringWait = false;  // the view said "waiting" while the process ran
+    const Session* watchedSession = nullptr;
     int pendingEventPasses = 0;
     std::map<std::string, std::string> store;  // "application/section/key" -> value
 
@@ -58,6 +63,8 @@ class RecordingPlatform : public MessageService,
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<bool> okAnswers;
     int waitsBeforeExit = 0;
+    int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none
+    std::function<void(const std::vector<std::string>&)> onStart;  // what the program does
     std::string programDirectory;
     std::string settingsDirectory;
     std::string workingFilePath;

@@ -1,0 +1,161 @@
+#include "cli/casm_output.h"
+
+#include <iostream>
+#include <sstream>
+
+#include "app/error_report.h"
+#include "cli/run.h"
+#include "song/file_io.h"
+
+namespace zephrane::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// nlohmann would take uint8_t arrays for numbers anyway; spelled out so that the JSON never
+// depends on that.
+template <typename Bytes>
+json ByteArray(const Bytes& bytes) {
+    json array = json::array();
+    for (const uint8_t byte : bytes)
+        array.push_back(int{byte});
+    return array;
+}
+
+json RecordJson(const CasmRecord& record) {
+    json out = {{"tag", record.tag}, {"length", record.length}};
+    if (!record.ctab) {
+        out["bytes"] = ByteArray(record.bytes);
+        return out;
+    }
+    const CtabFields& ctab = *record.ctab;
+    out["sourceChannel"] = ctab.sourceChannel;
+    out["name"] = ctab.name;
+    out["destinationChannel"] = ctab.destinationChannel;
+    out["editable"] = ctab.editable;
+    out["noteMute"] = ByteArray(ctab.noteMute);
+    out["chordMute"] = ByteArray(ctab.chordMute);
+    out["sourceRoot"] = ctab.sourceRoot;
+    out["sourceChord"] = ctab.sourceChord;
+    out["ntr"] = ctab.ntr;
+    out["ntt"] = ctab.ntt;
+    out["highKey"] = ctab.highKey;
+    out["lowLimit"] = ctab.lowLimit;
+    out["highLimit"] = ctab.highLimit;
+    out["retrigger"] = ctab.retrigger;
+    out["specialFeature"] = ctab.specialFeature;
+    out["extra"] = ByteArray(ctab.extra);
+    return out;
+}
+
+json SegmentJson(const CasmSegment& segment) {
+    json records = json::array();
+    for (const CasmRecord& record : segment.records)
+        records.push_back(RecordJson(record));
+    return {{"length", segment.length},
+            {"sections", segment.sections ? json(*segment.sections) : json(nullptr)},
+            {"records", std::move(records)}};
+}
+
+std::string Numbers(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (const uint8_t byte : bytes) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(byte);
+    }
+    return text;
+}
+
+template <size_t N>
+std::string Numbers(const std::array<uint8_t, N>& bytes) {
+    return Numbers(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void RecordText(std::ostream& out, const CasmRecord& record) {
+    out << "    " << record.tag << " at " << record.offset << ", length " << record.length;
+    if (!record.ctab) {
+        out << ": " << (record.bytes.empty() ? "(no data)" : Numbers(record.bytes)) << '\n';
+        return;
+    }
+    const CtabFields& c = *record.ctab;
+    out << ": source channel " << int{c.sourceChannel} << " \"" << c.name << "\" to destination "
+        << int{c.destinationChannel} << ", editable " << int{c.editable} << '\n'
+        << "      note mute " << Numbers(c.noteMute) << ", chord mute " << Numbers(c.chordMute)
+        << '\n'
+        << "      source root " << int{c.sourceRoot} << ", source chord " << int{c.sourceChord}
+        << ", NTR " << int{c.ntr} << ", NTT " << int{c.ntt} << ", high key " << int{c.highKey}
+        << '\n'
+        << "      low limit " << int{c.lowLimit} << ", high limit " << int{c.highLimit}
+        << ", retrigger " << int{c.retrigger} << ", special feature " << int{c.specialFeature}
+        << '\n';
+    if (!c.extra.empty()) out << "      extra " << Numbers(c.extra) << '\n';
+}
+
+}  // namespace
+
+json CasmJson(const std::string& file, const CasmListing& listing) {
+    json chunks = json::array();
+    for (const StyleChunk& chunk : listing.chunks) {
+        json out = {{"tag", chunk.tag}, {"offset", chunk.offset}, {"length", chunk.length}};
+        if (chunk.IsCasm()) {
+            json csegs = json::array();
+            for (const CasmSegment& segment : chunk.csegs)
+                csegs.push_back(SegmentJson(segment));
+            out["csegs"] = std::move(csegs);
+        }
+        chunks.push_back(std::move(out));
+    }
+    return {{"file", file},
+            {"trackEnd", listing.trackEnd ? json(*listing.trackEnd) : json(nullptr)},
+            {"chunks", std::move(chunks)},
+            {"problems", listing.problems}};
+}
+
+std::string CasmText(const std::string& file, const CasmListing& listing) {
+    std::ostringstream out;
+    out << "File: " << file << '\n';
+    if (listing.trackEnd) {
+        out << "Track ends at offset " << *listing.trackEnd << '\n';
+    } else {
+        out << "Track end not found\n";
+    }
+    for (const StyleChunk& chunk : listing.chunks) {
+        out << chunk.tag << " at " << chunk.offset << ", length " << chunk.length << '\n';
+        for (const CasmSegment& segment : chunk.csegs) {
+            out << "  CSEG at " << segment.offset << ", length " << segment.length << ", sections ";
+            if (segment.sections) {
+                out << '"' << *segment.sections << "\"\n";
+            } else {
+                out << "(none)\n";
+            }
+            for (const CasmRecord& record : segment.records)
+                RecordText(out, record);
+        }
+    }
+    if (!listing.problems.empty()) {
+        out << "Problems:\n";
+        for (const std::string& problem : listing.problems)
+            out << "  " << problem << '\n';
+    }
+    return out.str();
+}
+
+int RunCasm(const std::string& file, bool asJson) {
+    ByteImage bytes;
+    try {
+        bytes = ByteImage(ReadWholeFile(file));
+    } catch (const RuntimeError& error) {
+        std::cerr << ErrorReportText(error, "casm") << '\n';
+        return kExitRefused;
+    }
+    const CasmListing listing = ReadCasmListing(bytes);
+    if (asJson) {
+        std::cout << CasmJson(file, listing).dump(2, ' ', false, json::error_handler_t::replace)
+                  << '\n';
+    } else {
+        std::cout << CasmText(file, listing);
+    }
+    return listing.problems.empty() ? kExitSuccess : kExitRefused;
+}
+
+}  // namespace zephrane::cli

@@ -1,0 +1,166 @@
+#include "casm/casm_chunk.h"
+
+#include <span>
+
+#include "app/session.h"
+#include "song/text_codec.h"
+
+namespace zephrane {
+namespace {
+
+constexpr uint8_t kRhythmChordMute[] = {0x07, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr uint8_t kNoteMute[] = {0x0F, 0xFF};
+constexpr int kCtabNameLength = 8;
+constexpr int kChunkHeaderLength = 8;
+
+// A CASM field value; anything outside a byte is an overflow.
+uint8_t FieldByte(int value) {
+    if (value < 0 || value > 255) Fail(error_number::kOverflow);
+    return static_cast<uint8_t>(value);
+}
+
+void AppendBytes(Session& session, std::span<const uint8_t> bytes) {
+    ByteImage& output = session.output;
+    const int64_t end = session.outputWritePos + static_cast<int64_t>(bytes.size());
+    if (end > output.Size()) output.Resize(end);
+    for (uint8_t byte : bytes)
+        output.Set(session.outputWritePos++, byte);
+}
+
+void AppendText(Session& session, std::string_view text) {
+    const std::vector<uint8_t> bytes = EncodeAnsi(text);
+    AppendBytes(session, bytes);
+}
+
+// Leaves four bytes for a length to be filled in later; their position.
+int64_t ReserveLength(Session& session) {
+    const int64_t position = session.outputWritePos;
+    const uint8_t zeros[4] = {};
+    AppendBytes(session, zeros);
+    return position;
+}
+
+void AppendLength(Session& session, int64_t value) {
+    LoadLength(session.output, value, ReserveLength(session));
+}
+
+std::vector<uint8_t> CtabData(int channel, const CasmRow& row) {
+    const std::string_view partName = kPartList[row.part].text;
+    std::vector<uint8_t> data = {FieldByte(channel - 1)};
+    std::vector<uint8_t> name = EncodeAnsi(partName);
+    name.resize(kCtabNameLength, ' ');
+    data.insert(data.end(), name.begin(), name.end());
+    data.push_back(FieldByte(kPartList[row.part].code));
+    data.push_back(0);  // editable
+    data.insert(data.end(), std::begin(kNoteMute), std::end(kNoteMute));
+    if (row.part == kSubRhythmPart || row.part == kRhythmPart) {
+        data.insert(data.end(), std::begin(kRhythmChordMute), std::end(kRhythmChordMute));
+    } else {
+        data.insert(data.end(), row.chordMute.begin(), row.chordMute.end());
+    }
+    for (int value : {row.sourceKey, row.sourceChord, row.ntr, row.ntt, row.highKey,
+                      int{row.lowLimit}, int{row.highLimit}, row.retrigger}) {
+        data.push_back(FieldByte(value));
+    }
+    data.push_back(0);  // special feature
+    return data;
+}
+
+bool HasCtab(const Session& session, int channel) {
+    const int part = session.casm[channel - 1].part;
+    return session.Channel(channel).hasNotes && part >= 0 && part <= kLastAccompanimentPart;
+}
+
+// Reads CASM data kept from an opened style: tags that do not fit in the bytes match nothing.
+class StyleCasmReader {
+  public:
+    explicit StyleCasmReader(const ByteImage& bytes) : bytes_(bytes) {}
+    bool TagAt(int64_t i, std::string_view tag) const {
+        if (i < 0 || i + 3 > bytes_.LastIndex()) return false;
+        for (int k = 0; k < 4; ++k) {
+            if (bytes_.At(i + k) != static_cast<uint8_t>(tag[k])) return false;
+        }
+        return true;
+    }
+    int64_t LengthAt(int64_t i) const { return bytes_.ReadU32BE(i); }
+    std::string TextAt(int64_t i, int64_t length) const {
+        return DecodeAnsi(bytes_.Span(i, length));
+    }
+    int64_t LastIndex() const { return bytes_.LastIndex(); }
+    uint8_t At(int64_t i) const { return bytes_.At(i); }
+
+  private:
+    const ByteImage& bytes_;
+};
+
+void ReadSectionRecords(Session& session, const StyleCasmReader& casm, std::string_view name) {
+    // The chunk tag stands within the first eleven bytes; reading starts behind its length.
+    int64_t i = 0;
+    while (i <= 10 && !casm.TagAt(i, "CASM"))
+        ++i;
+    i += kChunkHeaderLength;
+    while (i < casm.LastIndex() && casm.TagAt(i, "CSEG")) {
+        i += kChunkHeaderLength;
+        while (i < casm.LastIndex() && casm.TagAt(i, "Sdec")) {
+            const int64_t listLength = casm.LengthAt(i + 4);
+            const std::string sections = casm.TextAt(i + kChunkHeaderLength, listLength);
+            i += kChunkHeaderLength + listLength;
+            const bool applies = sections.find(name) != std::string::npos;
+            while (i < casm.LastIndex() && casm.TagAt(i, "Ctab")) {
+                const int64_t start = i;
+                const int64_t data = start + kChunkHeaderLength;
+                if (applies) {
+                    const int channel = casm.At(data + kCtabSourceChannel) + 1;
+                    if (channel > 16) Fail(error_number::kSubscriptOutOfRange);
+                    session.casmSnapshot.part[channel] =
+                        static_cast<int16_t>(casm.At(data + kCtabDestination) + 1);
+                    session.casmSnapshot.sourceKey[channel] = casm.At(data + kCtabSourceRoot);
+                    session.notedRecords.push_back(static_cast<int32_t>(data + kCtabSourceRoot));
+                }
+                i = start + kChunkHeaderLength + casm.LengthAt(start + 4);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool LoadCasmString(Session& session, std::string_view text) {
+    return Guarded(session, "LoadCasmString", [&] { AppendText(session, text); });
+}
+
+bool CreateCasm(Session& session, std::string_view sectionList) {
+    return Guarded(session, "CreateCasm", [&] {
+        AppendText(session, "CASM");
+        const int64_t casmLength = ReserveLength(session);
+        const int64_t casmContent = session.outputWritePos;
+        AppendText(session, "CSEG");
+        const int64_t csegLength = ReserveLength(session);
+        const int64_t csegContent = session.outputWritePos;
+        AppendText(session, "Sdec");
+        AppendLength(session, static_cast<int64_t>(AnsiLength(sectionList)));
+        AppendText(session, sectionList);
+        for (int channel = 1; channel <= 16; ++channel) {
+            if (!HasCtab(session, channel)) continue;
+            AppendText(session, "Ctab");
+            AppendLength(session, kCtabDataLength);
+            AppendBytes(session, CtabData(channel, session.casm[channel - 1]));
+        }
+        LoadLength(session.output, session.outputWritePos - casmContent, casmLength);
+        LoadLength(session.output, session.outputWritePos - csegContent, csegLength);
+    });
+}
+
+bool AddCasm(Session& session) {
+    return Guarded(session, "AddCasm",
+                   [&] { AppendBytes(session, session.song.styleCasmBytes.Bytes()); });
+}
+
+void GetChannels(Session& session, std::string_view sectionName) {
+    Guarded(session, "GetChannels", [&] {
+        if (session.song.styleCasmBytes.LastIndex() == 1) return;  // no CASM kept
+        ReadSectionRecords(session, StyleCasmReader(session.song.styleCasmBytes), sectionName);
+    });
+}
+
+}  // namespace zephrane

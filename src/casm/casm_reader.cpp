@@ -1,0 +1,268 @@
+#include "casm/casm_reader.h"
+
+#include <functional>
+#include <string_view>
+
+#include "app/error_report.h"
+#include "song/text_codec.h"
+#include "song/walker.h"
+
+namespace zephrane {
+namespace {
+
+constexpr int64_t kChunkHeaderBytes = 8;   // 4-character tag, 4-byte big-endian length
+constexpr int64_t kMidiHeadersBytes = 22;  // MThd chunk (14 bytes), "MTrk" and its length
+
+std::string Offset(int64_t offset) {
+    return std::to_string(offset);
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The four tag bytes at `offset` (all inside the file): printable ASCII as it is, every other byte
+// as "\xNN", so that a damaged tag still prints as readable text.
+std::string TagText(const ByteImage& file, int64_t offset) {
+    static constexpr std::string_view kHex = "0123456789ABCDEF";
+    std::string text;
+    for (const uint8_t byte : file.Span(offset, 4)) {
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += static_cast<char>(byte);
+        } else {
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0x0F];
+        }
+    }
+    return text;
+}
+
+// A run of chunks: the file after the track, the content of a CASM chunk or of a CSEG.
+struct Container {
+    int64_t begin = 0;  // first content byte
+    int64_t end = 0;    // one past the last content byte
+    std::string name;   // "the file", "the CSEG at offset 4419"
+    std::string that;   // "the file", "that CSEG": what is left unread after damage
+};
+
+Container ContentOf(const std::string& kind, int64_t offset, uint32_t length) {
+    const int64_t begin = offset + kChunkHeaderBytes;
+    return {begin, begin + length, "the " + kind + " at offset " + Offset(offset), "that " + kind};
+}
+
+struct ChunkHeader {
+    std::string tag;
+    int64_t offset = 0;
+    uint32_t length = 0;
+    int64_t dataBegin() const { return offset + kChunkHeaderBytes; }
+};
+
+// Visits the chunks of `container` in order. A header cut short or a length running past the end
+// of the container is described in `problems` and ends the run: the bytes behind it cannot be
+// told apart from the damaged chunk's own.
+void ForEachChunk(const ByteImage& file, const Container& container,
+                  std::vector<std::string>& problems,
+                  const std::function<void(const ChunkHeader&)>& visit) {
+    int64_t pos = container.begin;
+    while (pos < container.end) {
+        const int64_t left = container.end - pos;
+        if (left < kChunkHeaderBytes) {
+            problems.push_back("The last " + std::to_string(left) + " bytes of " + container.name +
+                               ", from offset " + Offset(pos) +
+                               ", are too few for a chunk header (a 4-character tag and a 4-byte "
+                               "length); they are not read.");
+            return;
+        }
+        ChunkHeader header{TagText(file, pos), pos, file.ReadU32BE(pos + 4)};
+        const int64_t available = left - kChunkHeaderBytes;
+        if (header.length > available) {
+            problems.push_back(Quoted(header.tag) + " at offset " + Offset(pos) + " declares " +
+                               std::to_string(header.length) + " data bytes, but only " +
+                               std::to_string(available) + " remain in " + container.name +
+                               "; the rest of " + container.that + " is not read.");
+            return;
+        }
+        visit(header);
+        pos = header.dataBegin() + header.length;
+    }
+}
+
+CtabFields ReadCtabFields(const ByteImage& file, const ChunkHeader& header) {
+    const std::span<const uint8_t> data = file.Span(header.dataBegin(), header.length);
+    CtabFields ctab;
+    ctab.sourceChannel = data[0];
+    ctab.name = DecodeAnsi(data.subspan(1, 8));
+    ctab.destinationChannel = data[9];
+    ctab.editable = data[10];
+    ctab.noteMute = {data[11], data[12]};
+    ctab.chordMute = {data[13], data[14], data[15], data[16], data[17]};
+    ctab.sourceRoot = data[18];
+    ctab.sourceChord = data[19];
+    ctab.ntr = data[20];
+    ctab.ntt = data[21];
+    ctab.highKey = data[22];
+    ctab.lowLimit = data[23];
+    ctab.highLimit = data[24];
+    ctab.retrigger = data[25];
+    ctab.specialFeature = data[26];
+    const auto extra = data.subspan(kCtabFieldBytes);
+    ctab.extra.assign(extra.begin(), extra.end());
+    return ctab;
+}
+
+CasmSegment ReadSegment(const ByteImage& file, const ChunkHeader& header,
+                        std::vector<std::string>& problems) {
+    CasmSegment segment{header.offset, header.length, std::nullopt, {}};
+    ForEachChunk(
+        file, ContentOf("CSEG", header.offset, header.length), problems,
+        [&](const ChunkHeader& record) {
+            const std::span<const uint8_t> data = file.Span(record.dataBegin(), record.length);
+            if (record.tag == "Sdec" && !segment.sections) {
+                segment.sections = DecodeAnsi(data);
+                return;
+            }
+            CasmRecord entry{record.tag, record.offset, record.length, std::nullopt, {}};
+            if (record.tag == "Ctab" && record.length >= kCtabFieldBytes) {
+                entry.ctab = ReadCtabFields(file, record);
+            } else {
+                if (record.tag == "Ctab") {
+                    problems.push_back("\"Ctab\" at offset " + Offset(record.offset) + " has " +
+                                       std::to_string(record.length) + " data bytes, fewer than " +
+                                       "the 27 of its fields; its bytes are listed as they are.");
+                }
+                entry.bytes.assign(data.begin(), data.end());
+            }
+            segment.records.push_back(std::move(entry));
+        });
+    if (!segment.sections) {
+        problems.push_back("The CSEG at offset " + Offset(header.offset) +
+                           " holds no \"Sdec\" chunk: no sections are named for its records.");
+    }
+    return segment;
+}
+
+void ReadCasmContent(const ByteImage& file, StyleChunk& casm, std::vector<std::string>& problems) {
+    ForEachChunk(file, ContentOf("CASM chunk", casm.offset, casm.length), problems,
+                 [&](const ChunkHeader& header) {
+                     if (header.tag == "CSEG") {
+                         casm.csegs.push_back(ReadSegment(file, header, problems));
+                     } else {
+                         problems.push_back(Quoted(header.tag) + " at offset " +
+                                            Offset(header.offset) + " inside the CASM chunk at " +
+                                            "offset " + Offset(casm.offset) +
+                                            " is not a CSEG; it is skipped.");
+                     }
+                 });
+}
+
+bool HasTag(const ByteImage& file, int64_t offset, std::string_view tag) {
+    return TagText(file, offset) == tag;
+}
+
+// The offset just after the End of Track event, or a description of why the track cannot be
+// walked to it. The walk follows the events to the End of Track whatever the track length field
+// says (the field may be stale); a disagreement is reported, the events decide.
+std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::string>& problems) {
+    const std::string nothingRead = "; no chunks are read.";
+    if (file.Size() < kMidiHeadersBytes) {
+        problems.push_back("The file has " + std::to_string(file.Size()) +
+                           " bytes, too few for the MIDI header and the track header (22 bytes)" +
+                           nothingRead);
+        return std::nullopt;
+    }
+    if (!HasTag(file, 0, "MThd")) {
+        problems.push_back("The file does not begin with \"MThd\" (it begins with " +
+                           Quoted(TagText(file, 0)) + "): it is not a Standard MIDI File" +
+                           nothingRead);
+        return std::nullopt;
+    }
+    const int format = file.At(8) * 256 + file.At(kFormatLowBytePos);
+    if (format != 0) {
+        problems.push_back("The MIDI file is of type " + std::to_string(format) +
+                           ", not type 0 (a single track)" + nothingRead);
+        return std::nullopt;
+    }
+    if (!HasTag(file, 14, "MTrk")) {
+        problems.push_back("Offset 14 holds " + Quoted(TagText(file, 14)) +
+                           " where the track chunk \"MTrk\" must begin" + nothingRead);
+        return std::nullopt;
+    }
+
+    WalkState walk;
+    TrackWalker walker(file, walk);
+    std::optional<int64_t> trackEnd;
+    int64_t eventStart = kFirstEventPos;
+    try {
+        while (walk.walkPos < file.LastIndex()) {
+            eventStart = int64_t{walk.walkPos} + 1;
+            const TrackEvent& event = walker.Next();
+            if (event.IsEndOfTrack()) {
+                trackEnd = int64_t{event.lastPos} + 1;
+                break;
+            }
+        }
+    } catch (const RuntimeError& error) {
+        if (error.Number() == error_number::kSubscriptOutOfRange) {
+            problems.push_back("The file ends inside the track: the event at offset " +
+                               Offset(eventStart) + " runs past the end of the file (" +
+                               std::to_string(file.Size()) + " bytes)" + nothingRead);
+        } else {
+            problems.push_back("The track cannot be walked: the event at offset " +
+                               Offset(eventStart) + " gives error " +
+                               std::to_string(error.Number()) + " (" + error.Description() + ")" +
+                               nothingRead);
+        }
+        return std::nullopt;
+    }
+    if (!trackEnd) {
+        problems.push_back("The track has no End of Track event before the end of the file (" +
+                           std::to_string(file.Size()) + " bytes)" + nothingRead);
+        return std::nullopt;
+    }
+    const int64_t declared = file.ReadU32BE(kTrackLengthPos);
+    const int64_t walked = *trackEnd - kFirstEventPos;
+    if (declared != walked) {
+        problems.push_back("The track length at offset 18 declares " + std::to_string(declared) +
+                           " bytes, but the End of Track event ends the track after " +
+                           std::to_string(walked) + " bytes, at offset " + Offset(*trackEnd) +
+                           "; the chunks are read from there.");
+    }
+    return trackEnd;
+}
+
+}  // namespace
+
+CasmListing ReadCasmListing(const ByteImage& file) {
+    CasmListing listing;
+    listing.trackEnd = FindTrackEnd(file, listing.problems);
+    if (!listing.trackEnd) return listing;
+
+    const Container rest{*listing.trackEnd, file.Size(), "the file", "the file"};
+    ForEachChunk(file, rest, listing.problems, [&](const ChunkHeader& header) {
+        StyleChunk chunk{header.tag, header.offset, header.length, {}};
+        if (chunk.IsCasm()) ReadCasmContent(file, chunk, listing.problems);
+        listing.chunks.push_back(std::move(chunk));
+    });
+
+    if (*listing.trackEnd == file.Size()) {
+        listing.problems.push_back("No chunk follows the track, which ends at offset " +
+                                   Offset(*listing.trackEnd) +
+                                   " with the file: there is no CASM data.");
+    } else if (!listing.chunks.empty()) {
+        bool hasCasm = false;
+        for (const StyleChunk& chunk : listing.chunks)
+            hasCasm = hasCasm || chunk.IsCasm();
+        if (!hasCasm && listing.chunks.size() == 1) {
+            listing.problems.push_back(
+                "The only chunk after the track is not a \"CASM\" chunk: there is no CASM data.");
+        } else if (!hasCasm) {
+            listing.problems.push_back("None of the " + std::to_string(listing.chunks.size()) +
+                                       " chunks after the track is a \"CASM\" chunk: there is "
+                                       "no CASM data.");
+        }
+    }
+    return listing;
+}
+
+}  // namespace zephrane
