@@ -26,6 +26,8 @@ class CliPlatform : public MessageService,
     void SetFileToOpen(std::string path) { fileToOpen_ = std::move(path); }
     void SetFileToSave(std::string path) { fileToSave_ = std::move(path); }
     const std::vector<std::string>& Messages() const { return messages_; }
+    // Creates the working file's folder.
+    void CreateFolders() const { paths_.CreateFolders(); }
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;

@@ -29,6 +29,14 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
                     "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
         ->delimiter(',');
     command.add_flag("--all-sections", options.allSections, "Press all fourteen section buttons");
+    command.add_flag("--clear-casm", options.clearCasm, "\"Clear CASM\"");
+    command.add_flag("--auto-casm", options.autoCasm, "\"Auto CASM Set\"");
+    command.add_option("--casm", options.casmFile, "CASM rows to set, a JSON file")
+        ->check(CLI::ExistingFile);
+    command.add_flag("--use-style-casm", options.useStyleCasm,
+                     "Select \"Use Style's Casm\" (when the opened style has CASM data)");
+    command.add_option("--effects", options.effectsFile, "Effect fields to set, a JSON file")
+        ->check(CLI::ExistingFile);
     command.add_option("FILE", options.file, "Type-0 MIDI file or style")->required();
 }
 
@@ -52,6 +60,14 @@ int main(int argc, char** argv) {
     workingCommand->add_option("-o", working.output, "The MIDI file to write")->required();
     workingCommand->add_flag("--force", working.force, "Answer OK when asked to replace a file");
 
+    RunOptions style;
+    style.subcommand = zephrane::cli::Subcommand::Style;
+    CLI::App* styleCommand =
+        app.add_subcommand("style", "Open a file, edit it and save a style as \"Save Style\" does");
+    AddEditingOptions(*styleCommand, style);
+    styleCommand->add_option("-o", style.output, "The style file to write")->required();
+    styleCommand->add_flag("--force", style.force, "Answer OK when asked to replace a file");
+
     bool casmJson = false;
     std::string casmFile;
     CLI::App* casmCommand = app.add_subcommand(
@@ -68,7 +84,9 @@ int main(int argc, char** argv) {
         return zephrane::cli::kExitUsage;
     }
     if (casmCommand->parsed()) return zephrane::cli::RunCasm(casmFile, casmJson);
-    const RunOptions& options = infoCommand->parsed() ? info : working;
+    const RunOptions& options = infoCommand->parsed()      ? info
+                                : workingCommand->parsed() ? working
+                                                           : style;
     if (const std::string problem = zephrane::cli::UsageProblem(options); !problem.empty()) {
         std::cerr << "zephrane-cli: " << problem << "\n" << app.help();
         return zephrane::cli::kExitUsage;

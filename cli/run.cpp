@@ -5,6 +5,7 @@
 #include "app/main_commands.h"
 #include "app/session.h"
 #include "cli/cli_platform.h"
+#include "cli/edit_files.h"
 #include "cli/info_output.h"
 #include "song/text_events.h"
 
@@ -35,8 +36,21 @@ bool EditText(Session& session, const CliPlatform& platform, const std::string& 
     return platform.Messages().size() == before;
 }
 
+struct EditFiles {
+    std::vector<CasmRowEdit> casm;
+    std::optional<EffectsEdit> effects;
+};
+
+EditFiles ReadEditFiles(const RunOptions& options) {
+    EditFiles files;
+    if (!options.casmFile.empty()) files.casm = ReadCasmEdits(options.casmFile);
+    if (!options.effectsFile.empty()) files.effects = ReadEffectsEdit(options.effectsFile);
+    return files;
+}
+
 // The edits in their fixed order; false once one is refused.
-bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions& options) {
+bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions& options,
+                const EditFiles& files) {
     if (options.styleName && !EditText(session, platform, *options.styleName, LeaveStyleNameBox)) {
         return false;
     }
@@ -46,7 +60,32 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
     for (const std::string& key : SectionKeysToPress(options)) {
         if (!PressSectionButton(session, key)) return false;
     }
+    if (options.clearCasm) ClearCasmSet(session);
+    if (options.autoCasm) AutoSetCasm(session);
+    if (!ApplyCasmEdits(session, files.casm)) return false;
+    // The option is there only while the opened style has CASM data.
+    if (options.useStyleCasm && session.song.hasStyleCasm) session.useStyleCasm = true;
+    if (files.effects) ApplyEffectsEdit(session, *files.effects);
     return true;
+}
+
+bool Open(Session& session, CliPlatform& platform, const RunOptions& options) {
+    if (options.raw) return OpenChosenFile(session, options.file) != kResultFailed;
+    platform.SetFileToOpen(options.file);
+    return options.bb || options.bb8 ? StyleFromBb(session) : OpenFileCommand(session);
+}
+
+bool Finish(Session& session, CliPlatform& platform, const RunOptions& options) {
+    platform.SetFileToSave(options.output);
+    switch (options.subcommand) {
+        case Subcommand::Working:
+            return SaveWorkingMidiFile(session);
+        case Subcommand::Style:
+            return SaveStyle(session, StyleCommandSource::ToolbarButton);
+        case Subcommand::Info:
+            return true;
+    }
+    return false;
 }
 
 void PrintInfo(const Session& session, const CliPlatform& platform, const RunOptions& options,
@@ -63,11 +102,8 @@ void PrintInfo(const Session& session, const CliPlatform& platform, const RunOpt
 }  // namespace
 
 std::string UsageProblem(const RunOptions& options) {
-    if (!options.raw) {
-        return "only --raw is available in this version (the load alone, without preparing the "
-               "working file)";
-    }
-    if (options.bb || options.bb8) return "--bb needs the preparation step, which --raw skips";
+    if (options.raw && (options.bb || options.bb8))
+        return "--bb opens through \"Style from BB\", --raw loads only";
     for (const std::string& key : options.sections) {
         if (SectionByKey(key) == nullptr) return "unknown section key \"" + key + "\"";
     }
@@ -75,17 +111,28 @@ std::string UsageProblem(const RunOptions& options) {
 }
 
 int Run(const RunOptions& options) {
+    EditFiles files;
+    try {
+        files = ReadEditFiles(options);
+    } catch (const UsageError& error) {
+        std::cerr << "zephrane-cli: " << error.what() << '\n';
+        return kExitUsage;
+    }
     CliPlatform platform(options.workDir, options.force);
     Platform services = platform.Services();
     Session session(services);
     SetMenuMarks(session.settings, options);
     SetUpEffectLists(session);
+    platform.CreateFolders();
 
-    bool succeeded = OpenChosenFile(session, options.file) != kResultFailed &&
-                     ApplyEdits(session, platform, options);
-    if (succeeded && options.subcommand == Subcommand::Working) {
-        platform.SetFileToSave(options.output);
-        succeeded = SaveWorkingMidiFile(session);
+    bool succeeded = false;
+    try {
+        succeeded = Open(session, platform, options) &&
+                    ApplyEdits(session, platform, options, files) &&
+                    Finish(session, platform, options);
+    } catch (const UsageError& error) {
+        std::cerr << "zephrane-cli: " << error.what() << '\n';
+        return kExitUsage;
     }
     if (options.subcommand == Subcommand::Info) PrintInfo(session, platform, options, succeeded);
     return succeeded ? kExitSuccess : kExitRefused;

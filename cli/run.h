@@ -12,7 +12,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class Subcommand { Info, Working };
+enum class Subcommand { Info, Working, Style };
 
 struct RunOptions {
     Subcommand subcommand = Subcommand::Info;
@@ -36,9 +36,14 @@ struct RunOptions {
     std::optional<std::string> copyright;
     std::vector<std::string> sections;  // section button keys, pressed in this order
     bool allSections = false;
+    bool clearCasm = false;
+    bool autoCasm = false;
+    std::string casmFile;
+    bool useStyleCasm = false;
+    std::string effectsFile;
 };
 
-// Checks what the parser cannot (known section keys, options this version supports); a usage
+// Checks what the parser cannot (known section keys, the options that go together); a usage
 // message, or empty when the options are fine.
 std::string UsageProblem(const RunOptions& options);
 
