@@ -14,13 +14,16 @@ extern char** environ;
 
 namespace zephrane {
 
-PosixProcessService::~PosixProcessService() { ReapFinished(); }
+PosixProcessService::~PosixProcessService() {
+    ReapFinished();
+}
 
 int64_t PosixProcessService::StartProcess(const std::vector<std::string>& arguments) {
     ReapFinished();
     if (arguments.empty()) Fail(error_number::kFileNotFound);
     std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t processId = 0;
     const int error = ::posix_spawnp(&processId, argv[0], nullptr, nullptr, argv.data(), environ);

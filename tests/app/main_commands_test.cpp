@@ -128,9 +128,9 @@ TEST_F(CommandsTest, SequencerWaitPaintsEveryPollAndClosesTheCommands) {
     ASSERT_TRUE(OpenFileCommand(s));
     s.settings.sequencerPath = "seq --new-window";
     ASSERT_TRUE(ToSequencer(s));
-    EXPECT_EQ(waits.startedCommands,
-              (std::vector<std::vector<std::string>>{
-                  {"seq", "--new-window", recorder.workingFilePath}}));
+    EXPECT_EQ(
+        waits.startedCommands,
+        (std::vector<std::vector<std::string>>{{"seq", "--new-window", recorder.workingFilePath}}));
     EXPECT_EQ(waits.pendingEventPasses, 3);
     EXPECT_TRUE(waits.viewWaitingDuringWait);
     EXPECT_FALSE(s.view.waitingForSequencer);
@@ -219,10 +219,10 @@ TEST_F(CommandsTest, DocumentsOpenInTheInformationWindow) {
     recorder.programDirectory = dir.Path().string();
     EXPECT_FALSE(ShowQuickStart(session));
     EXPECT_FALSE(ShowHelp(session));
-    EXPECT_EQ(recorder.messages,
-              (std::vector<std::string>{
-                  "Cannot find the Quick Start File named ZephraneQuickStart.rtf",
-                  "Cannot find the Information File named Zephrane.rtf"}));
+    EXPECT_EQ(
+        recorder.messages,
+        (std::vector<std::string>{"Cannot find the Quick Start File named ZephraneQuickStart.rtf",
+                                  "Cannot find the Information File named Zephrane.rtf"}));
 }
 
 TEST_F(CommandsTest, SaveStyleBuildsAndSavesWhereTheUserSays) {
