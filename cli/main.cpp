@@ -4,8 +4,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/session.h"
 #include "cli/casm_output.h"
+#include "cli/cli_platform.h"
 #include "cli/run.h"
+#include "song/merge_tracks.h"
 
 namespace {
 
@@ -37,7 +40,34 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
                      "Select \"Use Style's Casm\" (when the opened style has CASM data)");
     command.add_option("--effects", options.effectsFile, "Effect fields to set, a JSON file")
         ->check(CLI::ExistingFile);
+    command
+        .add_option("--convert", options.convert,
+                    "\"Convert Notes\": plain (to key of C and chord/scale notes) or sevenths "
+                    "(and 7th chords)")
+        ->check(CLI::IsMember({"plain", "sevenths"}));
     command.add_option("FILE", options.file, "Type-0 MIDI file or style")->required();
+}
+
+struct MergeOptions {
+    std::string input;
+    std::string output;
+    bool force = false;
+};
+
+void AddMergeOptions(CLI::App& command, MergeOptions& options) {
+    command.add_option("IN", options.input, "Type-1 MIDI file")->required();
+    command.add_option("-o", options.output, "The type-0 MIDI file to write")->required();
+    command.add_flag("--force", options.force, "Answer OK when asked to replace a file");
+}
+
+// Merges the tracks of a type-1 file into a type-0 file; messages go to standard error.
+int RunMerge(const MergeOptions& options) {
+    zephrane::cli::CliPlatform platform("", options.force);
+    zephrane::Platform services = platform.Services();
+    zephrane::Session session(services);
+    return zephrane::MergeMidiFile(session, options.input, options.output)
+               ? zephrane::cli::kExitSuccess
+               : zephrane::cli::kExitRefused;
 }
 
 }  // namespace
@@ -75,6 +105,11 @@ int main(int argc, char** argv) {
     casmCommand->add_flag("--json", casmJson, "Print one JSON object");
     casmCommand->add_option("STYLE", casmFile, "Style file")->required();
 
+    MergeOptions merge;
+    CLI::App* mergeCommand = app.add_subcommand(
+        "merge", "Merge the tracks of a type-1 MIDI file into a type-0 file that Zephrane opens");
+    AddMergeOptions(*mergeCommand, merge);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -84,6 +119,7 @@ int main(int argc, char** argv) {
         return zephrane::cli::kExitUsage;
     }
     if (casmCommand->parsed()) return zephrane::cli::RunCasm(casmFile, casmJson);
+    if (mergeCommand->parsed()) return RunMerge(merge);
     const RunOptions& options = infoCommand->parsed()      ? info
                                 : workingCommand->parsed() ? working
                                                            : style;

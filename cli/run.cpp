@@ -7,6 +7,7 @@
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
+#include "convert/convert.h"
 #include "song/text_events.h"
 
 namespace zephrane::cli {
@@ -48,6 +49,11 @@ EditFiles ReadEditFiles(const RunOptions& options) {
     return files;
 }
 
+// The values of --convert, the two items of "Convert Notes".
+ConvertItem ConvertItemNamed(const std::string& name) {
+    return name == "sevenths" ? ConvertItem::Sevenths : ConvertItem::Plain;
+}
+
 // The edits in their fixed order; false once one is refused.
 bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions& options,
                 const EditFiles& files) {
@@ -66,6 +72,11 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
     // The option is there only while the opened style has CASM data.
     if (options.useStyleCasm && session.song.hasStyleCasm) session.useStyleCasm = true;
     if (files.effects) ApplyEffectsEdit(session, *files.effects);
+    if (!options.convert.empty()) {
+        // A batch run has no sequencer to check for.
+        const ConvertItem item = ConvertItemNamed(options.convert);
+        if (!ConvertNotes(session, item, SequencerCheck::Skipped)) return false;
+    }
     return true;
 }
 

@@ -41,6 +41,7 @@ struct RunOptions {
     std::string casmFile;
     bool useStyleCasm = false;
     std::string effectsFile;
+    std::string convert;  // "Convert Notes" with the item "plain" or "sevenths"; empty: none
 };
 
 // Checks what the parser cannot (known section keys, the options that go together); a usage

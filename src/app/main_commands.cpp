@@ -10,6 +10,7 @@
 #include "app/session.h"
 #include "song/file_io.h"
 #include "song/file_writer.h"
+#include "song/merge_tracks.h"
 #include "style/make_style.h"
 #include "style/prep_midi.h"
 
@@ -177,6 +178,16 @@ bool OpenFileCommand(Session& session) {
     return opened;
 }
 
+bool OpenFileByPath(Session& session, const std::string& path) {
+    bool opened = false;
+    Guarded(session, "OpenFile", [&] {
+        session.song.bbMode = false;
+        if (OpenChosenFile(session, path) == kResultFailed) return;
+        opened = LoadAndPrepare(session);
+    });
+    return opened;
+}
+
 bool OpenRecentFile(Session& session, int index) {
     bool opened = false;
     Guarded(session, "Toolbar1", [&] {
@@ -215,9 +226,7 @@ bool ToSequencer(Session& session) {
             return;
         }
         if (session.settings.sequencerPath.empty()) {
-            messages.ShowMessage(
-                "A sequencer program has not been selected. Click on Setup to identify the "
-                "sequencer that you wish to use");
+            messages.ShowMessage(kNoSequencerMessage);
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();
@@ -276,6 +285,32 @@ bool StyleFromBb(Session& session) {
             SaveStyleFile(session, workingFile) && Entry(session, workingFile) != kResultFailed;
     });
     return prepared;
+}
+
+bool ConvertTypeOneMidi(Session& session) {
+    bool opened = false;
+    Guarded(session, "OpenFile", [&] {
+        FileDialogService& dialogs = session.platform.fileDialogs;
+        FileDialogRequest open;
+        open.title = "Select Type 1 MIDI File to convert";
+        open.filter = "MIDI Files(*.mid)|*.mid|";
+        open.initialDirectory = session.settings.defaultDirectory.empty()
+                                    ? session.platform.paths.ProgramDirectory()
+                                    : FolderWithSeparator(session.settings.defaultDirectory);
+        const auto source = dialogs.ChooseFileToOpen(open);
+        if (!source || source->empty()) return;
+        FileDialogRequest save;
+        save.title = "Save the Type 0 MIDI File";
+        save.filter = "MIDI Files(*.mid)|*.mid|";
+        save.defaultExtension = "mid";
+        save.proposedName = ProposedSaveName(*source, "mid");
+        save.proposedName.insert(save.proposedName.size() - 4, " type 0");
+        const auto target = dialogs.ChooseFileToSave(save);
+        if (!target || target->empty()) return;
+        if (!MergeMidiFile(session, *source, *target)) return;  // asks before replacing a file
+        opened = OpenFileByPath(session, *target);
+    });
+    return opened;
 }
 
 bool ShowQuickStart(Session& session) {

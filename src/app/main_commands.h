@@ -14,6 +14,9 @@ enum class StyleCommandSource { MenuItem, ToolbarButton };
 // prepared into the working file and that is loaded. False when cancelled or refused.
 bool OpenFileCommand(Session& session);
 
+// Opens `path` as Open File does after its dialog (a file dropped on the window).
+bool OpenFileByPath(Session& session, const std::string& path);
+
 // A recent-files entry: loads it as Open File does; a refused load changes nothing.
 bool OpenRecentFile(Session& session, int index);
 
@@ -30,6 +33,10 @@ bool SaveStyle(Session& session, StyleCommandSource source);
 // Style from BB: opens a 44-measure song exported from another arranger program, marks all
 // sections in the BB layout, assigns the CASM automatically and prepares the working file.
 bool StyleFromBb(Session& session);
+
+// "Convert Type 1 MIDI...": asks for a type-1 song, merges its tracks into one, asks where to
+// save the type-0 file and opens that as Open File does.
+bool ConvertTypeOneMidi(Session& session);
 
 // Quick Start and Help: the two documents in the information window.
 bool ShowQuickStart(Session& session);

@@ -6,5 +6,8 @@ namespace zephrane {
 inline constexpr char kNoFileOpenMessage[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
 inline constexpr char kNoSectionSelectedMessage[] = "At least one style section should be selected";
+inline constexpr char kNoSequencerMessage[] =
+    "A sequencer program has not been selected. Click on Setup to identify the sequencer that "
+    "you wish to use";
 
 }  // namespace zephrane

@@ -86,9 +86,19 @@ void LoadLength(ByteImage& output, int64_t value, int64_t position) {
     output.WriteU32BE(position, static_cast<uint32_t>(value));
 }
 
-TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk) : image_(image), walk_(walk) {
-    trackEnd_ = int64_t{image.ReadU32BE(kTrackLengthPos)} + kTrackHeaderLastPos;
-    walk_.walkPos = kTrackHeaderLastPos;
+TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk)
+    : TrackWalker(image, walk, kFirstTrackChunkPos, RunningStatusRule::kLastStatus) {}
+
+TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos,
+                         RunningStatusRule rule)
+    : image_(image), walk_(walk), rule_(rule) {
+    // A chunk: 4-byte type, 4-byte big-endian length of the data, the data.
+    const int64_t lengthLastPos = chunkPos + 7;
+    if (chunkPos < 0 || lengthLastPos > std::numeric_limits<int32_t>::max()) {
+        Fail(error_number::kOverflow);
+    }
+    trackEnd_ = int64_t{image.ReadU32BE(chunkPos + 4)} + lengthLastPos;
+    walk_.walkPos = static_cast<int32_t>(lengthLastPos);
 }
 
 bool TrackWalker::AtEnd() const {
@@ -109,8 +119,8 @@ const TrackEvent& TrackWalker::Next() {
     event_.statusPos = walk_.walkPos;
     const uint8_t byte = image_.At(walk_.walkPos);
     event_.runningStatus = byte < 0x80;
-    if (!event_.runningStatus) statusInForce_ = byte;
-    event_.status = statusInForce_;
+    if (!event_.runningStatus && StaysInForce(byte)) statusInForce_ = byte;
+    event_.status = event_.runningStatus ? statusInForce_ : byte;
 
     if (event_.IsMeta()) {
         StepMeta();
@@ -121,6 +131,10 @@ const TrackEvent& TrackWalker::Next() {
     }
     if (!event_.IsMeta()) event_.lastPos = walk_.walkPos;
     return event_;
+}
+
+bool TrackWalker::StaysInForce(uint8_t status) const {
+    return rule_ == RunningStatusRule::kLastStatus || status < kSysExStatus;
 }
 
 void TrackWalker::StepMeta() {

@@ -70,6 +70,17 @@ struct TrackEvent {
     int Channel() const { return (status & 0x0F) + 1; }
 };
 
+// Which status bytes a data byte at the status position (running status) repeats.
+enum class RunningStatusRule {
+    kLastStatus,         // the last status byte read, FF and F0 included (the program's own songs)
+    kLastChannelStatus,  // the last channel status (80-EF): meta and system-exclusive events
+                         // leave the running status of the channel messages as it was, as most
+                         // MIDI readers do; with none yet, the event's status is 0
+};
+
+// Offset of "MTrk" in a type-0 song, where its only track chunk starts.
+inline constexpr int64_t kFirstTrackChunkPos = 14;
+
 // Steps event by event through the track: delta time, status (running status included: a data
 // byte at the status position leaves the previous status in force, FF and F0 too), then the
 // event's data. Meta and system-exclusive lengths are variable-length quantities. Text meta
@@ -77,6 +88,10 @@ struct TrackEvent {
 class TrackWalker {
   public:
     TrackWalker(const ByteImage& image, WalkState& walk);
+    // Walks the track chunk whose "MTrk" starts at `chunkPos` (any chunk of a file of several
+    // tracks): the walk starts on the last byte of its length field and ends with the chunk's
+    // data. A position beyond 32 bits is error 6.
+    TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos, RunningStatusRule rule);
 
     // True once the cursor reached the end of the declared track data or an End of Track event.
     bool AtEnd() const;
@@ -86,12 +101,14 @@ class TrackWalker {
     int64_t TrackEnd() const { return trackEnd_; }
 
   private:
+    bool StaysInForce(uint8_t status) const;
     void StepMeta();
     void StepSysEx();
     void StepChannelMessage();
 
     const ByteImage& image_;
     WalkState& walk_;
+    RunningStatusRule rule_;
     int64_t trackEnd_ = 0;
     int64_t absoluteTime_ = 0;
     uint8_t statusInForce_ = 0;

@@ -102,6 +102,29 @@ Bytes SongFile(const Bytes& trackEvents, uint16_t division, uint16_t format) {
         {Headers(static_cast<uint32_t>(trackEvents.size()), division, format), trackEvents});
 }
 
+Bytes Chunk(const std::string& type, const Bytes& data) {
+    const auto size = static_cast<uint32_t>(data.size());
+    return Concat({Bytes(type.begin(), type.end()),
+                   {static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
+                    static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)},
+                   data});
+}
+
+Bytes FileHeader(uint16_t format, uint16_t trackCount, uint16_t division) {
+    return Chunk("MThd", {static_cast<uint8_t>(format >> 8), static_cast<uint8_t>(format),
+                          static_cast<uint8_t>(trackCount >> 8), static_cast<uint8_t>(trackCount),
+                          static_cast<uint8_t>(division >> 8), static_cast<uint8_t>(division)});
+}
+
+Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format, uint16_t division) {
+    Bytes file = FileHeader(format, static_cast<uint16_t>(trackEvents.size()), division);
+    for (const Bytes& events : trackEvents) {
+        const Bytes chunk = Chunk("MTrk", events);
+        file.insert(file.end(), chunk.begin(), chunk.end());
+    }
+    return file;
+}
+
 TrackBuilder MeasuresSong(int measures) {
     TrackBuilder track;
     track.TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100);

@@ -45,6 +45,16 @@ inline Bytes SongFile(const TrackBuilder& track, uint16_t division = 480) {
 // The 22 header bytes of such a file (MThd chunk, "MTrk" and the track length).
 Bytes Headers(uint32_t trackLength, uint16_t division = 480, uint16_t format = 0);
 
+// A chunk: the 4-character type, the big-endian length of the data, the data.
+Bytes Chunk(const std::string& type, const Bytes& data);
+
+// The MThd chunk alone: format, number of tracks, division.
+Bytes FileHeader(uint16_t format, uint16_t trackCount, uint16_t division = 480);
+
+// A whole Standard MIDI File of several tracks: MThd, then one MTrk chunk for each track's events.
+Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format = 1,
+                     uint16_t division = 480);
+
 // A song of `measures` 4/4 measures at division 480 (1920 ticks a measure) with a note-on on
 // the first beat of every measure on channel 10, ending on the bar line after the last one.
 TrackBuilder MeasuresSong(int measures);

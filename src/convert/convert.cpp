@@ -1,0 +1,421 @@
+#include "convert/convert.h"
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/main_commands.h"
+#include "app/messages.h"
+#include "app/session.h"
+#include "song/file_writer.h"
+#include "song/numbers.h"
+#include "song/walker.h"
+#include "style/prep_midi.h"
+
+namespace zephrane {
+namespace {
+
+constexpr char kNoPartMessage[] =
+    "You must first select parts (bass, chord1, etc) and the key (if other than C) for any "
+    "desired channels before performing a Convert operation. This can be done automatically "
+    "using Auto Casm Set or individually by clicking on the part box in the appropriate column.";
+
+constexpr uint8_t kMarkerType = 0x06;
+constexpr uint8_t kKeySignatureType = 0x59;
+constexpr int kNoteOff = 0x8;
+constexpr int kNoteOn = 0x9;
+constexpr int kHighestNote = 127;
+
+// Snapshot parts are the part code + 1.
+constexpr int kSnapshotSubRhythm = 9;
+constexpr int kSnapshotRhythm = 10;
+constexpr int kSnapshotBass = 11;
+constexpr int kSnapshotChord1 = 12;
+constexpr int kSnapshotPad = 14;
+constexpr int kSnapshotPhrase2 = 16;
+
+// Chord types "min" (8) to "dim7" (18) have a minor third.
+constexpr int kFirstMinorChord = 8;
+constexpr int kLastMinorChord = 18;
+
+constexpr int kOctave = 12;
+constexpr int kMinorThird = 3;
+constexpr int kMajorThird = 4;
+constexpr int kMajorSeventh = 11;
+
+// Where each pitch class above C goes. Bass and phrases keep the six-note scale C D E G A B:
+// C# falls to C, Eb rises to E, F and F# fall to E, Ab and Bb fall to G.
+constexpr std::array<int, 12> kScaleNotes = {0, 0, 2, 4, 4, 4, 4, 7, 7, 9, 7, 11};
+// Chord parts keep the tones of C maj7 (C E G B): D falls to C, A to G, and Bb goes to the G an
+// octave above.
+constexpr std::array<int, 12> kChordTones = {0, 0, 0, 4, 4, 4, 4, 7, 7, 7, 19, 11};
+
+// What a Ctab record says after the conversion: written over C maj7.
+constexpr uint8_t kSourceRootC = 0;
+constexpr uint8_t kSourceChordMaj7 = 2;
+
+enum class SectionKind { None, IntroOrEnding, MainOrFill };
+
+SectionKind KindOfSection(std::string_view name) {
+    const std::string_view head = name.substr(0, 4);
+    if (head == "Intr" || head == "Endi") return SectionKind::IntroOrEnding;
+    if (head == "Main" || head == "Fill") return SectionKind::MainOrFill;
+    return SectionKind::None;
+}
+
+bool IsSectionName(std::string_view text) {
+    return std::any_of(kSectionTable.begin(), kSectionTable.end(),
+                       [text](const SectionRow& row) { return row.name == text; });
+}
+
+bool IsRhythmPart(int snapshotPart) {
+    return snapshotPart == kSnapshotSubRhythm || snapshotPart == kSnapshotRhythm;
+}
+
+// A converted note outside 0..127 moves by octaves back into the MIDI range.
+uint8_t InMidiRange(int note) {
+    while (note > kHighestNote)
+        note -= kOctave;
+    while (note < 0)
+        note += kOctave;
+    return static_cast<uint8_t>(note);
+}
+
+int16_t SnapshotPart(int partPosition) {
+    if (partPosition < 0 || partPosition == kMuteLockPart) return 0;
+    return CheckedInt16(kPartList.at(partPosition).code + 1);
+}
+
+// The note a source note became, and the major seventh added above it.
+struct ConvertedNote {
+    uint8_t note = 0;
+    std::optional<uint8_t> addedSeventh;
+};
+
+// One walk over the prepared song, copying it into the output image with its notes converted.
+class Conversion {
+  public:
+    Conversion(Session& session, ConvertItem item) : s_(session), item_(item) {}
+    void Run();
+
+  private:
+    void Step(const TrackEvent& event);
+    void OnMarker(std::string_view text);
+    void OpenSection(std::string_view name);
+    void CloseSection(std::string_view name);
+    void TakeTableSnapshot();
+    bool FollowsStyleCasm() const;
+
+    void StepNote(const TrackEvent& event);
+    ConvertedNote NoteStarted(int channel, uint8_t source);
+    ConvertedNote NoteEnded(int channel, uint8_t source);
+    ConvertedNote ByRulesInForce(int channel, uint8_t source) const;
+    int TargetPitchClass(int channel, int pitchClass) const;
+    bool TakesSeventh(int targetPitchClass) const;
+    SectionKind CurrentSection() const { return KindOfSection(sections_.back()); }
+
+    void WriteNote(const TrackEvent& event, uint8_t note, uint8_t velocity);
+    void Write(std::span<const uint8_t> bytes);
+    void Copy(int64_t first, int64_t last);
+
+    Session& s_;
+    ConvertItem item_;
+    std::vector<std::string> sections_{"None"};  // the current section is the last one
+    // Per channel and source note, the conversions of the note-ons still sounding, oldest first.
+    std::map<std::pair<int, uint8_t>, std::deque<ConvertedNote>> sounding_;
+    int64_t w_ = 0;
+};
+
+void Conversion::Run() {
+    CasmSnapshot& snapshot = s_.casmSnapshot;
+    snapshot.part.fill(0);
+    snapshot.sourceKey.fill(0);
+    s_.notedRecords.clear();
+    s_.song.bytes = s_.output;
+    // The scan reports its own failure.
+    if (GetInfo(s_, "") == kResultFailed) Fail(error_number::kSilent);
+    s_.output = ByteImage();
+    s_.output.Resize(s_.song.bytes.Size());
+    Copy(0, kTrackHeaderLastPos);
+    TrackWalker walker(s_.song.bytes, s_.walk);
+    while (!walker.AtEnd())
+        Step(walker.Next());
+    LoadLength(s_.output, w_ - kFirstEventPos, kTrackLengthPos);
+    s_.output.Resize(w_);
+    s_.outputWritePos = w_;
+}
+
+// Every event is copied as it stands except the notes of melodic channels.
+void Conversion::Step(const TrackEvent& event) {
+    Copy(event.firstDeltaPos, event.lastDeltaPos);
+    const bool isNote =
+        event.IsChannelMessage() && (event.Kind() == kNoteOn || event.Kind() == kNoteOff);
+    if (isNote) {
+        StepNote(event);
+        return;
+    }
+    Copy(event.statusPos, event.lastPos);
+    if (event.IsMeta() && event.metaType == kMarkerType) OnMarker(s_.walk.metaText);
+}
+
+// ">Main A" and "<Main A" open and close a section of the working file; a style's own markers
+// ("Main A") each open the next section.
+void Conversion::OnMarker(std::string_view text) {
+    const std::string_view named = text.empty() ? text : text.substr(1);
+    if (text.starts_with('>') && IsSectionName(named)) {
+        OpenSection(named);
+        TakeTableSnapshot();
+    } else if (text.starts_with('<') && IsSectionName(named)) {
+        CloseSection(named);
+        TakeTableSnapshot();
+    } else if (IsSectionName(text)) {
+        OpenSection(text);
+        if (FollowsStyleCasm()) {
+            GetChannels(s_, text);
+        } else {
+            TakeTableSnapshot();
+        }
+    }
+}
+
+void Conversion::OpenSection(std::string_view name) {
+    if (std::find(sections_.begin(), sections_.end(), name) != sections_.end()) {
+        Fail(error_number::kInvalidProcedureCall);
+    }
+    sections_.emplace_back(name);
+}
+
+void Conversion::CloseSection(std::string_view name) {
+    const auto open = std::find(sections_.begin(), sections_.end(), name);
+    if (open == sections_.end()) Fail(error_number::kInvalidProcedureCall);
+    sections_.erase(open);
+}
+
+// The snapshot reports its own failure, which ends the conversion.
+void Conversion::TakeTableSnapshot() {
+    if (!GetCasmSectionData(s_)) Fail(error_number::kSilent);
+}
+
+bool Conversion::FollowsStyleCasm() const {
+    return s_.useStyleCasm && s_.song.styleCasmBytes.LastIndex() != 1;
+}
+
+// A note-off (or a note-on of velocity 0) ends on the pitch its note-on was given, so that no
+// note hangs when the rules change between the two.
+void Conversion::StepNote(const TrackEvent& event) {
+    const int channel = event.Channel();
+    const uint8_t source = s_.song.bytes.At(event.dataPos);
+    const uint8_t velocity = s_.song.bytes.At(int64_t{event.dataPos} + 1);
+    const bool starts = event.Kind() == kNoteOn && velocity > 0;
+    const ConvertedNote converted =
+        starts ? NoteStarted(channel, source) : NoteEnded(channel, source);
+    WriteNote(event, converted.note, velocity);
+    if (converted.addedSeventh) {
+        const uint8_t sameTime[] = {0x00};
+        Write(sameTime);
+        WriteNote(event, *converted.addedSeventh, velocity);
+    }
+}
+
+ConvertedNote Conversion::NoteStarted(int channel, uint8_t source) {
+    const ConvertedNote converted = ByRulesInForce(channel, source);
+    sounding_[{channel, source}].push_back(converted);
+    return converted;
+}
+
+ConvertedNote Conversion::NoteEnded(int channel, uint8_t source) {
+    const auto found = sounding_.find({channel, source});
+    if (found == sounding_.end() || found->second.empty()) return ByRulesInForce(channel, source);
+    const ConvertedNote converted = found->second.front();
+    found->second.pop_front();
+    return converted;
+}
+
+// The note moves down by the channel's source key into C, then onto the notes its part may use.
+ConvertedNote Conversion::ByRulesInForce(int channel, uint8_t source) const {
+    const CasmSnapshot& snapshot = s_.casmSnapshot;
+    if (IsRhythmPart(snapshot.part.at(channel))) return {source, std::nullopt};
+    const int moved = source - snapshot.sourceKey.at(channel);
+    const int pitchClass = ((moved % kOctave) + kOctave) % kOctave;
+    const int octaveBase = moved - pitchClass;
+    const int target = TargetPitchClass(channel, pitchClass);
+    if (!TakesSeventh(target)) return {InMidiRange(octaveBase + target), std::nullopt};
+    if (s_.settings.convertSeventhAddB) {
+        return {InMidiRange(octaveBase + target), InMidiRange(octaveBase + kMajorSeventh)};
+    }
+    return {InMidiRange(octaveBase + target - 1), std::nullopt};  // the root becomes the B below
+}
+
+int Conversion::TargetPitchClass(int channel, int pitchClass) const {
+    const CasmSnapshot& snapshot = s_.casmSnapshot;
+    switch (CurrentSection()) {
+        case SectionKind::IntroOrEnding: {
+            // Intros and endings of a minor phrase are played over a major chord: the minor
+            // third becomes the major third.
+            const int chord = snapshot.sourceChord.at(channel);
+            const bool minor = chord >= kFirstMinorChord && chord <= kLastMinorChord;
+            return minor && pitchClass == kMinorThird ? kMajorThird : pitchClass;
+        }
+        case SectionKind::MainOrFill: {
+            const int part = snapshot.part.at(channel);
+            if (part < kSnapshotBass || part > kSnapshotPhrase2) return pitchClass;
+            const bool chordPart = part >= kSnapshotChord1 && part <= kSnapshotPad;
+            return chordPart ? kChordTones.at(pitchClass) : kScaleNotes.at(pitchClass);
+        }
+        case SectionKind::None:
+            break;
+    }
+    return pitchClass;
+}
+
+bool Conversion::TakesSeventh(int targetPitchClass) const {
+    return item_ == ConvertItem::Sevenths && CurrentSection() != SectionKind::None &&
+           targetPitchClass == 0;
+}
+
+// An event under running status stays without a status byte, and so does its added seventh.
+void Conversion::WriteNote(const TrackEvent& event, uint8_t note, uint8_t velocity) {
+    if (!event.runningStatus) {
+        const uint8_t status[] = {event.status};
+        Write(status);
+    }
+    const uint8_t data[] = {note, velocity};
+    Write(data);
+}
+
+void Conversion::Write(std::span<const uint8_t> bytes) {
+    const int64_t end = w_ + static_cast<int64_t>(bytes.size());
+    if (end > s_.output.Size()) s_.output.Resize(end);
+    for (uint8_t byte : bytes)
+        s_.output.Set(w_++, byte);
+}
+
+void Conversion::Copy(int64_t first, int64_t last) {
+    Write(s_.song.bytes.Span(first, last - first + 1));
+}
+
+bool AnySectionPressed(const SectionSlots& pressed) {
+    return std::any_of(pressed.begin(), pressed.end(), [](bool down) { return down; });
+}
+
+// "Un-Mute" counts as a part here; "Mute-Lock" does not.
+bool AnyPartChosen(const CasmTable& table) {
+    return std::any_of(table.begin(), table.end(), [](const CasmRow& row) {
+        return row.part >= 0 && row.part != kMuteLockPart;
+    });
+}
+
+bool MayConvert(Session& session, SequencerCheck sequencerCheck) {
+    MessageService& messages = session.platform.messages;
+    if (session.song.fileName.empty()) {
+        messages.ShowMessage(kNoFileOpenMessage);
+        return false;
+    }
+    if (!AnySectionPressed(session.view.sectionPressed)) {
+        messages.ShowMessage(kNoSectionSelectedMessage);
+        return false;
+    }
+    if (sequencerCheck == SequencerCheck::Required && session.settings.sequencerPath.empty()) {
+        messages.ShowMessage(kNoSequencerMessage);
+        return false;
+    }
+    if (!session.song.hasStyleCasm && !AnyPartChosen(session.casm)) {
+        messages.ShowMessage(kNoPartMessage);
+        return false;
+    }
+    return true;
+}
+
+// The steps after the checks; false once one failed (it has shown its report).
+bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
+    const std::string workingFile = session.platform.paths.WorkingFilePath();
+    if (!GetCasmSectionData(session)) return false;
+    ResetKeySignature(session);
+    if (!PrepMidi(session, PrepOption::AllChannels) || !Convert(session, item) ||
+        !SaveStyleFile(session, workingFile) || !KeepConvertedData(session) ||
+        Entry(session, workingFile) == kResultFailed) {
+        return false;
+    }
+    // The phrases now stand over C: the table says so, and the style gets a CASM built from it.
+    SetSourceChords(session, item == ConvertItem::Plain ? "major" : "7th");
+    session.useStyleCasm = false;
+    session.view.casmOptionsVisible = false;
+    return true;
+}
+
+// Runs `steps`; when they fail, by result or by a thrown failure, the session is put back as it
+// was before them.
+template <typename Steps>
+bool AllOrNothing(Session& session, Steps&& steps) {
+    const SessionState before = session;
+    bool done = false;
+    try {
+        done = steps();
+    } catch (...) {
+        static_cast<SessionState&>(session) = before;
+        throw;
+    }
+    if (!done) static_cast<SessionState&>(session) = before;
+    return done;
+}
+
+}  // namespace
+
+bool ConvertNotes(Session& session, ConvertItem item, SequencerCheck sequencerCheck) {
+    bool converted = false;
+    Guarded(session, "Toobar1ButtonMenu", [&] {
+        if (!MayConvert(session, sequencerCheck)) return;
+        converted = AllOrNothing(session, [&] { return ConvertIntoWorkingFile(session, item); });
+    });
+    return converted;
+}
+
+bool Convert(Session& session, ConvertItem item) {
+    return Guarded(session, "Convert", [&] { Conversion(session, item).Run(); });
+}
+
+bool GetCasmSectionData(Session& session) {
+    return Guarded(session, "GetCasmSectionData", [&] {
+        CasmSnapshot& snapshot = session.casmSnapshot;
+        for (int channel = 1; channel <= 16; ++channel) {
+            const CasmRow& row = session.casm.at(channel - 1);
+            snapshot.part.at(channel) = SnapshotPart(row.part);
+            // Key-list positions are the pitch classes from C, chord-list positions the types.
+            snapshot.sourceKey.at(channel) = CheckedInt16(std::max(row.sourceKey, 0));
+            snapshot.sourceChord.at(channel) = CheckedInt16(std::max(row.sourceChord, 0));
+        }
+    });
+}
+
+bool KeepConvertedData(Session& session) {
+    return Guarded(session, "KeepConvertedData", [&] {
+        ByteImage& casm = session.song.styleCasmBytes;
+        for (const int32_t sourceRoot : session.notedRecords) {
+            casm.Set(sourceRoot, kSourceRootC);
+            casm.Set(int64_t{sourceRoot} + 1, kSourceChordMaj7);
+        }
+    });
+}
+
+void ResetKeySignature(Session& session) {
+    ByteImage& song = session.song.bytes;
+    std::optional<int32_t> sharpsFlatsPos;
+    WalkState walk;
+    TrackWalker walker(song, walk);
+    while (!walker.AtEnd()) {
+        const TrackEvent& event = walker.Next();
+        if (event.IsMeta() && event.metaType == kKeySignatureType && event.dataLength >= 2) {
+            sharpsFlatsPos = event.dataPos;
+        }
+    }
+    if (!sharpsFlatsPos) return;
+    song.Set(*sharpsFlatsPos, 0);      // no sharps or flats
+    song.Set(*sharpsFlatsPos + 1, 0);  // major
+}
+
+}  // namespace zephrane

@@ -1,0 +1,192 @@
+#include "song/merge_tracks.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "app/session.h"
+#include "song/file_io.h"
+#include "song/numbers.h"
+#include "song/walker.h"
+
+namespace zephrane {
+namespace {
+
+constexpr int64_t kChunkHeaderSize = 8;  // 4-byte type, 4-byte big-endian data length
+constexpr int64_t kHeaderDataSize = 6;   // format, number of tracks, division: 16 bits each
+constexpr int64_t kFormatPos = 8;
+constexpr int64_t kTypeOneFormat = 1;
+constexpr int64_t kTypeTwoFormat = 2;
+constexpr uint8_t kTrackNameType = 0x03;
+
+// One event to write: its status byte, then `restLength` bytes of the input from `restPos`.
+struct EventToCopy {
+    int64_t time = 0;
+    uint8_t status = 0;
+    int64_t restPos = 0;
+    int64_t restLength = 0;
+};
+
+struct MergedTracks {
+    std::vector<EventToCopy> events;  // every track's kept events, tracks in file order
+    int64_t endTime = 0;              // the latest end of a track
+};
+
+bool HasChunkType(const ByteImage& file, int64_t pos, std::string_view type) {
+    const auto bytes = file.Span(pos, static_cast<int64_t>(type.size()));
+    return std::equal(bytes.begin(), bytes.end(), type.begin());
+}
+
+// The header chunk "MThd": at least 6 data bytes, then the format decides.
+void CheckHeader(const ByteImage& file) {
+    if (file.Size() < kChunkHeaderSize + kHeaderDataSize || !HasChunkType(file, 0, "MThd") ||
+        file.ReadU32BE(4) < kHeaderDataSize) {
+        throw MergeRefused(kNotMidiFileMessage);
+    }
+    const int format = file.At(kFormatPos) * 256 + file.At(kFormatPos + 1);
+    if (format == 0) throw MergeRefused(kAlreadyTypeZeroMessage);
+    if (format == kTypeTwoFormat) throw MergeRefused(kTypeTwoMessage);
+    if (format != kTypeOneFormat) throw MergeRefused(kNotMidiFileMessage);
+}
+
+// Positions of the "MTrk" chunks in file order; chunks of other types are skipped.
+std::vector<int64_t> TrackChunkPositions(const ByteImage& file) {
+    std::vector<int64_t> tracks;
+    int64_t pos = kChunkHeaderSize + file.ReadU32BE(4);
+    while (pos + kChunkHeaderSize <= file.Size()) {
+        const int64_t next = pos + kChunkHeaderSize + file.ReadU32BE(pos + 4);
+        if (HasChunkType(file, pos, "MTrk")) {
+            tracks.push_back(pos);
+            if (next > file.Size()) {
+                throw MergeRefused(DamagedTrackMessage(static_cast<int>(tracks.size())));
+            }
+        }
+        pos = next;
+    }
+    if (tracks.empty()) throw MergeRefused(kNoTracksMessage);
+    return tracks;
+}
+
+bool IsMidiEvent(const TrackEvent& event) {
+    return event.IsChannelMessage() || event.IsMeta() || event.IsSysEx();
+}
+
+// Channel messages take their status (perhaps a running one) and their data bytes; meta and
+// system-exclusive events, which always carry their own status byte, are copied whole.
+EventToCopy ToCopy(const TrackEvent& event) {
+    if (event.IsChannelMessage()) {
+        return {event.absoluteTime, event.status, event.dataPos, event.dataLength};
+    }
+    return {event.absoluteTime, event.status, int64_t{event.statusPos} + 1,
+            int64_t{event.lastPos} - event.statusPos};
+}
+
+bool IsKept(const TrackEvent& event, bool firstTrack) {
+    if (event.IsEndOfTrack()) return false;
+    return firstTrack || !(event.IsMeta() && event.metaType == kTrackNameType);
+}
+
+// Appends the kept events of the track chunk at `chunkPos`; false when the track is damaged.
+bool CollectTrack(const ByteImage& file, int64_t chunkPos, bool firstTrack, MergedTracks& merged) {
+    WalkState walk;
+    TrackWalker walker(file, walk, chunkPos, RunningStatusRule::kLastChannelStatus);
+    int64_t trackEnd = 0;
+    while (!walker.AtEnd()) {
+        const TrackEvent& event = walker.Next();
+        if (!IsMidiEvent(event) || event.lastPos > walker.TrackEnd()) return false;
+        trackEnd = event.absoluteTime;
+        if (IsKept(event, firstTrack)) merged.events.push_back(ToCopy(event));
+    }
+    merged.endTime = std::max(merged.endTime, trackEnd);
+    return true;
+}
+
+void CollectTrackOrRefuse(const ByteImage& file, int64_t chunkPos, int trackNumber,
+                          MergedTracks& merged) {
+    bool sound = false;
+    try {
+        sound = CollectTrack(file, chunkPos, trackNumber == 1, merged);
+    } catch (const RuntimeError&) {
+        // A quantity or an event running off the file, or times beyond 32 bits.
+    }
+    if (!sound) throw MergeRefused(DamagedTrackMessage(trackNumber));
+}
+
+void Append(std::vector<uint8_t>& out, std::initializer_list<uint8_t> bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void AppendDelta(std::vector<uint8_t>& out, int64_t delta) {
+    const std::vector<uint8_t> quantity = EncodeVariableLength(static_cast<uint32_t>(delta));
+    out.insert(out.end(), quantity.begin(), quantity.end());
+}
+
+// MThd of format 0 with one track and the input's division, then "MTrk" and its length (0
+// until the events are written).
+std::vector<uint8_t> TypeZeroHeaders(const ByteImage& file) {
+    std::vector<uint8_t> out;
+    Append(out, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1});
+    Append(out, {file.At(kDivisionPos), file.At(kDivisionPos + 1)});
+    Append(out, {'M', 'T', 'r', 'k', 0, 0, 0, 0});
+    return out;
+}
+
+ByteImage WriteTypeZero(const ByteImage& file, const MergedTracks& merged) {
+    std::vector<uint8_t> out = TypeZeroHeaders(file);
+    int64_t now = 0;
+    for (const EventToCopy& event : merged.events) {
+        AppendDelta(out, event.time - now);
+        now = event.time;
+        out.push_back(event.status);
+        const auto rest = file.Span(event.restPos, event.restLength);
+        out.insert(out.end(), rest.begin(), rest.end());
+    }
+    AppendDelta(out, merged.endTime - now);
+    Append(out, {kMetaStatus, kEndOfTrackType, 0x00});
+    ByteImage image(std::move(out));
+    LoadLength(image, image.Size() - kFirstEventPos, kTrackLengthPos);
+    return image;
+}
+
+}  // namespace
+
+std::string DamagedTrackMessage(int trackNumber) {
+    return "This MIDI file is damaged: track " + std::to_string(trackNumber) +
+           " is cut short or holds bytes that are not MIDI events.";
+}
+
+ByteImage MergeToTypeZero(const ByteImage& file) {
+    CheckHeader(file);
+    MergedTracks merged;
+    int trackNumber = 0;
+    for (const int64_t chunkPos : TrackChunkPositions(file)) {
+        CollectTrackOrRefuse(file, chunkPos, ++trackNumber, merged);
+    }
+    // Stable: at equal times the first track, then the others in file order, each in file order.
+    std::stable_sort(merged.events.begin(), merged.events.end(),
+                     [](const EventToCopy& a, const EventToCopy& b) { return a.time < b.time; });
+    return WriteTypeZero(file, merged);
+}
+
+bool MergeMidiFile(Session& session, const std::string& in, const std::string& out) {
+    bool written = false;
+    Guarded(session, "MergeMidiFile", [&] {
+        ByteImage merged;
+        try {
+            merged = MergeToTypeZero(ByteImage(ReadWholeFile(in)));
+        } catch (const MergeRefused& refusal) {
+            session.platform.messages.ShowMessage(refusal.what());
+            return;
+        }
+        if (FileCanBeRead(out) &&
+            !session.platform.messages.AskOkCancel("This will replace existing file")) {
+            return;
+        }
+        WriteWholeFile(out, merged.Bytes());
+        written = true;
+    });
+    return written;
+}
+
+}  // namespace zephrane
