@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     python3 python3-mido midicsv
+    qt6-base-dev qt6-base-dev-tools libgl-dev
 )
 
 missing=()

@@ -1,0 +1,54 @@
+#pragma once
+// The CASM grid of the main window: one row per MIDI channel, a list or text cell per setting.
+
+#include <array>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include "app/session.h"
+
+namespace zephrane::gui {
+
+class CasmGrid : public QWidget {
+    Q_OBJECT
+
+  public:
+    CasmGrid(Session& session, QWidget* parent = nullptr);
+
+    // Shows the rows of the channels with notes and every cell as the table holds it.
+    void UpdateControls();
+
+  signals:
+    void ChordMuteRequested(int row);
+
+  private:
+    struct Row {
+        QLabel* channel = nullptr;
+        QLineEdit* voice = nullptr;
+        QComboBox* part = nullptr;
+        QComboBox* key = nullptr;
+        QComboBox* chord = nullptr;
+        QComboBox* ntr = nullptr;
+        QComboBox* ntt = nullptr;
+        QComboBox* highKey = nullptr;
+        QLineEdit* lowLimit = nullptr;
+        QLineEdit* highLimit = nullptr;
+        QComboBox* retrigger = nullptr;
+        QPushButton* chordMute = nullptr;
+    };
+
+    void BuildHeadings();
+    void BuildRow(int row);
+    QComboBox* AddList(int row, int column, const char* name, const QStringList& texts,
+                       int CasmRow::*field);
+    QLineEdit* AddLimit(int row, int column, const char* name, LimitCell cell);
+
+    Session& session_;
+    std::array<Row, 16> rows_;
+};
+
+}  // namespace zephrane::gui

@@ -1,0 +1,40 @@
+// zephrane: the desktop program.
+
+#include <QApplication>
+#include <QIcon>
+
+#include "app/main_commands.h"
+#include "app/standard_paths.h"
+#include "gui/main_window.h"
+#include "gui/qt_services.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(zephrane::kProgramTitle);
+    QApplication::setOrganizationName(zephrane::kProgramTitle);
+    QApplication::setApplicationVersion(ZEPHRANE_VERSION);
+    QApplication::setWindowIcon(QIcon(":/zephrane.svg"));
+
+    zephrane::gui::QtMessageService messages;
+    zephrane::gui::QtFileDialogService dialogs;
+    zephrane::gui::QtProcessService processes;
+    zephrane::gui::QtSettingsStore settingsStore;
+    const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    zephrane::StandardPaths paths(programDirectory,
+                                  zephrane::PathEnvironment::OfThisProcess(programDirectory));
+    paths.CreateFolders();
+
+    zephrane::gui::MainWindow window({messages, dialogs, processes, settingsStore, paths});
+    messages.SetParent(&window);
+    dialogs.SetParent(&window);
+    window.resize(1280, 800);
+    window.show();
+    window.StartUp();
+    // A song given on the command line (from the file manager) opens as Open File does.
+    if (argc > 1) {
+        zephrane::OpenFileByPath(window.GetSession(),
+                                 QString::fromLocal8Bit(argv[1]).toStdString());
+        window.UpdateControls();
+    }
+    return application.exec();
+}

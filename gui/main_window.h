@@ -1,0 +1,100 @@
+#pragma once
+// frmZephrane: the main window. It holds the controls and translates between them and the
+// session's commands; everything it shows comes from the session's view model.
+
+#include <array>
+#include <memory>
+
+#include <QActionGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QRadioButton>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/session.h"
+
+namespace zephrane::gui {
+
+class CasmGrid;
+class ChordMuteWindow;
+class EffectsWindow;
+class InfoWindow;
+class SectionMap;
+class SetupWindow;
+
+// The services a desktop session needs besides the window itself.
+struct ShellServices {
+    MessageService& messages;
+    FileDialogService& fileDialogs;
+    ProcessService& processes;
+    SettingsStore& settingsStore;
+    PathService& paths;
+};
+
+class MainWindow : public QMainWindow, public WindowService {
+    Q_OBJECT
+
+  public:
+    explicit MainWindow(ShellServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Session& GetSession() { return session_; }
+    // Start-up: settings, recent files, effect lists, then the window's controls.
+    void StartUp();
+
+    // Recomputes every control from the session.
+    void UpdateControls();
+
+    void ShowMainWindow(const MainWindowView& view) override;
+    bool ShowDocument(const DocumentRequest& request) override;
+
+    EffectsWindow* Effects() const { return effects_; }
+    ChordMuteWindow* ChordMute() const { return chordMute_; }
+    SetupWindow* Setup() const { return setup_; }
+    InfoWindow* Info() const { return info_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void BuildMenu();
+    void BuildCommandToolbar();
+    void BuildSectionToolbar();
+    QWidget* BuildFields();
+    QWidget* BuildCasmArea();
+    void UpdateRecentFiles();
+    // Runs a command and shows what it left.
+    template <typename Command>
+    void Run(Command&& command);
+
+    Platform platform_;
+    Session session_;
+    QToolBar* commands_ = nullptr;
+    QToolBar* sections_ = nullptr;
+    std::array<QAction*, kSectionSlotCount> sectionButtons_{};
+    QMenu* recentMenu_ = nullptr;
+    std::array<QAction*, 5> optionMarks_{};
+    QLineEdit* fileName_ = nullptr;
+    QLineEdit* styleName_ = nullptr;
+    QLineEdit* copyright_ = nullptr;
+    QLineEdit* tempo_ = nullptr;
+    QLineEdit* timeSignature_ = nullptr;
+    QLineEdit* key_ = nullptr;
+    QLabel* measures_ = nullptr;
+    QLabel* waiting_ = nullptr;
+    SectionMap* map_ = nullptr;
+    CasmGrid* grid_ = nullptr;
+    QRadioButton* makeCasm_ = nullptr;
+    QRadioButton* useStyleCasm_ = nullptr;
+    ChordMuteWindow* chordMute_ = nullptr;
+    EffectsWindow* effects_ = nullptr;
+    SetupWindow* setup_ = nullptr;
+    InfoWindow* info_ = nullptr;
+};
+
+}  // namespace zephrane::gui

@@ -1,0 +1,309 @@
+// The real windows, driven as a user would, on the offscreen platform.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/session.h"
+#include "gui/chord_mute_window.h"
+#include "gui/effects_window.h"
+#include "gui/main_window.h"
+#include "gui/qt_services.h"
+#include "gui/rtf_to_html.h"
+#include "support/midi_builder.h"
+#include "support/recording_platform.h"
+#include "support/temp_dir.h"
+
+using namespace zephrane;
+
+namespace {
+
+// Channels 1 (piano), 2 (bass) and 10 (drums) over `measures` 4/4 measures.
+test::Bytes BandSong(int measures) {
+    test::TrackBuilder track;
+    track.TimeSignature(0, 4, 2).Program(0, 1, 0).Program(0, 2, 33);
+    for (int m = 0; m < measures; ++m) {
+        track.NoteOn(m == 0 ? 0 : 960, 10, 36, 100)
+            .NoteOn(0, 1, 60, 90)
+            .NoteOn(0, 2, 36, 90)
+            .NoteOff(960, 10, 36)
+            .NoteOff(0, 1, 60)
+            .NoteOff(0, 2, 36);
+    }
+    track.EndOfTrack(960);
+    return test::SongFile(track);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+    void startUpFillsTheListsAndTheRecentFiles();
+    void openingASongFillsTheFieldsAndOnlyTheRowsWithNotes();
+    void sectionButtonInsertsMarkersAndStaysPressed();
+    void shortSongRefusesASectionWithItsMessage();
+    void autoCasmSetFillsTheGrid();
+    void refusedLimitTextKeepsTheOldNumber();
+    void chordMuteStoresMajorAndMinorBytes();
+    void secondEditReloadsTheChordMuteWindow();
+    void effectsWindowSwitchesLayoutAndList();
+    void saveStyleWritesWhatTheCommandLineWrites();
+    void saveStyleWithoutAFileShowsItsMessage();
+    void filtersAreWrittenTheQtWay();
+    void rtfDocumentsBecomeHtml();
+    void screenshotOfAWorkingSession();
+
+  private:
+    QAction* Action(const char* name) const { return window_->findChild<QAction*>(name); }
+    template <typename Widget>
+    Widget* Find(const QString& name) const {
+        Widget* widget = window_->findChild<Widget*>(name);
+        if (!widget) qFatal("no widget %s", qPrintable(name));
+        return widget;
+    }
+    void OpenSong(int measures);
+
+    std::unique_ptr<test::TempDir> dir_;
+    std::unique_ptr<test::RecordingPlatform> recorder_;
+    std::unique_ptr<gui::MainWindow> window_;
+    std::string song_;
+};
+
+void MainWindowTest::init() {
+    dir_ = std::make_unique<test::TempDir>();
+    recorder_ = std::make_unique<test::RecordingPlatform>();
+    recorder_->programDirectory = ZEPHRANE_DATA_DIR;
+    recorder_->settingsDirectory = dir_->Path().string();
+    recorder_->workingFilePath = (dir_->Path() / "Zephwork.mid").string();
+    test::RecordingPlatform& r = *recorder_;
+    window_ = std::make_unique<gui::MainWindow>(gui::ShellServices{r, r, r, r, r});
+    window_->resize(1280, 800);
+    window_->show();
+}
+
+void MainWindowTest::cleanup() {
+    window_.reset();
+    recorder_.reset();
+    dir_.reset();
+}
+
+void MainWindowTest::OpenSong(int measures) {
+    song_ = dir_->Write("band.mid", BandSong(measures));
+    recorder_->openAnswers.push_back(song_);
+    Action("Open")->trigger();
+}
+
+void MainWindowTest::startUpFillsTheListsAndTheRecentFiles() {
+    recorder_->store["Zephrane/MRUFiles/0"] = "/songs/a.mid";
+    recorder_->store["Zephrane/MRUFiles/1"] = "/songs/b.mid";
+    window_->StartUp();
+    QCOMPARE(Find<QComboBox>("WLCboPart1")->count(), 10);
+    QCOMPARE(Find<QComboBox>("WLCboPart1")->itemText(3), QString("Chord 1"));
+    QCOMPARE(Find<QComboBox>("WLCboChord16")->count(), 34);
+    QCOMPARE(window_->Effects()->findChild<QComboBox*>("cboReverb")->count(), 24);
+    QCOMPARE(window_->Effects()->findChild<QComboBox*>("cboEffect")->count(), 102);
+    QMenu* recent = window_->findChild<QMenu*>("mnuMRU");
+    QCOMPARE(recent->actions().size(), 2);
+    QCOMPARE(recent->actions()[0]->text(), QString("/songs/a.mid"));
+    QVERIFY(recorder_->messages.empty());
+}
+
+void MainWindowTest::openingASongFillsTheFieldsAndOnlyTheRowsWithNotes() {
+    window_->StartUp();
+    OpenSong(12);
+    QCOMPARE(window_->windowTitle(), QString("Zephrane   band.mid"));
+    QCOMPARE(Find<QLineEdit>("txtFileName")->text(), QString("band.mid(modified)"));
+    QCOMPARE(Find<QLineEdit>("txtTimeSig")->text(), QString(" 4/4"));
+    QCOMPARE(Find<QLineEdit>("txttempo")->text(), QString("120"));
+    QCOMPARE(Find<QLabel>("lblMaxMeaures")->text(), QString("Measures:  12"));
+    QVERIFY(!Find<QComboBox>("WLCboPart1")->isHidden());
+    QVERIFY(!Find<QComboBox>("WLCboPart2")->isHidden());
+    QVERIFY(Find<QComboBox>("WLCboPart3")->isHidden());
+    QVERIFY(!Find<QComboBox>("WLCboPart10")->isHidden());
+    // Open File prepares the song: the bass got bank 0/112, a panel voice.
+    QCOMPARE(Find<QLineEdit>("WLTxtVoice2")->text(), QString("Bass-Panel"));
+    QCOMPARE(Find<QLineEdit>("WLTxtVoice10")->text(), QString("Drum Kit-GM no PC"));
+    QVERIFY(recorder_->messages.empty());
+}
+
+void MainWindowTest::sectionButtonInsertsMarkersAndStaysPressed() {
+    window_->StartUp();
+    OpenSong(12);
+    Action("Main A")->trigger();
+    QVERIFY(Action("Main A")->isChecked());
+    QVERIFY(!Action("Main B")->isChecked());
+    const Session& session = window_->GetSession();
+    std::vector<std::string> markers;
+    for (int i = 0; i < session.markers.count; ++i)
+        markers.push_back(session.markers.entries[i].text);
+    QCOMPARE(markers, (std::vector<std::string>{"SFF1", "SInt", ">Main A", "<Main A"}));
+    QCOMPARE(Action("Main A")->toolTip(), QString("Add Main A Marker"));
+}
+
+void MainWindowTest::shortSongRefusesASectionWithItsMessage() {
+    window_->StartUp();
+    OpenSong(5);
+    Action("Main A")->trigger();
+    QVERIFY(!Action("Main A")->isChecked());
+    QCOMPARE(recorder_->messages.size(), size_t{1});
+    QVERIFY(recorder_->messages[0].starts_with(
+        "To add this part requires a midi of at least 11 measures. GoSequencer"));
+}
+
+void MainWindowTest::autoCasmSetFillsTheGrid() {
+    window_->StartUp();
+    OpenSong(12);
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    QCOMPARE(Find<QComboBox>("WLCboPart1")->currentText(), QString("Chord 1"));
+    QCOMPARE(Find<QComboBox>("WLCboPart2")->currentText(), QString("Bass"));
+    QCOMPARE(Find<QComboBox>("WLCboPart10")->currentText(), QString("Rhythm"));
+    QCOMPARE(Find<QLineEdit>("WLTxtLoLimit2")->text(), QString("E2"));
+    QTest::mouseClick(Find<QPushButton>("cmdClearCasm"), Qt::LeftButton);
+    QCOMPARE(Find<QComboBox>("WLCboPart1")->currentIndex(), -1);
+}
+
+void MainWindowTest::refusedLimitTextKeepsTheOldNumber() {
+    window_->StartUp();
+    OpenSong(12);
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    QLineEdit* low = Find<QLineEdit>("WLTxtLoLimit2");
+    low->setFocus();
+    low->selectAll();
+    QTest::keyClicks(low, "H3");
+    QTest::keyClick(low, Qt::Key_Return);
+    QCOMPARE(recorder_->messages.size(), size_t{1});
+    QVERIFY(recorder_->messages[0].starts_with("This value must be of the form note name"));
+    QCOMPARE(window_->GetSession().casm[1].lowLimit, int16_t{28});
+}
+
+void MainWindowTest::chordMuteStoresMajorAndMinorBytes() {
+    window_->StartUp();
+    OpenSong(12);
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute1"), Qt::LeftButton);
+    gui::ChordMuteWindow* dialog = window_->ChordMute();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString(" Chord Recognition for Channel  1"));
+    const auto click = [dialog](const char* caption) {
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == caption) QTest::mouseClick(button, Qt::LeftButton);
+        }
+    };
+    click("Minor");
+    click("OK");
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(window_->GetSession().casm[0].chordMute, (ChordMute{0, 0, 6, 255, 0}));
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute2"), Qt::LeftButton);
+    click("Major");
+    click("OK");
+    QCOMPARE(window_->GetSession().casm[1].chordMute, (ChordMute{3, 255, 249, 0, 255}));
+}
+
+void MainWindowTest::secondEditReloadsTheChordMuteWindow() {
+    window_->StartUp();
+    OpenSong(12);
+    window_->GetSession().casm[1].chordMute = {0, 0, 0, 0, 1};
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute1"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute2"), Qt::LeftButton);
+    gui::ChordMuteWindow* dialog = window_->ChordMute();
+    QCOMPARE(dialog->windowTitle(), QString(" Chord Recognition for Channel  2"));
+    QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());  // "Maj": byte 4 bit 0
+    QVERIFY(!dialog->findChild<QCheckBox*>("chkChordMute0")->isChecked());
+}
+
+void MainWindowTest::effectsWindowSwitchesLayoutAndList() {
+    window_->StartUp();
+    gui::EffectsWindow* effects = window_->Effects();
+    Action("mnuEffects")->trigger();
+    QVERIFY(effects->isVisible());
+    QVERIFY(effects->findChild<QGroupBox*>()->isVisible());
+    QSpinBox* pan = effects->findChild<QSpinBox*>("txtPan");
+    QVERIFY(pan->isVisible());
+    effects->findChild<QRadioButton*>("VarType1_1")->click();
+    QCOMPARE(effects->findChild<QComboBox*>("cboEffect")->count(), 75);
+    QVERIFY(!pan->isVisible());
+    QVERIFY(effects->findChild<QSpinBox*>("TxtInsPart")->isVisible());
+    QCOMPARE(window_->GetSession().effects.connection, VariationConnection::Insertion);
+    effects->findChild<QSpinBox*>("txtRevRet")->setValue(80);
+    QCOMPARE(window_->GetSession().effects.reverbReturn, std::string("80"));
+}
+
+void MainWindowTest::saveStyleWritesWhatTheCommandLineWrites() {
+    window_->StartUp();
+    OpenSong(12);
+    Action("Main A")->trigger();
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    const std::string fromWindow = (dir_->Path() / "window.sty").string();
+    recorder_->saveAnswers.push_back(fromWindow);
+    Action("SaveStyle")->trigger();
+    QVERIFY(recorder_->messages.empty());
+
+    const std::string fromCli = (dir_->Path() / "cli.sty").string();
+    QProcess cli;
+    cli.start(ZEPHRANE_CLI_PATH,
+              {"style", "--work-dir", QString::fromStdString((dir_->Path() / "cli").string()),
+               "--sections", "Main A", "--auto-casm", "-o", QString::fromStdString(fromCli),
+               QString::fromStdString(song_)});
+    QVERIFY(cli.waitForFinished(30000));
+    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(test::ReadFile(fromWindow) == test::ReadFile(fromCli));
+    QVERIFY(!test::ReadFile(fromWindow).empty());
+}
+
+void MainWindowTest::saveStyleWithoutAFileShowsItsMessage() {
+    window_->StartUp();
+    Action("SaveStyle")->trigger();
+    QCOMPARE(recorder_->messages,
+             (std::vector<std::string>{"A file has not yet been opened. Click on Open File to "
+                                       "identify the file to use."}));
+}
+
+void MainWindowTest::filtersAreWrittenTheQtWay() {
+    QCOMPARE(gui::QtFilter("Style Files(*.sty;*.pcs;*.mid)|*.sty;*.pcs;*.mid|"),
+             QString("Style Files (*.sty *.pcs *.mid)"));
+    QCOMPARE(gui::QtFilter("Style Files(*.mid)|*.mid|"), QString("Style Files (*.mid)"));
+}
+
+void MainWindowTest::rtfDocumentsBecomeHtml() {
+    const std::string html = RtfToHtml(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\*\\generator Wordpad;}\\fs22 "
+        "{\\b Bold} and {\\i it\\'e9}\\par Line\\u8364?\\par}");
+    QVERIFY(html.find("Arial") == std::string::npos);
+    QVERIFY(html.find("Wordpad") == std::string::npos);
+    QVERIFY(html.find("font-weight:bold;\">Bold</span>") != std::string::npos);
+    QVERIFY(html.find("font-style:italic;\">it\xC3\xA9</span>") != std::string::npos);
+    QVERIFY(html.find("font-size:11pt;") != std::string::npos);
+    QVERIFY(html.find("Line\xE2\x82\xAC</span></p>") !=
+            std::string::npos);                               // the "?" fallback skipped
+    QCOMPARE(std::count(html.begin(), html.end(), '\n'), 2);  // two paragraphs
+}
+
+// With ZEPHRANE_SCREENSHOT set to a file name, saves the main window with the demo song open,
+// every section marked and the CASM set, as the documentation shows it.
+void MainWindowTest::screenshotOfAWorkingSession() {
+    const QString target = qEnvironmentVariable("ZEPHRANE_SCREENSHOT");
+    if (target.isEmpty()) QSKIP("set ZEPHRANE_SCREENSHOT to take the screenshot");
+    window_->StartUp();
+    recorder_->openAnswers.push_back(std::string(ZEPHRANE_DEMO_SONG));
+    Action("Open")->trigger();
+    for (const SectionRow& row : kSectionTable) {
+        Action(std::string(row.key).c_str())->trigger();
+    }
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    QTest::qWait(300);
+    QVERIFY(window_->grab().save(target));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
