@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/error_report.h"
+#include "support/error_of.h"
 
 namespace zephrane {
 namespace {
 
-int ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(ByteImage, ReadsAndWritesOutsideTheImageAreSubscriptErrors) {
     ByteImage image({1, 2, 3});

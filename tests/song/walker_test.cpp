@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/error_report.h"
+#include "support/error_of.h"
 #include "support/midi_builder.h"
 
 namespace zephrane {
@@ -20,14 +21,7 @@ int32_t DeltaOf(const Bytes& bytes, int32_t* lastPos = nullptr) {
     return walk.deltaTime;
 }
 
-int ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const RuntimeError& error) {
-        return error.Number();
-    }
-    return 0;
-}
+using test::ErrorOf;
 
 TEST(CalcTime, ReadsStandardVariableLengthValues) {
     int32_t last = -1;
