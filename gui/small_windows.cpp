@@ -50,6 +50,9 @@ SetupWindow::SetupWindow(Session& session, QWidget* parent) : QDialog(parent), s
     browseFolder->setObjectName("cmdBrowse3");
     form->addRow("Sequencer", WithButton(this, sequencer_, browseSequencer));
     form->addRow("Style Player", WithButton(this, stylePlayer_, browsePlayer));
+    auto* builtInPlayer = new QPushButton("Use built-in player", this);
+    builtInPlayer->setObjectName("cmdBuiltInPlayer");
+    form->addRow(QString(), builtInPlayer);
     form->addRow("Default Directory", WithButton(this, defaultDirectory_, browseFolder));
     auto* close = new QPushButton("Close", this);
     close->setObjectName("cmdClose");
@@ -70,6 +73,7 @@ SetupWindow::SetupWindow(Session& session, QWidget* parent) : QDialog(parent), s
                                                                  defaultDirectory_->text());
         if (!folder.isEmpty()) defaultDirectory_->setText(folder + "/");
     });
+    connect(builtInPlayer, &QPushButton::clicked, this, &SetupWindow::UseBuiltInPlayer);
     connect(close, &QPushButton::clicked, this, &SetupWindow::Close);
 }
 
@@ -90,6 +94,18 @@ void SetupWindow::TakeTexts() {
     texts_.sequencer = sequencer_->text().toStdString();
     texts_.stylePlayer = stylePlayer_->text().toStdString();
     texts_.defaultDirectory = defaultDirectory_->text().toStdString();
+}
+
+void SetupWindow::UseBuiltInPlayer() {
+    TakeTexts();
+    const std::string player = session_.platform.paths.ProgramDirectory() + "/zephrane-play";
+    if (!QFile::exists(Text(player))) {
+        session_.platform.messages.ShowMessage("The built-in style player " + player +
+                                               " is not installed beside Zephrane.");
+        return;
+    }
+    texts_.stylePlayer = player;
+    ShowTexts();
 }
 
 void SetupWindow::Close() {

@@ -25,6 +25,9 @@ class SetupWindow : public QDialog {
     void ShowTexts();
     void TakeTexts();
     void Close();
+    // "Use built-in player": zephrane-play beside the program becomes the style player; as with
+    // Browse, Close stores it.
+    void UseBuiltInPlayer();
 
     Session& session_;
     SetupTexts texts_;

@@ -1,0 +1,191 @@
+// Reading a style for playing: timing, section markers, channel events and the part rules of
+// the CASM records (Ctab, Cntt, the middle range of Ctb2), and clear refusals of damaged files.
+
+#include "player/style_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "player/player_error.h"
+#include "support/midi_builder.h"
+
+namespace zephrane::player {
+namespace {
+
+using test::Bytes;
+using test::Chunk;
+using test::Concat;
+
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// A 3/4 style at 480 ticks a quarter (1440 a bar): set-up, "Intro A" one bar, "Main A" two bars.
+test::TrackBuilder ThreeFourTrack() {
+    test::TrackBuilder track;
+    track.Marker(0, "SFF1").Tempo(0, 600000).TimeSignature(0, 3, 2).Program(0, 11, 33);
+    track.Marker(1440, "Intro A").NoteOn(0, 11, 40, 90);
+    // Running status: a second note-on and a note-on of velocity 0 as the release.
+    track.Raw({0x00, 43, 80}).Raw({0x83, 0x60, 40, 0}).NoteOff(0, 11, 43);
+    track.Marker(960, "Main A ").NoteOn(0, 12, 60, 100).NoteOff(2880, 12, 60);
+    track.EndOfTrack();
+    return track;
+}
+
+// The data of a Ctab record before its rule fields: channel, name, destination, editable, note
+// mute, chord mute, source root, source chord.
+Bytes RecordHead(uint8_t channel, const std::string& name, uint8_t destination, uint8_t root,
+                 uint8_t chord) {
+    Bytes data = {channel};
+    std::string padded = name;
+    padded.resize(8, ' ');
+    data.insert(data.end(), padded.begin(), padded.end());
+    data.insert(data.end(),
+                {destination, 0, 0x0F, 0xFE, 0x03, 0xFF, 0xFF, 0xFF, 0xFD, root, chord});
+    return data;
+}
+
+TEST(StyleReaderTest, ReadsTimingSectionsAndEvents) {
+    // Guards against bars of the wrong length (3/4), a wrong set-up end, section markers with
+    // trailing blanks not recognised, and running status lost.
+    const PlayableStyle style = ReadPlayableStyle(ByteImage(test::SongFile(ThreeFourTrack())));
+    EXPECT_EQ(style.division, 480);
+    EXPECT_EQ(style.tempo, 600000);
+    EXPECT_EQ(style.numerator, 3);
+    EXPECT_EQ(style.BarTicks(), 1440);
+    EXPECT_EQ(style.setUpEnd, 1440);
+    ASSERT_EQ(style.sections.size(), 2u);
+    EXPECT_EQ(style.sections[0].name, "Intro A");
+    EXPECT_EQ(style.sections[0].start, 1440);
+    EXPECT_EQ(style.sections[0].end, 2880);
+    EXPECT_EQ(style.sections[1].name, "Main A");
+    EXPECT_EQ(style.sections[1].end, 5760);
+    ASSERT_EQ(style.events.size(), 7u);
+    EXPECT_EQ(style.events[2].status, 0x9A);  // under running status
+    EXPECT_EQ(style.events[2].data1, 43);
+    EXPECT_TRUE(style.events[3].IsNoteOff());
+    EXPECT_EQ(style.events[3].tick, 1440 + 480);
+    EXPECT_FALSE(style.hasCasm);
+    EXPECT_EQ(&DefaultSection(style), &style.sections[1]);
+    EXPECT_EQ(FindSection(style, "main a"), &style.sections[1]);
+}
+
+TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
+    // Guards against fields read from the wrong bytes, a Cntt that does not refine the record
+    // before it, and a Ctb2 read from its low or high range.
+    Bytes ctab = RecordHead(10, "Bass", 10, 2, 8);
+    ctab.insert(ctab.end(), {1, 3, 5, 28, 100, 4, 0});
+    Bytes ctb2 = RecordHead(11, "Chord 1", 11, 9, 10);
+    ctb2.insert(ctb2.end(), {48, 84});                // middle range: notes 48 to 84
+    ctb2.insert(ctb2.end(), {1, 0, 1, 10, 20, 0});    // low range
+    ctb2.insert(ctb2.end(), {0, 1, 7, 36, 96, 2});    // middle range
+    ctb2.insert(ctb2.end(), {1, 5, 11, 90, 127, 5});  // high range
+    ctb2.insert(ctb2.end(), {0, 0, 0, 0, 0, 0, 0});
+    const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A,Main A")), Chunk("Ctab", ctab),
+                               Chunk("Cntt", {10, 0x85}), Chunk("Ctb2", ctb2)});
+    const Bytes file =
+        Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))});
+    const PlayableStyle style = ReadPlayableStyle(ByteImage(file));
+    EXPECT_TRUE(style.notes.empty()) << style.notes.front();
+    bool defaults = true;
+    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    EXPECT_FALSE(defaults);
+    ASSERT_EQ(parts.size(), 2u);
+    const PartRule& bass = parts[0];
+    EXPECT_EQ(bass.sourceChannel, 10);
+    EXPECT_EQ(bass.destination, 10);
+    EXPECT_EQ(bass.name, "Bass");
+    EXPECT_EQ(bass.noteMute, (std::array<uint8_t, 2>{0x0F, 0xFE}));
+    EXPECT_EQ(bass.chordMute, (std::array<uint8_t, 5>{0x03, 0xFF, 0xFF, 0xFF, 0xFD}));
+    EXPECT_EQ(bass.sourceRoot, 2);
+    EXPECT_EQ(bass.sourceChord, 8);
+    EXPECT_TRUE(bass.rootFixed);
+    EXPECT_EQ(bass.ntt, Ntt::kHarmonicMinor);  // Cntt 5: harmonic minor …
+    EXPECT_TRUE(bass.bassOn);                  // … with the bass-on bit
+    EXPECT_EQ(bass.highKey, 5);
+    EXPECT_EQ(bass.lowLimit, 28);
+    EXPECT_EQ(bass.highLimit, 100);
+    EXPECT_EQ(bass.retrigger, kRetriggerRetriggerToRoot);
+    const PartRule& chord = parts[1];
+    EXPECT_EQ(chord.sourceRoot, 9);
+    EXPECT_EQ(chord.sourceChord, 10);
+    EXPECT_FALSE(chord.rootFixed);
+    EXPECT_EQ(chord.ntt, Ntt::kMelody);
+    EXPECT_EQ(chord.highKey, 7);
+    EXPECT_EQ(chord.lowLimit, 36);
+    EXPECT_EQ(chord.highLimit, 96);
+    EXPECT_EQ(chord.retrigger, kRetriggerPitchShiftToRoot);
+}
+
+TEST(StyleReaderTest, SectionsNoCsegNamesPlayWithDefaultParts) {
+    // Guards against a section left silent (or played with another section's records) when
+    // the CASM names it nowhere.
+    Bytes ctab = RecordHead(10, "Bass", 10, 0, 2);
+    ctab.insert(ctab.end(), {0, 3, 3, 28, 127, 4, 0});
+    const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A")), Chunk("Ctab", ctab)});
+    const PlayableStyle style = ReadPlayableStyle(
+        ByteImage(Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))})));
+    bool defaults = false;
+    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    EXPECT_TRUE(defaults);
+    ASSERT_EQ(parts.size(), 8u);
+    EXPECT_EQ(parts[0].destination, 8);
+    EXPECT_TRUE(parts[1].rootFixed);
+    EXPECT_EQ(parts[2].ntt, Ntt::kBass);
+    EXPECT_EQ(parts[3].ntt, Ntt::kChord);
+    EXPECT_EQ(parts[6].ntt, Ntt::kMelody);
+    PartsFor(style, "Intro A", defaults);
+    EXPECT_FALSE(defaults);
+}
+
+TEST(StyleReaderTest, DamagedCasmIsNotedAndRecordsOutsideThePartsAreSkipped) {
+    // Guards against a damaged CASM chunk stopping the player, against a record for a
+    // destination outside 8-15 being played on a keyboard channel, and against a section
+    // left silent because its CSEG holds no usable record.
+    Bytes ctab = RecordHead(3, "Lost", 3, 0, 2);
+    ctab.insert(ctab.end(), {0, 2, 7, 0, 127, 1, 0});
+    const Bytes cseg = Concat({Chunk("Sdec", Text("Main A")), Chunk("Ctab", ctab)});
+    Bytes casm = Chunk("CASM", Chunk("CSEG", cseg));
+    const PlayableStyle style =
+        ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
+    ASSERT_EQ(style.notes.size(), 1u);
+    EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
+    bool defaults = false;
+    EXPECT_EQ(PartsFor(style, "Main A", defaults).size(), 8u);  // no usable record: defaults
+    EXPECT_TRUE(defaults);
+
+    casm[7] += 10;  // the CASM chunk claims 10 bytes more than the file holds
+    const PlayableStyle damaged =
+        ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
+    ASSERT_FALSE(damaged.notes.empty());
+    EXPECT_EQ(damaged.notes[0].rfind("CASM: \"CASM\" at offset", 0), 0u) << damaged.notes[0];
+    PartsFor(damaged, "Main A", defaults);
+    EXPECT_TRUE(defaults);
+}
+
+void ExpectRefusal(const Bytes& file, const std::string& part) {
+    try {
+        ReadPlayableStyle(ByteImage(file));
+        FAIL() << "no refusal; expected " << part;
+    } catch (const PlayerError& error) {
+        EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
+    }
+}
+
+TEST(StyleReaderTest, DamagedFilesAreRefusedWithAMessage) {
+    // Guards against undefined behaviour or an unexplained failure on files that are not styles.
+    const Bytes good = test::SongFile(ThreeFourTrack());
+    ExpectRefusal(Bytes(good.begin(), good.begin() + 40), "is cut short");
+    ExpectRefusal(Bytes(good.begin(), good.begin() + 10), "too few for a MIDI file");
+    ExpectRefusal(Text("RIFF0000WAVEfmt 0000000000000000"), "does not begin with \"MThd\"");
+    ExpectRefusal(test::SongFile(ThreeFourTrack().Events(), 480, 1), "of type 1");
+    ExpectRefusal(test::SongFile(ThreeFourTrack().Events(), 0xE728), "ticks per quarter");
+    test::TrackBuilder plain;
+    plain.NoteOn(0, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack();
+    ExpectRefusal(test::SongFile(plain), "no section markers");
+    Bytes noEnd = test::SongFile(ThreeFourTrack());
+    noEnd.resize(noEnd.size() - 4);  // without its End of Track event
+    ExpectRefusal(noEnd, "no End of Track event");
+}
+
+}  // namespace
+}  // namespace zephrane::player
