@@ -1,0 +1,32 @@
+// Load and scan: the input opened as a song and as a style by a session that holds a good song.
+// A refused load must show its report and leave the session with the song it had; an accepted
+// one must scan again.
+
+#include "fuzz_support.h"
+#include "song/song_image.h"
+
+using namespace zephrane;
+using namespace zephrane::fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    for (const char* name : {"input.mid", "input.sty"}) {
+        FuzzSession fuzz;
+        Session& s = fuzz.session;
+        static_cast<SessionState&>(s) = SessionWithGoodSong();
+        const std::string path = WriteInput(data, size, name);
+        const size_t messages = fuzz.MessageCount();
+        if (OpenChosenFile(s, path) == kResultFailed) {
+            RequireReport(fuzz, messages, std::string("loading ") + name);
+            if (!(s.song.bytes == SessionWithGoodSong().song.bytes) ||
+                s.song.fileName != SessionWithGoodSong().song.fileName ||
+                s.view.caption != SessionWithGoodSong().view.caption) {
+                Finding(std::string("a refused load of ") + name + " changed the session");
+            }
+            continue;
+        }
+        if (GetInfo(s, "") == kResultFailed) {
+            Finding(std::string("the loaded ") + name + " does not scan again");
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,148 @@
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+#include "effects/effect_list.h"
+#include "song/song_image.h"
+
+namespace zephrane::fuzz {
+namespace {
+
+std::string MakeScratchFolder() {
+    std::error_code ignored;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ignored)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string folder = (base / "zephrane-fuzz-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) {
+        std::fprintf(stderr, "cannot create a scratch folder in %s\n", base.c_str());
+        std::abort();
+    }
+    std::atexit([] {
+        std::error_code error;
+        std::filesystem::remove_all(ScratchFolder(), error);
+    });
+    return folder;
+}
+
+// The effect lists come from a data file; read once, copied into every session.
+const EffectLists& SharedEffectLists() {
+    static const EffectLists lists = [] {
+        FuzzPlatform platform;
+        Platform services = platform.Services();
+        Session session(services);
+        SetUpEffectLists(session);
+        if (!platform.messages.empty()) Finding("the effect lists cannot be read");
+        return session.effectLists;
+    }();
+    return lists;
+}
+
+}  // namespace
+
+void FuzzPlatform::ShowMessage(const std::string& text) {
+    static const bool verbose = std::getenv("ZEPHRANE_FUZZ_VERBOSE") != nullptr;
+    if (verbose) std::fprintf(stderr, "message: %s\n", text.c_str());
+    messages.push_back(text);
+}
+
+int64_t FuzzPlatform::StartProcess(const std::vector<std::string>&) {
+    Fail(error_number::kFileNotFound);
+}
+
+std::string FuzzPlatform::ReadSetting(const std::string& application, const std::string& section,
+                                      const std::string& key) {
+    const auto found = store.find(application + "/" + section + "/" + key);
+    return found == store.end() ? "" : found->second;
+}
+
+void FuzzPlatform::WriteSetting(const std::string& application, const std::string& section,
+                                const std::string& key, const std::string& value) {
+    store[application + "/" + section + "/" + key] = value;
+}
+
+std::string FuzzPlatform::ProgramDirectory() const {
+    return ZEPHRANE_DATA_DIR;
+}
+
+std::string FuzzPlatform::SettingsDirectory() const {
+    return ScratchFolder();
+}
+
+std::string FuzzPlatform::DataFilePath(const std::string& name) const {
+    return std::string(ZEPHRANE_DATA_DIR) + "/" + name;
+}
+
+std::string FuzzPlatform::WorkingFilePath() const {
+    return ScratchFolder() + "/Zephwork.mid";
+}
+
+FuzzSession::FuzzSession() {
+    session.effectLists = SharedEffectLists();
+}
+
+const std::string& ScratchFolder() {
+    // Never destroyed: the exit handler that removes the folder runs after static destructors.
+    static const std::string& folder = *new std::string(MakeScratchFolder());
+    return folder;
+}
+
+std::string WriteInput(const uint8_t* data, size_t size, const std::string& name) {
+    const std::string path = ScratchFolder() + "/" + name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.close();
+    if (!file) Finding("cannot write the input to " + path);
+    return path;
+}
+
+std::string InputName(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    return bytes.find("CASM") == std::string_view::npos ? "input.mid" : "input.sty";
+}
+
+const std::vector<uint8_t>& GoodSong() {
+    static const std::vector<uint8_t> song = {
+        'M',  'T',  'h',  'd',  0,    0,    0,    6,
+        0,    0,    0,    1,    0x01, 0xE0,              // type 0, one track, 480
+        'M',  'T',  'r',  'k',  0,    0,    0,    31,    //
+        0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,        // tempo 120
+        0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18, 0x08,  // 4/4
+        0x00, 0xC0, 0x00,                                // program 0
+        0x00, 0x90, 0x3C, 0x64,                          // note on
+        0x83, 0x60, 0x80, 0x3C, 0x00,                    // note off a beat later
+        0x00, 0xFF, 0x2F, 0x00,                          // End of Track
+    };
+    return song;
+}
+
+const SessionState& SessionWithGoodSong() {
+    static const SessionState state = [] {
+        FuzzSession fuzz;
+        const std::string path = WriteInput(GoodSong().data(), GoodSong().size(), "good.mid");
+        if (OpenChosenFile(fuzz.session, path) == kResultFailed) {
+            Finding("the good song does not load: " +
+                    (fuzz.platform.messages.empty() ? "" : fuzz.platform.messages.back()));
+        }
+        return static_cast<const SessionState&>(fuzz.session);
+    }();
+    return state;
+}
+
+void Finding(const std::string& what) {
+    std::error_code ignored;
+    std::filesystem::remove_all(ScratchFolder(), ignored);  // abort skips the exit handlers
+    std::fprintf(stderr, "==zephrane-fuzz== FINDING: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+void RequireReport(const FuzzSession& fuzz, size_t messagesBefore, const std::string& step) {
+    if (fuzz.MessageCount() <= messagesBefore) Finding(step + " failed without a report");
+}
+
+}  // namespace zephrane::fuzz

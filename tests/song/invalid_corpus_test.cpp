@@ -1,0 +1,353 @@
+// The corpus of malformed files in tests/data/invalid/<fault>/: each file is opened by a session
+// that holds a good song and must end in exactly its report, never in a crash; where the load is
+// refused the session keeps the song it had. The fuzz-<target>-<n> folders hold inputs a fuzzer
+// found; after the load they go through that target's steps. Every file needs an entry in the
+// table below, so that a new file cannot go unchecked.
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/main_commands.h"
+#include "app/session.h"
+#include "casm/casm_chunk.h"
+#include "casm/casm_reader.h"
+#include "casm/casm_table.h"
+#include "sections/sections.h"
+#include "song/file_io.h"
+#include "song/file_writer.h"
+#include "style/make_style.h"
+#include "style/prep_midi.h"
+#include "support/midi_builder.h"
+#include "support/recording_platform.h"
+#include "support/temp_dir.h"
+
+namespace zephrane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TrackBuilder;
+
+std::string General(int number, const std::string& description, const std::string& operation) {
+    return "Error #: " + std::to_string(number) + ", " + description +
+           ", encountered in Function " + operation +
+           ". If the solution is not obvious, please report this to the author.";
+}
+std::string OutOfRange(const std::string& operation) {
+    return General(9, "Subscript out of range", operation);
+}
+std::string Overflow(const std::string& operation) {
+    return General(6, "Overflow", operation);
+}
+
+constexpr char kNoMainA[] =
+    "WARNING- Your style does not have a Main A section. This will cause some PSR's (e.g. "
+    "2000/9000) to act strangely.";
+
+// What a fuzzer input goes through after its load, as its fuzz target does.
+enum class Steps {
+    LoadOnly,
+    Preparation,    // prepared with each option, written as the working file, that loaded
+    StyleAssembly,  // prepared into the working file, CASM set automatically, style built and
+                    // loaded
+};
+
+struct Expectation {
+    bool refused = true;
+    std::vector<std::string> loadMessages;
+    // Styles: the messages of reading the kept CASM for "Main A" as conversion does, and the
+    // first problem the inspection reader lists.
+    std::vector<std::string> casmMessages = {};
+    std::string casmProblem = {};
+    Steps steps = Steps::LoadOnly;
+    std::vector<std::string> stepMessages = {};
+};
+
+std::string CasmLie(const std::string& tag, int offset, uint32_t declared, int remaining,
+                    const std::string& container) {
+    return "\"" + tag + "\" at offset " + std::to_string(offset) + " declares " +
+           std::to_string(declared) + " data bytes, but only " + std::to_string(remaining) +
+           " remain in " + container;
+}
+
+const std::map<std::string, Expectation>& Expected() {
+    static const std::map<std::string, Expectation> expected = {
+        // The file ends inside the header: too short for the format byte, the load itself
+        // fails; past it, the scan does.
+        {"truncated-header/only-tag.mid", {true, {OutOfRange("Entry")}}},
+        {"truncated-header/before-format.mid", {true, {OutOfRange("Entry")}}},
+        {"truncated-header/before-division.mid", {true, {OutOfRange("GetInfo")}}},
+        {"truncated-header/before-track-tag.mid", {true, {OutOfRange("GetInfo")}}},
+        {"truncated-header/inside-track-length.mid", {true, {OutOfRange("GetInfo")}}},
+        // Without End of Track the walk runs on to the declared end, past the file's.
+        {"track-length-past-end/forty-more.mid", {true, {OutOfRange("GetInfo")}}},
+        {"track-length-past-end/four-gigabytes.mid", {true, {OutOfRange("GetInfo")}}},
+        // A quantity beyond 32 bits overflows; one cut by the end of the file runs out of it.
+        {"endless-variable-length-quantity/delta-beyond-32-bits.mid",
+         {true, {Overflow("GetInfo")}}},
+        {"endless-variable-length-quantity/delta-to-the-end.mid", {true, {OutOfRange("GetInfo")}}},
+        {"endless-variable-length-quantity/meta-length-to-the-end.mid",
+         {true, {Overflow("GetInfo")}}},
+        // With no status yet, the data bytes are walked as events of their own until the walk
+        // leaves the file; the first marker insertion and both scans after it say so.
+        {"running-status-before-status/first-event.mid",
+         {true, {OutOfRange("StoreMarker"), OutOfRange("GetInfo"), OutOfRange("GetInfo")}}},
+        {"running-status-before-status/after-meta.mid", {true, {OutOfRange("GetInfo")}}},
+        // A track that ends with its declared length is read to there; one cut inside its End
+        // of Track event runs past the file.
+        {"no-end-of-track/length-fits.mid", {false, {}}},
+        {"no-end-of-track/cut-inside-end-of-track.mid", {true, {OutOfRange("GetInfo")}}},
+        {"sysex-length-past-end/f0.mid", {true, {OutOfRange("GetInfo")}}},
+        {"sysex-length-past-end/f7-escape.mid", {true, {OutOfRange("GetInfo")}}},
+        {"sysex-length-past-end/f0-huge.mid", {true, {OutOfRange("GetInfo")}}},
+        {"meta-length-past-end/track-name.mid", {true, {OutOfRange("GetInfo")}}},
+        {"meta-length-past-end/tempo.mid", {true, {OutOfRange("GetInfo")}}},
+        {"meta-length-past-end/end-of-track.mid", {true, {OutOfRange("GetInfo")}}},
+        // A stray system status byte is stepped over as an event without data and dropped by
+        // the preparation (checked below).
+        {"status-f1-to-fe/status-f1.mid", {false, {}}},
+        {"status-f1-to-fe/status-f2.mid", {false, {}}},
+        {"status-f1-to-fe/status-f3.mid", {false, {}}},
+        {"status-f1-to-fe/status-f4.mid", {false, {}}},
+        {"status-f1-to-fe/status-f5.mid", {false, {}}},
+        {"status-f1-to-fe/status-f6.mid", {false, {}}},
+        {"status-f1-to-fe/status-f8.mid", {false, {}}},
+        {"status-f1-to-fe/status-f9.mid", {false, {}}},
+        {"status-f1-to-fe/status-fa.mid", {false, {}}},
+        {"status-f1-to-fe/status-fb.mid", {false, {}}},
+        {"status-f1-to-fe/status-fc.mid", {false, {}}},
+        {"status-f1-to-fe/status-fd.mid", {false, {}}},
+        {"status-f1-to-fe/status-fe.mid", {false, {}}},
+        // A negative division makes the measure arithmetic overflow.
+        {"smpte-division/25-fps-40-ticks.mid", {true, {Overflow("GetInfo")}}},
+        {"smpte-division/30-fps-80-ticks.mid", {true, {Overflow("GetInfo")}}},
+        // The junk chunk is walked as the track; the load goes on after the two set-up markers
+        // could not be placed, each with its report.
+        {"junk-chunk-before-track/xfih.mid",
+         {false, {OutOfRange("StoreMarker"), OutOfRange("StoreMarker")}}},
+        {"junk-chunk-before-track/empty-chunk.mid",
+         {false, {OutOfRange("StoreMarker"), OutOfRange("StoreMarker")}}},
+        // The load keeps a style's CASM bytes as they are. Reading them for a conversion
+        // follows the lengths only from record to record: a lie that still leaves every read
+        // inside the bytes goes unnoticed there, one that does not is reported. The inspection
+        // reader names each lie.
+        {"style-casm-lengths-lie/casm-past-end.sty",
+         {false,
+          {},
+          {},
+          CasmLie("CASM", 100, 0x00100000, 57, "the file") +
+              "; the rest of the file is not read."}},
+        {"style-casm-lengths-lie/cseg-past-casm.sty",
+         {false,
+          {},
+          {},
+          CasmLie("CSEG", 108, 0x7FFFFFFF, 49, "the CASM chunk at offset 100") +
+              "; the rest of that CASM chunk is not read."}},
+        {"style-casm-lengths-lie/sdec-past-end.sty",
+         {false,
+          {},
+          {OutOfRange("GetChannels")},
+          CasmLie("Sdec", 116, 0x01000000, 41, "the CSEG at offset 108") +
+              "; the rest of that CSEG is not read."}},
+        {"style-casm-lengths-lie/ctab-past-end.sty",
+         {false,
+          {},
+          {},
+          CasmLie("Ctab", 130, 0x00010000, 27, "the CSEG at offset 108") +
+              "; the rest of that CSEG is not read."}},
+        {"style-casm-lengths-lie/ctab-too-short.sty",
+         {false,
+          {},
+          {OutOfRange("GetChannels")},
+          CasmLie("Ctab", 130, 27, 3, "the CSEG at offset 108") +
+              "; the rest of that CSEG is not read."}},
+        // Lengths right, but a source channel beyond 16.
+        {"style-casm-lengths-lie/ctab-channel-17.sty", {false, {}, {OutOfRange("GetChannels")}}},
+        // A style built from a song without a time signature (no measure length) whose set-up
+        // events take time: the lead-in of the first section divided by the measure length.
+        {"fuzz-style-1/crash-7c48e56c.mid",
+         {false,
+          {},
+          {},
+          {},
+          Steps::StyleAssembly,
+          {kNoMainA, General(11, "Division by zero", "MakeStyleFromMidi")}}},
+        // A later time signature that shortens the measures is dropped by the preparation: the
+        // prepared song has more measures than the scan counts.
+        {"fuzz-prepare-1/crash-bb12d19a.sty",
+         {false,
+          {},
+          {},
+          "The track has no End of Track event before the end of the file (4247 bytes); no "
+          "chunks are read.",
+          Steps::Preparation,
+          {Overflow("GetInfo")}}},
+        // Overlapping section markers copy the same music several times: the assembled track
+        // has more measures than the scan counts. The preparation after the assembly reports
+        // its scan and goes on; loading the built style is refused.
+        {"fuzz-style-2/crash-b089a4ee.mid",
+         {false, {}, {}, {}, Steps::StyleAssembly, {Overflow("GetInfo"), Overflow("GetInfo")}}},
+    };
+    return expected;
+}
+
+fs::path CorpusFolder() {
+    return ZEPHRANE_INVALID_DATA_DIR;
+}
+
+// "fault/file" of every song and style in the corpus folder.
+std::vector<std::string> CorpusFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(CorpusFolder())) {
+        const std::string extension = entry.path().extension().string();
+        if (!entry.is_regular_file() || (extension != ".mid" && extension != ".sty")) continue;
+        files.push_back(fs::relative(entry.path(), CorpusFolder()).generic_string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(InvalidCorpusTable, EveryFileOfTheCorpusHasItsExpectedReportAndEveryEntryItsFile) {
+    // Guards against a new malformed file that nobody checks, and a table entry left behind.
+    std::vector<std::string> listed;
+    for (const auto& [name, expectation] : Expected())
+        listed.push_back(name);
+    EXPECT_EQ(CorpusFiles(), listed);
+}
+
+Bytes GoodSong() {
+    TrackBuilder track;
+    track.Text(0, 3, "Good").Tempo(0, 500000).TimeSignature(0, 4, 2);
+    track.Program(0, 1, 0).NoteOn(0, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack();
+    return test::SongFile(track);
+}
+
+class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        recorder.programDirectory = ZEPHRANE_DATA_DIR;
+        recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+        SetUpEffectLists(s);
+        ASSERT_EQ(OpenChosenFile(s, dir.Write("good.mid", GoodSong())), "");
+        good = static_cast<const SessionState&>(s);
+        recorder.messages.clear();
+    }
+    // The messages shown since the last call.
+    std::vector<std::string> TakeMessages() { return std::exchange(recorder.messages, {}); }
+
+    // The steps of the style fuzz target after its load.
+    void AssembleStyle() {
+        const std::string workingFile = recorder.workingFilePath;
+        ASSERT_TRUE(PrepMidi(s, PrepOption::AllChannels));
+        ASSERT_TRUE(SaveStyleFile(s, workingFile));
+        ASSERT_NE(Entry(s, workingFile), "failed");
+        AutoSetCasm(s);
+        const SectionSlots& pressed = s.view.sectionPressed;
+        if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
+            PressSectionButton(s, "Intro A");
+        }
+        if (!CheckStyleCommand(s, StyleCommandSource::MenuItem) || !MakeStyleFromMidi(s)) return;
+        const std::string built = (dir.Path() / "built.sty").string();
+        ASSERT_TRUE(SaveStyleFile(s, built));
+        OpenChosenFile(s, built);
+    }
+
+    // The steps of the preparation fuzz target after its load.
+    void Prepare() {
+        for (PrepOption option :
+             {PrepOption::AssignedOnly, PrepOption::NoSpecialMarkers, PrepOption::AllChannels}) {
+            ASSERT_TRUE(PrepMidi(s, option));
+        }
+        ASSERT_TRUE(SaveStyleFile(s, recorder.workingFilePath));
+        Entry(s, recorder.workingFilePath);
+    }
+
+    test::TempDir dir;
+    test::TestSession test;
+    test::RecordingPlatform& recorder = test.recorder;
+    Session& s = test.session;
+    SessionState good{};
+};
+
+TEST_P(InvalidCorpusTest, LoadEndsInItsReportAndARefusalKeepsTheSong) {
+    const std::string name = GetParam();
+    const auto found = Expected().find(name);
+    ASSERT_NE(found, Expected().end()) << name << " has no expectation";
+    const Expectation& expected = found->second;
+    const std::string path = (CorpusFolder() / name).string();
+
+    const std::string result = OpenChosenFile(s, path);
+    EXPECT_EQ(TakeMessages(), expected.loadMessages);
+    if (expected.refused) {
+        EXPECT_EQ(result, "failed");
+        EXPECT_EQ(s.song.bytes, good.song.bytes);
+        EXPECT_EQ(s.song.fileName, good.song.fileName);
+        EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
+        EXPECT_EQ(s.view.txtFileName, good.view.txtFileName);
+        return;
+    }
+    ASSERT_EQ(result, "");
+    EXPECT_EQ(s.song.fileName, path);
+
+    if (name.starts_with("status-f1-to-fe/")) {
+        // The stray status byte does not reach the prepared file.
+        const uint8_t stray = static_cast<uint8_t>(std::stoi(name.substr(23, 2), nullptr, 16));
+        ASSERT_TRUE(PrepMidi(s, PrepOption::AllChannels));
+        const auto& bytes = s.output.Bytes();
+        EXPECT_EQ(std::count(bytes.begin(), bytes.begin() + s.outputWritePos, stray), 0);
+        EXPECT_EQ(TakeMessages(), std::vector<std::string>{});
+    }
+    if (name.ends_with(".sty")) {
+        EXPECT_TRUE(s.song.hasStyleCasm);
+        GetChannels(s, "Main A");
+        EXPECT_EQ(TakeMessages(), expected.casmMessages);
+        const CasmListing listing = ReadCasmListing(ByteImage(ReadWholeFile(path)));
+        if (expected.casmProblem.empty()) {
+            EXPECT_EQ(listing.problems, std::vector<std::string>{});
+        } else {
+            ASSERT_FALSE(listing.problems.empty());
+            EXPECT_EQ(listing.problems.front(), expected.casmProblem);
+        }
+    }
+    if (expected.steps == Steps::Preparation) Prepare();
+    if (expected.steps == Steps::StyleAssembly) AssembleStyle();
+    EXPECT_EQ(TakeMessages(), expected.stepMessages);
+}
+
+std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()), TestName);
+
+// The fuzzer's finding fuzz-style-1 in its smallest form: a working file without a time
+// signature whose program change comes a beat after the start.
+TEST(InvalidCorpusRegression, StyleOfASongWithoutMeasureLengthReportsTheDivisionByZero) {
+    test::TempDir dir;
+    test::TestSession test;
+    Session& s = test.session;
+    test.recorder.programDirectory = ZEPHRANE_DATA_DIR;
+    test.recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+    SetUpEffectLists(s);
+    TrackBuilder track;
+    track.Tempo(0, 500000).Program(96, 1, 0).Marker(0, ">Intro A");
+    track.NoteOn(0, 1, 60, 100).NoteOff(96, 1, 60).Marker(0, "<Intro A").EndOfTrack();
+    ASSERT_TRUE(OpenFileByPath(s, dir.Write("no-time-signature.mid", test::SongFile(track, 96))));
+    AutoSetCasm(s);
+    ASSERT_TRUE(CheckStyleCommand(s, StyleCommandSource::MenuItem));
+    test.recorder.messages.clear();
+    EXPECT_FALSE(MakeStyleFromMidi(s));
+    EXPECT_EQ(test.recorder.messages,
+              std::vector<std::string>{General(11, "Division by zero", "MakeStyleFromMidi")});
+}
+
+}  // namespace
+}  // namespace zephrane
