@@ -4,9 +4,11 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang-format
+    clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     python3 python3-mido midicsv
+    libfluidsynth-dev fluid-soundfont-gm
     qt6-base-dev qt6-base-dev-tools libgl-dev
 )
 

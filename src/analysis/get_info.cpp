@@ -1,6 +1,8 @@
 #include "analysis/get_info.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/voice_names.h"
 #include "app/session.h"
@@ -36,9 +38,37 @@ class InfoScan {
 
   private:
     void Reset();
-    void RecordMeasure(const TrackEvent& event);
+    // The two steps of every event are defined here, to be inlined into the loop; their rare
+    // branches are functions of their own.
+    [[gnu::always_inline]] void RecordMeasure(const TrackEvent& event) {
+        // Before `quietUntil_` no event can start a measure still to be recorded.
+        if (event.absoluteTime < quietUntil_) return;
+        RecordMeasureAt(event.absoluteTime, event.lastDeltaPos,
+                        event.runningStatus ? event.status : uint8_t{0});
+    }
+    [[gnu::always_inline]] void OnChannelMessage(const TrackEvent& event) {
+        ChannelInfo& channel = s_.channels[event.status & 0x0F];  // the channel's row
+        switch (event.Kind()) {
+            case 0x9:
+                channel.hasNotes = true;
+                if (s_.facts.musicStartPos == 0) s_.facts.musicStartPos = event.firstDeltaPos;
+                break;
+            case 0xB:
+                // Bank selects count only before the channel's first program change.
+                if (channel.programChangeCount != 0) break;
+                if (DataByte(event, 0) == 0) channel.bankMsb = DataByte(event, 1);
+                if (DataByte(event, 0) == 32) channel.bankLsb = DataByte(event, 1);
+                break;
+            case 0xC:
+                OnProgramChange(event.Channel(), DataByte(event, 0));
+                break;
+            default:
+                break;
+        }
+    }
+    void RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runningStatus);
+    void OnProgramChange(int midiChannel, int program);
     void OnMeta(const TrackEvent& event);
-    void OnChannelMessage(const TrackEvent& event);
     void OnTimeSignature(const TrackEvent& event);
     void OnKeySignature(const TrackEvent& event);
     void AppendMarker(const TrackEvent& event);
@@ -51,12 +81,21 @@ class InfoScan {
     TrackWalker walker_;
     bool importXg_;
     int nextMeasure_ = 1;
+    // The time from which an event may start measure `nextMeasure_` under the measure length
+    // in force; 0 (look again) whenever the measure length changes.
+    int64_t quietUntil_ = 0;
     std::string keyName_;
 };
 
 void InfoScan::Run() {
     Reset();
     while (!walker_.AtEnd()) {
+        // Most events are channel messages with a one-byte delta time: the fast lane.
+        walker_.StepCommonEvents([this](const TrackEvent& event) {
+            RecordMeasure(event);
+            OnChannelMessage(event);
+        });
+        if (walker_.AtEnd()) break;
         const TrackEvent& event = walker_.Next();
         RecordMeasure(event);
         if (event.IsMeta()) {
@@ -89,16 +128,39 @@ void InfoScan::Reset() {
     s_.measures.entries[0] = {kFirstEventPos, 0};
 }
 
-void InfoScan::RecordMeasure(const TrackEvent& event) {
-    if (s_.facts.ticksPerMeasure <= 0) return;
-    const double measure =
-        std::floor(static_cast<double>(event.absoluteTime) / s_.facts.ticksPerMeasure);
-    // Measure numbers are 16-bit: a song of more measures than that is beyond the model.
-    const int m = CheckedInt16(measure);
-    if (m < nextMeasure_) return;
-    if (m > s_.measures.LastIndex()) s_.measures.entries.resize(static_cast<size_t>(m) + 51);
-    s_.measures.entries[m] = {event.lastDeltaPos, event.runningStatus ? event.status : uint8_t{0}};
-    nextMeasure_ = m + 1;
+// The measure of an event is floor(time / ticks per measure), worked out in floating point.
+double MeasureOfTime(int64_t time, double ticksPerMeasure) {
+    return std::floor(static_cast<double>(time) / ticksPerMeasure);
+}
+
+// The first time whose measure is `measure` or later. The measure of a time never decreases as
+// the time grows, so the estimate is moved to the exact boundary of the formula above.
+int64_t FirstTimeOfMeasure(int measure, double ticksPerMeasure) {
+    auto time = static_cast<int64_t>(std::ceil(measure * ticksPerMeasure));
+    time = std::max<int64_t>(time, 0);
+    while (time > 0 && MeasureOfTime(time - 1, ticksPerMeasure) >= measure)
+        --time;
+    while (MeasureOfTime(time, ticksPerMeasure) < measure)
+        ++time;
+    return time;
+}
+
+void InfoScan::RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runningStatus) {
+    const double ticksPerMeasure = s_.facts.ticksPerMeasure;
+    if (ticksPerMeasure <= 0) {  // no measure length yet: no measures
+        quietUntil_ = std::numeric_limits<int64_t>::max();
+        return;
+    }
+    const double measure = MeasureOfTime(time, ticksPerMeasure);
+    // Measure numbers never decrease, and one below the next to record fits in 16 bits.
+    if (measure >= nextMeasure_) {
+        // Measure numbers are 16-bit: a song of more measures than that is beyond the model.
+        const int m = CheckedInt16(measure);
+        if (m > s_.measures.LastIndex()) s_.measures.entries.resize(static_cast<size_t>(m) + 51);
+        s_.measures.entries[m] = {lastDeltaPos, runningStatus};
+        nextMeasure_ = m + 1;
+    }
+    quietUntil_ = FirstTimeOfMeasure(nextMeasure_, ticksPerMeasure);
 }
 
 void InfoScan::OnMeta(const TrackEvent& event) {
@@ -151,6 +213,7 @@ void InfoScan::OnTimeSignature(const TrackEvent& event) {
     s_.facts.ticksPerMeasure =
         (static_cast<double>(s_.facts.timeSigNumerator) / s_.facts.timeSigDenominator) / 0.25 *
         division;
+    quietUntil_ = 0;
 }
 
 void InfoScan::OnKeySignature(const TrackEvent& event) {
@@ -175,35 +238,21 @@ void InfoScan::AppendMarker(const TrackEvent& event) {
 }
 
 void InfoScan::OnSysEx(const TrackEvent& event) {
-    const std::string text = SysExHexText(s_.song.bytes.Span(event.dataPos, event.dataLength));
+    const std::span<const uint8_t> data = s_.song.bytes.Span(event.dataPos, event.dataLength);
+    // The hex text starts "43 10 4C" exactly when the data does: only those are written out.
+    static constexpr uint8_t kXgParameterChange[] = {0x43, 0x10, 0x4C};
+    if (data.size() < 3 || !std::equal(data.begin(), data.begin() + 3, kXgParameterChange)) return;
+    const std::string text = SysExHexText(data);
     if (text.starts_with("43 10 4C")) ImportXgMessage(s_.effects, text);
 }
 
-void InfoScan::OnChannelMessage(const TrackEvent& event) {
-    ChannelInfo& channel = s_.Channel(event.Channel());
-    switch (event.Kind()) {
-        case 0x9:
-            channel.hasNotes = true;
-            if (s_.facts.musicStartPos == 0) s_.facts.musicStartPos = event.firstDeltaPos;
-            break;
-        case 0xB:
-            // Bank selects count only before the channel's first program change.
-            if (channel.programChangeCount != 0) break;
-            if (DataByte(event, 0) == 0) channel.bankMsb = DataByte(event, 1);
-            if (DataByte(event, 0) == 32) channel.bankLsb = DataByte(event, 1);
-            break;
-        case 0xC: {
-            const int program = DataByte(event, 0);
-            if (channel.programChangeCount == 0) channel.firstProgram = CheckedInt16(program);
-            channel.programChangeCount = CheckedInt16(channel.programChangeCount + 1);
-            BuildVoiceLabel({event.Channel(), channel.bankMsb, channel.bankLsb,
-                             channel.firstProgram, channel.programChangeCount, program},
-                            channel.voiceLabel);
-            break;
-        }
-        default:
-            break;
-    }
+void InfoScan::OnProgramChange(int midiChannel, int program) {
+    ChannelInfo& channel = s_.Channel(midiChannel);
+    if (channel.programChangeCount == 0) channel.firstProgram = CheckedInt16(program);
+    channel.programChangeCount = CheckedInt16(channel.programChangeCount + 1);
+    BuildVoiceLabel({midiChannel, channel.bankMsb, channel.bankLsb, channel.firstProgram,
+                     channel.programChangeCount, program},
+                    channel.voiceLabel);
 }
 
 }  // namespace

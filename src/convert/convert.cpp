@@ -136,9 +136,13 @@ void Conversion::Run() {
     snapshot.part.fill(0);
     snapshot.sourceKey.fill(0);
     s_.notedRecords.clear();
-    s_.song.bytes = s_.output;
-    // The scan reports its own failure.
-    if (GetInfo(s_, "") == kResultFailed) Fail(error_number::kSilent);
+    // The prepared song becomes the song image; the output image is refilled below.
+    s_.song.bytes = std::move(s_.output);
+    // The scan reports its own failure, which leaves the prepared song in both images.
+    if (GetInfo(s_, "") == kResultFailed) {
+        s_.output = s_.song.bytes;
+        Fail(error_number::kSilent);
+    }
     s_.output = ByteImage();
     s_.output.Resize(s_.song.bytes.Size());
     Copy(0, kTrackHeaderLastPos);
@@ -291,8 +295,8 @@ void Conversion::WriteNote(const TrackEvent& event, uint8_t note, uint8_t veloci
 void Conversion::Write(std::span<const uint8_t> bytes) {
     const int64_t end = w_ + static_cast<int64_t>(bytes.size());
     if (end > s_.output.Size()) s_.output.Resize(end);
-    for (uint8_t byte : bytes)
-        s_.output.Set(w_++, byte);
+    s_.output.Write(w_, bytes);
+    w_ = end;
 }
 
 void Conversion::Copy(int64_t first, int64_t last) {

@@ -1,5 +1,8 @@
 #include "sections/sections.h"
 
+#include <optional>
+#include <vector>
+
 #include "app/messages.h"
 #include "app/session.h"
 #include "song/numbers.h"
@@ -54,9 +57,9 @@ int64_t LastDeltaByte(const ByteImage& bytes, int64_t firstDeltaPos) {
 
 // The marker takes over the delta time of the event at `lastDeltaPos`; that event follows with
 // delta 0 and, if it relied on running status, with its status byte written out, since the
-// marker in front of it changes the status in force.
-void InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDeltaPos,
-                       uint8_t runningStatus) {
+// marker in front of it changes the status in force. The number of bytes put in.
+int64_t InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDeltaPos,
+                          uint8_t runningStatus) {
     const std::vector<uint8_t> textBytes = EncodeAnsi(text);
     std::vector<uint8_t> inserted = {kMetaStatus, 0x06};
     const std::vector<uint8_t> length =
@@ -68,8 +71,75 @@ void InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDelt
 
     const int64_t at = lastDeltaPos + 1;
     bytes.InsertGap(at, static_cast<int64_t>(inserted.size()));
-    for (size_t i = 0; i < inserted.size(); ++i)
-        bytes.Set(at + static_cast<int64_t>(i), inserted[i]);
+    bytes.Write(at, inserted);
+    return static_cast<int64_t>(inserted.size());
+}
+
+// The last byte of the End of Track event that the scan just run over `bytes` stopped at, when
+// it stopped at one: a scan that ends before the declared end of the track has met End of Track,
+// and its cursor rests on that event's status position. Nothing when the scan ran to the
+// declared end, or the event cannot be read (which the scan rules out).
+std::optional<int64_t> EndOfTrackOfScan(const ByteImage& bytes, const SongFacts& facts) {
+    const int64_t statusPos = facts.scanEndPos;
+    const std::vector<uint8_t>& data = bytes.Bytes();
+    if (data.size() <= static_cast<size_t>(kTrackHeaderLastPos)) return std::nullopt;
+    const int64_t trackEnd = int64_t{bytes.ReadU32BE(kTrackLengthPos)} + kTrackHeaderLastPos;
+    if (statusPos < kFirstEventPos || statusPos >= trackEnd) return std::nullopt;
+    // The meta event's type follows the status position, its length the type.
+    int64_t pos = statusPos + 1;
+    if (pos >= bytes.Size() || data[static_cast<size_t>(pos)] != kEndOfTrackType) {
+        return std::nullopt;
+    }
+    int64_t length = 0;
+    for (int count = 0;; ++count) {
+        if (++pos >= bytes.Size() || count == 4) return std::nullopt;
+        const uint8_t byte = data[static_cast<size_t>(pos)];
+        length = length * 128 + (byte & 0x7F);
+        if (byte < 0x80) break;
+    }
+    const int64_t lastPos = pos + length;
+    if (lastPos >= bytes.Size()) return std::nullopt;
+    return lastPos;
+}
+
+// Whether the walk over the song with the marker put in front of the event whose status
+// position is `at` reads every event after the marker as the walk without it did: the event
+// has a status byte of its own, gets one back (a channel status), or leans on FF, which the
+// marker leaves in force as well.
+bool MarkerKeepsTheWalk(const ByteImage& bytes, int64_t at, uint8_t runningStatus) {
+    const bool ownStatus = bytes.At(at) >= 0x80;
+    return ownStatus || (runningStatus >= 0x80 && runningStatus < 0xF0) ||
+           runningStatus == kMetaStatus;
+}
+
+// The StoreMarker steps after its scan; the session holds what GetInfo found in the song image
+// as it stands.
+bool StoreMarkerAfterScan(Session& session, std::string_view text, int measure) {
+    const MeasureTable& table = session.measures;
+    if (measure < 0 || measure > table.LastIndex() || table.entries[measure].position == 0) {
+        session.platform.messages.ShowMessage("This file is too small to add the marker" +
+                                              std::string(text) + " using the buttons\r\n" +
+                                              "Go to Sequencer and add the marker manually");
+        return false;
+    }
+    const MeasureEntry entry = table.entries[measure];
+    return Guarded(session, "StoreMarker", [&] {
+        ByteImage& bytes = session.song.bytes;
+        const int64_t lastDeltaPos = LastDeltaByte(bytes, entry.position);
+        // The scan walked the event the marker goes in front of, so when it stopped at End of
+        // Track and the marker leaves the walk after it as it was, End of Track moves on by the
+        // bytes put in: the new track length needs no second walk over the song.
+        std::optional<int64_t> endOfTrack = EndOfTrackOfScan(bytes, session.facts);
+        if (endOfTrack && !MarkerKeepsTheWalk(bytes, lastDeltaPos + 1, entry.runningStatus)) {
+            endOfTrack.reset();
+        }
+        const int64_t inserted = InsertMarkerEvent(bytes, text, lastDeltaPos, entry.runningStatus);
+        if (endOfTrack) {
+            LoadLength(bytes, *endOfTrack + inserted - kTrackHeaderLastPos, kTrackLengthPos);
+        } else {
+            UpdateTracklength(bytes);
+        }
+    });
 }
 
 }  // namespace
@@ -131,7 +201,10 @@ bool PressSectionButton(Session& session, std::string_view key) {
             return;
         }
         if (!MarkerListNames(session.markers, row->name)) {
-            if (!StoreMarker(session, EndMarker(*row), row->end)) return;
+            // The scan above describes the song as it stands, and running it again would find
+            // the same (it leaves what it reads as it found it): the first marker goes in
+            // without a second scan.
+            if (!StoreMarkerAfterScan(session, EndMarker(*row), row->end)) return;
             if (!StoreMarker(session, StartMarker(*row), row->start)) return;
         }
         session.view.sectionPressed[row->slot] = true;
@@ -154,19 +227,7 @@ void MarkBBSections(Session& session, bool eightMeasureMains) {
 
 bool StoreMarker(Session& session, std::string_view text, int measure) {
     if (GetInfo(session, "") == kResultFailed) return false;
-    const MeasureTable& table = session.measures;
-    if (measure < 0 || measure > table.LastIndex() || table.entries[measure].position == 0) {
-        session.platform.messages.ShowMessage("This file is too small to add the marker" +
-                                              std::string(text) + " using the buttons\r\n" +
-                                              "Go to Sequencer and add the marker manually");
-        return false;
-    }
-    const MeasureEntry entry = table.entries[measure];
-    return Guarded(session, "StoreMarker", [&] {
-        ByteImage& bytes = session.song.bytes;
-        InsertMarkerEvent(bytes, text, LastDeltaByte(bytes, entry.position), entry.runningStatus);
-        UpdateTracklength(bytes);
-    });
+    return StoreMarkerAfterScan(session, text, measure);
 }
 
 }  // namespace zephrane

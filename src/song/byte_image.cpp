@@ -1,5 +1,7 @@
 #include "song/byte_image.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "app/error_report.h"
@@ -11,22 +13,13 @@ namespace {
 constexpr int64_t kMaxImageSize = 0x7FFFFFF0;
 }  // namespace
 
-uint8_t ByteImage::At(int64_t index) const {
-    if (!Contains(index)) Fail(error_number::kSubscriptOutOfRange);
-    return bytes_[static_cast<size_t>(index)];
+void ByteImage::FailOutOfRange() {
+    Fail(error_number::kSubscriptOutOfRange);
 }
 
-void ByteImage::Set(int64_t index, uint8_t value) {
-    if (!Contains(index)) Fail(error_number::kSubscriptOutOfRange);
-    bytes_[static_cast<size_t>(index)] = value;
-}
-
-std::span<const uint8_t> ByteImage::Span(int64_t index, int64_t count) const {
-    if (count < 0 || (count > 0 && (!Contains(index) || !Contains(index + count - 1)))) {
-        Fail(error_number::kSubscriptOutOfRange);
-    }
-    if (count == 0) return {};
-    return {bytes_.data() + index, static_cast<size_t>(count)};
+void ByteImage::WriteLong(int64_t index, std::span<const uint8_t> bytes) {
+    // memmove: `bytes` may lie in this image.
+    std::memmove(bytes_.data() + index, bytes.data(), bytes.size());
 }
 
 uint32_t ByteImage::ReadU32BE(int64_t index) const {
@@ -37,7 +30,7 @@ uint32_t ByteImage::ReadU32BE(int64_t index) const {
 }
 
 void ByteImage::WriteU32BE(int64_t index, uint32_t value) {
-    if (!Contains(index) || !Contains(index + 3)) Fail(error_number::kSubscriptOutOfRange);
+    if (!Contains(index) || !Contains(index + 3)) FailOutOfRange();
     for (int i = 3; i >= 0; --i) {
         Set(index + i, static_cast<uint8_t>(value & 0xFF));
         value >>= 8;
@@ -45,7 +38,7 @@ void ByteImage::WriteU32BE(int64_t index, uint32_t value) {
 }
 
 void ByteImage::Resize(int64_t newSize) {
-    if (newSize < 0) Fail(error_number::kSubscriptOutOfRange);
+    if (newSize < 0) FailOutOfRange();
     if (newSize > kMaxImageSize) Fail(error_number::kOutOfMemory);
     try {
         bytes_.resize(static_cast<size_t>(newSize));
@@ -55,7 +48,7 @@ void ByteImage::Resize(int64_t newSize) {
 }
 
 void ByteImage::InsertGap(int64_t index, int64_t count) {
-    if (index < 0 || index > Size() || count < 0) Fail(error_number::kSubscriptOutOfRange);
+    if (index < 0 || index > Size() || count < 0) FailOutOfRange();
     const int64_t oldSize = Size();
     Resize(oldSize + count);
     auto first = bytes_.begin() + index;

@@ -1,6 +1,9 @@
 #pragma once
 // A growable byte array whose every read and write is bounds-checked: an index outside the image
 // is run-time error 9 ("Subscript out of range"), never undefined behaviour.
+//
+// The single-byte accessors are inline so that the walkers pay one comparison per byte; the bulk
+// operations check their whole range once.
 
 #include <cstdint>
 #include <span>
@@ -15,13 +18,44 @@ class ByteImage {
 
     int64_t Size() const { return static_cast<int64_t>(bytes_.size()); }
     int64_t LastIndex() const { return Size() - 1; }
-    bool Contains(int64_t index) const { return index >= 0 && index < Size(); }
+    bool Contains(int64_t index) const {
+        // One unsigned comparison covers both ends.
+        return static_cast<uint64_t>(index) < bytes_.size();
+    }
 
-    uint8_t At(int64_t index) const;
-    void Set(int64_t index, uint8_t value);
+    uint8_t At(int64_t index) const {
+        if (!Contains(index)) FailOutOfRange();
+        return bytes_[static_cast<size_t>(index)];
+    }
+    void Set(int64_t index, uint8_t value) {
+        if (!Contains(index)) FailOutOfRange();
+        bytes_[static_cast<size_t>(index)] = value;
+    }
 
     // The `count` bytes from `index` on; error 9 unless all of them lie inside the image.
-    std::span<const uint8_t> Span(int64_t index, int64_t count) const;
+    std::span<const uint8_t> Span(int64_t index, int64_t count) const {
+        if (count < 0 || (count > 0 && (!Contains(index) || !Contains(index + count - 1)))) {
+            FailOutOfRange();
+        }
+        if (count == 0) return {};
+        return {bytes_.data() + index, static_cast<size_t>(count)};
+    }
+    // Copies `bytes` to index..index+size-1; error 9, with nothing written, unless all of them
+    // lie inside the image. The writers append an event at a time, so short copies are inline.
+    void Write(int64_t index, std::span<const uint8_t> bytes) {
+        const auto count = static_cast<int64_t>(bytes.size());
+        if (count == 0) return;
+        if (!Contains(index) || !Contains(index + count - 1)) FailOutOfRange();
+        if (count > kShortCopy) {
+            WriteLong(index, bytes);
+            return;
+        }
+        uint8_t copy[kShortCopy];  // `bytes` may lie in this image
+        for (int64_t i = 0; i < count; ++i)
+            copy[i] = bytes[static_cast<size_t>(i)];
+        for (int64_t i = 0; i < count; ++i)
+            bytes_[static_cast<size_t>(index + i)] = copy[i];
+    }
 
     // Big-endian 32-bit word at index..index+3.
     uint32_t ReadU32BE(int64_t index) const;
@@ -37,6 +71,11 @@ class ByteImage {
     friend bool operator==(const ByteImage&, const ByteImage&) = default;
 
   private:
+    static constexpr int64_t kShortCopy = 16;
+
+    [[noreturn]] static void FailOutOfRange();
+    void WriteLong(int64_t index, std::span<const uint8_t> bytes);
+
     std::vector<uint8_t> bytes_;
 };
 

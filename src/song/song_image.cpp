@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include <sys/stat.h>
 
 #include "app/session.h"
 #include "song/file_io.h"
@@ -20,6 +25,38 @@ constexpr std::string_view kStyleExtensions[] = {"sty", "pcs", "sst", "pst", "pr
 
 // A style keeps what follows its End of Track event (FF 2F 00) only when more than 28 bytes follow.
 constexpr int64_t kStyleTrailerThreshold = 30;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+[[noreturn]] void FailFromErrno() {
+    Fail(ErrorNumberFromErrno(errno));
+}
+
+// ReadWholeFile with the room for the whole file taken at once: the song image then holds the
+// file's size and no more, where growing as it reads leaves up to twice that allocated, and
+// needs three times that at the last step, for a song the program keeps several images of.
+std::vector<uint8_t> ReadSongFile(const std::string& path) {
+    errno = 0;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) FailFromErrno();
+    std::vector<uint8_t> bytes;
+    const int errnoBefore = errno;  // the size is only a hint: its failure is no failure
+    struct stat status {};
+    if (::fstat(::fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0) {
+        bytes.reserve(static_cast<size_t>(status.st_size));
+    }
+    errno = errnoBefore;
+    uint8_t buffer[65536];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + count);
+    }
+    if (std::ferror(file.get())) FailFromErrno();
+    return bytes;
+}
 
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
@@ -227,7 +264,7 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
 
 std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes) {
     std::vector<uint8_t> content;
-    if (!Guarded(session, "GetBinaryFile", [&] { content = ReadWholeFile(path); })) {
+    if (!Guarded(session, "GetBinaryFile", [&] { content = ReadSongFile(path); })) {
         return kResultFailed;
     }
     if (content.empty()) {
@@ -239,15 +276,23 @@ std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& 
 }
 
 std::string Entry(Session& session, const std::string& path) {
+    // A refused load puts the whole session back as it was. The load replaces the song image
+    // without reading it and never touches the output image, so these two, the bulk of the
+    // state, are set aside rather than copied.
+    ByteImage previousSong = std::move(session.song.bytes);
+    ByteImage output = std::move(session.output);
     SessionState before = session;
     std::string result = kResultFailed;
     if (!Guarded(session, "Entry", [&] { result = LoadSong(session, path); })) {
         result = kResultFailed;
     }
     if (result == kResultFailed) {
+        before.song.bytes = std::move(previousSong);
+        before.output = std::move(output);
         static_cast<SessionState&>(session) = std::move(before);
         return kResultFailed;
     }
+    session.output = std::move(output);
     session.platform.window.ShowMainWindow(session.view);
     return "";
 }

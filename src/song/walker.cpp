@@ -27,22 +27,6 @@ int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
     return static_cast<int32_t>(lastPos);
 }
 
-int DataBytesOfKind(int kind) {
-    switch (kind) {
-        case 0x8:
-        case 0x9:
-        case 0xA:
-        case 0xB:
-        case 0xE:
-            return 2;
-        case 0xC:
-        case 0xD:
-            return 1;
-        default:
-            return 0;
-    }
-}
-
 bool IsTextMetaType(uint8_t type) {
     return type == 1 || type == 2 || type == 3 || type == 6;
 }
@@ -101,11 +85,7 @@ TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkP
     walk_.walkPos = static_cast<int32_t>(lengthLastPos);
 }
 
-bool TrackWalker::AtEnd() const {
-    return endOfTrackSeen_ || walk_.walkPos >= trackEnd_;
-}
-
-const TrackEvent& TrackWalker::Next() {
+const TrackEvent& TrackWalker::NextInGeneral() {
     event_ = TrackEvent{};
     walk_.walkPos += 1;
     event_.firstDeltaPos = walk_.walkPos;
@@ -167,7 +147,7 @@ void TrackWalker::StepChannelMessage() {
     // Under running status the cursor steps back so that the data bytes always follow it.
     if (event_.runningStatus) walk_.walkPos -= 1;
     event_.dataPos = walk_.walkPos + 1;
-    event_.dataLength = DataBytesOfKind(event_.Kind());
+    event_.dataLength = kDataBytesOfKind[event_.Kind()];
     walk_.walkPos = EventEnd(image_, int64_t{walk_.walkPos} + event_.dataLength);
 }
 

@@ -5,8 +5,12 @@
 // last byte of the track header, so that the first delta time is read at 22.
 
 #include <cstdint>
+#include <limits>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "app/error_report.h"
 #include "song/byte_image.h"
 
 namespace zephrane {
@@ -49,6 +53,33 @@ void UpdateTracklength(ByteImage& song);
 // Writes `value` as a 32-bit big-endian number at position..position+3 of `output`.
 void LoadLength(ByteImage& output, int64_t value, int64_t position);
 
+// A variable-length quantity as bytes: up to four, for values up to 0x0FFFFFFF.
+struct VariableLengthBytes {
+    uint8_t bytes[4] = {};
+    uint8_t size = 0;
+    std::span<const uint8_t> Span() const { return {bytes, size}; }
+};
+
+// The bytes EncodeVariableLength gives for `value` (7 bits a byte, most significant first, bit 7
+// set on every byte but the last), without a heap allocation: the writers encode one delta time
+// per event. Values above 0x0FFFFFFF are error 6.
+inline VariableLengthBytes EncodeVariableLengthBytes(uint32_t value) {
+    VariableLengthBytes out;
+    if (value < 0x80) {  // most delta times
+        out.bytes[0] = static_cast<uint8_t>(value);
+        out.size = 1;
+        return out;
+    }
+    if (value > 0x0FFFFFFF) Fail(error_number::kOverflow);
+    int shift = 21;
+    while (shift > 0 && (value >> shift) == 0)
+        shift -= 7;
+    for (; shift > 0; shift -= 7)
+        out.bytes[out.size++] = static_cast<uint8_t>(0x80 | ((value >> shift) & 0x7F));
+    out.bytes[out.size++] = static_cast<uint8_t>(value & 0x7F);
+    return out;
+}
+
 // One event as the walker stepped over it.
 struct TrackEvent {
     int32_t firstDeltaPos = 0;   // first byte of its delta time
@@ -85,6 +116,10 @@ inline constexpr int64_t kFirstTrackChunkPos = 14;
 // byte at the status position leaves the previous status in force, FF and F0 too), then the
 // event's data. Meta and system-exclusive lengths are variable-length quantities. Text meta
 // events (types 1, 2, 3 and 6) leave their text in `walk.metaText`.
+//
+// Every scan of the program steps through here, so the common event (a one-byte delta time and a
+// channel message inside the image) is stepped inline; delta times of several bytes, meta and
+// system-exclusive events and every failure take the general step in walker.cpp.
 class TrackWalker {
   public:
     TrackWalker(const ByteImage& image, WalkState& walk);
@@ -94,14 +129,35 @@ class TrackWalker {
     TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos, RunningStatusRule rule);
 
     // True once the cursor reached the end of the declared track data or an End of Track event.
-    bool AtEnd() const;
+    bool AtEnd() const { return endOfTrackSeen_ || walk_.walkPos >= trackEnd_; }
     // Steps over the next event; failures are thrown as RuntimeError.
     const TrackEvent& Next();
+
+    // Steps over the common events that come next, one after the other, calling
+    // `onCommon(event)` for each, and returns at the end of the walk or before the first event
+    // that is not a common one, for Next to step over. A common event has a delta time below 128
+    // that keeps the time within 32 bits, then a channel message with its own status or under
+    // running status, all inside the image. The events are exactly those of Next, and so is the
+    // walk state when this returns; meanwhile it lags behind, and `onCommon` must neither read
+    // it nor change the image. The walker's own state stays in locals: the fast lane of a scan.
+    template <typename OnCommon>
+    void StepCommonEvents(OnCommon&& onCommon);
 
     int64_t TrackEnd() const { return trackEnd_; }
 
   private:
+    // Number of data bytes of a channel message, by the high nibble of its status.
+    static constexpr uint8_t kDataBytesOfKind[16] = {0, 0, 0, 0, 0, 0, 0, 0,
+                                                     2, 2, 2, 2, 1, 1, 2, 0};
+
+    // The common event after the cursor `pos` (see StepCommonEvents): false, with nothing
+    // changed, for any other event; otherwise fills `event` and moves the cursor, the time and
+    // the status in force on as the general step would.
+    static bool StepCommon(const std::vector<uint8_t>& bytes, int64_t& pos, int64_t& absoluteTime,
+                           uint8_t& statusInForce, TrackEvent& event);
+
     bool StaysInForce(uint8_t status) const;
+    const TrackEvent& NextInGeneral();
     void StepMeta();
     void StepSysEx();
     void StepChannelMessage();
@@ -115,5 +171,114 @@ class TrackWalker {
     bool endOfTrackSeen_ = false;
     TrackEvent event_;
 };
+
+inline bool TrackWalker::StepCommon(const std::vector<uint8_t>& bytes, int64_t& pos,
+                                    int64_t& absoluteTime, uint8_t& statusInForce,
+                                    TrackEvent& event) {
+    const auto size = static_cast<int64_t>(bytes.size());
+    const int64_t deltaPos = pos + 1;
+    const int64_t statusPos = pos + 2;
+    if (deltaPos < 0 || statusPos >= size) return false;
+    const uint8_t delta = bytes[static_cast<size_t>(deltaPos)];
+    const uint8_t byte = bytes[static_cast<size_t>(statusPos)];
+    const bool running = byte < 0x80;
+    const uint8_t status = running ? statusInForce : byte;
+    // A channel status is 80-EF; under running status with none in force yet the event has no
+    // data bytes and its cursor steps back, which the general step does.
+    if (delta >= 0x80 || static_cast<uint8_t>(status - 0x80) >= 0x70) return false;
+    const int64_t time = absoluteTime + delta;
+    if (time > std::numeric_limits<int32_t>::max()) return false;
+    const uint8_t dataLength = kDataBytesOfKind[status >> 4];
+    // Under running status the data bytes start at the status position.
+    const int64_t dataPos = running ? statusPos : statusPos + 1;
+    const int64_t lastPos = dataPos + dataLength - 1;
+    // An event that runs past the image fails in the general step.
+    if (lastPos >= size) return false;
+
+    pos = lastPos;
+    statusInForce = status;  // a channel status stays in force by either rule
+    absoluteTime = time;
+    event.firstDeltaPos = static_cast<int32_t>(deltaPos);
+    event.lastDeltaPos = static_cast<int32_t>(deltaPos);
+    event.statusPos = static_cast<int32_t>(statusPos);
+    event.lastPos = static_cast<int32_t>(lastPos);
+    event.absoluteTime = time;
+    event.status = status;
+    event.runningStatus = running;
+    event.metaType = 0;
+    event.dataPos = static_cast<int32_t>(dataPos);
+    event.dataLength = dataLength;
+    return true;
+}
+
+inline const TrackEvent& TrackWalker::Next() {
+    int64_t pos = walk_.walkPos;
+    const int64_t time = absoluteTime_;
+    if (!StepCommon(image_.Bytes(), pos, absoluteTime_, statusInForce_, event_)) {
+        return NextInGeneral();
+    }
+    walk_.deltaTime = static_cast<int32_t>(absoluteTime_ - time);
+    walk_.walkPos = static_cast<int32_t>(pos);
+    return event_;
+}
+
+template <typename OnCommon>
+void TrackWalker::StepCommonEvents(OnCommon&& onCommon) {
+    if (endOfTrackSeen_) return;
+    const std::vector<uint8_t>& image = image_.Bytes();
+    const auto size = static_cast<int64_t>(image.size());
+    const int64_t trackEnd = trackEnd_;
+    int64_t pos = walk_.walkPos;
+    int64_t absoluteTime = absoluteTime_;
+    uint8_t statusInForce = statusInForce_;
+    int64_t timeBeforeLast = absoluteTime;
+    bool stepped = false;
+    TrackEvent event;
+    // Up to four bytes before the end of the image, an event of this kind (delta time, status
+    // and at most two data bytes after the cursor) lies inside it whatever its bytes: no check
+    // per byte. `onCommon` leaves the image alone, so its bytes stay where they are.
+    const uint8_t* const bytes = image.data();
+    // The cursor only moves on, so one before the first event (-1) is checked here once.
+    const int64_t uncheckedEnd = pos >= -1 ? size - 4 : std::numeric_limits<int64_t>::min();
+    while (pos < trackEnd) {
+        const int64_t timeBefore = absoluteTime;
+        if (pos < uncheckedEnd) {
+            const uint8_t delta = bytes[pos + 1];
+            const uint8_t byte = bytes[pos + 2];
+            const bool running = byte < 0x80;
+            const uint8_t status = running ? statusInForce : byte;
+            if (delta >= 0x80 || static_cast<uint8_t>(status - 0x80) >= 0x70) break;
+            const int64_t time = absoluteTime + delta;
+            if (time > std::numeric_limits<int32_t>::max()) break;
+            const int64_t dataPos = running ? pos + 2 : pos + 3;
+            const uint8_t dataLength = kDataBytesOfKind[status >> 4];
+            event.firstDeltaPos = static_cast<int32_t>(pos + 1);
+            event.lastDeltaPos = static_cast<int32_t>(pos + 1);
+            event.statusPos = static_cast<int32_t>(pos + 2);
+            pos = dataPos + dataLength - 1;
+            event.lastPos = static_cast<int32_t>(pos);
+            event.absoluteTime = time;
+            event.status = status;
+            event.runningStatus = running;
+            event.metaType = 0;
+            event.dataPos = static_cast<int32_t>(dataPos);
+            event.dataLength = dataLength;
+            absoluteTime = time;
+            statusInForce = status;
+        } else if (!StepCommon(image, pos, absoluteTime, statusInForce, event)) {
+            break;
+        }
+        timeBeforeLast = timeBefore;
+        stepped = true;
+        // One call site, so that the handler is inlined into the loop.
+        onCommon(static_cast<const TrackEvent&>(event));
+    }
+    if (stepped) {
+        walk_.deltaTime = static_cast<int32_t>(absoluteTime - timeBeforeLast);
+        walk_.walkPos = static_cast<int32_t>(pos);
+    }
+    absoluteTime_ = absoluteTime;
+    statusInForce_ = statusInForce;
+}
 
 }  // namespace zephrane

@@ -67,6 +67,11 @@ class StyleAssembler {
     // False when a step failed (it has shown its report).
     bool Run();
     bool WorkingFileWritten() const { return workingFileWritten_; }
+    // After a failure that escaped Run: the song image as it was before the assembly replaced it.
+    void PutSongBack() {
+        if (songReplaced_) s_.song.bytes = std::move(songBefore_);
+    }
+    void ForgetSongBefore() { songBefore_ = ByteImage(); }
 
   private:
     const Marker& MarkerAt(int index) const { return s_.markers.entries[index]; }
@@ -83,6 +88,8 @@ class StyleAssembler {
 
     Session& s_;
     bool workingFileWritten_ = false;
+    bool songReplaced_ = false;
+    ByteImage songBefore_;  // the user's song while the assembly works on the song image
     int64_t w_ = 0;
     std::string sectionList_;
     bool startSectionCopied_ = false;
@@ -90,15 +97,16 @@ class StyleAssembler {
 };
 
 void StyleAssembler::Append(std::span<const uint8_t> bytes) {
-    if (w_ + static_cast<int64_t>(bytes.size()) > s_.output.Size()) {
-        s_.output.Resize(w_ + static_cast<int64_t>(bytes.size()));
-    }
-    for (uint8_t byte : bytes)
-        s_.output.Set(w_++, byte);
+    const int64_t end = w_ + static_cast<int64_t>(bytes.size());
+    if (end > s_.output.Size()) s_.output.Resize(end);
+    s_.output.Write(w_, bytes);
+    w_ = end;
 }
 
 void StyleAssembler::AppendDelta(int64_t ticks) {
-    Append(EncodeVariableLength(static_cast<uint32_t>(CheckedInt32(static_cast<double>(ticks)))));
+    Append(
+        EncodeVariableLengthBytes(static_cast<uint32_t>(CheckedInt32(static_cast<double>(ticks))))
+            .Span());
 }
 
 void StyleAssembler::CopySetUpPart() {
@@ -119,6 +127,7 @@ void StyleAssembler::CopySetUpPart() {
 int64_t StyleAssembler::FirstLeadIn() const {
     const auto measure = static_cast<int64_t>(std::llround(s_.facts.ticksPerMeasure));
     if (s_.setupTime <= measure) return measure - s_.setupTime;
+    if (measure == 0) Fail(error_number::kDivisionByZero);  // no time signature gave a measure
     const int64_t into = s_.setupTime % measure;
     return into == 0 ? 0 : measure - into;
 }
@@ -211,13 +220,20 @@ bool StyleAssembler::Run() {
 }
 
 bool StyleAssembler::AssembleTrack() {
-    s_.song.bytes = s_.output;
-    if (GetInfo(s_, "") == kResultFailed) return false;
+    // The prepared song becomes the song image (a failed scan leaves it in both images), then
+    // the assembled track does, each time with a zeroed output image of its size.
+    songBefore_ = std::move(s_.song.bytes);
+    songReplaced_ = true;
+    s_.song.bytes = std::move(s_.output);
+    if (GetInfo(s_, "") == kResultFailed) {
+        s_.output = s_.song.bytes;
+        return false;
+    }
     s_.output = ByteImage(std::vector<uint8_t>(s_.song.bytes.Bytes().size(), 0));
     CopySetUpPart();
     CopySections();
     WriteEndOfTrack();
-    s_.song.bytes = s_.output;
+    s_.song.bytes = std::move(s_.output);
     s_.output = ByteImage(std::vector<uint8_t>(s_.song.bytes.Bytes().size(), 0));
     return true;
 }
@@ -225,24 +241,25 @@ bool StyleAssembler::AssembleTrack() {
 }  // namespace
 
 bool MakeStyleFromMidi(Session& session) {
-    const ByteImage songBefore = session.song.bytes;
+    StyleAssembler assembler(session);
     bool built = false;
     bool workingFileWritten = false;
     Guarded(session, "MakeStyleFromMidi", [&] {
-        StyleAssembler assembler(session);
         built = assembler.Run();
         workingFileWritten = assembler.WorkingFileWritten();
     });
     if (!workingFileWritten) {
-        session.song.bytes = songBefore;
+        assembler.PutSongBack();
         return false;
     }
+    assembler.ForgetSongBefore();
     // The working file written first holds the user's song: load it again whatever happened,
-    // so that a failure loses nothing. A failed build leaves no style to save.
-    const ByteImage style = session.output;
-    if (Entry(session, session.platform.paths.WorkingFilePath()) == kResultFailed) return false;
-    session.output = style;
-    return built;
+    // so that a failure loses nothing. A failed build leaves no style to save. The style stays
+    // in the output image either way.
+    ByteImage style = std::move(session.output);
+    const bool reloaded = Entry(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    session.output = std::move(style);
+    return reloaded && built;
 }
 
 }  // namespace zephrane

@@ -157,6 +157,7 @@ class Preparation {
 
     void WriteBankSelects(int channel);
     void WriteEvent(const TrackEvent& event);
+    void WriteChannelMessage(const TrackEvent& event, int64_t delta);
     void WriteSetUpBlock();
     void WriteChannelAssignments();
     void WriteAssignmentText(int channel, int part);
@@ -167,8 +168,16 @@ class Preparation {
     void WriteEffectText(uint8_t parameter, const std::string& text);
     void WriteSetUpMessage(std::span<const uint8_t> message);
     void WriteDelta(int64_t delta);
-    void Write(std::span<const uint8_t> bytes);
-    void CopySong(int64_t first, int64_t last);
+    // Appends at the write position; one event at a time, so inline.
+    [[gnu::always_inline]] void Write(std::span<const uint8_t> bytes) {
+        const int64_t end = s_.outputWritePos + static_cast<int64_t>(bytes.size());
+        if (end > s_.output.Size()) s_.output.Resize(end);
+        s_.output.Write(s_.outputWritePos, bytes);
+        s_.outputWritePos = end;
+    }
+    void CopySong(int64_t first, int64_t last) {
+        Write(s_.song.bytes.Span(first, last - first + 1));
+    }
 
     Session& s_;
     PrepOption option_;
@@ -213,6 +222,10 @@ void Preparation::Step(const TrackEvent& event) {
     }
     carriedDelta_ = 0;
     if (event.firstDeltaPos < s_.facts.musicStartPos) s_.setupTime += delta;
+    if (event.IsChannelMessage() && !NeedsBankSelects(event)) {
+        WriteChannelMessage(event, delta);
+        return;
+    }
     WriteDelta(delta);
     if (NeedsBankSelects(event)) WriteBankSelects(event.Channel());
     WriteEvent(event);
@@ -309,6 +322,22 @@ void Preparation::WriteBankSelects(int channel) {
 
 // Copied from its status byte to its end; a channel event that relied on running status gets
 // its status byte back, so the prepared track never uses running status.
+// Most kept events: delta time, status and data bytes in one write, the bytes WriteDelta and
+// WriteEvent give.
+void Preparation::WriteChannelMessage(const TrackEvent& event, int64_t delta) {
+    if (delta < 0 || delta > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
+    const VariableLengthBytes deltaBytes = EncodeVariableLengthBytes(static_cast<uint32_t>(delta));
+    const std::span<const uint8_t> data = s_.song.bytes.Span(event.dataPos, event.dataLength);
+    uint8_t bytes[sizeof deltaBytes.bytes + 1 + 2];
+    size_t count = 0;
+    for (uint8_t byte : deltaBytes.Span())
+        bytes[count++] = byte;
+    bytes[count++] = event.status;
+    for (uint8_t byte : data)
+        bytes[count++] = byte;
+    Write({bytes, count});
+}
+
 void Preparation::WriteEvent(const TrackEvent& event) {
     const uint8_t status[] = {event.status};
     Write(status);
@@ -413,18 +442,7 @@ void Preparation::WriteSetUpMessage(std::span<const uint8_t> message) {
 
 void Preparation::WriteDelta(int64_t delta) {
     if (delta < 0 || delta > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
-    Write(EncodeVariableLength(static_cast<uint32_t>(delta)));
-}
-
-void Preparation::Write(std::span<const uint8_t> bytes) {
-    const int64_t end = s_.outputWritePos + static_cast<int64_t>(bytes.size());
-    if (end > s_.output.Size()) s_.output.Resize(end);
-    for (uint8_t byte : bytes)
-        s_.output.Set(s_.outputWritePos++, byte);
-}
-
-void Preparation::CopySong(int64_t first, int64_t last) {
-    Write(s_.song.bytes.Span(first, last - first + 1));
+    Write(EncodeVariableLengthBytes(static_cast<uint32_t>(delta)).Span());
 }
 
 }  // namespace
