@@ -132,7 +132,7 @@ void AppendLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 }
 
 void AppendTag(std::vector<uint8_t>& out, const char* tag) {
-    out.insert(out.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
 }
 
 }  // namespace
@@ -170,7 +170,6 @@ Audio Synthesize(const player::Rendering& rendering, const SynthSettings& wanted
 std::vector<uint8_t> WavFile(const Audio& audio) {
     const uint32_t dataBytes = static_cast<uint32_t>(audio.samples.size() * 2);
     std::vector<uint8_t> out;
-    out.reserve(44 + dataBytes);
     AppendTag(out, "RIFF");
     AppendLittleEndian(out, 36 + dataBytes, 4);
     AppendTag(out, "WAVE");
