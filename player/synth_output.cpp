@@ -132,7 +132,8 @@ void AppendLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 }
 
 void AppendTag(std::vector<uint8_t>& out, const char* tag) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(tag[i]));
 }
 
 }  // namespace
