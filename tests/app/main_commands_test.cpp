@@ -1,5 +1,6 @@
 #include "app/main_commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -172,15 +173,23 @@ TEST_F(CommandsTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
               "The style player program has not been selected. Click on Setup to identify the "
               "style player that you wish to use");
     session.settings.stylePlayerPath = Script("player", "echo \"$@\" >> " + calls);
+    // The player runs without being awaited: let each one finish before the next starts.
+    const auto waitForLines = [&](size_t lines) {
+        for (int wait = 0; wait < 500; ++wait) {
+            const std::string text = FileText(calls);
+            if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
     PlayStyle(session);  // neither saved nor a style: the player alone
+    waitForLines(1);
     session.song.isStyleFile = true;
     session.song.fileName = "/styles/opened.sty";
     PlayStyle(session);
+    waitForLines(2);
     session.song.lastStyleSaved = "/styles/saved.sty";
     PlayStyle(session);
-    for (int wait = 0; wait < 200 && FileText(calls).size() < 40; ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    waitForLines(3);
     EXPECT_EQ(FileText(calls), "\n/styles/opened.sty\n/styles/saved.sty\n");
 }
 
