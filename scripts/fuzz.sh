@@ -49,7 +49,7 @@ for target in "${targets[@]}"; do
         tail -n 60 "$build/fuzz_$target.log"
     fi
     # The last status line: executions, coverage (edges), features, corpus.
-    grep -E '^#[0-9]+:? ' "$build/fuzz_$target.log" | tail -n 1 || true
+    grep -E '^#[0-9]+:?[[:space:]]' "$build/fuzz_$target.log" | tail -n 1 || true
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
