@@ -40,6 +40,24 @@ class InfoScan {
     void Reset();
     // The two steps of every event are defined here, to be inlined into the loop; their rare
     // branches are functions of their own.
+    // RecordMeasure and OnChannelMessage for a channel message that starts no measure still to
+    // be recorded and that at most marks its channel as playing notes (once the music start is
+    // known); false, with nothing done, for any other.
+    [[gnu::always_inline]] bool OnQuietChannelMessage(const TrackEvent& event) {
+        if (event.absoluteTime >= quietUntil_) return false;
+        switch (event.Kind()) {
+            case 0x9:
+                if (s_.facts.musicStartPos == 0) return false;
+                s_.channels[event.status & 0x0F].hasNotes = true;
+                return true;
+            case 0xB:
+                return s_.channels[event.status & 0x0F].programChangeCount != 0;
+            case 0xC:
+                return false;
+            default:
+                return true;
+        }
+    }
     [[gnu::always_inline]] void RecordMeasure(const TrackEvent& event) {
         // Before `quietUntil_` no event can start a measure still to be recorded.
         if (event.absoluteTime < quietUntil_) return;
@@ -90,11 +108,10 @@ class InfoScan {
 void InfoScan::Run() {
     Reset();
     while (!walker_.AtEnd()) {
-        // Most events are channel messages with a one-byte delta time: the fast lane.
-        walker_.StepCommonEvents([this](const TrackEvent& event) {
-            RecordMeasure(event);
-            OnChannelMessage(event);
-        });
+        // Most events are channel messages with a one-byte delta time that change nothing but a
+        // note flag: the fast lane. It leaves the first event with more to do to Next.
+        walker_.StepCommonEvents(
+            [this](const TrackEvent& event) { return OnQuietChannelMessage(event); });
         if (walker_.AtEnd()) break;
         const TrackEvent& event = walker_.Next();
         RecordMeasure(event);

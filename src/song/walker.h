@@ -4,6 +4,7 @@
 // The cursor `walkPos` always rests on the last byte already consumed; a walk starts at 21, the
 // last byte of the track header, so that the first delta time is read at 22.
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -133,13 +134,14 @@ class TrackWalker {
     // Steps over the next event; failures are thrown as RuntimeError.
     const TrackEvent& Next();
 
-    // Steps over the common events that come next, one after the other, calling
-    // `onCommon(event)` for each, and returns at the end of the walk or before the first event
-    // that is not a common one, for Next to step over. A common event has a delta time below 128
-    // that keeps the time within 32 bits, then a channel message with its own status or under
-    // running status, all inside the image. The events are exactly those of Next, and so is the
-    // walk state when this returns; meanwhile it lags behind, and `onCommon` must neither read
-    // it nor change the image. The walker's own state stays in locals: the fast lane of a scan.
+    // Steps over the common events that come next, one after the other, as long as
+    // `onCommon(event)` accepts them (returns true), and returns at the end of the walk, before
+    // the first event that is not a common one, or before the first one `onCommon` turns down:
+    // Next then steps over that event. A common event has a delta time below 128 that keeps the
+    // time within 32 bits, then a channel message with its own status or under running status,
+    // all inside the image. The events are exactly those of Next, and so is the walk state when
+    // this returns; meanwhile it lags behind, so `onCommon` must not read it, nor change the image,
+    // nor throw. The walker's own state stays in locals: the fast lane of a scan.
     template <typename OnCommon>
     void StepCommonEvents(OnCommon&& onCommon);
 
@@ -239,9 +241,12 @@ void TrackWalker::StepCommonEvents(OnCommon&& onCommon) {
     // per byte. `onCommon` leaves the image alone, so its bytes stay where they are.
     const uint8_t* const bytes = image.data();
     // The cursor only moves on, so one before the first event (-1) is checked here once.
-    const int64_t uncheckedEnd = pos >= -1 ? size - 4 : std::numeric_limits<int64_t>::min();
-    while (pos < trackEnd) {
+    const int64_t uncheckedEnd =
+        pos >= -1 ? std::min(trackEnd, size - 4) : std::numeric_limits<int64_t>::min();
+    while (true) {
+        const int64_t posBefore = pos;
         const int64_t timeBefore = absoluteTime;
+        const uint8_t statusBefore = statusInForce;
         if (pos < uncheckedEnd) {
             const uint8_t delta = bytes[pos + 1];
             const uint8_t byte = bytes[pos + 2];
@@ -265,13 +270,19 @@ void TrackWalker::StepCommonEvents(OnCommon&& onCommon) {
             event.dataLength = dataLength;
             absoluteTime = time;
             statusInForce = status;
-        } else if (!StepCommon(image, pos, absoluteTime, statusInForce, event)) {
+        } else if (pos >= trackEnd || !StepCommon(image, pos, absoluteTime, statusInForce, event)) {
+            break;
+        }
+        // One call site, so that the handler is inlined into the loop.
+        if (!onCommon(static_cast<const TrackEvent&>(event))) {
+            // Turned down: the cursor goes back in front of it.
+            pos = posBefore;
+            absoluteTime = timeBefore;
+            statusInForce = statusBefore;
             break;
         }
         timeBeforeLast = timeBefore;
         stepped = true;
-        // One call site, so that the handler is inlined into the loop.
-        onCommon(static_cast<const TrackEvent&>(event));
     }
     if (stepped) {
         walk_.deltaTime = static_cast<int32_t>(absoluteTime - timeBeforeLast);
