@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/main_commands.h"
 #include "bench_platform.h"
@@ -62,10 +63,9 @@ bool Open(benchmark::State& state, BenchSession& bench) {
 // Opened, all fourteen section buttons pressed and "Auto CASM Set": ready for "Save Style".
 bool ReadyForStyle(benchmark::State& state, BenchSession& bench) {
     if (!Open(state, bench)) return false;
-    for (const zephrane::SectionRow& row : zephrane::kSectionTable) {
-        if (Refused(state, bench, zephrane::PressSectionButton(bench.session, row.key))) {
-            return false;
-        }
+    if (Refused(state, bench,
+                zephrane::PressSectionButtons(bench.session, zephrane::AllSectionKeys()))) {
+        return false;
     }
     zephrane::AutoSetCasm(bench.session);
     return !Refused(state, bench, true);
@@ -182,6 +182,22 @@ void BM_SectionButton(benchmark::State& state) {
     CountBytes(state);
 }
 BENCHMARK(BM_SectionButton)->Apply(Sizes);
+
+// The fourteen section buttons pressed one after the other on the opened song.
+void BM_AllSectionButtons(benchmark::State& state) {
+    BenchSession bench;
+    if (!Open(state, bench)) return;
+    const zephrane::SessionState opened = bench.session;
+    const std::vector<std::string> keys = zephrane::AllSectionKeys();
+    for (auto _ : state) {
+        state.PauseTiming();
+        static_cast<zephrane::SessionState&>(bench.session) = opened;
+        state.ResumeTiming();
+        if (Refused(state, bench, zephrane::PressSectionButtons(bench.session, keys))) break;
+    }
+    CountBytes(state);
+}
+BENCHMARK(BM_AllSectionButtons)->Apply(Sizes);
 
 // "Save Style" from the toolbar with all fourteen sections, the style written over the last one.
 void BM_SaveStyle(benchmark::State& state) {

@@ -22,11 +22,7 @@ void SetMenuMarks(Settings& settings, const RunOptions& options) {
 }
 
 std::vector<std::string> SectionKeysToPress(const RunOptions& options) {
-    if (!options.allSections) return options.sections;
-    std::vector<std::string> keys;
-    for (const SectionRow& row : kSectionTable)
-        keys.emplace_back(row.key);
-    return keys;
+    return options.allSections ? AllSectionKeys() : options.sections;
 }
 
 // Leaving a text box shows a message only when the edit failed.
@@ -63,9 +59,7 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
     if (options.copyright && !EditText(session, platform, *options.copyright, LeaveCopyrightBox)) {
         return false;
     }
-    for (const std::string& key : SectionKeysToPress(options)) {
-        if (!PressSectionButton(session, key)) return false;
-    }
+    if (!PressSectionButtons(session, SectionKeysToPress(options))) return false;
     if (options.clearCasm) ClearCasmSet(session);
     if (options.autoCasm) AutoSetCasm(session);
     if (!ApplyCasmEdits(session, files.casm)) return false;

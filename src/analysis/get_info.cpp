@@ -61,8 +61,7 @@ class InfoScan {
     [[gnu::always_inline]] void RecordMeasure(const TrackEvent& event) {
         // Before `quietUntil_` no event can start a measure still to be recorded.
         if (event.absoluteTime < quietUntil_) return;
-        RecordMeasureAt(event.absoluteTime, event.lastDeltaPos,
-                        event.runningStatus ? event.status : uint8_t{0});
+        RecordMeasureAt(event, event.runningStatus ? event.status : uint8_t{0});
     }
     [[gnu::always_inline]] void OnChannelMessage(const TrackEvent& event) {
         ChannelInfo& channel = s_.channels[event.status & 0x0F];  // the channel's row
@@ -84,7 +83,7 @@ class InfoScan {
                 break;
         }
     }
-    void RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runningStatus);
+    void RecordMeasureAt(const TrackEvent& event, uint8_t runningStatus);
     void OnProgramChange(int midiChannel, int program);
     void OnMeta(const TrackEvent& event);
     void OnTimeSignature(const TrackEvent& event);
@@ -142,7 +141,8 @@ void InfoScan::Reset() {
     s_.markers.count = 0;
     for (MeasureEntry& entry : s_.measures.entries)
         entry.position = 0;
-    s_.measures.entries[0] = {kFirstEventPos, 0};
+    s_.measures.entries[0] = {kFirstEventPos, 0, kFirstEventPos, 0};
+    s_.facts.lastTextEventPos = 0;
 }
 
 // The measure of an event is floor(time / ticks per measure), worked out in floating point.
@@ -162,7 +162,8 @@ int64_t FirstTimeOfMeasure(int measure, double ticksPerMeasure) {
     return time;
 }
 
-void InfoScan::RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runningStatus) {
+void InfoScan::RecordMeasureAt(const TrackEvent& event, uint8_t runningStatus) {
+    const int64_t time = event.absoluteTime;
     const double ticksPerMeasure = s_.facts.ticksPerMeasure;
     if (ticksPerMeasure <= 0) {  // no measure length yet: no measures
         quietUntil_ = std::numeric_limits<int64_t>::max();
@@ -174,7 +175,8 @@ void InfoScan::RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runni
         // Measure numbers are 16-bit: a song of more measures than that is beyond the model.
         const int m = CheckedInt16(measure);
         if (m > s_.measures.LastIndex()) s_.measures.entries.resize(static_cast<size_t>(m) + 51);
-        s_.measures.entries[m] = {lastDeltaPos, runningStatus};
+        s_.measures.entries[m] = {event.lastDeltaPos, runningStatus, event.firstDeltaPos,
+                                  static_cast<int32_t>(time)};
         nextMeasure_ = m + 1;
     }
     quietUntil_ = FirstTimeOfMeasure(nextMeasure_, ticksPerMeasure);
@@ -182,6 +184,7 @@ void InfoScan::RecordMeasureAt(int64_t time, int32_t lastDeltaPos, uint8_t runni
 
 void InfoScan::OnMeta(const TrackEvent& event) {
     SongFacts& facts = s_.facts;
+    if (IsTextMetaType(event.metaType)) facts.lastTextEventPos = event.firstDeltaPos;
     switch (event.metaType) {
         case kMarkerType:
             AppendMarker(event);

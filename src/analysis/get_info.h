@@ -19,6 +19,8 @@ struct ChannelInfo {
     int16_t programChangeCount = 0;  // program changes in the scan
     int bankMsb = -1;                // last controller 0 before the first program change; -1 none
     int bankLsb = -1;                // last controller 32 before the first program change
+
+    bool operator==(const ChannelInfo&) const = default;
 };
 
 using ChannelTable = std::array<ChannelInfo, 16>;  // index = MIDI channel - 1
@@ -41,14 +43,23 @@ struct SongFacts {
     int32_t musicStartPos = 0;  // first delta byte of the first note-on or section marker; 0 none
     int32_t endOfTrackPos = 0;  // last delta byte of the End of Track event
     int32_t scanEndPos = 0;     // the FF of the End of Track event, or the end of the track data
-    int16_t measureCount = 0;   // largest measure index in which an event starts
+    int32_t lastTextEventPos = 0;  // first delta byte of the last text, copyright, track-name or
+                                   // marker event, whose text the walk keeps; 0 none
+    int16_t measureCount = 0;      // largest measure index in which an event starts
+
+    bool operator==(const SongFacts&) const = default;
 };
 
 // Per 0-based measure: the last delta byte of the first event that starts in it (0 = no event
 // starts there; entry 0 is always 22) and the status in force when that event has none of its own.
+// Entries after 0 also keep the first delta byte and the time of that event.
 struct MeasureEntry {
     int32_t position = 0;
     uint8_t runningStatus = 0;
+    int32_t firstDeltaPos = 0;
+    int32_t tick = 0;
+
+    bool operator==(const MeasureEntry&) const = default;
 };
 
 struct MeasureTable {
@@ -60,6 +71,8 @@ struct Marker {
     std::string text;
     int32_t position = 0;  // first delta byte of the marker event
     int32_t tick = 0;
+
+    bool operator==(const Marker&) const = default;
 };
 
 // Filled in file order by each scan; entries past `count` keep what earlier scans left there.

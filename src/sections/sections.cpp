@@ -1,10 +1,13 @@
 #include "sections/sections.h"
 
+#include <iterator>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/messages.h"
 #include "app/session.h"
+#include "sections/marker_scan.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
 #include "song/walker.h"
@@ -29,6 +32,13 @@ const std::array<SectionRow, 14> kSectionTable = {{
     {"Fill CC", 23, "Fill In CC", 30, 31, 32, 33, 34, 34},
     {"Fill DD", 24, "Fill In DD", 32, 33, 34, 41, 42, 42},
 }};
+
+std::vector<std::string> AllSectionKeys() {
+    std::vector<std::string> keys;
+    for (const SectionRow& row : kSectionTable)
+        keys.emplace_back(row.key);
+    return keys;
+}
 
 const SectionRow* SectionByKey(std::string_view key) {
     for (const SectionRow& row : kSectionTable) {
@@ -112,18 +122,42 @@ bool MarkerKeepsTheWalk(const ByteImage& bytes, int64_t at, uint8_t runningStatu
            runningStatus == kMetaStatus;
 }
 
+// What the session's scan results describe once a marker is in.
+enum class ScanAfterMarker {
+    kSongBefore,  // the song without the marker, as the scan before found it
+    kSongAfter,   // the song with the marker, as a scan of it would find it
+};
+
+// The status of the event whose status position is `at`: its own, or the one in force.
+uint8_t StatusOfEvent(const ByteImage& bytes, int64_t at, uint8_t runningStatus) {
+    const uint8_t byte = bytes.At(at);
+    return byte >= 0x80 ? byte : runningStatus;
+}
+
+bool IsChannelStatus(uint8_t status) {
+    return status >= 0x80 && status < 0xF0;
+}
+
+enum class MarkerOutcome {
+    kStored,
+    kRefused,  // with a message, nothing changed
+    kFailed,   // reported; the scan results may no longer describe the song
+};
+
 // The StoreMarker steps after its scan; the session holds what GetInfo found in the song image
 // as it stands.
-bool StoreMarkerAfterScan(Session& session, std::string_view text, int measure) {
+MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
+                                   ScanAfterMarker scanAfter) {
     const MeasureTable& table = session.measures;
     if (measure < 0 || measure > table.LastIndex() || table.entries[measure].position == 0) {
         session.platform.messages.ShowMessage("This file is too small to add the marker" +
                                               std::string(text) + " using the buttons\r\n" +
                                               "Go to Sequencer and add the marker manually");
-        return false;
+        return MarkerOutcome::kRefused;
     }
     const MeasureEntry entry = table.entries[measure];
-    return Guarded(session, "StoreMarker", [&] {
+    bool followed = false;
+    const bool stored = Guarded(session, "StoreMarker", [&] {
         ByteImage& bytes = session.song.bytes;
         const int64_t lastDeltaPos = LastDeltaByte(bytes, entry.position);
         // The scan walked the event the marker goes in front of, so when it stopped at End of
@@ -133,13 +167,35 @@ bool StoreMarkerAfterScan(Session& session, std::string_view text, int measure) 
         if (endOfTrack && !MarkerKeepsTheWalk(bytes, lastDeltaPos + 1, entry.runningStatus)) {
             endOfTrack.reset();
         }
+        const bool beforeChannelMessage =
+            IsChannelStatus(StatusOfEvent(bytes, lastDeltaPos + 1, entry.runningStatus));
         const int64_t inserted = InsertMarkerEvent(bytes, text, lastDeltaPos, entry.runningStatus);
         if (endOfTrack) {
             LoadLength(bytes, *endOfTrack + inserted - kTrackHeaderLastPos, kTrackLengthPos);
         } else {
             UpdateTracklength(bytes);
         }
+        followed = scanAfter == ScanAfterMarker::kSongAfter && endOfTrack && beforeChannelMessage &&
+                   FollowMarkerInsertion(session, text, measure, inserted);
     });
+    if (!stored) return MarkerOutcome::kFailed;
+    if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
+        GetInfo(session, "") == kResultFailed) {
+        return MarkerOutcome::kFailed;
+    }
+    return MarkerOutcome::kStored;
+}
+
+// StoreMarker, on the scan results the session holds when `scanIsCurrent` says they describe
+// the song as it stands (a scan of the same bytes would find the same); afterwards it says
+// whether they still do. Markers put in one after the other this way need only one scan.
+MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
+                                ScanAfterMarker scanAfter, bool& scanIsCurrent) {
+    if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return MarkerOutcome::kFailed;
+    const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
+    scanIsCurrent = outcome == MarkerOutcome::kRefused ||
+                    (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
+    return outcome;
 }
 
 }  // namespace
@@ -185,14 +241,20 @@ bool IsMainSection(const SectionRow& row) {
 
 }  // namespace
 
-bool PressSectionButton(Session& session, std::string_view key) {
+namespace {
+
+// A press of a section button on the scan results the session holds when `scanIsCurrent` says
+// they describe the song as it stands; `afterStartMarker` says what they describe afterwards.
+bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
+                 ScanAfterMarker afterStartMarker) {
     bool marked = false;
-    Guarded(session, "Toobar2", [&] {
+    const bool completed = Guarded(session, "Toobar2", [&] {
         if (session.song.fileName.empty()) {
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
             return;
         }
-        if (GetInfo(session, "") == kResultFailed) return;
+        if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return;
+        scanIsCurrent = true;
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return;
         if (!MeasureHoldsEvent(session.measures, row->start) ||
@@ -201,33 +263,63 @@ bool PressSectionButton(Session& session, std::string_view key) {
             return;
         }
         if (!MarkerListNames(session.markers, row->name)) {
-            // The scan above describes the song as it stands, and running it again would find
-            // the same (it leaves what it reads as it found it): the first marker goes in
-            // without a second scan.
-            if (!StoreMarkerAfterScan(session, EndMarker(*row), row->end)) return;
-            if (!StoreMarker(session, StartMarker(*row), row->start)) return;
+            // Each marker goes in on a scan of the song as it stands, the start marker on the
+            // scan of the song with the end marker in.
+            if (StoreMarkerOnScan(session, EndMarker(*row), row->end, ScanAfterMarker::kSongAfter,
+                                  scanIsCurrent) != MarkerOutcome::kStored ||
+                StoreMarkerOnScan(session, StartMarker(*row), row->start, afterStartMarker,
+                                  scanIsCurrent) != MarkerOutcome::kStored) {
+                return;
+            }
         }
         session.view.sectionPressed[row->slot] = true;
         session.sectionFlags[row->slot] = true;
         marked = true;
     });
+    if (!completed) scanIsCurrent = false;
     return marked;
 }
 
+}  // namespace
+
+bool PressSectionButton(Session& session, std::string_view key) {
+    bool scanIsCurrent = false;
+    return PressButton(session, key, scanIsCurrent, ScanAfterMarker::kSongBefore);
+}
+
+bool PressSectionButtons(Session& session, std::span<const std::string> keys) {
+    // Each press but the last leaves the scan results describing the song with both its
+    // markers, which is what the next press would scan: it starts from them instead. The last
+    // leaves them as a single press does.
+    bool scanIsCurrent = false;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const ScanAfterMarker after =
+            i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
+        if (!PressButton(session, keys[i], scanIsCurrent, after)) return false;
+    }
+    return true;
+}
+
 void MarkBBSections(Session& session, bool eightMeasureMains) {
+    bool scanIsCurrent = false;
     for (std::string_view key : kBbOrder) {
         const SectionRow& row = *SectionByKey(key);
         const int end =
             eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains : row.bbEnd;
-        StoreMarker(session, EndMarker(row), end);
-        StoreMarker(session, StartMarker(row), row.bbStart);
+        // As StoreMarker calls in a row, the last leaving the scan it was put in on.
+        const ScanAfterMarker afterStart = key == kBbOrder[std::size(kBbOrder) - 1]
+                                               ? ScanAfterMarker::kSongBefore
+                                               : ScanAfterMarker::kSongAfter;
+        StoreMarkerOnScan(session, EndMarker(row), end, ScanAfterMarker::kSongAfter, scanIsCurrent);
+        StoreMarkerOnScan(session, StartMarker(row), row.bbStart, afterStart, scanIsCurrent);
         session.view.sectionPressed[row.slot] = true;
     }
 }
 
 bool StoreMarker(Session& session, std::string_view text, int measure) {
-    if (GetInfo(session, "") == kResultFailed) return false;
-    return StoreMarkerAfterScan(session, text, measure);
+    bool scanIsCurrent = false;
+    return StoreMarkerOnScan(session, text, measure, ScanAfterMarker::kSongBefore, scanIsCurrent) ==
+           MarkerOutcome::kStored;
 }
 
 }  // namespace zephrane

@@ -5,8 +5,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zephrane {
 
@@ -31,6 +33,9 @@ struct SectionRow {
 // In the order of the section toolbar's keys: intros, mains, endings, fills.
 extern const std::array<SectionRow, 14> kSectionTable;
 
+// The keys of the fourteen section buttons, in toolbar order.
+std::vector<std::string> AllSectionKeys();
+
 // The row whose button key is `key`, if any.
 const SectionRow* SectionByKey(std::string_view key);
 // The row of a marker text that names a section, plain or as a start marker (">Main A").
@@ -41,6 +46,10 @@ const SectionRow* SectionByMarker(std::string_view markerText);
 // with a message when no file is open or the file is too short for the section. True when the
 // section is marked.
 bool PressSectionButton(Session& session, std::string_view key);
+
+// Presses the buttons `keys` one after the other, stopping at the first that marks nothing, and
+// leaves the session as those presses would. True when every section is marked.
+bool PressSectionButtons(Session& session, std::span<const std::string> keys);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);

@@ -27,10 +27,6 @@ int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
     return static_cast<int32_t>(lastPos);
 }
 
-bool IsTextMetaType(uint8_t type) {
-    return type == 1 || type == 2 || type == 3 || type == 6;
-}
-
 }  // namespace
 
 void CalcTime(const ByteImage& image, WalkState& walk) {

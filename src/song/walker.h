@@ -32,6 +32,8 @@ struct WalkState {
     int32_t deltaTime = 0;   // the last delta time read by CalcTime
     int32_t dataLength = 0;  // data length of the current meta or system-exclusive event
     std::string metaText;    // data of the last meta event read by ReadMetaText
+
+    bool operator==(const WalkState&) const = default;
 };
 
 // Reads the variable-length quantity starting at walkPos into deltaTime; walkPos ends on its
@@ -79,6 +81,11 @@ inline VariableLengthBytes EncodeVariableLengthBytes(uint32_t value) {
         out.bytes[out.size++] = static_cast<uint8_t>(0x80 | ((value >> shift) & 0x7F));
     out.bytes[out.size++] = static_cast<uint8_t>(value & 0x7F);
     return out;
+}
+
+// Text, copyright, track-name and marker events: the walk keeps their text in `metaText`.
+inline bool IsTextMetaType(uint8_t type) {
+    return type == 1 || type == 2 || type == 3 || type == 6;
 }
 
 // One event as the walker stepped over it.
