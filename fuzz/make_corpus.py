@@ -16,7 +16,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
-TARGETS = ("load", "prepare", "style", "convert", "casm")
+TARGETS = ("load", "prepare", "style", "convert", "casm", "sections")
 
 DIVISION = 96  # ticks per quarter note: small deltas keep the seeds small
 
@@ -220,6 +220,7 @@ def main():
             "style": ["band-34.mid", "odd-events.mid"] + working_seeds + style_seeds,
             "convert": ["waltz-14.mid", "odd-events.mid"] + working_seeds + style_seeds,
             "casm": style_seeds,
+            "sections": ["band-34.mid", "bb-44.mid", "odd-events.mid"] + working_seeds,
         }
         for target, names in chosen.items():
             for name in names:

@@ -4,12 +4,12 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #
-# SECONDS per target, 30 when not given; TARGET one of load, prepare, style, convert, casm (all
-# when none is named). ZEPHRANE_FUZZ_BUILD names the build folder (build/fuzz). Each target starts
-# from its committed seeds (fuzz/corpus/<target>) and the malformed files of tests/data/invalid,
-# and grows a working corpus in the build folder, kept between runs. A crash, a sanitizer report,
-# a broken promise of the core ("FINDING") or a hang stops the target; its input is saved as
-# <build>/artifacts/<target>-crash-… and the script exits with 1 after running the rest. With
+# SECONDS per target, 30 when not given; TARGET one of load, prepare, style, convert, casm,
+# sections (all when none is named). ZEPHRANE_FUZZ_BUILD names the build folder (build/fuzz).
+# Each target starts from its committed seeds (fuzz/corpus/<target>) and the malformed files of
+# tests/data/invalid, and grows a working corpus in the build folder, kept between runs. A crash,
+# a sanitizer report, a broken promise of the core ("FINDING") or a hang stops the target; its
+# input is saved as <build>/artifacts/<target>-crash-… and the script exits with 1 after running the rest. With
 # ZEPHRANE_FUZZ_KEEP_GOING=1 a target runs in a child process that is restarted after each
 # finding, so that one run collects all it finds in its time.
 set -euo pipefail
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(load prepare style convert casm)
+[ ${#targets[@]} -gt 0 ] || targets=(load prepare style convert casm sections)
 build="${ZEPHRANE_FUZZ_BUILD:-build/fuzz}"
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

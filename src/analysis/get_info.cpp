@@ -293,6 +293,12 @@ std::string ModeWord(uint8_t mode) {
     return "Mode " + BlankSigned(mode);
 }
 
+bool SameScanResults(const SessionState& a, const SessionState& b) {
+    return a.song.bytes.Bytes() == b.song.bytes.Bytes() && a.facts == b.facts &&
+           a.measures.entries == b.measures.entries && a.markers.count == b.markers.count &&
+           a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
+}
+
 std::string GetInfo(Session& session, std::string_view decodeXg) {
     const bool importXg = decodeXg == kDecodeXg;
     const bool completed = Guarded(session, "GetInfo", [&] { InfoScan(session, importXg).Run(); });

@@ -11,6 +11,7 @@
 namespace zephrane {
 
 struct Session;
+struct SessionState;
 
 struct ChannelInfo {
     std::string voiceLabel;
@@ -87,6 +88,10 @@ inline constexpr char kDecodeXg[] = "yes";
 // "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
 // written before the failure stays.
 std::string GetInfo(Session& session, std::string_view decodeXg);
+
+// True when two sessions hold the same song bytes and the same results of the scan over them:
+// channel, song and walk facts, the measure table and the marker list, stale entries included.
+bool SameScanResults(const SessionState& a, const SessionState& b);
 
 // Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
 // tonic. Empty for a sharps/flats value outside -7..7.

@@ -15,12 +15,6 @@ namespace {
 using test::Bytes;
 using test::TrackBuilder;
 
-bool SameScanResults(const SessionState& a, const SessionState& b) {
-    return a.song.bytes.Bytes() == b.song.bytes.Bytes() && a.facts == b.facts &&
-           a.measures.entries == b.measures.entries && a.markers.count == b.markers.count &&
-           a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
-}
-
 // The scan results in words, to show where two sessions part.
 std::string ScanSummary(const SessionState& s) {
     std::ostringstream out;
