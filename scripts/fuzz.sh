@@ -9,9 +9,9 @@
 # Each target starts from its committed seeds (fuzz/corpus/<target>) and the malformed files of
 # tests/data/invalid, and grows a working corpus in the build folder, kept between runs. A crash,
 # a sanitizer report, a broken promise of the core ("FINDING") or a hang stops the target; its
-# input is saved as <build>/artifacts/<target>-crash-… and the script exits with 1 after running the rest. With
-# ZEPHRANE_FUZZ_KEEP_GOING=1 a target runs in a child process that is restarted after each
-# finding, so that one run collects all it finds in its time.
+# input is saved as <build>/artifacts/<target>-crash-… and the script exits with 1 after running
+# the rest. With ZEPHRANE_FUZZ_KEEP_GOING=1 a target runs in a child process that is restarted
+# after each finding, so that one run collects all it finds in its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
