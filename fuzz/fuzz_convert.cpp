@@ -2,13 +2,10 @@
 // "Intro A" marked when no section is, then "Convert Notes" with both items in turn. A refused
 // or failed conversion must show its report and leave the session as it was.
 
-#include <algorithm>
-
 #include "app/main_commands.h"
 #include "casm/casm_table.h"
 #include "convert/convert.h"
 #include "fuzz_support.h"
-#include "sections/sections.h"
 
 using namespace zephrane;
 using namespace zephrane::fuzz;
@@ -31,13 +28,7 @@ bool SameParts(const CasmTable& a, const CasmTable& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    const std::string path = WriteInput(data, size, InputName(data, size));
-    if (!OpenFileByPath(s, path)) return 0;
-    AutoSetCasm(s);
-    const SectionSlots& pressed = s.view.sectionPressed;
-    if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
-        PressSectionButton(s, "Intro A");
-    }
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size, InputName(data, size)))) return 0;
     for (ConvertItem item : {ConvertItem::Plain, ConvertItem::Sevenths}) {
         const ByteImage songBefore = s.song.bytes;
         const CasmTable casmBefore = s.casm;

@@ -8,9 +8,7 @@
 
 #include "app/main_commands.h"
 #include "casm/casm_reader.h"
-#include "casm/casm_table.h"
 #include "fuzz_support.h"
-#include "sections/sections.h"
 #include "style/make_style.h"
 
 using namespace zephrane;
@@ -49,13 +47,7 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    const std::string path = WriteInput(data, size, InputName(data, size));
-    if (!OpenFileByPath(s, path)) return 0;
-    AutoSetCasm(s);
-    const SectionSlots& pressed = s.view.sectionPressed;
-    if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
-        PressSectionButton(s, "Intro A");
-    }
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size, InputName(data, size)))) return 0;
     for (bool useStyleCasm : {false, true}) {
         if (useStyleCasm && !s.song.hasStyleCasm) break;
         s.useStyleCasm = useStyleCasm;

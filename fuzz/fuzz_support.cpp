@@ -1,12 +1,16 @@
 #include "fuzz_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
 
+#include "app/main_commands.h"
+#include "casm/casm_table.h"
 #include "effects/effect_list.h"
+#include "sections/sections.h"
 #include "song/song_image.h"
 
 namespace zephrane::fuzz {
@@ -103,6 +107,16 @@ std::string WriteInput(const uint8_t* data, size_t size, const std::string& name
 std::string InputName(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     return bytes.find("CASM") == std::string_view::npos ? "input.mid" : "input.sty";
+}
+
+bool OpenWithAPartAndASection(Session& session, const std::string& path) {
+    if (!OpenFileByPath(session, path)) return false;
+    AutoSetCasm(session);
+    const SectionSlots& pressed = session.view.sectionPressed;
+    if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
+        PressSectionButton(session, "Intro A");
+    }
+    return true;
 }
 
 const std::vector<uint8_t>& GoodSong() {

@@ -76,6 +76,10 @@ std::string WriteInput(const uint8_t* data, size_t size, const std::string& name
 // a style, and a mutation keeps it one.
 std::string InputName(const uint8_t* data, size_t size);
 
+// Open File on `path`, then "Auto CASM Set" and, when no section is marked, "Intro A": the
+// song as a style or a conversion needs it. False when the open is refused.
+bool OpenWithAPartAndASection(Session& session, const std::string& path);
+
 // A small valid type-0 song: a tempo, a 4/4 time signature and one note.
 const std::vector<uint8_t>& GoodSong();
 
