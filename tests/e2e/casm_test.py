@@ -6,10 +6,11 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 
@@ -34,13 +35,7 @@ RHYTHM = bytes([9]) + b"Rhythm  " + bytes([9, 0, 0x0F, 0xFF, 7, 0xFF, 0xFF, 0xFF
                                            0, 0, 0, 0, 0, 0, 127, 0, 0]) + bytes([0x5A])
 
 
-class CasmCommand(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.dir.cleanup()
-
+class CasmCommand(FolderTest):
     def song(self, name):
         """A type-0 song written by mido; returns its path and size (where the track ends)."""
         mid = mido.MidiFile(type=0, ticks_per_beat=480)
@@ -54,7 +49,7 @@ class CasmCommand(unittest.TestCase):
             mido.Message("note_off", channel=9, note=36),
             mido.MetaMessage("end_of_track", time=0),
         ]))
-        path = os.path.join(self.dir.name, name)
+        path = self.path(name)
         mid.save(path)
         return path, os.path.getsize(path)
 
@@ -153,7 +148,7 @@ class CasmCommand(unittest.TestCase):
             f"No chunk follows the track, which ends at offset {end} with the file: there is no "
             "CASM data."])
 
-        missing = run_casm(os.path.join(self.dir.name, "nothing.sty"), "--json")
+        missing = run_casm(self.path("nothing.sty"), "--json")
         self.assertEqual(missing.returncode, 1)
         self.assertEqual(missing.stdout, "")
         self.assertEqual(missing.stderr, "This file is Not found.\n")

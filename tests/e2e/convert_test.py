@@ -5,10 +5,11 @@ import collections
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 MEASURE = 1920  # 4/4 at 480 ticks a quarter
@@ -92,18 +93,15 @@ def run(*arguments):
     return subprocess.run([CLI, *arguments], capture_output=True, text=True, encoding="utf-8")
 
 
-class Convert(unittest.TestCase):
+class Convert(FolderTest):
     def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.work = os.path.join(self.dir.name, "work")
-        self.out = os.path.join(self.dir.name, "out.mid")
-        self.major = os.path.join(self.dir.name, "major.mid")
-        self.minor = os.path.join(self.dir.name, "minor.mid")
+        super().setUp()
+        self.work = self.path("work")
+        self.out = self.path("out.mid")
+        self.major = self.path("major.mid")
+        self.minor = self.path("minor.mid")
         write_song(self.major, "D")
         write_song(self.minor, "Dm")
-
-    def tearDown(self):
-        self.dir.cleanup()
 
     def convert(self, song, item, *options):
         done = run("working", "--work-dir", self.work, "--sections", SECTIONS, "--auto-casm",

@@ -5,10 +5,11 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 DEMO = sys.argv.pop(1) if len(sys.argv) > 1 else "demo/zephrane-demo.mid"
@@ -36,15 +37,9 @@ def channel(data, number):
     return data["channels"][number - 1]
 
 
-class InfoRaw(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.dir.cleanup()
-
+class InfoRaw(FolderTest):
     def save(self, mid, name):
-        path = os.path.join(self.dir.name, name)
+        path = self.path(name)
         mid.save(path)
         return path
 
@@ -154,7 +149,7 @@ class InfoRaw(unittest.TestCase):
         self.assertTrue(data["casmOptionsVisible"])
 
     def test_missing_file_and_usage(self):
-        done = run_info(os.path.join(self.dir.name, "nothing.mid"))
+        done = run_info(self.path("nothing.mid"))
         self.assertEqual(done.returncode, 1)
         self.assertEqual(done.stderr, "This file is Not found.\n")
         usage = subprocess.run([CLI, "info"], capture_output=True, text=True)

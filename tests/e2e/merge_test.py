@@ -5,10 +5,11 @@
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 
@@ -133,16 +134,7 @@ def conductor(*extra):
     ])
 
 
-class Merge(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
-
+class Merge(FolderTest):
     def save(self, mid, name):
         mid.save(self.path(name))
         return self.path(name)

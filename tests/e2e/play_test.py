@@ -7,11 +7,12 @@ import array
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 import wave
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 PLAY = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-play"
@@ -101,23 +102,10 @@ def sections_of(path):
             if message.type == "marker" and message.text in SECTION_NAMES]
 
 
-class Play(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.runs = 0
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
-
+class Play(FolderTest):
     def make_style(self, song, name, *options):
-        self.runs += 1
-        work = self.path("work%d" % self.runs)
-        os.mkdir(work)
         output = self.path(name)
-        done = run(CLI, "style", "--work-dir", work, *options, "-o", output, song)
+        done = run(CLI, "style", "--work-dir", self.fresh_work_dir(), *options, "-o", output, song)
         self.assertEqual(done.returncode, 0, done.stderr)
         return output
 
@@ -228,19 +216,13 @@ class Play(unittest.TestCase):
         made_styles = []
         for song_name, song in songs.items():
             for number, options in enumerate(option_sets):
-                self.runs += 1
-                work = self.path("work%d" % self.runs)
-                os.mkdir(work)
                 style = self.path("%s%d.sty" % (song_name, number))
-                made = run(CLI, "style", "--work-dir", work, *options, "-o", style, song)
+                made = run(CLI, "style", "--work-dir", self.fresh_work_dir(), *options, "-o", style, song)
                 if made.returncode == 0 and os.path.exists(style):
                     made_styles.append(style)  # else a layout the song is too short for
             # The first style saved again with its own CASM data.
             again = self.path("%s-again.sty" % song_name)
-            self.runs += 1
-            work = self.path("work%d" % self.runs)
-            os.mkdir(work)
-            made = run(CLI, "style", "--work-dir", work, "--use-style-casm", "-o", again,
+            made = run(CLI, "style", "--work-dir", self.fresh_work_dir(), "--use-style-casm", "-o", again,
                        self.path("%s0.sty" % song_name))
             self.assertEqual(made.returncode, 0, made.stderr)
             made_styles.append(again)

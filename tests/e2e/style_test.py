@@ -6,10 +6,11 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 DEMO = sys.argv.pop(1) if len(sys.argv) > 1 else "demo/zephrane-demo.mid"
@@ -143,23 +144,10 @@ def track_end(path):
     return data, track + 8 + int.from_bytes(data[track + 4:track + 8], "big")
 
 
-class Style(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.runs = 0
-
-    def tearDown(self):
-        self.dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
-
+class Style(FolderTest):
     def style(self, song, output, *options):
         """Runs `style` with a fresh working folder; returns the finished process."""
-        self.runs += 1
-        work = self.path("work%d" % self.runs)
-        os.mkdir(work)
-        return run("style", "--work-dir", work, *options, "-o", output, song)
+        return run("style", "--work-dir", self.fresh_work_dir(), *options, "-o", output, song)
 
     def make(self, song, name, *options, messages=""):
         """A style that must be written: exit 0, only the expected messages; returns its path."""

@@ -4,10 +4,11 @@
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 import mido
+
+from e2e_support import FolderTest
 
 CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
 DEMO = sys.argv.pop(1) if len(sys.argv) > 1 else "demo/zephrane-demo.mid"
@@ -41,13 +42,10 @@ def run(*arguments):
     return subprocess.run([CLI, *arguments], capture_output=True, text=True, encoding="utf-8")
 
 
-class Working(unittest.TestCase):
+class Working(FolderTest):
     def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.out = os.path.join(self.dir.name, "out.mid")
-
-    def tearDown(self):
-        self.dir.cleanup()
+        super().setUp()
+        self.out = self.path("out.mid")
 
     def test_all_sections_are_marked_on_their_measures_and_the_music_is_untouched(self):
         done = run("working", "--raw", "--all-sections", "--style-name", "Demo Swing",
@@ -90,7 +88,7 @@ class Working(unittest.TestCase):
         self.assertEqual(musical_events(self.out), musical_events(DEMO))
 
     def test_refused_section_saves_nothing(self):
-        short = os.path.join(self.dir.name, "short.mid")
+        short = self.path("short.mid")
         mid = mido.MidiFile(type=0)
         track = mido.MidiTrack([mido.MetaMessage("time_signature", numerator=4, denominator=4)])
         for measure in range(5):
