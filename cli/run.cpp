@@ -132,9 +132,11 @@ int Run(const RunOptions& options) {
 
     bool succeeded = false;
     try {
+        // A run that showed an error report saves nothing and ends as refused.
+        const auto noErrorReport = [&] { return session.errorReportsShown == 0; };
         succeeded = Open(session, platform, options) &&
-                    ApplyEdits(session, platform, options, files) &&
-                    Finish(session, platform, options);
+                    ApplyEdits(session, platform, options, files) && noErrorReport() &&
+                    Finish(session, platform, options) && noErrorReport();
     } catch (const UsageError& error) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
         return kExitUsage;

@@ -172,8 +172,8 @@ bool OpenFileCommand(Session& session) {
     bool opened = false;
     Guarded(session, "Toolbar1", [&] {
         session.song.bbMode = false;
-        if (OpenFile(session) == kResultFailed) return;
-        opened = LoadAndPrepare(session);
+        opened = AllOrNothing(
+            session, [&] { return OpenFile(session) != kResultFailed && LoadAndPrepare(session); });
     });
     return opened;
 }
@@ -182,8 +182,9 @@ bool OpenFileByPath(Session& session, const std::string& path) {
     bool opened = false;
     Guarded(session, "OpenFile", [&] {
         session.song.bbMode = false;
-        if (OpenChosenFile(session, path) == kResultFailed) return;
-        opened = LoadAndPrepare(session);
+        opened = AllOrNothing(session, [&] {
+            return OpenChosenFile(session, path) != kResultFailed && LoadAndPrepare(session);
+        });
     });
     return opened;
 }
@@ -210,7 +211,7 @@ bool OpenRecentFile(Session& session, int index) {
             return;
         }
         AddRecentFile(session, path);
-        opened = LoadAndPrepare(session);
+        opened = AllOrNothing(session, [&] { return LoadAndPrepare(session); });
     });
     return opened;
 }
@@ -230,7 +231,9 @@ bool ToSequencer(Session& session) {
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();
-        if (!PrepMidi(session, PrepOption::AllChannels) || !SaveStyleFile(session, workingFile)) {
+        const ErrorReportWatch watch(session);
+        if (!PrepMidi(session, PrepOption::AllChannels) || watch.AnyShown() ||
+            !SaveStyleFile(session, workingFile)) {
             return;
         }
         ShellAndWait(session, CommandArguments(session.settings.sequencerPath, workingFile));
@@ -259,7 +262,10 @@ bool PlayStyle(Session& session) {
 }
 
 bool SaveStyle(Session& session, StyleCommandSource source) {
-    if (!CheckStyleCommand(session, source) || !MakeStyleFromMidi(session)) return false;
+    const ErrorReportWatch watch(session);
+    if (!CheckStyleCommand(session, source) || !MakeStyleFromMidi(session) || watch.AnyShown()) {
+        return false;
+    }
     return SaveAs(session, SaveKind::Style).has_value();
 }
 
@@ -267,7 +273,8 @@ bool StyleFromBb(Session& session) {
     bool prepared = false;
     Guarded(session, "Toolbar1", [&] {
         session.song.bbMode = true;
-        if (OpenFile(session) == kResultFailed) return;
+        const ErrorReportWatch watch(session);
+        if (OpenFile(session) == kResultFailed || watch.AnyShown()) return;
         if (session.facts.measureCount < kBbMeasures) {
             session.platform.messages.ShowMessage(
                 "A midi must have 44 measures to make a style using this function.");
@@ -277,7 +284,8 @@ bool StyleFromBb(Session& session) {
         if (GetInfo(session, "") == kResultFailed) return;
         MarkBBSections(session, session.settings.eightMeasureBbMains);
         AutoSetCasm(session);
-        if (!PrepMidi(session, PrepOption::AllChannels) || GetInfo(session, "") == kResultFailed) {
+        if (watch.AnyShown() || !PrepMidi(session, PrepOption::AllChannels) || watch.AnyShown() ||
+            GetInfo(session, "") == kResultFailed) {
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();

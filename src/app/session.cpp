@@ -6,7 +6,9 @@ namespace zephrane {
 
 void ReportError(Session& session, std::string_view operationName, const RuntimeError& error) {
     const std::string text = ErrorReportText(error, operationName);
-    if (!text.empty()) session.platform.messages.ShowMessage(text);
+    if (text.empty()) return;
+    ++session.errorReportsShown;
+    session.platform.messages.ShowMessage(text);
 }
 
 RuntimeError AsRuntimeError(std::exception_ptr failure) {

@@ -55,6 +55,21 @@ struct Session : SessionState {
     const ChannelInfo& Channel(int midiChannel) const { return channels.at(midiChannel - 1); }
 
     Platform& platform;
+    // Common error reports shown so far. A command stops at the first one it sees, so that no
+    // later step builds a file from a half-processed song.
+    int errorReportsShown = 0;
+};
+
+// Tells whether a common error report was shown since it was made.
+class ErrorReportWatch {
+  public:
+    explicit ErrorReportWatch(const Session& session)
+        : session_(session), shownBefore_(session.errorReportsShown) {}
+    bool AnyShown() const { return session_.errorReportsShown != shownBefore_; }
+
+  private:
+    const Session& session_;
+    int shownBefore_;
 };
 
 // Shows the message box of the common error report for `error` raised in `operationName`.
@@ -64,6 +79,11 @@ void ReportError(Session& session, std::string_view operationName, const Runtime
 // error report under `operationName`. True when the body ran to its end.
 template <typename Body>
 bool Guarded(Session& session, std::string_view operationName, Body&& body);
+
+// Runs `steps`; when they fail, by result, by a thrown failure or by a common error report shown on
+// the way, the session is put back as it was before them.
+template <typename Steps>
+bool AllOrNothing(Session& session, Steps&& steps);
 
 // The run-time error that an exception escaping an operation stands for.
 RuntimeError AsRuntimeError(std::exception_ptr failure);
@@ -77,6 +97,21 @@ bool Guarded(Session& session, std::string_view operationName, Body&& body) {
         ReportError(session, operationName, AsRuntimeError(std::current_exception()));
         return false;
     }
+}
+
+template <typename Steps>
+bool AllOrNothing(Session& session, Steps&& steps) {
+    const SessionState before = session;
+    const ErrorReportWatch watch(session);
+    bool done = false;
+    try {
+        done = steps() && !watch.AnyShown();
+    } catch (...) {
+        static_cast<SessionState&>(session) = before;
+        throw;
+    }
+    if (!done) static_cast<SessionState&>(session) = before;
+    return done;
 }
 
 }  // namespace zephrane

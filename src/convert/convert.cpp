@@ -352,22 +352,6 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
     return true;
 }
 
-// Runs `steps`; when they fail, by result or by a thrown failure, the session is put back as it
-// was before them.
-template <typename Steps>
-bool AllOrNothing(Session& session, Steps&& steps) {
-    const SessionState before = session;
-    bool done = false;
-    try {
-        done = steps();
-    } catch (...) {
-        static_cast<SessionState&>(session) = before;
-        throw;
-    }
-    if (!done) static_cast<SessionState&>(session) = before;
-    return done;
-}
-
 }  // namespace
 
 bool ConvertNotes(Session& session, ConvertItem item, SequencerCheck sequencerCheck) {
