@@ -3,16 +3,22 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "app/session.h"
+#include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"
 #include "gui/main_window.h"
@@ -42,6 +48,91 @@ test::Bytes BandSong(int measures) {
     return test::SongFile(track);
 }
 
+// A caption as the documents name it: without its access-key marks, a trailing "..." and the
+// blanks that pad it.
+QString AsDocumentsName(QString caption) {
+    caption.remove('&');
+    caption.remove("...");
+    return caption.simplified();
+}
+
+// The plain text of the two help documents, read through the program's own RTF reader.
+QString HelpDocumentsText() {
+    QString text;
+    for (const char* name : {"Zephrane.rtf", "ZephraneQuickStart.rtf"}) {
+        QFile file(QString(ZEPHRANE_DATA_DIR) + "/" + name);
+        if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", name);
+        const QByteArray rtf = file.readAll();
+        QString html = QString::fromStdString(RtfToHtml(std::string_view(rtf.data(), rtf.size())));
+        html.remove(QRegularExpression("<[^>]*>"));
+        html.replace("&nbsp;", " ").replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&");
+        text += html + "\n";
+    }
+    return text.simplified();
+}
+
+// Every action of `menu` and of its submenus, the submenus' own titles included.
+void AddMenuCaptions(const QMenu* menu, QStringList& captions) {
+    captions << menu->title();
+    for (const QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        if (action->menu()) {
+            AddMenuCaptions(action->menu(), captions);
+        } else {
+            captions << action->text();
+        }
+    }
+}
+
+// What a user reads on the main window: the toolbars' buttons with the drop-down items, the
+// menus, the CASM grid's headings and choice lists, and the buttons, labels and frames of the
+// window and of the dialogs it owns.
+QStringList CaptionsOf(gui::MainWindow& window) {
+    QStringList captions;
+    for (const QToolBar* toolbar : window.findChildren<QToolBar*>()) {
+        for (QAction* action : toolbar->actions()) {
+            if (action->isSeparator()) continue;
+            captions << action->text();
+            if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(action))) {
+                captions << button->text();
+                if (button->menu()) AddMenuCaptions(button->menu(), captions);
+            }
+        }
+    }
+    for (const QMenuBar* bar : window.findChildren<QMenuBar*>()) {
+        for (const QAction* action : bar->actions()) {
+            if (action->menu()) {
+                AddMenuCaptions(action->menu(), captions);
+            } else {
+                captions << action->text();
+            }
+        }
+    }
+    const auto* grid = window.findChild<gui::CasmGrid*>();
+    const auto* layout = static_cast<const QGridLayout*>(grid->layout());
+    for (int column = 0; column < layout->columnCount(); ++column) {
+        captions << qobject_cast<QLabel*>(layout->itemAtPosition(0, column)->widget())->text();
+        if (auto* list = qobject_cast<QComboBox*>(layout->itemAtPosition(1, column)->widget())) {
+            for (int item = 0; item < list->count(); ++item)
+                captions << list->itemText(item);
+        }
+    }
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        captions << label->text();
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        captions << button->text();
+    for (const QGroupBox* box : window.findChildren<QGroupBox*>())
+        captions << box->title();
+    QStringList names;
+    for (const QString& caption : captions) {
+        const QString name = AsDocumentsName(caption);
+        bool isNumber = false;
+        name.toInt(&isNumber);
+        if (!name.isEmpty() && !isNumber && !names.contains(name)) names << name;
+    }
+    return names;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -63,6 +154,7 @@ class MainWindowTest : public QObject {
     void saveStyleWithoutAFileShowsItsMessage();
     void filtersAreWrittenTheQtWay();
     void rtfDocumentsBecomeHtml();
+    void helpDocumentsExplainEveryCaption();
     void screenshotOfAWorkingSession();
 
   private:
@@ -287,6 +379,22 @@ void MainWindowTest::rtfDocumentsBecomeHtml() {
     QVERIFY(html.find("Line\xE2\x82\xAC</span></p>") !=
             std::string::npos);                               // the "?" fallback skipped
     QCOMPARE(std::count(html.begin(), html.end(), '\n'), 2);  // two paragraphs
+}
+
+// Guards against a help document that leaves a button, a menu item, a grid column or one of its
+// choices unexplained, or names it otherwise than the window does.
+void MainWindowTest::helpDocumentsExplainEveryCaption() {
+    window_->StartUp();
+    const QStringList captions = CaptionsOf(*window_);
+    QVERIFY(captions.contains("Convert Type 1 MIDI"));  // the enumeration reaches the menus
+    QVERIFY(captions.contains("Retrigger Rule"));       // and the grid
+    QVERIFY(captions.contains("Har. Minor"));           // and its lists
+    const QString documents = HelpDocumentsText();
+    QStringList missing;
+    for (const QString& caption : captions) {
+        if (!documents.contains(caption)) missing << caption;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable("not in the documents: " + missing.join(" | ")));
 }
 
 // With ZEPHRANE_SCREENSHOT set to a file name, saves the main window with the demo song open,
