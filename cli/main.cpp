@@ -27,10 +27,15 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
     command.add_flag("--bb8", options.bb8, "\"Style from BB\" with 8-measure main sections");
     command.add_option("--style-name", options.styleName, "Style name, as typed into its box");
     command.add_option("--copyright", options.copyright, "Copyright, as typed into its box");
+    // One value per --sections, split at the commas; a repeated --sections adds its buttons.
+    // Without the limits a list option would swallow every argument after it, FILE included.
     command
         .add_option("--sections", options.sections,
                     "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
-        ->delimiter(',');
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->delimiter(',')
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command.add_flag("--all-sections", options.allSections, "Press all fourteen section buttons");
     command.add_flag("--clear-casm", options.clearCasm, "\"Clear CASM\"");
     command.add_flag("--auto-casm", options.autoCasm, "\"Auto CASM Set\"");
