@@ -1,6 +1,8 @@
 // zephrane-cli: the main window's commands without a window, for batch runs and scripts.
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -75,6 +77,24 @@ int RunMerge(const MergeOptions& options) {
                : zephrane::cli::kExitRefused;
 }
 
+// The arguments after the program name, last first as the parser takes them. "-o=OUT" names OUT,
+// as "--work-dir=DIR" names DIR; the parser would keep the '=' and write a file named "=OUT".
+std::vector<std::string> ParserArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        optionsEnded = optionsEnded || argument == "--";
+        if (!optionsEnded && argument.starts_with("-o=")) {
+            arguments.push_back("-o");
+            arguments.push_back(argument.substr(3));
+        } else {
+            arguments.push_back(argument);
+        }
+    }
+    return {arguments.rbegin(), arguments.rend()};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,7 +136,7 @@ int main(int argc, char** argv) {
     AddMergeOptions(*mergeCommand, merge);
 
     try {
-        app.parse(argc, argv);
+        app.parse(ParserArguments(argc, argv));
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::ParseError& error) {

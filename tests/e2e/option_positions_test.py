@@ -197,7 +197,7 @@ class OptionPositions(FolderTest):
             ("merge", (), type1),
         ]
         for subcommand, fixed, file in cases:
-            for output in (("-o", self.out), ("-o" + self.out,)):
+            for output in (("-o", self.out), ("-o=" + self.out,), ("-o" + self.out,)):
                 with self.subTest(subcommand=subcommand, output=output):
                     self.assert_same_on_both_sides(subcommand, fixed, output, file,
                                                    differs_from=fixed)
