@@ -62,7 +62,6 @@ STYLE_READY = ("--sections", "Main A", "--auto-casm")
 CONVERTIBLE = ("--sections", "Main A", "--auto-casm", "--convert", "sevenths")
 
 
-
 class Unseen(tuple):
     """The other options a subcommand needs to run with an option of which it keeps no trace."""
 
@@ -91,7 +90,8 @@ EDITING_OPTIONS = [
     (("--all-sections",), "song", {"info": (), "working": (), "style": ("--auto-casm",)}),
     (("--clear-casm",), "song", {"info": ("--bb",), "working": Unseen(),
                                  "style": ("--bb", "--casm", "casm.json")}),
-    (("--auto-casm",), "song", {"info": (), "working": Unseen(), "style": ("--sections", "Main A")}),
+    (("--auto-casm",), "song", {"info": (), "working": Unseen(),
+                                "style": ("--sections", "Main A")}),
     (("--casm", "casm.json"), "song", {"info": (), "working": Unseen(),
                                        "style": ("--sections", "Main A")}),
     (("--use-style-casm",), "style", {"info": Unseen(), "working": Unseen(),
