@@ -1,6 +1,8 @@
 #include "cli/edit_files.h"
 
+#include <cstdint>
 #include <fstream>
+#include <limits>
 
 #include <nlohmann/json.hpp>
 
@@ -11,6 +13,9 @@ namespace {
 
 using nlohmann::json;
 
+constexpr uint64_t kChannelCount = std::tuple_size_v<CasmTable>;
+constexpr size_t kChordMuteBytes = std::tuple_size_v<ChordMute>;
+
 json ReadJson(const std::string& path) {
     std::ifstream in(path);
     if (!in) throw UsageError("cannot read " + path);
@@ -19,6 +24,22 @@ json ReadJson(const std::string& path) {
     } catch (const json::exception& error) {
         throw UsageError(path + " is not valid JSON: " + error.what());
     }
+}
+
+// The value as a whole number from `lowest` to `highest`, or nothing for anything else: a
+// fraction, a text, a negative number, or one out of the range however large (taken as an int,
+// 4294967297 would wrap round to 1).
+std::optional<uint64_t> WholeNumberIn(const json& value, uint64_t lowest, uint64_t highest) {
+    uint64_t number = 0;
+    if (value.is_number_unsigned()) {
+        number = value.get<uint64_t>();
+    } else if (value.is_number_integer() && value.get<int64_t>() >= 0) {
+        number = static_cast<uint64_t>(value.get<int64_t>());  // "-0" is read as signed
+    } else {
+        return std::nullopt;
+    }
+    if (number < lowest || number > highest) return std::nullopt;
+    return number;
 }
 
 template <typename List, typename TextOf>
@@ -44,24 +65,25 @@ std::optional<std::string> TextCell(const json& object, const char* field) {
 }
 
 // A list field of the effects: a position number, or an object with "position" as `info`
-// prints it.
-std::optional<int> PositionCell(const json& object, const char* field) {
+// prints it. Whether the position lies in its list is known only once the lists are read.
+std::optional<size_t> PositionCell(const json& object, const char* field) {
     if (!object.contains(field) || object[field].is_null()) return std::nullopt;
     const json& value =
         object[field].is_object() ? object[field].value("position", json()) : object[field];
-    if (!value.is_number_integer() || value.get<int>() < 0) {
-        throw UsageError(std::string(field) + " must be a list position");
+    const auto position = WholeNumberIn(value, 0, std::numeric_limits<size_t>::max());
+    if (!position) {
+        throw UsageError(std::string(field) + " must be a list position, a whole number from 0");
     }
-    return value.get<int>();
+    return *position;
 }
 
 CasmRowEdit ReadCasmRow(const json& row) {
-    if (!row.is_object() || !row.contains("channel") || !row["channel"].is_number_integer() ||
-        row["channel"].get<int>() < 1 || row["channel"].get<int>() > 16) {
-        throw UsageError("every CASM row needs a \"channel\" from 1 to 16");
-    }
+    const auto channel = row.is_object() && row.contains("channel")
+                             ? WholeNumberIn(row["channel"], 1, kChannelCount)
+                             : std::nullopt;
+    if (!channel) throw UsageError("every CASM row needs a \"channel\" from 1 to 16");
     CasmRowEdit edit;
-    edit.channel = row["channel"].get<int>();
+    edit.channel = static_cast<int>(*channel);
     if (row.contains("part") && !row["part"].is_null()) {
         if (!row["part"].is_string()) throw UsageError("part must be a list text");
         edit.part = PositionOfText(kPartList, row["part"].get<std::string>(), "part",
@@ -77,15 +99,13 @@ CasmRowEdit ReadCasmRow(const json& row) {
     edit.retrigger = ListCell(row, "retrigger", kRetriggerList);
     if (row.contains("chordMute") && !row["chordMute"].is_null()) {
         const json& bytes = row["chordMute"];
-        if (!bytes.is_array() || bytes.size() != 5) {
-            throw UsageError("chordMute must be five bytes");
-        }
+        const std::string problem = "chordMute must be five bytes, each from 0 to 255";
+        if (!bytes.is_array() || bytes.size() != kChordMuteBytes) throw UsageError(problem);
         std::vector<int> values;
         for (const json& byte : bytes) {
-            if (!byte.is_number_integer() || byte.get<int>() < 0 || byte.get<int>() > 255) {
-                throw UsageError("chordMute must be five bytes");
-            }
-            values.push_back(byte.get<int>());
+            const auto value = WholeNumberIn(byte, 0, 255);
+            if (!value) throw UsageError(problem);
+            values.push_back(static_cast<int>(*value));
         }
         edit.chordMute = values;
     }
@@ -160,14 +180,14 @@ void ApplyEffectsEdit(Session& session, const EffectsEdit& edit) {
         if (connection != effects.connection) ChangeVariationConnection(session, connection);
     }
     const EffectLists& lists = session.effectLists;
-    const auto choose = [](int& field, std::optional<int> position,
+    const auto choose = [](int& field, std::optional<size_t> position,
                            const std::vector<EffectListEntry>& list, const char* name) {
         if (!position) return;
-        if (*position >= static_cast<int>(list.size())) {
+        if (*position >= list.size()) {
             throw UsageError(std::string(name) + " position " + std::to_string(*position) +
                              " is not in its list of " + std::to_string(list.size()));
         }
-        field = *position;
+        field = static_cast<int>(*position);
     };
     choose(effects.reverb, edit.reverb, lists.reverb, "reverb");
     choose(effects.chorus, edit.chorus, lists.chorus, "chorus");

@@ -2,6 +2,7 @@
 // The two edit files of the command line: --casm FILE.json sets grid rows as a user would,
 // --effects FILE.json sets the effects dialog's fields.
 
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -35,12 +36,12 @@ struct CasmRowEdit {
 };
 
 struct EffectsEdit {
-    std::optional<int> reverb;
+    std::optional<size_t> reverb;  // a list position
     std::optional<std::string> reverbReturn;
-    std::optional<int> chorus;
+    std::optional<size_t> chorus;  // a list position
     std::optional<std::string> chorusReturn;
     std::optional<std::string> connection;  // "System" or "Insertion"
-    std::optional<int> variation;
+    std::optional<size_t> variation;        // a list position
     std::optional<std::string> insertionPart;
     std::optional<std::string> variationReturn;
     std::optional<std::string> pan;

@@ -1,6 +1,8 @@
 // zephrane-cli: the main window's commands without a window, for batch runs and scripts.
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -27,10 +29,15 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
     command.add_flag("--bb8", options.bb8, "\"Style from BB\" with 8-measure main sections");
     command.add_option("--style-name", options.styleName, "Style name, as typed into its box");
     command.add_option("--copyright", options.copyright, "Copyright, as typed into its box");
+    // One value per --sections, split at the commas; a repeated --sections adds its buttons.
+    // Without the limits a list option would swallow every argument after it, FILE included.
     command
         .add_option("--sections", options.sections,
                     "Section buttons to press, comma-separated keys (\"Intro A,Main A\")")
-        ->delimiter(',');
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->delimiter(',')
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command.add_flag("--all-sections", options.allSections, "Press all fourteen section buttons");
     command.add_flag("--clear-casm", options.clearCasm, "\"Clear CASM\"");
     command.add_flag("--auto-casm", options.autoCasm, "\"Auto CASM Set\"");
@@ -68,6 +75,24 @@ int RunMerge(const MergeOptions& options) {
     return zephrane::MergeMidiFile(session, options.input, options.output)
                ? zephrane::cli::kExitSuccess
                : zephrane::cli::kExitRefused;
+}
+
+// The arguments after the program name, last first as the parser takes them. "-o=OUT" names OUT,
+// as "--work-dir=DIR" names DIR; the parser would keep the '=' and write a file named "=OUT".
+std::vector<std::string> ParserArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        optionsEnded = optionsEnded || argument == "--";
+        if (!optionsEnded && argument.starts_with("-o=")) {
+            arguments.push_back("-o");
+            arguments.push_back(argument.substr(3));
+        } else {
+            arguments.push_back(argument);
+        }
+    }
+    return {arguments.rbegin(), arguments.rend()};
 }
 
 }  // namespace
@@ -111,7 +136,7 @@ int main(int argc, char** argv) {
     AddMergeOptions(*mergeCommand, merge);
 
     try {
-        app.parse(argc, argv);
+        app.parse(ParserArguments(argc, argv));
     } catch (const CLI::CallForHelp& help) {
         return app.exit(help);
     } catch (const CLI::ParseError& error) {
