@@ -121,11 +121,14 @@ int CreateLocked(const std::string& path) {
             if (!RemoveLeftover(path)) return -1;
             continue;
         }
-        // Between the create and the lock another save may have taken the fresh file for a
-        // leftover and removed it.
-        if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0 || !StillNamedBy(file.Get(), path)) {
+        if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+            // A file system without locks: the name is this save's, though a leftover there can
+            // never be told from a running save.
+            if (errno != EWOULDBLOCK) return file.Release();
+            // Another save took the fresh file for a leftover and is removing it.
             continue;
         }
+        if (!StillNamedBy(file.Get(), path)) continue;
         return file.Release();
     }
     return -1;
@@ -154,11 +157,12 @@ class HiddenFile {
     int Get() const { return file_.Get(); }
 
     // Flushes the bytes to the disk and puts the file in place of `target`. The lock stays on
-    // a second descriptor until the rename, so that no other save removes the file meanwhile.
+    // a second descriptor until the file is renamed or removed, so that no other save takes it
+    // for a leftover meanwhile.
     void ReplaceTarget(const std::string& target, mode_t mode) {
         if (::fchmod(file_.Get(), mode) != 0 || ::fsync(file_.Get()) != 0) FailFromErrno();
-        Descriptor lock(::fcntl(file_.Get(), F_DUPFD_CLOEXEC, 0));
-        if (lock.Get() < 0) FailFromErrno();
+        lock_ = Descriptor(::fcntl(file_.Get(), F_DUPFD_CLOEXEC, 0));
+        if (lock_.Get() < 0) FailFromErrno();
         file_.Close();
         // A signal from here on may leave the file; the next save of the target removes it.
         removal_->Release();
@@ -169,6 +173,7 @@ class HiddenFile {
   private:
     std::string path_;
     Descriptor file_;
+    Descriptor lock_{-1};
     std::optional<RemovedOnSignal> removal_;
     bool renamed_ = false;
 };
