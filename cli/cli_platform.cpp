@@ -19,7 +19,7 @@ std::string ProgramDirectory() {
 CliPlatform::CliPlatform(const std::string& workFolder, bool answerOk)
     : paths_(ProgramDirectory(), PathEnvironment::OfThisProcess(ProgramDirectory())),
       answerOk_(answerOk) {
-    if (!workFolder.empty()) paths_.SetWorkingFolder(workFolder);
+    paths_.SetWorkingFolder(workFolder);
 }
 
 void CliPlatform::ShowMessage(const std::string& text) {

@@ -18,7 +18,7 @@ class CliPlatform : public MessageService,
                     public ProcessService,
                     public SettingsStore {
   public:
-    // `workFolder` empty: the working file lives where the desktop program keeps it.
+    // The working file lives in `workFolder`.
     CliPlatform(const std::string& workFolder, bool answerOk);
 
     Platform Services() { return {*this, *this, *this, *this, *this, paths_}; }

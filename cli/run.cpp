@@ -4,6 +4,7 @@
 
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/working_folder.h"
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
@@ -93,6 +94,13 @@ bool Finish(Session& session, CliPlatform& platform, const RunOptions& options) 
     return false;
 }
 
+// The folder given with --work-dir, held for this run alone, else a fresh one of its own; nothing
+// when another run keeps the given folder.
+std::optional<WorkingFolder> TakeWorkingFolder(const RunOptions& options) {
+    if (options.workDir.empty()) return WorkingFolder::Fresh();
+    return WorkingFolder::Hold(options.workDir, kWorkingFolderPatience);
+}
+
 void PrintInfo(const Session& session, const CliPlatform& platform, const RunOptions& options,
                bool succeeded) {
     if (options.json) {
@@ -123,7 +131,18 @@ int Run(const RunOptions& options) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
         return kExitUsage;
     }
-    CliPlatform platform(options.workDir, options.force);
+    std::optional<WorkingFolder> workingFolder;
+    try {
+        workingFolder = TakeWorkingFolder(options);
+    } catch (const RuntimeError& error) {
+        std::cerr << ErrorReportText(error, "Main") << '\n';
+        return kExitRefused;
+    }
+    if (!workingFolder) {
+        std::cerr << WorkingFolderInUseMessage(options.workDir) << '\n';
+        return kExitRefused;
+    }
+    CliPlatform platform(workingFolder->Path(), options.force);
     Platform services = platform.Services();
     Session session(services);
     SetMenuMarks(session.settings, options);

@@ -1,10 +1,13 @@
 // zephrane: the desktop program.
 
+#include <string>
+
 #include <QApplication>
 #include <QIcon>
 
 #include "app/main_commands.h"
 #include "app/standard_paths.h"
+#include "app/working_folder.h"
 #include "gui/main_window.h"
 #include "gui/qt_services.h"
 
@@ -23,6 +26,9 @@ int main(int argc, char** argv) {
     zephrane::StandardPaths paths(programDirectory,
                                   zephrane::PathEnvironment::OfThisProcess(programDirectory));
     paths.CreateFolders();
+    std::string workingFolderNotice;
+    const zephrane::WorkingFolder workingFolder =
+        zephrane::WindowWorkingFolder(paths, workingFolderNotice);
 
     zephrane::gui::MainWindow window({messages, dialogs, processes, settingsStore, paths});
     messages.SetParent(&window);
@@ -30,6 +36,7 @@ int main(int argc, char** argv) {
     window.resize(1280, 800);
     window.show();
     window.StartUp();
+    if (!workingFolderNotice.empty()) messages.ShowMessage(workingFolderNotice);
     // A song given on the command line (from the file manager) opens as Open File does.
     if (argc > 1) {
         zephrane::OpenFileByPath(window.GetSession(),

@@ -11,7 +11,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kFolderName[] = "Zephrane";
-constexpr char kWorkingFileName[] = "Zephwork.mid";
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);

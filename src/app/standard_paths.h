@@ -13,6 +13,8 @@
 
 namespace zephrane {
 
+inline constexpr char kWorkingFileName[] = "Zephwork.mid";
+
 struct PathEnvironment {
     std::string home;           // $HOME
     std::string xdgConfigHome;  // $XDG_CONFIG_HOME, may be empty

@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/error_report.h"
+#include "song/signal_cleanup.h"
 
 namespace zephrane {
 namespace {
@@ -39,7 +43,13 @@ class Descriptor {
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     int Get() const { return fd_; }
+    // Hands the descriptor over to the caller.
+    int Release() { return std::exchange(fd_, -1); }
     // Closes now; a failing close (a delayed write error) is a failure of the write.
     void Close() {
         const int fd = fd_;
@@ -70,6 +80,104 @@ void WriteInPlace(const std::string& path, std::span<const uint8_t> bytes) {
     file.Close();
 }
 
+// The hidden file of a save, named by the target's name: ".zt" and 16 hex digits, short enough
+// for a target whose name is as long as the file system allows.
+std::string HiddenNameFor(const std::string& targetName) {
+    uint64_t hash = 14695981039346656037ull;  // 64-bit FNV-1a
+    for (const unsigned char byte : targetName) {
+        hash = (hash ^ byte) * 1099511628211ull;
+    }
+    char name[20];
+    std::snprintf(name, sizeof name, ".zt%016llx", static_cast<unsigned long long>(hash));
+    return name;
+}
+
+// True while `fd` is still the file that `path` names (no one removed or replaced it).
+bool StillNamedBy(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Removes the hidden file at `path` when it is a leftover of a save that was killed: a running
+// save holds its lock, a dead one no longer does. False when a running save owns it (or it
+// cannot be removed); true when the name may be tried again.
+bool RemoveLeftover(const std::string& path) {
+    Descriptor leftover(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (leftover.Get() < 0) return errno == ENOENT;
+    if (::flock(leftover.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+    if (!StillNamedBy(leftover.Get(), path)) return true;
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+// Creates the hidden file of this save at `path`, locked for as long as the save runs; -1 when
+// a running save owns that name.
+int CreateLocked(const std::string& path) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (file.Get() < 0) {
+            if (errno != EEXIST) FailFromErrno();
+            if (!RemoveLeftover(path)) return -1;
+            continue;
+        }
+        if (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+            // A file system without locks: the name is this save's, though a leftover there can
+            // never be told from a running save.
+            if (errno != EWOULDBLOCK) return file.Release();
+            // Another save took the fresh file for a leftover and is removing it.
+            continue;
+        }
+        if (!StillNamedBy(file.Get(), path)) continue;
+        return file.Release();
+    }
+    return -1;
+}
+
+// The file a save writes before it renames it over the target, in the target's folder. Removed
+// when the save fails, and when a signal ends the program during the save.
+class HiddenFile {
+  public:
+    HiddenFile(const std::filesystem::path& folder, const std::string& targetName)
+        : path_((folder / HiddenNameFor(targetName)).string()), file_(CreateLocked(path_)) {
+        if (file_.Get() < 0) {
+            // A save of the same name is running: this one takes a name of its own.
+            path_ = (folder / ".ztXXXXXX").string();
+            file_ = Descriptor(::mkostemp(path_.data(), O_CLOEXEC));
+            if (file_.Get() < 0) FailFromErrno();
+        }
+        removal_.emplace(path_, RemovedOnSignal::Kind::File);
+    }
+    ~HiddenFile() {
+        if (!renamed_) ::unlink(path_.c_str());
+    }
+    HiddenFile(const HiddenFile&) = delete;
+    HiddenFile& operator=(const HiddenFile&) = delete;
+
+    int Get() const { return file_.Get(); }
+
+    // Flushes the bytes to the disk and puts the file in place of `target`. The lock stays on
+    // a second descriptor until the file is renamed or removed, so that no other save takes it
+    // for a leftover meanwhile.
+    void ReplaceTarget(const std::string& target, mode_t mode) {
+        if (::fchmod(file_.Get(), mode) != 0 || ::fsync(file_.Get()) != 0) FailFromErrno();
+        lock_ = Descriptor(::fcntl(file_.Get(), F_DUPFD_CLOEXEC, 0));
+        if (lock_.Get() < 0) FailFromErrno();
+        file_.Close();
+        // A signal from here on may leave the file; the next save of the target removes it.
+        removal_->Release();
+        if (::rename(path_.c_str(), target.c_str()) != 0) FailFromErrno();
+        renamed_ = true;
+    }
+
+  private:
+    std::string path_;
+    Descriptor file_;
+    Descriptor lock_{-1};
+    std::optional<RemovedOnSignal> removal_;
+    bool renamed_ = false;
+};
+
 void WriteBesideAndRename(const std::string& path, std::span<const uint8_t> bytes,
                           const struct stat* existing) {
     const std::filesystem::path target(path);
@@ -77,19 +185,9 @@ void WriteBesideAndRename(const std::string& path, std::span<const uint8_t> byte
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::error_code ignored;
     if (!std::filesystem::is_directory(folder, ignored)) Fail(error_number::kPathNotFound);
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    Descriptor file(::mkstemp(temporary.data()));
-    if (file.Get() < 0) FailFromErrno();
-    try {
-        WriteAll(file.Get(), bytes);
-        const mode_t mode = existing ? existing->st_mode & 07777 : 0666 & ~CurrentUmask();
-        if (::fchmod(file.Get(), mode) != 0 || ::fsync(file.Get()) != 0) FailFromErrno();
-        file.Close();
-        if (::rename(temporary.c_str(), path.c_str()) != 0) FailFromErrno();
-    } catch (...) {
-        ::unlink(temporary.c_str());
-        throw;
-    }
+    HiddenFile hidden(folder, target.filename().string());
+    WriteAll(hidden.Get(), bytes);
+    hidden.ReplaceTarget(path, existing ? existing->st_mode & 07777 : 0666 & ~CurrentUmask());
 }
 
 }  // namespace
@@ -124,6 +222,9 @@ void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
     if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         Fail(error_number::kPathFileAccessError);
     }
+    // Nor is a file replaced that this user may not write, although the folder would let the
+    // rename through and make the user its owner.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) FailFromErrno();
     WriteBesideAndRename(path, bytes, &existing);
 }
 
