@@ -2,7 +2,8 @@
 // working file, that loaded), the CASM set automatically, "Intro A" marked when no section is,
 // and the style built with the table's CASM and, for a style that brought one, with its own.
 // A failed build must show its report; a built style must load as a style unless it has more
-// measures than the scan counts.
+// measures than the scan counts. Last, Save Style writes the style only when no error report
+// was shown on the way.
 
 #include <algorithm>
 
@@ -59,5 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         CheckBuiltStyle(s.output, !useStyleCasm);
     }
+    CheckSaveStyle(fuzz);
     return 0;
 }

@@ -110,7 +110,9 @@ std::string InputName(const uint8_t* data, size_t size) {
 }
 
 bool OpenWithAPartAndASection(Session& session, const std::string& path) {
+    const ErrorReportWatch watch(session);
     if (!OpenFileByPath(session, path)) return false;
+    if (watch.AnyShown()) Finding("Open File went on after an error report");
     AutoSetCasm(session);
     const SectionSlots& pressed = session.view.sectionPressed;
     if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
@@ -153,6 +155,18 @@ void Finding(const std::string& what) {
     std::fprintf(stderr, "==zephrane-fuzz== FINDING: %s\n", what.c_str());
     std::fflush(stderr);
     std::abort();
+}
+
+void CheckSaveStyle(FuzzSession& fuzz) {
+    const std::string target = ScratchFolder() + "/saved.sty";
+    std::filesystem::remove(target);
+    fuzz.platform.saveAnswer = target;
+    const ErrorReportWatch watch(fuzz.session);
+    const bool saved = SaveStyle(fuzz.session, StyleCommandSource::ToolbarButton);
+    fuzz.platform.saveAnswer.reset();
+    const bool written = std::filesystem::exists(target);
+    if (written && watch.AnyShown()) Finding("a style was written after an error report");
+    if (saved != written) Finding(saved ? "Save Style wrote no file" : "a refused save wrote");
 }
 
 void RequireReport(const FuzzSession& fuzz, size_t messagesBefore, const std::string& step) {

@@ -15,8 +15,9 @@
 
 namespace zephrane::fuzz {
 
-// Answers every dialog with Cancel and every question with OK, starts no program, and keeps the
-// messages shown. The working file and the settings live in the scratch folder.
+// Answers the Open dialog with Cancel, the Save dialog with `saveAnswer` and every question with
+// OK, starts no program, and keeps the messages shown. The working file and the settings live in
+// the scratch folder.
 class FuzzPlatform : public MessageService,
                      public FileDialogService,
                      public WindowService,
@@ -33,7 +34,7 @@ class FuzzPlatform : public MessageService,
         return std::nullopt;
     }
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest&) override {
-        return std::nullopt;
+        return saveAnswer;
     }
     void ShowMainWindow(const MainWindowView&) override {}
     bool ShowDocument(const DocumentRequest&) override { return false; }
@@ -51,6 +52,7 @@ class FuzzPlatform : public MessageService,
 
     std::vector<std::string> messages;
     std::map<std::string, std::string> store;
+    std::optional<std::string> saveAnswer;  // the file the Save dialog chooses; none: Cancel
 };
 
 // A fresh session with the effect lists read, as the program starts.
@@ -94,6 +96,10 @@ const SessionState& SessionWithGoodSong();
 inline constexpr char kScanOverflowReport[] =
     "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not obvious, "
     "please report this to the author.";
+
+// "Save Style" into the scratch folder: a save that showed an error report must have written no
+// file, and the command says it saved exactly when the file is there.
+void CheckSaveStyle(FuzzSession& fuzz);
 
 // A step that returned failure must have shown a message since `messagesBefore`.
 void RequireReport(const FuzzSession& fuzz, size_t messagesBefore, const std::string& step);

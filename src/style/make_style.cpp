@@ -256,8 +256,12 @@ bool MakeStyleFromMidi(Session& session) {
     // The working file written first holds the user's song: load it again whatever happened,
     // so that a failure loses nothing. A failed build leaves no style to save. The style stays
     // in the output image either way.
+    // The reload reads the effects back from the working file's set-up, which still holds those
+    // of its last preparation: the user's settings, just written into the style, are kept.
     ByteImage style = std::move(session.output);
+    const EffectSettings effects = session.effects;
     const bool reloaded = Entry(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    if (reloaded) session.effects = effects;
     session.output = std::move(style);
     return reloaded && built;
 }

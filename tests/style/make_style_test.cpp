@@ -95,6 +95,28 @@ TEST_F(MakeStyleTest, LateSetUpPartLeadsInToTheNextBarLine) {
     EXPECT_EQ(markers.back().tick, 5760 + 2 * 1920);
 }
 
+TEST_F(MakeStyleTest, EffectSettingsOutliveTheReloadAfterABuild) {
+    // The working file reloaded after a build still holds the set-up of its last preparation,
+    // made before the user chose these effects: a second style must get them all the same.
+    Open(Song(12));
+    ASSERT_TRUE(PressSectionButton(s, "Main A"));
+    PickPart(s, 9, kRhythmPart);
+    s.effects.reverb = 3;
+    s.effects.reverbReturn = "80";
+    s.effects.connection = VariationConnection::Insertion;
+    s.effects.variation = 2;
+    s.effects.pan = "64";
+    const EffectSettings chosen = s.effects;
+    for (int build = 1; build <= 2; ++build) {
+        ASSERT_TRUE(MakeStyleFromMidi(s));
+        EXPECT_EQ(s.effects.reverb, chosen.reverb) << "build " << build;
+        EXPECT_EQ(s.effects.reverbReturn, chosen.reverbReturn) << "build " << build;
+        EXPECT_EQ(s.effects.connection, chosen.connection) << "build " << build;
+        EXPECT_EQ(s.effects.variation, chosen.variation) << "build " << build;
+        EXPECT_EQ(s.effects.pan, chosen.pan) << "build " << build;
+    }
+}
+
 TEST_F(MakeStyleTest, ReopenedStyleKeepsItsClosingRest) {
     // A style whose last section "Main A" ends with a rest: End of Track 300 ticks after the last
     // note-off (delta 82 2C).
