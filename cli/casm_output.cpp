@@ -143,7 +143,10 @@ std::string CasmText(const std::string& file, const CasmListing& listing) {
 int RunCasm(const std::string& file, bool asJson) {
     ByteImage bytes;
     try {
-        bytes = ByteImage(ReadWholeFile(file));
+        bytes = ByteImage(ReadInputFile(file));
+    } catch (const FileRefused& refusal) {
+        std::cerr << refusal.what() << '\n';
+        return kExitRefused;
     } catch (const RuntimeError& error) {
         std::cerr << ErrorReportText(error, "casm") << '\n';
         return kExitRefused;

@@ -1,6 +1,6 @@
 // Load and scan: the input opened as a song and as a style by a session that holds a good song.
 // A refused load must show its report and leave the session with the song it had; an accepted
-// one must scan again.
+// one must hold the 6-byte header and its track chunk at 14, and scan again.
 
 #include "fuzz_support.h"
 #include "song/song_image.h"
@@ -23,6 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Finding(std::string("a refused load of ") + name + " changed the session");
             }
             continue;
+        }
+        // Every walk relies on the 6-byte header and the track chunk at 14.
+        const ByteImage& image = s.song.bytes;
+        if (image.Size() < 22 || image.ReadU32BE(4) != 6 || image.At(14) != 'M' ||
+            image.At(15) != 'T' || image.At(16) != 'r' || image.At(17) != 'k') {
+            Finding(std::string("the loaded ") + name + " has no track chunk at 14");
         }
         if (GetInfo(s, "") == kResultFailed) {
             Finding(std::string("the loaded ") + name + " does not scan again");

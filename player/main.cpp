@@ -61,7 +61,9 @@ int Run(const Options& options) {
     using namespace zephrane::player;
     zephrane::ByteImage file;
     try {
-        file = zephrane::ByteImage(zephrane::ReadWholeFile(options.style));
+        file = zephrane::ByteImage(zephrane::ReadInputFile(options.style));
+    } catch (const zephrane::FileRefused& refusal) {
+        throw PlayerError(refusal.what());
     } catch (const zephrane::RuntimeError& error) {
         throw PlayerError("Cannot read " + options.style + ": " + error.Description() + ".");
     }

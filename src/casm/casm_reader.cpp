@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/error_report.h"
+#include "song/midi_layout.h"
 #include "song/text_codec.h"
 #include "song/walker.h"
 
@@ -177,22 +178,37 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
                            nothingRead);
         return std::nullopt;
     }
-    const int format = file.At(8) * 256 + file.At(kFormatLowBytePos);
-    if (format != 0) {
-        problems.push_back("The MIDI file is of type " + std::to_string(format) +
+    const MidiFileLayout layout = ReadMidiFileLayout(file);
+    if (!layout.hasHeaderChunk) {
+        problems.push_back("The header chunk \"MThd\" declares " +
+                           std::to_string(file.ReadU32BE(4)) +
+                           " data bytes, too few for the format, the track count and the "
+                           "division (6 bytes)" +
+                           nothingRead);
+        return std::nullopt;
+    }
+    if (layout.format != 0) {
+        problems.push_back("The MIDI file is of type " + std::to_string(layout.format) +
                            ", not type 0 (a single track)" + nothingRead);
         return std::nullopt;
     }
-    if (!HasTag(file, 14, "MTrk")) {
-        problems.push_back("Offset 14 holds " + Quoted(TagText(file, 14)) +
-                           " where the track chunk \"MTrk\" must begin" + nothingRead);
+    if (!layout.trackChunkPos) {
+        const int64_t first = layout.firstChunkPos;
+        problems.push_back(first + 4 <= file.Size()
+                               ? "Offset " + Offset(first) + " holds " +
+                                     Quoted(TagText(file, first)) +
+                                     " where the track chunk \"MTrk\" must begin" + nothingRead
+                               : "No track chunk \"MTrk\" follows the header chunk" + nothingRead);
         return std::nullopt;
     }
 
+    // Chunks of other tags before the track are skipped, as by every MIDI reader.
+    const int64_t trackChunkPos = *layout.trackChunkPos;
+    const int64_t firstEventPos = trackChunkPos + kChunkHeaderBytes;
     WalkState walk;
-    TrackWalker walker(file, walk);
+    TrackWalker walker(file, walk, trackChunkPos, RunningStatusRule::kLastStatus);
     std::optional<int64_t> trackEnd;
-    int64_t eventStart = kFirstEventPos;
+    int64_t eventStart = firstEventPos;
     try {
         while (walk.walkPos < file.LastIndex()) {
             eventStart = int64_t{walk.walkPos} + 1;
@@ -220,10 +236,11 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
                            std::to_string(file.Size()) + " bytes)" + nothingRead);
         return std::nullopt;
     }
-    const int64_t declared = file.ReadU32BE(kTrackLengthPos);
-    const int64_t walked = *trackEnd - kFirstEventPos;
+    const int64_t declared = file.ReadU32BE(trackChunkPos + 4);
+    const int64_t walked = *trackEnd - firstEventPos;
     if (declared != walked) {
-        problems.push_back("The track length at offset 18 declares " + std::to_string(declared) +
+        problems.push_back("The track length at offset " + Offset(trackChunkPos + 4) +
+                           " declares " + std::to_string(declared) +
                            " bytes, but the End of Track event ends the track after " +
                            std::to_string(walked) + " bytes, at offset " + Offset(*trackEnd) +
                            "; the chunks are read from there.");

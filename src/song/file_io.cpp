@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -190,20 +191,61 @@ void WriteBesideAndRename(const std::string& path, std::span<const uint8_t> byte
     hidden.ReplaceTarget(path, existing ? existing->st_mode & 07777 : 0666 & ~CurrentUmask());
 }
 
+[[noreturn]] void RefuseAsTooLarge(const std::string& path) {
+    throw FileRefused(path + " is larger than 256 MB: it is not a song or a style.");
+}
+
+// A name that cannot be followed to a file: a loop of symbolic links gets its own message.
+[[noreturn]] void FailToOpen(const std::string& path) {
+    if (errno == ELOOP) throw FileRefused(path + " links to itself in a loop.");
+    FailFromErrno();
+}
+
+void RefuseUnlessSmallRegularFile(const std::string& path, const struct stat& status) {
+    if (S_ISDIR(status.st_mode)) throw FileRefused(path + " is a folder, not a file.");
+    if (!S_ISREG(status.st_mode)) throw FileRefused(path + " is a device or a pipe, not a file.");
+    if (status.st_size > kLargestInputFile) RefuseAsTooLarge(path);
+}
+
+// Reads to the end of the file; `expectedSize` only reserves the room. A file that grows beyond
+// `limit` while it is read is refused as too large.
+std::vector<uint8_t> ReadToEnd(int fd, int64_t expectedSize, int64_t limit,
+                               const std::string& path) {
+    std::vector<uint8_t> bytes;
+    // The room for the whole file at once: growing while reading would leave up to twice the
+    // file allocated for a song the program keeps several images of.
+    if (expectedSize > 0) bytes.reserve(static_cast<size_t>(expectedSize));
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            FailFromErrno();
+        }
+        if (count == 0) return bytes;
+        if (static_cast<int64_t>(bytes.size()) + count > limit) RefuseAsTooLarge(path);
+        bytes.insert(bytes.end(), buffer, buffer + count);
+    }
+}
+
 }  // namespace
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-    errno = 0;
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file) FailFromErrno();
-    std::vector<uint8_t> bytes;
-    uint8_t buffer[65536];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + count);
-    }
-    if (std::ferror(file.get())) FailFromErrno();
-    return bytes;
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) FailFromErrno();
+    return ReadToEnd(file.Get(), 0, std::numeric_limits<int64_t>::max(), path);
+}
+
+std::vector<uint8_t> ReadInputFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) FailToOpen(path);
+    RefuseUnlessSmallRegularFile(path, status);
+    // Should a pipe have taken the file's place since, opening it does not wait for a writer.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.Get() < 0) FailToOpen(path);
+    if (::fstat(file.Get(), &status) != 0) FailFromErrno();
+    RefuseUnlessSmallRegularFile(path, status);
+    return ReadToEnd(file.Get(), status.st_size, kLargestInputFile, path);
 }
 
 void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {

@@ -7,6 +7,7 @@
 
 #include "app/session.h"
 #include "song/file_io.h"
+#include "song/midi_layout.h"
 #include "song/numbers.h"
 #include "song/walker.h"
 
@@ -14,10 +15,8 @@ namespace zephrane {
 namespace {
 
 constexpr int64_t kChunkHeaderSize = 8;  // 4-byte type, 4-byte big-endian data length
-constexpr int64_t kHeaderDataSize = 6;   // format, number of tracks, division: 16 bits each
-constexpr int64_t kFormatPos = 8;
-constexpr int64_t kTypeOneFormat = 1;
-constexpr int64_t kTypeTwoFormat = 2;
+constexpr int kTypeOneFormat = 1;
+constexpr int kTypeTwoFormat = 2;
 constexpr uint8_t kTrackNameType = 0x03;
 
 // One event to write: its status byte, then `restLength` bytes of the input from `restPos`.
@@ -38,22 +37,22 @@ bool HasChunkType(const ByteImage& file, int64_t pos, std::string_view type) {
     return std::equal(bytes.begin(), bytes.end(), type.begin());
 }
 
-// The header chunk "MThd": at least 6 data bytes, then the format decides.
-void CheckHeader(const ByteImage& file) {
-    if (file.Size() < kChunkHeaderSize + kHeaderDataSize || !HasChunkType(file, 0, "MThd") ||
-        file.ReadU32BE(4) < kHeaderDataSize) {
-        throw MergeRefused(kNotMidiFileMessage);
-    }
-    const int format = file.At(kFormatPos) * 256 + file.At(kFormatPos + 1);
-    if (format == 0) throw MergeRefused(kAlreadyTypeZeroMessage);
-    if (format == kTypeTwoFormat) throw MergeRefused(kTypeTwoMessage);
-    if (format != kTypeOneFormat) throw MergeRefused(kNotMidiFileMessage);
+// The header chunk "MThd": at least 6 data bytes, then the format decides. The tracks are looked
+// for after it.
+int64_t CheckHeader(const ByteImage& file) {
+    const MidiFileLayout layout = ReadMidiFileLayout(file);
+    if (!layout.hasHeaderChunk) throw MergeRefused(kNotMidiFileMessage);
+    if (layout.format == 0) throw MergeRefused(kAlreadyTypeZeroMessage);
+    if (layout.format == kTypeTwoFormat) throw MergeRefused(kTypeTwoMessage);
+    if (layout.format != kTypeOneFormat) throw MergeRefused(kNotMidiFileMessage);
+    return layout.firstChunkPos;
 }
 
-// Positions of the "MTrk" chunks in file order; chunks of other types are skipped.
-std::vector<int64_t> TrackChunkPositions(const ByteImage& file) {
+// Positions of the "MTrk" chunks in file order from `firstChunkPos`; chunks of other types are
+// skipped.
+std::vector<int64_t> TrackChunkPositions(const ByteImage& file, int64_t firstChunkPos) {
     std::vector<int64_t> tracks;
-    int64_t pos = kChunkHeaderSize + file.ReadU32BE(4);
+    int64_t pos = firstChunkPos;
     while (pos + kChunkHeaderSize <= file.Size()) {
         const int64_t next = pos + kChunkHeaderSize + file.ReadU32BE(pos + 4);
         if (HasChunkType(file, pos, "MTrk")) {
@@ -157,10 +156,10 @@ std::string DamagedTrackMessage(int trackNumber) {
 }
 
 ByteImage MergeToTypeZero(const ByteImage& file) {
-    CheckHeader(file);
+    const int64_t firstChunkPos = CheckHeader(file);
     MergedTracks merged;
     int trackNumber = 0;
-    for (const int64_t chunkPos : TrackChunkPositions(file)) {
+    for (const int64_t chunkPos : TrackChunkPositions(file, firstChunkPos)) {
         CollectTrackOrRefuse(file, chunkPos, ++trackNumber, merged);
     }
     // Stable: at equal times the first track, then the others in file order, each in file order.
@@ -174,8 +173,8 @@ bool MergeMidiFile(Session& session, const std::string& in, const std::string& o
     Guarded(session, "MergeMidiFile", [&] {
         ByteImage merged;
         try {
-            merged = MergeToTypeZero(ByteImage(ReadWholeFile(in)));
-        } catch (const MergeRefused& refusal) {
+            merged = MergeToTypeZero(ByteImage(ReadInputFile(in)));
+        } catch (const FileRefused& refusal) {
             session.platform.messages.ShowMessage(refusal.what());
             return;
         }

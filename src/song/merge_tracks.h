@@ -23,8 +23,8 @@
 
 #include <string>
 
-#include "app/error_report.h"
 #include "song/byte_image.h"
+#include "song/file_io.h"
 
 namespace zephrane {
 
@@ -32,10 +32,10 @@ struct Session;
 
 // A file the merge refuses; the message is written for the musician (shown as it is in a message
 // box or on standard error). Error number 5 for callers that only know run-time errors.
-class MergeRefused : public RuntimeError {
+class MergeRefused : public FileRefused {
   public:
     explicit MergeRefused(const std::string& message)
-        : RuntimeError(error_number::kInvalidProcedureCall, message) {}
+        : FileRefused(message, error_number::kInvalidProcedureCall) {}
 };
 
 inline constexpr char kNotMidiFileMessage[] = "This file is not a MIDI file.";
@@ -58,8 +58,8 @@ ByteImage MergeToTypeZero(const ByteImage& file);
 
 // Reads `in`, merges it and writes `out` (safely: beside it, then renamed). When `out` exists,
 // asks "This will replace existing file" first and writes nothing unless answered OK. A refusal
-// shows its message, a failed read or write the common error report under "MergeMidiFile".
-// True once `out` is written.
+// of the input (not a regular file of at most 256 MB, or not a type-1 file) shows its message, a
+// failed read or write the common error report under "MergeMidiFile". True once `out` is written.
 bool MergeMidiFile(Session& session, const std::string& in, const std::string& out);
 
 }  // namespace zephrane

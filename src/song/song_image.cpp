@@ -2,14 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <memory>
-
-#include <sys/stat.h>
 
 #include "app/session.h"
 #include "song/file_io.h"
+#include "song/midi_layout.h"
 #include "song/numbers.h"
 
 namespace zephrane {
@@ -26,36 +22,12 @@ constexpr std::string_view kStyleExtensions[] = {"sty", "pcs", "sst", "pst", "pr
 // A style keeps what follows its End of Track event (FF 2F 00) only when more than 28 bytes follow.
 constexpr int64_t kStyleTrailerThreshold = 30;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-[[noreturn]] void FailFromErrno() {
-    Fail(ErrorNumberFromErrno(errno));
-}
-
-// ReadWholeFile with the room for the whole file taken at once: the song image then holds the
-// file's size and no more, where growing as it reads leaves up to twice that allocated, and
-// needs three times that at the last step, for a song the program keeps several images of.
-std::vector<uint8_t> ReadSongFile(const std::string& path) {
-    errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) FailFromErrno();
-    std::vector<uint8_t> bytes;
-    const int errnoBefore = errno;  // the size is only a hint: its failure is no failure
-    struct stat status {};
-    if (::fstat(::fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
-        status.st_size > 0) {
-        bytes.reserve(static_cast<size_t>(status.st_size));
-    }
-    errno = errnoBefore;
-    uint8_t buffer[65536];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + count);
-    }
-    if (std::ferror(file.get())) FailFromErrno();
-    return bytes;
+// The layout every walk relies on can be made of it: a header, ticks per quarter note and a
+// track chunk. Only the low byte of the format word decides the type, so a format word of 256
+// still opens as a single track.
+bool IsTypeZeroSong(const MidiFileLayout& layout) {
+    return layout.hasHeaderChunk && (layout.format & 0xFF) == 0 &&
+           CountsTicksPerQuarter(layout.division) && layout.trackChunkPos.has_value();
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -169,13 +141,14 @@ std::pair<bool, bool> ShowSectionsFromMarkers(Session& s) {
 std::string LoadSong(Session& s, const std::string& path) {
     ByteImage bytes;
     if (GetBinaryFile(s, path, bytes) == kResultFailed) return kResultFailed;
-    if (bytes.At(kFormatLowBytePos) != 0) {
+    const MidiFileLayout layout = ReadMidiFileLayout(bytes);
+    if (!IsTypeZeroSong(layout)) {
         s.platform.messages.ShowMessage(
             "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
             "this midi to the proper form. Ssee Info/Help");
         return kResultFailed;
     }
-    s.song.bytes = std::move(bytes);
+    s.song.bytes = WithTrackAfterHeader(std::move(bytes), *layout.trackChunkPos);
     ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
     if (GetInfo(s, kDecodeXg) == kResultFailed) return kResultFailed;
     s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
@@ -264,9 +237,16 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
 
 std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes) {
     std::vector<uint8_t> content;
-    if (!Guarded(session, "GetBinaryFile", [&] { content = ReadSongFile(path); })) {
-        return kResultFailed;
-    }
+    bool refused = false;
+    const bool read = Guarded(session, "GetBinaryFile", [&] {
+        try {
+            content = ReadInputFile(path);
+        } catch (const FileRefused& refusal) {
+            session.platform.messages.ShowMessage(refusal.what());
+            refused = true;
+        }
+    });
+    if (!read || refused) return kResultFailed;
     if (content.empty()) {
         session.platform.messages.ShowMessage("Zephrane cannot read this file");
         return kResultFailed;

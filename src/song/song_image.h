@@ -43,11 +43,13 @@ std::string OpenFile(Session& session);
 // name and the kind flags follow the file only when the load succeeds.
 std::string OpenChosenFile(Session& session, const std::string& path);
 
-// Reads the whole file into `bytes`; "failed" for an empty or unreadable file (with its message).
+// Reads the whole file into `bytes`; "failed", with its message, for an empty or unreadable file
+// and for one that is not a regular file of at most 256 MB.
 std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes);
 
-// The load procedure. A refused load ("failed": empty or unreadable file, not type 0, a scan
-// failure) leaves the session exactly as it was.
+// The load procedure. A refused load ("failed": empty or unreadable file, not a type-0 file with
+// ticks per quarter note and a track chunk, a scan failure) leaves the session exactly as it was.
+// The song image starts its track at byte 22 whatever came between the header and the track.
 std::string Entry(Session& session, const std::string& path);
 
 }  // namespace zephrane

@@ -401,6 +401,30 @@ TEST(CasmReaderDamaged, FileThatIsNotATypeZeroSongIsNotWalked) {
                                        "must begin; no chunks are read."});
 }
 
+TEST(CasmReaderSound, ChunkBeforeTheTrackIsSkippedAndTheOffsetsStayTheFiles) {
+    // Guards against refusing a style whose track follows a chunk of another type, which every
+    // MIDI reader skips.
+    const Bytes style = OneSegmentStyle();
+    const Bytes junk = {'X', 'F', 'I', 'H', 0, 0, 0, 2, 0xAB, 0xCD};  // 14: 10 bytes
+    const CasmListing listing = Read(Concat(
+        {Bytes(style.begin(), style.begin() + 14), junk, Bytes(style.begin() + 14, style.end())}));
+    EXPECT_EQ(listing.problems, std::vector<std::string>{});
+    EXPECT_EQ(listing.trackEnd, std::optional<int64_t>{44});
+    ASSERT_EQ(listing.chunks.size(), 1u);
+    EXPECT_EQ(listing.chunks[0].offset, 44);
+    ASSERT_EQ(listing.chunks[0].csegs.size(), 1u);
+    EXPECT_EQ(listing.chunks[0].csegs[0].records.size(), 4u);
+}
+
+TEST(CasmReaderDamaged, HeaderChunkOfFewerThanSixBytesIsNotWalked) {
+    Bytes song = OneSegmentStyle();
+    song[7] = 4;
+    EXPECT_EQ(Read(song).problems,
+              std::vector<std::string>{"The header chunk \"MThd\" declares 4 data bytes, too few "
+                                       "for the format, the track count and the division (6 "
+                                       "bytes); no chunks are read."});
+}
+
 TEST(CasmReaderDamaged, StaleTrackLengthIsReportedAndTheEventsDecide) {
     // Guards against chunks being read from a track end that the length field invents.
     Bytes style = OneSegmentStyle();

@@ -45,9 +45,9 @@ std::string Overflow(const std::string& operation) {
     return General(6, "Overflow", operation);
 }
 
-constexpr char kNoMainA[] =
-    "WARNING- Your style does not have a Main A section. This will cause some PSR's (e.g. "
-    "2000/9000) to act strangely.";
+constexpr char kNotTypeZero[] =
+    "This is not a type 0 midi file. Use your sequencer program or your PSR to convert this midi "
+    "to the proper form. Ssee Info/Help";
 
 // What a fuzzer input goes through after its load, as its fuzz target does.
 enum class Steps {
@@ -77,16 +77,19 @@ std::string CasmLie(const std::string& tag, int offset, uint32_t declared, int r
 
 const std::map<std::string, Expectation>& Expected() {
     static const std::map<std::string, Expectation> expected = {
-        // The file ends inside the header: too short for the format byte, the load itself
-        // fails; past it, the scan does.
-        {"truncated-header/only-tag.mid", {true, {OutOfRange("Entry")}}},
-        {"truncated-header/before-format.mid", {true, {OutOfRange("Entry")}}},
-        {"truncated-header/before-division.mid", {true, {OutOfRange("GetInfo")}}},
-        {"truncated-header/before-track-tag.mid", {true, {OutOfRange("GetInfo")}}},
-        {"truncated-header/inside-track-length.mid", {true, {OutOfRange("GetInfo")}}},
-        // Without End of Track the walk runs on to the declared end, past the file's.
+        // The file ends inside the header chunk or before a whole track chunk header: there is
+        // no track to walk.
+        {"truncated-header/only-tag.mid", {true, {kNotTypeZero}}},
+        {"truncated-header/before-format.mid", {true, {kNotTypeZero}}},
+        {"truncated-header/before-division.mid", {true, {kNotTypeZero}}},
+        {"truncated-header/before-track-tag.mid", {true, {kNotTypeZero}}},
+        {"truncated-header/inside-track-length.mid", {true, {kNotTypeZero}}},
+        // Without End of Track the walk runs on to the declared end, past the file's: the file
+        // is cut short and refused. With it, the events decide where the track ends.
         {"track-length-past-end/forty-more.mid", {true, {OutOfRange("GetInfo")}}},
         {"track-length-past-end/four-gigabytes.mid", {true, {OutOfRange("GetInfo")}}},
+        {"track-length-past-end/cut-inside-note-off.mid", {true, {OutOfRange("GetInfo")}}},
+        {"track-length-past-end/with-end-of-track.mid", {false, {}}},
         // A quantity beyond 32 bits overflows; one cut by the end of the file runs out of it.
         {"endless-variable-length-quantity/delta-beyond-32-bits.mid",
          {true, {Overflow("GetInfo")}}},
@@ -123,15 +126,23 @@ const std::map<std::string, Expectation>& Expected() {
         {"status-f1-to-fe/status-fc.mid", {false, {}}},
         {"status-f1-to-fe/status-fd.mid", {false, {}}},
         {"status-f1-to-fe/status-fe.mid", {false, {}}},
-        // A negative division makes the measure arithmetic overflow.
-        {"smpte-division/25-fps-40-ticks.mid", {true, {Overflow("GetInfo")}}},
-        {"smpte-division/30-fps-80-ticks.mid", {true, {Overflow("GetInfo")}}},
-        // The junk chunk is walked as the track; the load goes on after the two set-up markers
-        // could not be placed, each with its report.
-        {"junk-chunk-before-track/xfih.mid",
-         {false, {OutOfRange("StoreMarker"), OutOfRange("StoreMarker")}}},
-        {"junk-chunk-before-track/empty-chunk.mid",
-         {false, {OutOfRange("StoreMarker"), OutOfRange("StoreMarker")}}},
+        // SMPTE frames or no ticks at all: the program counts ticks per quarter note.
+        {"smpte-division/25-fps-40-ticks.mid", {true, {kNotTypeZero}}},
+        {"smpte-division/30-fps-80-ticks.mid", {true, {kNotTypeZero}}},
+        {"zero-division/division-0.mid", {true, {kNotTypeZero}}},
+        // Chunks of other types before the track are skipped (the image is checked below).
+        {"junk-chunk-before-track/xfih.mid", {false, {}}},
+        {"junk-chunk-before-track/empty-chunk.mid", {false, {}}},
+        {"junk-chunk-before-track/two-chunks.mid", {false, {}}},
+        {"no-track-chunk/only-junk.mid", {true, {kNotTypeZero}}},
+        {"no-track-chunk/junk-past-end.mid", {true, {kNotTypeZero}}},
+        {"no-track-chunk/track-tag-cut.mid", {true, {kNotTypeZero}}},
+        {"not-a-midi-file/zeros.mid", {true, {kNotTypeZero}}},
+        {"not-a-midi-file/riff.mid", {true, {kNotTypeZero}}},
+        // Fewer than 6 header bytes, or a length that hides the track; more bytes are skipped.
+        {"header-length-lies/too-short.mid", {true, {kNotTypeZero}}},
+        {"header-length-lies/four-gigabytes.mid", {true, {kNotTypeZero}}},
+        {"header-length-lies/eight-with-extra-bytes.mid", {false, {}}},
         // The load keeps a style's CASM bytes as they are. Reading them for a conversion
         // follows the lengths only from record to record: a lie that still leaves every read
         // inside the bytes goes unnoticed there, one that does not is reported. The inspection
@@ -168,15 +179,10 @@ const std::map<std::string, Expectation>& Expected() {
               "; the rest of that CSEG is not read."}},
         // Lengths right, but a source channel beyond 16.
         {"style-casm-lengths-lie/ctab-channel-17.sty", {false, {}, {OutOfRange("GetChannels")}}},
-        // A style built from a song without a time signature (no measure length) whose set-up
-        // events take time: the lead-in of the first section divided by the measure length.
-        {"fuzz-style-1/crash-7c48e56c.mid",
-         {false,
-          {},
-          {},
-          {},
-          Steps::StyleAssembly,
-          {kNoMainA, General(11, "Division by zero", "MakeStyleFromMidi")}}},
+        // Found as a style built from a song without a time signature (no measure length) whose
+        // set-up events take time; its header chunk of no bytes and its division of 0 now keep
+        // it out. The regression test below keeps the style case.
+        {"fuzz-style-1/crash-7c48e56c.mid", {true, {kNotTypeZero}}},
         // A later time signature that shortens the measures is dropped by the preparation: the
         // prepared song has more measures than the scan counts.
         {"fuzz-prepare-1/crash-bb12d19a.sty",
@@ -293,6 +299,16 @@ TEST_P(InvalidCorpusTest, LoadEndsInItsReportAndARefusalKeepsTheSong) {
     }
     ASSERT_EQ(result, "");
     EXPECT_EQ(s.song.fileName, path);
+    // Every walk starts the track at byte 22.
+    const ByteImage& image = s.song.bytes;
+    EXPECT_EQ(image.ReadU32BE(4), 6u);
+    EXPECT_EQ(std::string(image.Span(14, 4).begin(), image.Span(14, 4).end()), "MTrk");
+    if (name.starts_with("junk-chunk-before-track/") || name.starts_with("header-length-lies/") ||
+        name.starts_with("track-length-past-end/")) {
+        // Nothing of the song is lost with the chunks and header bytes skipped.
+        EXPECT_EQ(s.view.txtStylename, "Sound");
+        EXPECT_TRUE(s.view.rows[0].visible);
+    }
 
     if (name.starts_with("status-f1-to-fe/")) {
         // The stray status byte does not reach the prepared file.

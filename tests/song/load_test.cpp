@@ -1,4 +1,9 @@
+#include <filesystem>
+#include <fstream>
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/session.h"
 #include "support/midi_builder.h"
@@ -11,6 +16,12 @@ namespace {
 using test::Bytes;
 using test::Concat;
 using test::TrackBuilder;
+
+using test::Chunk;
+
+constexpr char kNotTypeZero[] =
+    "This is not a type 0 midi file. Use your sequencer program or your PSR to convert this midi "
+    "to the proper form. Ssee Info/Help";
 
 const Bytes kSetUpMarkers = {0x00, 0xFF, 0x06, 0x04, 'S', 'F', 'F', '1',
                              0x00, 0xFF, 0x06, 0x04, 'S', 'I', 'n', 't'};
@@ -246,6 +257,145 @@ TEST_F(LoadTest, SongWithoutTempoOrTimeSignatureShowsTheMidiDefaults) {
     EXPECT_EQ(s.view.txtKey, "");
     EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  0");
 }
+
+// A song that needs no set-up markers, so that the loaded image is the file as it was read.
+Bytes MarkedTrack() {
+    TrackBuilder track;
+    track.Marker(0, "SFF1").Marker(0, "SInt").NoteOn(0, 1, 60, 1).NoteOff(480, 1, 60).EndOfTrack();
+    return track.Events();
+}
+
+TEST_F(LoadTest, ChunksBeforeTheTrackAndExtraHeaderBytesAreLeftOutOfTheImage) {
+    // Guards against walking a chunk of another type as the track: the image is the 6-byte
+    // header, then the track chunk at 14, whatever the file held between them.
+    const Bytes song = test::SongFile(MarkedTrack());
+    const Bytes headerOfEight = Concat({Chunk("MThd", {0, 0, 0, 1, 0x01, 0xE0, 0xAB, 0xCD})});
+    const Bytes junk = Concat({Chunk("XFIH", {'j', 'u', 'n', 'k'}), Chunk("JUNK", {})});
+    const Bytes trackChunk(song.begin() + 14, song.end());
+
+    ASSERT_EQ(Open("junk.mid", Concat({Bytes(song.begin(), song.begin() + 14), junk, trackChunk})),
+              "");
+    EXPECT_EQ(s.song.bytes.Bytes(), song);
+    ASSERT_EQ(Open("long-header.mid", Concat({headerOfEight, junk, trackChunk})), "");
+    EXPECT_EQ(s.song.bytes.Bytes(), song);
+    EXPECT_TRUE(s.view.rows[0].visible);
+    EXPECT_TRUE(test.recorder.messages.empty());
+}
+
+TEST_F(LoadTest, StyleWithAChunkBeforeItsTrackKeepsTheBytesAfterTheTrack) {
+    const Bytes song = test::SongFile(MarkedTrack());
+    const Bytes trailer = Chunk("CASM", Bytes(40, 7));
+    const Bytes file = Concat({Bytes(song.begin(), song.begin() + 14), Chunk("XFIH", {1, 2}),
+                               Bytes(song.begin() + 14, song.end()), trailer});
+    ASSERT_EQ(Open("junk.sty", file), "");
+    EXPECT_EQ(s.song.bytes.Bytes(), Concat({song, trailer}));
+    EXPECT_TRUE(s.song.hasStyleCasm);
+    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), trailer);
+}
+
+TEST_F(LoadTest, TrackLengthBeyondTheFileLoadsWhenEndOfTrackEndsTheEvents) {
+    // The events decide where the track ends; the field is left as the file has it.
+    Bytes file = test::SongFile(MarkedTrack());
+    file[18] = file[19] = file[20] = file[21] = 0xFF;
+    ASSERT_EQ(Open("lying.mid", file), "");
+    EXPECT_EQ(s.song.bytes.Bytes(), file);
+    EXPECT_TRUE(s.view.rows[0].visible);
+}
+
+struct RefusedHeader {
+    const char* fault;
+    Bytes file;
+};
+
+class RefusedHeaderTest : public LoadTest, public ::testing::WithParamInterface<RefusedHeader> {};
+
+TEST_P(RefusedHeaderTest, IsRefusedAsNotTypeZeroAndKeepsTheSong) {
+    ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
+    const ByteImage good = s.song.bytes;
+    test.recorder.messages.clear();
+    EXPECT_EQ(Open("bad.mid", GetParam().file), "failed");
+    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{kNotTypeZero});
+    EXPECT_EQ(s.song.bytes, good);
+    EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
+}
+
+Bytes WithHeader(const Bytes& header) {
+    return Concat({Chunk("MThd", header), Chunk("MTrk", MarkedTrack())});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, RefusedHeaderTest,
+    ::testing::Values(RefusedHeader{"zeros", Bytes(64, 0)},
+                      RefusedHeader{"no_track_chunk",
+                                    Concat({test::FileHeader(0, 1), Chunk("XFIH", MarkedTrack())})},
+                      RefusedHeader{"header_of_four_bytes", WithHeader({0, 0, 0, 1})},
+                      RefusedHeader{"header_length_ffffffff",
+                                    Concat({Bytes{'M', 'T', 'h', 'd', 0xFF, 0xFF, 0xFF, 0xFF, 0, 0,
+                                                  0, 1, 1, 0xE0},
+                                            Chunk("MTrk", MarkedTrack())})},
+                      RefusedHeader{"division_0", WithHeader({0, 0, 0, 1, 0, 0})},
+                      RefusedHeader{"smpte_25_fps", WithHeader({0, 0, 0, 1, 0xE7, 0x28})},
+                      RefusedHeader{"smpte_top_bit_only", WithHeader({0, 0, 0, 1, 0x80, 0x00})}),
+    [](const auto& row) { return std::string(row.param.fault); });
+
+// Files that are not songs at all, each refused by name before a byte is read.
+struct NotAFile {
+    const char* kind;
+    // Makes the thing in `folder`; its path.
+    std::string (*make)(const std::filesystem::path& folder);
+    const char* messageAfterPath;
+};
+
+std::string MakeFolder(const std::filesystem::path& folder) {
+    std::filesystem::create_directory(folder / "folder.mid");
+    return (folder / "folder.mid").string();
+}
+std::string MakePipe(const std::filesystem::path& folder) {
+    const std::string path = (folder / "pipe.mid").string();
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    return path;
+}
+std::string MakeLinkLoop(const std::filesystem::path& folder) {
+    std::filesystem::create_symlink("loop-b.mid", folder / "loop-a.mid");
+    std::filesystem::create_symlink("loop-a.mid", folder / "loop-b.mid");
+    return (folder / "loop-a.mid").string();
+}
+std::string MakeSparseFile(const std::filesystem::path& folder) {
+    // 300 MB that take no room on the disk.
+    const std::string path = (folder / "huge.mid").string();
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, uintmax_t{300} << 20);
+    return path;
+}
+std::string DeviceZero(const std::filesystem::path&) {
+    return "/dev/zero";
+}
+
+class NotAFileTest : public LoadTest, public ::testing::WithParamInterface<NotAFile> {};
+
+TEST_P(NotAFileTest, IsRefusedByNameAndKeepsTheSong) {
+    // Guards against reading a device without end, waiting on a pipe for ever, or reading a
+    // huge file whole before failing.
+    ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
+    const ByteImage good = s.song.bytes;
+    test.recorder.messages.clear();
+    const std::string path = GetParam().make(dir.Path());
+    EXPECT_EQ(OpenChosenFile(s, path), "failed");
+    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{path + GetParam().messageAfterPath});
+    EXPECT_EQ(s.song.bytes, good);
+    EXPECT_EQ(s.song.fileName, (dir.Path() / "good.mid").string());
+    EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, NotAFileTest,
+    ::testing::Values(NotAFile{"folder", MakeFolder, " is a folder, not a file."},
+                      NotAFile{"pipe", MakePipe, " is a device or a pipe, not a file."},
+                      NotAFile{"link_loop", MakeLinkLoop, " links to itself in a loop."},
+                      NotAFile{"sparse_300_mb", MakeSparseFile,
+                               " is larger than 256 MB: it is not a song or a style."},
+                      NotAFile{"dev_zero", DeviceZero, " is a device or a pipe, not a file."}),
+    [](const auto& row) { return std::string(row.param.kind); });
 
 }  // namespace
 }  // namespace zephrane

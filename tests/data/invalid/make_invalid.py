@@ -27,10 +27,11 @@ def be32(value):
     return value.to_bytes(4, "big")
 
 
-def header(division=480, fmt=0, tracks=1):
-    """The MThd chunk."""
-    return b"MThd" + be32(6) + fmt.to_bytes(2, "big") + tracks.to_bytes(2, "big") + \
-        division.to_bytes(2, "big")
+def header(division=480, fmt=0, tracks=1, length=6, extra=b""):
+    """The MThd chunk; `length` overrides the true length of its data, `extra` follows the
+    division."""
+    return b"MThd" + be32(length) + fmt.to_bytes(2, "big") + tracks.to_bytes(2, "big") + \
+        division.to_bytes(2, "big") + extra
 
 
 def track_chunk(events, length=None):
@@ -85,11 +86,13 @@ FAULTS = {
         "before-track-tag.mid": SONG[:14],
         "inside-track-length.mid": SONG[:20],
     },
-    # The track length field promises more bytes than the file holds (and no End of Track
-    # stops the walk before the end).
+    # The track length field promises more bytes than the file holds (and, but in one, no End
+    # of Track stops the walk before the end).
     "track-length-past-end": {
         "forty-more.mid": header() + track_chunk(EVENTS[:-4], len(EVENTS) + 40),
         "four-gigabytes.mid": header() + track_chunk(EVENTS[:-4], 0xFFFFFFFF),
+        "cut-inside-note-off.mid": header() + track_chunk(EVENTS[:-6], len(EVENTS) + 40),
+        "with-end-of-track.mid": header() + track_chunk(EVENTS, 0xFFFFFFFF),
     },
     # A variable-length quantity whose bytes all have their top bit set.
     "endless-variable-length-quantity": {
@@ -142,6 +145,29 @@ FAULTS = {
     "junk-chunk-before-track": {
         "xfih.mid": header() + b"XFIH" + be32(6) + b"junk!!" + track_chunk(EVENTS),
         "empty-chunk.mid": header() + b"JUNK" + be32(0) + track_chunk(EVENTS),
+        "two-chunks.mid": header() + b"XFIH" + be32(2) + b"ab" + b"XFKM" + be32(3) + b"cde" +
+        track_chunk(EVENTS),
+    },
+    # No chunk of the file is a track.
+    "no-track-chunk": {
+        "only-junk.mid": header() + b"XFIH" + be32(len(EVENTS)) + EVENTS,
+        "junk-past-end.mid": header() + b"XFIH" + be32(0x7FFFFFFF) + track_chunk(EVENTS),
+        "track-tag-cut.mid": header() + b"JUNK" + be32(0) + b"MTrk" + bytes([0x00, 0x00]),
+    },
+    # Not a MIDI file at all.
+    "not-a-midi-file": {
+        "zeros.mid": bytes(64),
+        "riff.mid": b"RIFF" + be32(56) + b"WAVEfmt " + bytes(52),
+    },
+    # The header chunk's length is not the 6 bytes of format, track count and division.
+    "header-length-lies": {
+        "too-short.mid": header(length=2) + track_chunk(EVENTS),
+        "four-gigabytes.mid": header(length=0xFFFFFFFF) + track_chunk(EVENTS),
+        "eight-with-extra-bytes.mid": header(length=8, extra=b"\x00\x00") + track_chunk(EVENTS),
+    },
+    # A division of no ticks per quarter note.
+    "zero-division": {
+        "division-0.mid": header(division=0) + track_chunk(EVENTS),
     },
     # Styles whose CASM chunk lengths do not match their content.
     "style-casm-lengths-lie": {
