@@ -11,8 +11,9 @@
 namespace zephrane {
 namespace {
 
-constexpr int64_t kChunkHeaderBytes = 8;   // 4-character tag, 4-byte big-endian length
-constexpr int64_t kMidiHeadersBytes = 22;  // MThd chunk (14 bytes), "MTrk" and its length
+constexpr int64_t kChunkHeaderBytes = 8;       // 4-character tag, 4-byte big-endian length
+constexpr int64_t kMidiHeadersBytes = 22;      // MThd chunk (14 bytes), "MTrk" and its length
+constexpr uint8_t kLastMidiChannelIndex = 15;  // channels 1-16 as 0-15
 
 std::string Offset(int64_t offset) {
     return std::to_string(offset);
@@ -126,6 +127,13 @@ CasmSegment ReadSegment(const ByteImage& file, const ChunkHeader& header,
             CasmRecord entry{record.tag, record.offset, record.length, std::nullopt, {}};
             if (record.tag == "Ctab" && record.length >= kCtabFieldBytes) {
                 entry.ctab = ReadCtabFields(file, record);
+                // The source channel is 0-based: an instrument has 16 channels to read from.
+                if (entry.ctab->sourceChannel > kLastMidiChannelIndex) {
+                    problems.push_back("\"Ctab\" at offset " + Offset(record.offset) +
+                                       " names source channel " +
+                                       std::to_string(entry.ctab->sourceChannel + 1) +
+                                       ", beyond the 16 MIDI channels.");
+                }
             } else {
                 if (record.tag == "Ctab") {
                     problems.push_back("\"Ctab\" at offset " + Offset(record.offset) + " has " +

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "app/session.h"
+#include "casm/casm_reader.h"
 #include "song/file_io.h"
 #include "song/midi_layout.h"
 #include "song/numbers.h"
@@ -21,6 +22,12 @@ constexpr std::string_view kStyleExtensions[] = {"sty", "pcs", "sst", "pst", "pr
 
 // A style keeps what follows its End of Track event (FF 2F 00) only when more than 28 bytes follow.
 constexpr int64_t kStyleTrailerThreshold = 30;
+
+std::string DamagedStyleCasmMessage(const std::string& problem) {
+    return "The CASM data of this style is damaged: " + problem +
+           " \"Use Style's Casm\" is not available for it; Save Style makes a new CASM from the "
+           "grid.";
+}
 
 // The layout every walk relies on can be made of it: a header, ticks per quarter note and a
 // track chunk. Only the low byte of the format word decides the type, so a format word of 256
@@ -110,6 +117,13 @@ void KeepStyleCasm(Session& s, const std::string& path) {
     if (KindOfFileName(path) == FileKind::Style) {
         const int64_t endOfTrack = s.facts.scanEndPos;
         if (song.bytes.LastIndex() > endOfTrack + kStyleTrailerThreshold) {
+            // A CASM carried over must be one the instrument can read: a damaged one is never
+            // offered, and the style gets a new CASM from the grid.
+            const CasmListing listing = ReadCasmListing(song.bytes);
+            if (!listing.problems.empty()) {
+                s.platform.messages.ShowMessage(DamagedStyleCasmMessage(listing.problems.front()));
+                return;
+            }
             const int64_t first = endOfTrack + 3;
             const auto trailer = song.bytes.Span(first, song.bytes.Size() - first);
             song.styleCasmBytes = ByteImage({trailer.begin(), trailer.end()});

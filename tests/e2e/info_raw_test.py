@@ -37,6 +37,13 @@ def channel(data, number):
     return data["channels"][number - 1]
 
 
+def casm_of_one_segment():
+    """A sound CASM chunk: one CSEG naming "Main A", without records."""
+    sdec = b"Sdec" + (6).to_bytes(4, "big") + b"Main A"
+    cseg = b"CSEG" + len(sdec).to_bytes(4, "big") + sdec
+    return b"CASM" + len(cseg).to_bytes(4, "big") + cseg
+
+
 class InfoRaw(FolderTest):
     def save(self, mid, name):
         path = self.path(name)
@@ -139,14 +146,36 @@ class InfoRaw(FolderTest):
                   mido.Message("note_on", channel=9, note=36, velocity=100),
                   mido.MetaMessage("end_of_track", time=0)]
         path = self.save(song(events), "style.sty")
-        casm = b"CASM" + (24).to_bytes(4, "big") + b"CSEG" + (16).to_bytes(4, "big") + bytes(16)
         with open(path, "ab") as out:
-            out.write(casm)
+            out.write(casm_of_one_segment())
         done, data = info_json(path)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertTrue(data["isStyleFile"])
         self.assertTrue(data["hasStyleCasm"])
         self.assertTrue(data["casmOptionsVisible"])
+
+    def test_style_with_a_damaged_casm_chunk_is_not_offered_its_casm(self):
+        # A CSEG length that lies past its CASM chunk: carried over, it would make a style that
+        # no reader accepts.
+        events = [mido.MetaMessage("marker", text="SFF1"), mido.MetaMessage("marker", text="SInt"),
+                  mido.Message("note_on", channel=9, note=36, velocity=100),
+                  mido.MetaMessage("end_of_track", time=0)]
+        path = self.save(song(events), "damaged.sty")
+        sound = casm_of_one_segment()
+        with open(path, "ab") as out:
+            out.write(sound[:12] + (0x7FFFFFFF).to_bytes(4, "big") + sound[16:])
+        done, data = info_json(path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        offset = os.path.getsize(path) - len(sound) + 8
+        problem = ('"CSEG" at offset %d declares 2147483647 data bytes, but only 14 remain in the '
+                   'CASM chunk at offset %d; the rest of that CASM chunk is not read.'
+                   % (offset, offset - 8))
+        message = ("The CASM data of this style is damaged: " + problem +
+                   " \"Use Style's Casm\" is not available for it; Save Style makes a new CASM "
+                   "from the grid.")
+        self.assertEqual(data["messages"], [message])
+        self.assertFalse(data["hasStyleCasm"])
+        self.assertFalse(data["casmOptionsVisible"])
 
     def test_missing_file_and_usage(self):
         done = run_info(self.path("nothing.mid"))

@@ -19,6 +19,11 @@ using test::TrackBuilder;
 
 using test::Chunk;
 
+// A sound CASM chunk: one CSEG naming `sections` and holding no records.
+Bytes CasmOfOneSegment(const std::string& sections) {
+    return Chunk("CASM", Chunk("CSEG", Chunk("Sdec", Bytes(sections.begin(), sections.end()))));
+}
+
 constexpr char kNotTypeZero[] =
     "This is not a type 0 midi file. Use your sequencer program or your PSR to convert this midi "
     "to the proper form. Ssee Info/Help";
@@ -184,9 +189,8 @@ TEST_F(LoadTest, StyleKeepsWhatFollowsItsTrackOnlyBeyondTwentyEightBytes) {
     TrackBuilder track;
     track.Marker(0, "SFF1").Marker(0, "SInt").NoteOn(0, 1, 60, 1).EndOfTrack();
     const Bytes song = test::SongFile(track);
-    Bytes trailer(29);
-    for (size_t i = 0; i < trailer.size(); ++i)
-        trailer[i] = static_cast<uint8_t>(i + 1);
+    const Bytes trailer = CasmOfOneSegment("Intro");  // 29 bytes
+    ASSERT_EQ(trailer.size(), 29u);
 
     Open("short.sty", Concat({song, Bytes(trailer.begin(), trailer.end() - 1)}));
     EXPECT_FALSE(s.song.hasStyleCasm);
@@ -205,14 +209,15 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     TrackBuilder track;
     track.Marker(0, "SFF1").Marker(0, "SInt").NoteOn(0, 1, 60, 1).EndOfTrack();
     const Bytes song = test::SongFile(track);
-    Open("style.sty", Concat({song, Bytes(40, 7)}));
+    const Bytes casm = CasmOfOneSegment("Main A");
+    Open("style.sty", Concat({song, casm}));
     s.casm[0].part = 3;
     s.casm[0].chordMute = {0, 0, 0, 0, 1};
 
     test.recorder.workingFilePath = dir.Write("Zephwork.mid", song);
     ASSERT_EQ(Entry(s, test.recorder.workingFilePath), "");
     EXPECT_TRUE(s.song.hasStyleCasm);
-    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), Bytes(40, 7));
+    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), casm);
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
     EXPECT_EQ(s.casm[0].part, 3);
     EXPECT_EQ(s.casm[0].chordMute, (ChordMute{0, 0, 0, 0, 1}));  // kept with the table
@@ -284,7 +289,7 @@ TEST_F(LoadTest, ChunksBeforeTheTrackAndExtraHeaderBytesAreLeftOutOfTheImage) {
 
 TEST_F(LoadTest, StyleWithAChunkBeforeItsTrackKeepsTheBytesAfterTheTrack) {
     const Bytes song = test::SongFile(MarkedTrack());
-    const Bytes trailer = Chunk("CASM", Bytes(40, 7));
+    const Bytes trailer = CasmOfOneSegment("Main A");
     const Bytes file = Concat({Bytes(song.begin(), song.begin() + 14), Chunk("XFIH", {1, 2}),
                                Bytes(song.begin() + 14, song.end()), trailer});
     ASSERT_EQ(Open("junk.sty", file), "");

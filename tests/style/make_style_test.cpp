@@ -129,8 +129,8 @@ TEST_F(MakeStyleTest, ReopenedStyleKeepsItsClosingRest) {
         .NoteOn(0, 10, 36, 90)
         .NoteOff(1620, 10, 36)
         .EndOfTrack(300);
-    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 24, 'C', 'S', 'E', 'G', 0,   0,   0, 16,
-                        'S', 'd', 'e', 'c', 0, 0, 0, 6,  'M', 'a', 'i', 'n', ' ', 'A', 0, 0};
+    const Bytes casm = {'C', 'A', 'S', 'M', 0,   0, 0, 22, 'C', 'S', 'E', 'G', 0,   0,   0,
+                        14,  'S', 'd', 'e', 'c', 0, 0, 0,  6,   'M', 'a', 'i', 'n', ' ', 'A'};
     ASSERT_EQ(OpenChosenFile(s, dir.Write("old.sty", test::Concat({test::SongFile(style), casm}))),
               "");
     s.useStyleCasm = true;
