@@ -168,7 +168,7 @@ const std::map<std::string, Expectation>& Expected() {
               "; the rest of that CSEG is not read."}},
         // Lengths right, but a source channel beyond 16.
         {"style-casm-lengths-lie/ctab-channel-17.sty", {false, {}, {OutOfRange("GetChannels")}}},
-        // A style built from a song without a time signature (no measure length) whose set-up
+        // A style built from a song whose division of 0 gives no measure length, whose set-up
         // events take time: the lead-in of the first section divided by the measure length.
         {"fuzz-style-1/crash-7c48e56c.mid",
          {false,
@@ -328,25 +328,56 @@ std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()), TestName);
 
-// The fuzzer's finding fuzz-style-1 in its smallest form: a working file without a time
-// signature whose program change comes a beat after the start.
-TEST(InvalidCorpusRegression, StyleOfASongWithoutMeasureLengthReportsTheDivisionByZero) {
+// The style of a short song with its set-up events before the first section; the messages of
+// building it, and the style.
+struct BuiltStyle {
+    bool built = false;
+    std::vector<std::string> messages;
+    Bytes style;
+};
+
+BuiltStyle BuildStyle(uint16_t division) {
     test::TempDir dir;
     test::TestSession test;
     Session& s = test.session;
     test.recorder.programDirectory = ZEPHRANE_DATA_DIR;
     test.recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
     SetUpEffectLists(s);
+    // The program change comes a beat after the start: the set-up part takes time.
     TrackBuilder track;
     track.Tempo(0, 500000).Program(96, 1, 0).Marker(0, ">Intro A");
     track.NoteOn(0, 1, 60, 100).NoteOff(96, 1, 60).Marker(0, "<Intro A").EndOfTrack();
-    ASSERT_TRUE(OpenFileByPath(s, dir.Write("no-time-signature.mid", test::SongFile(track, 96))));
+    EXPECT_TRUE(
+        OpenFileByPath(s, dir.Write("no-time-signature.mid", test::SongFile(track, division))));
     AutoSetCasm(s);
-    ASSERT_TRUE(CheckStyleCommand(s, StyleCommandSource::MenuItem));
+    EXPECT_TRUE(CheckStyleCommand(s, StyleCommandSource::MenuItem));
     test.recorder.messages.clear();
-    EXPECT_FALSE(MakeStyleFromMidi(s));
-    EXPECT_EQ(test.recorder.messages,
+    BuiltStyle result;
+    result.built = MakeStyleFromMidi(s);
+    result.messages = test.recorder.messages;
+    result.style = s.output.Bytes();
+    return result;
+}
+
+// The fuzzer's finding fuzz-style-1 in its smallest form: a song whose division gives no
+// measure length (SMPTE time here) and whose set-up events take time.
+TEST(InvalidCorpusRegression, StyleOfASongWithoutMeasureLengthReportsTheDivisionByZero) {
+    const BuiltStyle result = BuildStyle(0xE728);
+    EXPECT_FALSE(result.built);
+    EXPECT_EQ(result.messages,
               std::vector<std::string>{General(11, "Division by zero", "MakeStyleFromMidi")});
+}
+
+// Guards against a song without time signature having no measure length: its first section
+// starts on the bar line of a 4/4 measure of 96-tick quarters.
+TEST(InvalidCorpusRegression, StyleOfASongWithoutTimeSignatureIsBuiltInFourFour) {
+    const BuiltStyle result = BuildStyle(96);
+    EXPECT_TRUE(result.built);
+    EXPECT_EQ(result.messages, std::vector<std::string>{});
+    // The section marker's delta: the 384-tick set-up measure less the 96 ticks of set-up.
+    const Bytes introA = {0x82, 0x20, 0xFF, 0x06, 0x07, 'I', 'n', 't', 'r', 'o', ' ', 'A'};
+    EXPECT_NE(std::search(result.style.begin(), result.style.end(), introA.begin(), introA.end()),
+              result.style.end());
 }
 
 }  // namespace

@@ -247,5 +247,12 @@ TEST_F(LoadTest, SongWithoutTempoOrTimeSignatureShowsTheMidiDefaults) {
     EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  0");
 }
 
+// Guards against "Measures: 0" for a song of many bars that leaves its time signature out.
+TEST_F(LoadTest, SongWithoutTimeSignatureCountsItsFourFourMeasures) {
+    ASSERT_EQ(Open("bars.mid", test::SongFile(test::MeasuresSongWithoutTimeSignature(35))), "");
+    EXPECT_EQ(s.view.txtTimeSig, " 4/4");
+    EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  35");
+}
+
 }  // namespace
 }  // namespace zephrane

@@ -125,13 +125,26 @@ Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format, uin
     return file;
 }
 
-TrackBuilder MeasuresSong(int measures) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100);
+namespace {
+
+TrackBuilder& AppendMeasures(TrackBuilder& track, int measures) {
+    track.NoteOn(0, 10, 36, 100);
     for (int m = 1; m < measures; ++m)
         track.NoteOff(960, 10, 36).NoteOn(960, 10, 36, 100);
-    track.NoteOff(960, 10, 36).EndOfTrack(960);
-    return track;
+    return track.NoteOff(960, 10, 36).EndOfTrack(960);
+}
+
+}  // namespace
+
+TrackBuilder MeasuresSong(int measures) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2);
+    return AppendMeasures(track, measures);
+}
+
+TrackBuilder MeasuresSongWithoutTimeSignature(int measures) {
+    TrackBuilder track;
+    return AppendMeasures(track, measures);
 }
 
 }  // namespace zephrane::test

@@ -58,5 +58,7 @@ Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format = 1,
 // A song of `measures` 4/4 measures at division 480 (1920 ticks a measure) with a note-on on
 // the first beat of every measure on channel 10, ending on the bar line after the last one.
 TrackBuilder MeasuresSong(int measures);
+// The same song without its time-signature event: 4/4 only by the MIDI default.
+TrackBuilder MeasuresSongWithoutTimeSignature(int measures);
 
 }  // namespace zephrane::test
