@@ -124,6 +124,33 @@ TEST_F(GetInfoTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
     EXPECT_EQ(s.measures.entries[0].runningStatus, 0);
 }
 
+// Guards against the data bytes after a meta or SysEx event being read as another such event,
+// which refused the song with error 9: the channel's running status goes on across them.
+TEST_F(GetInfoTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2)
+        .Program(0, 2, 5)
+        .Text(0, 1, "verse")
+        .RunningStatus(0, {6})  // program 6 on channel 2
+        .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
+        .RunningStatus(0, {7})  // program 7
+        .Marker(0, "SFF1")
+        .RunningStatus(0, {8})       // program 8
+        .NoteOn(0, 3, 60, 100)       // 64
+        .Tempo(1900, 400000)         // 68: delta 8E 6C, measure 0
+        .RunningStatus(20, {62, 0})  // 76: measure 1, note-on of channel 3 under running status
+        .EndOfTrack(1920);
+    ASSERT_EQ(Scan(track), "ok");
+    EXPECT_EQ(s.Channel(2).programChangeCount, 4);
+    EXPECT_EQ(s.Channel(2).firstProgram, 5);
+    EXPECT_TRUE(s.Channel(3).hasNotes);
+    EXPECT_EQ(s.facts.tempoBpm, 150);
+    EXPECT_EQ(s.markers.count, 1);
+    EXPECT_EQ(s.measures.entries[1].position, 76);
+    EXPECT_EQ(s.measures.entries[1].runningStatus, 0x92);
+    EXPECT_EQ(s.facts.measureCount, 2);
+}
+
 TEST_F(GetInfoTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {
     EXPECT_EQ(s.measures.LastIndex(), 10);
     Scan(test::MeasuresSong(12));

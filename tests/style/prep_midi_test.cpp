@@ -180,6 +180,29 @@ TEST_F(PrepMidiTrackTest, RunningStatusEventsGetTheirOwnStatusByte) {
                                        kEndOfTrack}));
 }
 
+// Guards against the data bytes after a meta or SysEx event being read as another such event
+// (which refused the song), and against channel messages after a kept marker written without
+// their status: the channel's running status goes on across them, and comes out written.
+TEST_F(PrepMidiTrackTest, RunningStatusAcrossMetaAndSysExEventsComesOutWithItsStatus) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 100)
+        .Text(0, 1, "verse")  // dropped
+        .RunningStatus(0x0A, {62, 100})
+        .Marker(0, "Main A")  // kept
+        .RunningStatus(0x0A, {64, 100})
+        .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})  // GM System On: dropped
+        .RunningStatus(0x0A, {65, 100})
+        .EndOfTrack();
+    EXPECT_EQ(Prepared(track), Concat({{
+                                           0x00, 0x90, 60,   100,  // note on
+                                           0x0A, 0x90, 62,   100,  // after the text
+                                           0x00, 0xFF, 0x06, 0x06, 'M', 'a', 'i', 'n',
+                                           ' ',  'A',  0x0A, 0x90, 64,  100,  // after the marker
+                                           0x0A, 0x90, 65,   100,             // after the SysEx
+                                       },
+                                       kEndOfTrack}));
+}
+
 // Guards against events that follow End of Track inside the track data being copied.
 TEST_F(PrepMidiTrackTest, PassEndsAtEndOfTrack) {
     TrackBuilder track;

@@ -68,6 +68,10 @@ TrackBuilder& TrackBuilder::SysEx(uint32_t delta, const Bytes& dataWithF7) {
         Concat({Vlq(delta), {0xF0}, Vlq(static_cast<uint32_t>(dataWithF7.size())), dataWithF7}));
 }
 
+TrackBuilder& TrackBuilder::RunningStatus(uint32_t delta, const Bytes& dataBytes) {
+    return Raw(Concat({Vlq(delta), dataBytes}));
+}
+
 TrackBuilder& TrackBuilder::EndOfTrack(uint32_t delta) {
     return Meta(delta, 0x2F, {});
 }

@@ -28,6 +28,8 @@ class TrackBuilder {
     TrackBuilder& Controller(uint32_t delta, int channel, uint8_t controller, uint8_t value);
     TrackBuilder& Program(uint32_t delta, int channel, uint8_t program);
     TrackBuilder& SysEx(uint32_t delta, const Bytes& dataWithF7);
+    // A channel message without its status byte: the data bytes under running status.
+    TrackBuilder& RunningStatus(uint32_t delta, const Bytes& dataBytes);
     TrackBuilder& EndOfTrack(uint32_t delta = 0);
 
     const Bytes& Events() const { return events_; }
