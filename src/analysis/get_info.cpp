@@ -24,6 +24,23 @@ bool IsSetUpMarker(std::string_view text) {
     return text == "SFF1" || text == "SInt";
 }
 
+// A Standard MIDI File is in 4/4 until a time-signature event says otherwise.
+constexpr int kDefaultNumerator = 4;
+constexpr int kDefaultDenominator = 4;
+
+// The division's top byte: 80 or more counts SMPTE frames instead of ticks per quarter note.
+bool HasSmpteDivision(const ByteImage& bytes) {
+    return bytes.At(kDivisionPos) >= 0x80;
+}
+
+// Ticks of one measure of numerator/denominator. The division is a signed 16-bit number; SMPTE
+// time does not fit it.
+double MeasureLength(const ByteImage& bytes, int numerator, int denominator) {
+    if (HasSmpteDivision(bytes)) Fail(error_number::kOverflow);
+    const int division = bytes.At(kDivisionPos) * 256 + bytes.At(kDivisionPos + 1);
+    return (static_cast<double>(numerator) / denominator) / 0.25 * division;
+}
+
 // A key signature's sharps (1..7) or flats (-1..-7) as stored in its signed byte.
 int SignedSharpsFlats(uint8_t byte) {
     return byte <= 127 ? byte : byte - 256;
@@ -134,7 +151,10 @@ void InfoScan::Run() {
 }
 
 void InfoScan::Reset() {
-    s_.facts.ticksPerMeasure = 0;
+    // Measures in SMPTE time have no length in ticks.
+    const ByteImage& bytes = s_.song.bytes;
+    s_.facts.ticksPerMeasure =
+        HasSmpteDivision(bytes) ? 0 : MeasureLength(bytes, kDefaultNumerator, kDefaultDenominator);
     for (ChannelInfo& channel : s_.channels)
         channel.programChangeCount = 0;
     s_.facts.musicStartPos = 0;
@@ -226,13 +246,8 @@ void InfoScan::OnTimeSignature(const TrackEvent& event) {
     const int power = DataByte(event, 1);
     s_.facts.timeSigNumerator = DataByte(event, 0);
     s_.facts.timeSigDenominator = CheckedInt16(std::ldexp(1.0, power));
-    const ByteImage& bytes = s_.song.bytes;
-    // The division is a signed 16-bit number; SMPTE time (top byte 80 or more) does not fit it.
-    if (bytes.At(kDivisionPos) >= 0x80) Fail(error_number::kOverflow);
-    const int division = bytes.At(kDivisionPos) * 256 + bytes.At(kDivisionPos + 1);
     s_.facts.ticksPerMeasure =
-        (static_cast<double>(s_.facts.timeSigNumerator) / s_.facts.timeSigDenominator) / 0.25 *
-        division;
+        MeasureLength(s_.song.bytes, s_.facts.timeSigNumerator, s_.facts.timeSigDenominator);
     quietUntil_ = 0;
 }
 

@@ -31,7 +31,7 @@ struct SongFacts {
     int16_t tempoBpm = 120;
     int16_t timeSigNumerator = 4;
     int16_t timeSigDenominator = 4;
-    double ticksPerMeasure = 0;  // 0 until a time-signature event is met
+    double ticksPerMeasure = 0;  // 4/4 until a time-signature event; 0 in SMPTE time
     std::string keyText;         // key name followed directly by the mode word ("Ebmajor")
     std::string modeWord;
     int32_t keySignaturePos = 0;  // the sharps/flats byte of the last key signature

@@ -214,7 +214,7 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
     const int64_t trackChunkPos = *layout.trackChunkPos;
     const int64_t firstEventPos = trackChunkPos + kChunkHeaderBytes;
     WalkState walk;
-    TrackWalker walker(file, walk, trackChunkPos, RunningStatusRule::kLastStatus);
+    TrackWalker walker(file, walk, trackChunkPos);
     std::optional<int64_t> trackEnd;
     int64_t eventStart = firstEventPos;
     try {

@@ -111,7 +111,8 @@ class Conversion {
     void TakeTableSnapshot();
     bool FollowsStyleCasm() const;
 
-    void StepNote(const TrackEvent& event);
+    void StepChannelMessage(const TrackEvent& event);
+    void StepNote(const TrackEvent& event, bool withStatus);
     ConvertedNote NoteStarted(int channel, uint8_t source);
     ConvertedNote NoteEnded(int channel, uint8_t source);
     ConvertedNote ByRulesInForce(int channel, uint8_t source) const;
@@ -119,7 +120,7 @@ class Conversion {
     bool TakesSeventh(int targetPitchClass) const;
     SectionKind CurrentSection() const { return KindOfSection(sections_.back()); }
 
-    void WriteNote(const TrackEvent& event, uint8_t note, uint8_t velocity);
+    void WriteNote(const TrackEvent& event, bool withStatus, uint8_t note, uint8_t velocity);
     void Write(std::span<const uint8_t> bytes);
     void Copy(int64_t first, int64_t last);
 
@@ -128,6 +129,7 @@ class Conversion {
     std::vector<std::string> sections_{"None"};  // the current section is the last one
     // Per channel and source note, the conversions of the note-ons still sounding, oldest first.
     std::map<std::pair<int, uint8_t>, std::deque<ConvertedNote>> sounding_;
+    bool afterChannelMessage_ = false;  // the last event copied is a channel message
     int64_t w_ = 0;
 };
 
@@ -157,14 +159,30 @@ void Conversion::Run() {
 // Every event is copied as it stands except the notes of melodic channels.
 void Conversion::Step(const TrackEvent& event) {
     Copy(event.firstDeltaPos, event.lastDeltaPos);
-    const bool isNote =
-        event.IsChannelMessage() && (event.Kind() == kNoteOn || event.Kind() == kNoteOff);
-    if (isNote) {
-        StepNote(event);
+    if (event.IsChannelMessage()) {
+        StepChannelMessage(event);
         return;
     }
+    afterChannelMessage_ = false;
     Copy(event.statusPos, event.lastPos);
     if (event.IsMeta() && event.metaType == kMarkerType) OnMarker(s_.walk.metaText);
+}
+
+// A channel message under running status stays without its status byte while it follows
+// another channel message; after a meta or system-exclusive event it gets it back, since strict
+// readers take no running status over those.
+void Conversion::StepChannelMessage(const TrackEvent& event) {
+    const bool withStatus = !event.runningStatus || !afterChannelMessage_;
+    afterChannelMessage_ = true;
+    if (event.Kind() == kNoteOn || event.Kind() == kNoteOff) {
+        StepNote(event, withStatus);
+        return;
+    }
+    if (withStatus) {
+        const uint8_t status[] = {event.status};
+        Write(status);
+    }
+    Copy(event.dataPos, event.lastPos);
 }
 
 // ">Main A" and "<Main A" open and close a section of the working file; a style's own markers
@@ -211,18 +229,18 @@ bool Conversion::FollowsStyleCasm() const {
 
 // A note-off (or a note-on of velocity 0) ends on the pitch its note-on was given, so that no
 // note hangs when the rules change between the two.
-void Conversion::StepNote(const TrackEvent& event) {
+void Conversion::StepNote(const TrackEvent& event, bool withStatus) {
     const int channel = event.Channel();
     const uint8_t source = s_.song.bytes.At(event.dataPos);
     const uint8_t velocity = s_.song.bytes.At(int64_t{event.dataPos} + 1);
     const bool starts = event.Kind() == kNoteOn && velocity > 0;
     const ConvertedNote converted =
         starts ? NoteStarted(channel, source) : NoteEnded(channel, source);
-    WriteNote(event, converted.note, velocity);
+    WriteNote(event, withStatus, converted.note, velocity);
     if (converted.addedSeventh) {
         const uint8_t sameTime[] = {0x00};
         Write(sameTime);
-        WriteNote(event, *converted.addedSeventh, velocity);
+        WriteNote(event, withStatus, *converted.addedSeventh, velocity);
     }
 }
 
@@ -282,9 +300,10 @@ bool Conversion::TakesSeventh(int targetPitchClass) const {
            targetPitchClass == 0;
 }
 
-// An event under running status stays without a status byte, and so does its added seventh.
-void Conversion::WriteNote(const TrackEvent& event, uint8_t note, uint8_t velocity) {
-    if (!event.runningStatus) {
+// The added seventh repeats its note's status byte, or goes without it as its note does.
+void Conversion::WriteNote(const TrackEvent& event, bool withStatus, uint8_t note,
+                           uint8_t velocity) {
+    if (withStatus) {
         const uint8_t status[] = {event.status};
         Write(status);
     }

@@ -78,7 +78,7 @@ class TrackReader {
 
     void Read() {
         WalkState walk;
-        TrackWalker walker(file_, walk, kFirstTrackChunkPos, RunningStatusRule::kLastChannelStatus);
+        TrackWalker walker(file_, walk);
         int64_t eventStart = kFirstEventPos;
         bool ended = false;
         try {

@@ -66,8 +66,8 @@ int64_t LastDeltaByte(const ByteImage& bytes, int64_t firstDeltaPos) {
 }
 
 // The marker takes over the delta time of the event at `lastDeltaPos`; that event follows with
-// delta 0 and, if it relied on running status, with its status byte written out, since the
-// marker in front of it changes the status in force. The number of bytes put in.
+// delta 0 and, if it relied on running status, with its status byte written out: a strict
+// reader takes no running status over a meta event. The number of bytes put in.
 int64_t InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDeltaPos,
                           uint8_t runningStatus) {
     const std::vector<uint8_t> textBytes = EncodeAnsi(text);
@@ -112,16 +112,6 @@ std::optional<int64_t> EndOfTrackOfScan(const ByteImage& bytes, const SongFacts&
     return lastPos;
 }
 
-// Whether the walk over the song with the marker put in front of the event whose status
-// position is `at` reads every event after the marker as the walk without it did: the event
-// has a status byte of its own, gets one back (a channel status), or leans on FF, which the
-// marker leaves in force as well.
-bool MarkerKeepsTheWalk(const ByteImage& bytes, int64_t at, uint8_t runningStatus) {
-    const bool ownStatus = bytes.At(at) >= 0x80;
-    return ownStatus || (runningStatus >= 0x80 && runningStatus < 0xF0) ||
-           runningStatus == kMetaStatus;
-}
-
 // What the session's scan results describe once a marker is in.
 enum class ScanAfterMarker {
     kSongBefore,  // the song without the marker, as the scan before found it
@@ -160,13 +150,11 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
     const bool stored = Guarded(session, "StoreMarker", [&] {
         ByteImage& bytes = session.song.bytes;
         const int64_t lastDeltaPos = LastDeltaByte(bytes, entry.position);
-        // The scan walked the event the marker goes in front of, so when it stopped at End of
-        // Track and the marker leaves the walk after it as it was, End of Track moves on by the
-        // bytes put in: the new track length needs no second walk over the song.
-        std::optional<int64_t> endOfTrack = EndOfTrackOfScan(bytes, session.facts);
-        if (endOfTrack && !MarkerKeepsTheWalk(bytes, lastDeltaPos + 1, entry.runningStatus)) {
-            endOfTrack.reset();
-        }
+        // The scan walked the event the marker goes in front of, and a marker leaves the walk
+        // after it as it was (it keeps the channel status in force, and the event gets its own
+        // status byte when it relied on it), so when the scan stopped at End of Track, End of
+        // Track moves on by the bytes put in: the new track length needs no second walk.
+        const std::optional<int64_t> endOfTrack = EndOfTrackOfScan(bytes, session.facts);
         const bool beforeChannelMessage =
             IsChannelStatus(StatusOfEvent(bytes, lastDeltaPos + 1, entry.runningStatus));
         const int64_t inserted = InsertMarkerEvent(bytes, text, lastDeltaPos, entry.runningStatus);

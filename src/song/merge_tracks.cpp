@@ -89,7 +89,7 @@ bool IsKept(const TrackEvent& event, bool firstTrack) {
 // Appends the kept events of the track chunk at `chunkPos`; false when the track is damaged.
 bool CollectTrack(const ByteImage& file, int64_t chunkPos, bool firstTrack, MergedTracks& merged) {
     WalkState walk;
-    TrackWalker walker(file, walk, chunkPos, RunningStatusRule::kLastChannelStatus);
+    TrackWalker walker(file, walk, chunkPos);
     int64_t trackEnd = 0;
     while (!walker.AtEnd()) {
         const TrackEvent& event = walker.Next();

@@ -67,11 +67,10 @@ void LoadLength(ByteImage& output, int64_t value, int64_t position) {
 }
 
 TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk)
-    : TrackWalker(image, walk, kFirstTrackChunkPos, RunningStatusRule::kLastStatus) {}
+    : TrackWalker(image, walk, kFirstTrackChunkPos) {}
 
-TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos,
-                         RunningStatusRule rule)
-    : image_(image), walk_(walk), rule_(rule) {
+TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos)
+    : image_(image), walk_(walk) {
     // A chunk: 4-byte type, 4-byte big-endian length of the data, the data.
     const int64_t lengthLastPos = chunkPos + 7;
     if (chunkPos < 0 || lengthLastPos > std::numeric_limits<int32_t>::max()) {
@@ -95,7 +94,8 @@ const TrackEvent& TrackWalker::NextInGeneral() {
     event_.statusPos = walk_.walkPos;
     const uint8_t byte = image_.At(walk_.walkPos);
     event_.runningStatus = byte < 0x80;
-    if (!event_.runningStatus && StaysInForce(byte)) statusInForce_ = byte;
+    // Only a channel status stays in force for the data bytes of later events.
+    if (byte >= 0x80 && byte < kSysExStatus) statusInForce_ = byte;
     event_.status = event_.runningStatus ? statusInForce_ : byte;
 
     if (event_.IsMeta()) {
@@ -107,10 +107,6 @@ const TrackEvent& TrackWalker::NextInGeneral() {
     }
     if (!event_.IsMeta()) event_.lastPos = walk_.walkPos;
     return event_;
-}
-
-bool TrackWalker::StaysInForce(uint8_t status) const {
-    return rule_ == RunningStatusRule::kLastStatus || status < kSysExStatus;
 }
 
 void TrackWalker::StepMeta() {

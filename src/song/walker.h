@@ -109,21 +109,17 @@ struct TrackEvent {
     int Channel() const { return (status & 0x0F) + 1; }
 };
 
-// Which status bytes a data byte at the status position (running status) repeats.
-enum class RunningStatusRule {
-    kLastStatus,         // the last status byte read, FF and F0 included (the program's own songs)
-    kLastChannelStatus,  // the last channel status (80-EF): meta and system-exclusive events
-                         // leave the running status of the channel messages as it was, as most
-                         // MIDI readers do; with none yet, the event's status is 0
-};
-
 // Offset of "MTrk" in a type-0 song, where its only track chunk starts.
 inline constexpr int64_t kFirstTrackChunkPos = 14;
 
-// Steps event by event through the track: delta time, status (running status included: a data
-// byte at the status position leaves the previous status in force, FF and F0 too), then the
-// event's data. Meta and system-exclusive lengths are variable-length quantities. Text meta
-// events (types 1, 2, 3 and 6) leave their text in `walk.metaText`.
+// Steps event by event through the track: delta time, status, then the event's data. Meta and
+// system-exclusive lengths are variable-length quantities. Text meta events (types 1, 2, 3 and
+// 6) leave their text in `walk.metaText`.
+//
+// Running status: a data byte at the status position repeats the last channel status (80-EF).
+// Meta and system-exclusive events carry their own status byte and leave the running status of
+// the channel messages as it was, so a channel message after them may go without one, as every
+// common MIDI reader and writer has it. With no channel status yet, the event's status is 0.
 //
 // Every scan of the program steps through here, so the common event (a one-byte delta time and a
 // channel message inside the image) is stepped inline; delta times of several bytes, meta and
@@ -134,7 +130,7 @@ class TrackWalker {
     // Walks the track chunk whose "MTrk" starts at `chunkPos` (any chunk of a file of several
     // tracks): the walk starts on the last byte of its length field and ends with the chunk's
     // data. A position beyond 32 bits is error 6.
-    TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos, RunningStatusRule rule);
+    TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos);
 
     // True once the cursor reached the end of the declared track data or an End of Track event.
     bool AtEnd() const { return endOfTrackSeen_ || walk_.walkPos >= trackEnd_; }
@@ -165,7 +161,6 @@ class TrackWalker {
     static bool StepCommon(const std::vector<uint8_t>& bytes, int64_t& pos, int64_t& absoluteTime,
                            uint8_t& statusInForce, TrackEvent& event);
 
-    bool StaysInForce(uint8_t status) const;
     const TrackEvent& NextInGeneral();
     void StepMeta();
     void StepSysEx();
@@ -173,7 +168,6 @@ class TrackWalker {
 
     const ByteImage& image_;
     WalkState& walk_;
-    RunningStatusRule rule_;
     int64_t trackEnd_ = 0;
     int64_t absoluteTime_ = 0;
     uint8_t statusInForce_ = 0;
@@ -205,7 +199,7 @@ inline bool TrackWalker::StepCommon(const std::vector<uint8_t>& bytes, int64_t& 
     if (lastPos >= size) return false;
 
     pos = lastPos;
-    statusInForce = status;  // a channel status stays in force by either rule
+    statusInForce = status;
     absoluteTime = time;
     event.firstDeltaPos = static_cast<int32_t>(deltaPos);
     event.lastDeltaPos = static_cast<int32_t>(deltaPos);

@@ -127,7 +127,8 @@ void StyleAssembler::CopySetUpPart() {
 int64_t StyleAssembler::FirstLeadIn() const {
     const auto measure = static_cast<int64_t>(std::llround(s_.facts.ticksPerMeasure));
     if (s_.setupTime <= measure) return measure - s_.setupTime;
-    if (measure == 0) Fail(error_number::kDivisionByZero);  // no time signature gave a measure
+    // No measure length: SMPTE time, a division of 0 or a time signature of 0 beats.
+    if (measure == 0) Fail(error_number::kDivisionByZero);
     const int64_t into = s_.setupTime % measure;
     return into == 0 ? 0 : measure - into;
 }

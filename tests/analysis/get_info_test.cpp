@@ -47,14 +47,53 @@ TEST_F(GetInfoTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
     EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1440.0);
 }
 
-TEST_F(GetInfoTest, WithoutTimeSignatureNoMeasureIsRecorded) {
+// Guards against a song without time signature having no measures (and so no sections): a
+// Standard MIDI File is in 4/4 until a time signature says otherwise.
+TEST_F(GetInfoTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
+    for (int measures : {35, 11, 3}) {
+        Scan(test::MeasuresSongWithoutTimeSignature(measures));
+        EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1920.0);
+        EXPECT_EQ(s.facts.measureCount, measures);
+        // Measure m opens with the note-on after the note-off of measure m - 1: note-on at 22,
+        // then 10 bytes a measure (note-off and note-on, each with a two-byte delta of 960
+        // ticks), the last delta byte of the note-on closing them.
+        for (int m = 1; m < measures; ++m) {
+            EXPECT_EQ(s.measures.entries[m].position, 22 + 10 * m) << m;
+            EXPECT_EQ(s.measures.entries[m].tick, m * 1920) << m;
+        }
+    }
+    // Four quarter notes of the file's division: 3 measures of 1920 ticks are 15 of 384.
+    Scan(test::MeasuresSongWithoutTimeSignature(3), 96);
+    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 384.0);
+    EXPECT_EQ(s.facts.measureCount, 15);
+}
+
+// Guards against the default outliving the time signature, or the time signature reaching back
+// before its own position.
+TEST_F(GetInfoTest, LaterTimeSignatureTakesOverFromItsPosition) {
     TrackBuilder track;
-    track.NoteOn(0, 1, 60, 100).NoteOn(5000, 1, 62, 100).EndOfTrack(5000);
+    track
+        .NoteOn(0, 1, 60, 100)      // 22: tick 0
+        .NoteOn(1920, 1, 62, 100)   // 26: delta 8F 00, tick 1920, measure 1 in 4/4
+        .TimeSignature(1920, 3, 2)  // 31: delta 8F 00, tick 3840: from here 1440 a measure
+        .NoteOn(1440, 1, 64, 100)   // 40: delta 8B 20, tick 5280, measure 3 of 1440 ticks
+        .EndOfTrack();
     Scan(track);
+    EXPECT_EQ(s.facts.timeSigNumerator, 3);
+    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1440.0);
+    EXPECT_EQ(s.measures.entries[1].position, 27);
+    EXPECT_EQ(s.measures.entries[2].position, 32);  // the time signature, still in 4/4
+    EXPECT_EQ(s.measures.entries[3].position, 41);
+    EXPECT_EQ(s.facts.measureCount, 3);
+}
+
+// Guards against the 4/4 default refusing songs timed in SMPTE frames, which have no measure
+// length in ticks: they load without measures, as before.
+TEST_F(GetInfoTest, SmpteTimeWithoutTimeSignatureHasNoMeasures) {
+    EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
     EXPECT_EQ(s.facts.ticksPerMeasure, 0);
     EXPECT_EQ(s.facts.measureCount, 0);
-    for (int m = 1; m <= s.measures.LastIndex(); ++m)
-        EXPECT_EQ(s.measures.entries[m].position, 0);
+    EXPECT_TRUE(test.recorder.messages.empty());
 }
 
 TEST_F(GetInfoTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
@@ -83,6 +122,33 @@ TEST_F(GetInfoTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
     EXPECT_EQ(s.measures.entries[1].position, 35);
     EXPECT_EQ(s.measures.entries[1].runningStatus, 0x91);
     EXPECT_EQ(s.measures.entries[0].runningStatus, 0);
+}
+
+// Guards against the data bytes after a meta or SysEx event being read as another such event,
+// which refused the song with error 9: the channel's running status goes on across them.
+TEST_F(GetInfoTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2)
+        .Program(0, 2, 5)
+        .Text(0, 1, "verse")
+        .RunningStatus(0, {6})  // program 6 on channel 2
+        .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
+        .RunningStatus(0, {7})  // program 7
+        .Marker(0, "SFF1")
+        .RunningStatus(0, {8})       // program 8
+        .NoteOn(0, 3, 60, 100)       // 64
+        .Tempo(1900, 400000)         // 68: delta 8E 6C, measure 0
+        .RunningStatus(20, {62, 0})  // 76: measure 1, note-on of channel 3 under running status
+        .EndOfTrack(1920);
+    ASSERT_EQ(Scan(track), "ok");
+    EXPECT_EQ(s.Channel(2).programChangeCount, 4);
+    EXPECT_EQ(s.Channel(2).firstProgram, 5);
+    EXPECT_TRUE(s.Channel(3).hasNotes);
+    EXPECT_EQ(s.facts.tempoBpm, 150);
+    EXPECT_EQ(s.markers.count, 1);
+    EXPECT_EQ(s.measures.entries[1].position, 76);
+    EXPECT_EQ(s.measures.entries[1].runningStatus, 0x92);
+    EXPECT_EQ(s.facts.measureCount, 2);
 }
 
 TEST_F(GetInfoTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {

@@ -217,6 +217,41 @@ TEST_F(ConvertWalkTest, RhythmChannelsComeOutByteForByte) {
     EXPECT_EQ(Converted(events), events);
 }
 
+// Guards against a converted track taking running status over a meta or SysEx event, which
+// strict readers refuse: a channel message that follows one gets its status byte back, notes
+// (with their added sevenths) and other channel messages alike; between channel messages the
+// running status stays.
+TEST_F(ConvertWalkTest, RunningStatusAfterMetaAndSysExEventsGetsItsStatusByte) {
+    Plays(1, kChord1Part, kD);
+    s.settings.convertSeventhAddB = true;
+    // clang-format off
+    const Bytes song = Concat({{
+        0x00, 0x90, 62, 100,        // D4 before any section: unchanged
+    }, MarkerEvent(">Main A"), {
+        0x00, 62, 90,               // D4, running status after the marker: the root
+        0x00, 66, 90,               // F#4, running status after a note
+    }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
+        0x00, 66, 0,                // F#4 off, running status after the SysEx
+        0x00, 0xB0, 7, 100,         // volume
+    }, TrackBuilder().Text(0, 1, "x").Events(), {
+        0x00, 7, 90,                // volume, running status after the text
+    }, kEndOfTrack});
+    const Bytes expected = Concat({{
+        0x00, 0x90, 62, 100,
+    }, MarkerEvent(">Main A"), {
+        0x00, 0x90, 60, 90,         // C4 with its status ...
+        0x00, 0x90, 71, 90,         // ... and its B4 too
+        0x00, 64, 90,               // E4 stays under running status
+    }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
+        0x00, 0x90, 64, 0,          // E4 off with its status
+        0x00, 0xB0, 7, 100,
+    }, TrackBuilder().Text(0, 1, "x").Events(), {
+        0x00, 0xB0, 7, 90,          // volume with its status
+    }, kEndOfTrack});
+    // clang-format on
+    EXPECT_EQ(Converted(song, ConvertItem::Sevenths), expected);
+}
+
 // Guards against notes of the set-up part being moved: the snapshot is still empty there.
 TEST_F(ConvertWalkTest, NotesBeforeTheFirstSectionMarkerKeepTheirPitch) {
     Plays(1, kChord1Part, kD);

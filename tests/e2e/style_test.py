@@ -60,14 +60,17 @@ def run(*arguments):
     return subprocess.run([CLI, *arguments], capture_output=True, text=True, encoding="utf-8")
 
 
-def write_song(path, measures, ticks_per_beat=TICKS_PER_BEAT, extra=()):
+def write_song(path, measures, ticks_per_beat=TICKS_PER_BEAT, extra=(), time_signature=True):
     """A type-0 song in 4/4: programs at tick 0, then in every measure a bass drum on channel 10
     (a click on the first beat, which the section markers need) and notes on channels 1 to 3 that
     are released half a measure later, so every section's last event lies mid-measure.
-    `extra` holds (tick, message) pairs placed after the other events of their tick."""
+    `extra` holds (tick, message) pairs placed after the other events of their tick. Without
+    `time_signature` the song leaves 4/4 to the MIDI default."""
     ticks_per_measure = 4 * ticks_per_beat
-    timed = [(0, 0, mido.MetaMessage("time_signature", numerator=4, denominator=4)),
-             (0, 0, mido.Message("program_change", channel=0, program=0)),      # piano
+    timed = [(0, 0, mido.MetaMessage("time_signature", numerator=4, denominator=4))]
+    if not time_signature:
+        timed = []
+    timed += [(0, 0, mido.Message("program_change", channel=0, program=0)),      # piano
              (0, 0, mido.Message("program_change", channel=1, program=33)),     # finger bass
              (0, 0, mido.Message("program_change", channel=2, program=48))]     # strings
     for measure in range(measures):
@@ -208,6 +211,18 @@ class Style(FolderTest):
         csv = subprocess.run(["midicsv", style], capture_output=True, text=True)
         self.assertEqual(csv.returncode, 0, csv.stderr)
         self.assertIn('Marker_t, "Fill In DD"', csv.stdout)
+
+    def test_song_without_time_signature_takes_every_section_in_four_four(self):
+        # Guards against a song without time signature counting no measures, which refuses
+        # every section button.
+        song = write_song(self.path("song.mid"), 35, time_signature=False)
+        done = run("info", "--json", "--work-dir", self.fresh_work_dir(), song)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(json.loads(done.stdout)["measuresLabel"], "Measures:  35")
+
+        style = self.make(song, "all.sty", "--all-sections", "--auto-casm")
+        self.assertEqual(self.section_list(style), STANDARD_LIST)
+        self.assert_layout(style, song, STANDARD, STANDARD_LIST.split(","))
 
     def test_section_ending_mid_measure_is_padded_to_its_bar_line(self):
         # Guards against a pad of the wrong size, a pad lost on the next marker, and the last

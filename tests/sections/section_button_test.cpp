@@ -107,12 +107,23 @@ TEST_F(SectionButtonTest, EachSectionNamesItsOwnMinimumMeasures) {
     }
 }
 
-TEST_F(SectionButtonTest, SongWithoutTimeSignatureRefusesEverySection) {
-    TrackBuilder track;
-    track.NoteOn(0, 10, 36, 100).EndOfTrack(1920 * 40);
-    Load(track);
-    EXPECT_FALSE(PressSectionButton(s, "Intro A"));
-    EXPECT_EQ(Messages().size(), 1u);
+// Guards against a song without time signature refusing every section: its measures are 4/4.
+TEST_F(SectionButtonTest, SongWithoutTimeSignatureTakesSectionsOnFourFourMeasures) {
+    Load(test::MeasuresSongWithoutTimeSignature(35));
+    EXPECT_TRUE(PressSectionButton(s, "Main A"));
+    EXPECT_TRUE(Messages().empty());
+    GetInfo(s, "");
+    ASSERT_EQ(s.markers.count, 2);
+    EXPECT_EQ(s.markers.entries[0].text, ">Main A");
+    EXPECT_EQ(s.markers.entries[0].tick, 8 * 1920);
+    EXPECT_EQ(s.markers.entries[1].text, "<Main A");
+    EXPECT_EQ(s.markers.entries[1].tick, 10 * 1920);
+    EXPECT_EQ(s.facts.measureCount, 35);
+
+    for (const SectionRow& row : kSectionTable)
+        EXPECT_TRUE(PressSectionButton(s, row.key)) << row.key;
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(MarkersByMeasure().size(), 28u);  // every start and end measure differs
 }
 
 TEST_F(SectionButtonTest, SectionAlreadyNamedByAnyMarkerIsOnlyShownPressed) {

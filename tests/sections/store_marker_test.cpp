@@ -55,6 +55,28 @@ TEST_F(StoreMarkerTest, RunningStatusEventGetsItsStatusByteWrittenOut) {
     EXPECT_EQ(s.song.bytes.ReadU32BE(18), 20u + 7 + 5);
 }
 
+// Guards against a running status that goes on after a text event: the scan reads the note
+// with the channel's status, and the marker in front of it writes that status out.
+TEST_F(StoreMarkerTest, RunningStatusAfterATextEventGetsItsStatusByteWrittenOut) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2)
+        .NoteOn(0, 2, 60, 100)
+        .Text(0, 1, "on")
+        .RunningStatus(1920, {60, 0})  // measure 1, running status after the text
+        .EndOfTrack();
+    Load(track.Events());
+    ASSERT_TRUE(StoreMarker(s, ">Main A", 1));
+    EXPECT_EQ(Track(), Concat({
+                           {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, 0x00, 0x91, 60, 100},
+                           {0x00, 0xFF, 0x01, 0x02, 'o', 'n'},
+                           {0x8F, 0x00},
+                           kMainAMarker,         // the marker takes the note's delta
+                           {0x00, 0x91, 60, 0},  // the note follows with its status
+                           {0x00, 0xFF, 0x2F, 0x00},
+                       }));
+    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 26u + 7 + 5);
+}
+
 TEST_F(StoreMarkerTest, MultiByteDeltaStaysWithTheMarkerAndLaterTimesAreUnchanged) {
     TrackBuilder track;
     track.TimeSignature(0, 4, 2).NoteOn(1920, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack(1440);

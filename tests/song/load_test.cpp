@@ -402,5 +402,12 @@ INSTANTIATE_TEST_SUITE_P(
                       NotAFile{"dev_zero", DeviceZero, " is a device or a pipe, not a file."}),
     [](const auto& row) { return std::string(row.param.kind); });
 
+// Guards against "Measures: 0" for a song of many bars that leaves its time signature out.
+TEST_F(LoadTest, SongWithoutTimeSignatureCountsItsFourFourMeasures) {
+    ASSERT_EQ(Open("bars.mid", test::SongFile(test::MeasuresSongWithoutTimeSignature(35))), "");
+    EXPECT_EQ(s.view.txtTimeSig, " 4/4");
+    EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  35");
+}
+
 }  // namespace
 }  // namespace zephrane

@@ -345,8 +345,8 @@ TEST(TrackWalkerOfAChunk, WalksTheChunkWhereverItStands) {
         MultiTrackFile({{0x00, 0xFF, 0x2F, 0x00}, {0x00, 0x90, 0x3C, 0x64, 0x10, 0x3E, 0x64}});
     const ByteImage image(file);
     WalkState walk;
-    TrackWalker walker(image, walk, 26, RunningStatusRule::kLastChannelStatus);  // second MTrk
-    EXPECT_EQ(walk.walkPos, 33);  // the last byte of its length field
+    TrackWalker walker(image, walk, 26);  // second MTrk
+    EXPECT_EQ(walk.walkPos, 33);          // the last byte of its length field
     EXPECT_EQ(walker.TrackEnd(), 40);
     const TrackEvent first = walker.Next();
     EXPECT_EQ(first.statusPos, 35);
@@ -355,43 +355,6 @@ TEST(TrackWalkerOfAChunk, WalksTheChunkWhereverItStands) {
     EXPECT_EQ(second.status, 0x90);
     EXPECT_EQ(second.absoluteTime, 16);
     EXPECT_TRUE(walker.AtEnd());
-}
-
-TEST(TrackWalkerOfAChunk, ChannelStatusRuleKeepsTheChannelStatusOverMetaEvents) {
-    // Guards against the data bytes after a meta event being read as another meta event.
-    const ByteImage image(MultiTrackFile({{
-        0x00, 0x91, 0x3C, 0x64,       // 0: note-on, channel 2, at 22
-        0x00, 0xFF, 0x06, 0x01, 'M',  // 0: marker, at 26
-        0x00, 0x3E, 0x64,             // 0: running status after the marker, at 31
-        0x00, 0xFF, 0x2F, 0x00,       // 0: End of Track
-    }}));
-    WalkState walk;
-    TrackWalker walker(image, walk, kFirstTrackChunkPos, RunningStatusRule::kLastChannelStatus);
-    EXPECT_EQ(walker.Next().status, 0x91);
-    const TrackEvent marker = walker.Next();
-    EXPECT_TRUE(marker.IsMeta());
-    EXPECT_EQ(marker.dataLength, 1);
-    const TrackEvent note = walker.Next();
-    EXPECT_TRUE(note.runningStatus);
-    EXPECT_EQ(note.status, 0x91);
-    EXPECT_EQ(note.dataPos, 32);
-    EXPECT_EQ(note.lastPos, 33);
-    EXPECT_TRUE(walker.Next().IsEndOfTrack());
-}
-
-TEST(TrackWalkerOfAChunk, ChannelStatusRuleInventsNoStatus) {
-    // Guards against a data byte at the start of a track taking a status from nowhere (or from a
-    // meta event, which the other rule repeats).
-    const ByteImage image(MultiTrackFile({{
-        0x00, 0xFF, 0x06, 0x01, 'M',  // 0: marker
-        0x00, 0x3C, 0x64,             // 0: a data byte with no channel status before it
-    }}));
-    WalkState walk;
-    TrackWalker walker(image, walk, kFirstTrackChunkPos, RunningStatusRule::kLastChannelStatus);
-    EXPECT_TRUE(walker.Next().IsMeta());
-    const TrackEvent orphan = walker.Next();
-    EXPECT_TRUE(orphan.runningStatus);
-    EXPECT_EQ(orphan.status, 0);
 }
 
 // --- The merge command ---

@@ -12,6 +12,7 @@ namespace {
 using test::Bytes;
 using test::Concat;
 using test::Headers;
+using test::TrackBuilder;
 
 int32_t DeltaOf(const Bytes& bytes, int32_t* lastPos = nullptr) {
     ByteImage image(bytes);
@@ -163,32 +164,57 @@ TEST(TrackWalker, MetaLengthsOfEveryTypeAreVariableLengthQuantities) {
     EXPECT_TRUE(events[2].IsEndOfTrack());
 }
 
-TEST(TrackWalker, DataByteAfterAMetaEventIsReadAsAnotherMetaEvent) {
-    // FF stays the status in force: "01 03 41 42 43" after a delta reads as text meta "ABC"
-    // whose FF is the data byte 01 at the status position.
-    const auto events = WalkAll({
-        0x00,
-        0xFF,
-        0x06,
-        0x01,
-        'M',
-        0x00,
-        0x01,
-        0x01,
-        0x03,
-        'A',
-        'B',
-        'C',
-        0x00,
-        0xFF,
-        0x2F,
-        0x00,
-    });
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_TRUE(events[1].IsMeta());
-    EXPECT_TRUE(events[1].runningStatus);
-    EXPECT_EQ(events[1].metaType, 0x01);
-    EXPECT_EQ(events[1].dataLength, 3);
+// Guards against the data bytes after a meta or system-exclusive event being read as another
+// such event: those carry their own status and leave the channel's running status in force.
+TEST(TrackWalker, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
+    const struct {
+        const char* name;
+        Bytes event;  // with delta 0
+    } interruptions[] = {
+        {"text", TrackBuilder().Text(0, 1, "mid").Events()},
+        {"marker", TrackBuilder().Marker(0, "Main A").Events()},
+        {"tempo", TrackBuilder().Tempo(0, 500000).Events()},
+        {"end of a zero-length meta", TrackBuilder().Meta(0, 0x7F, {}).Events()},
+        {"sysex", TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events()},
+        {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
+    };
+    for (const auto& interruption : interruptions) {
+        TrackBuilder track;
+        track
+            .NoteOn(0, 3, 60, 100)  // 22: channel 3 in force
+            .Raw(interruption.event)
+            .RunningStatus(10, {62, 100})
+            .RunningStatus(10, {64, 0})
+            .EndOfTrack();
+        const auto events = WalkAll(track.Events());
+        ASSERT_EQ(events.size(), 5u) << interruption.name;
+        EXPECT_FALSE(events[1].IsChannelMessage()) << interruption.name;
+        const auto after = static_cast<int32_t>(26 + interruption.event.size());
+        for (int i : {2, 3}) {
+            const TrackEvent& note = events[i];
+            EXPECT_TRUE(note.runningStatus) << interruption.name;
+            EXPECT_EQ(note.status, 0x92) << interruption.name;
+            EXPECT_EQ(note.statusPos, after + 1 + 3 * (i - 2)) << interruption.name;
+            EXPECT_EQ(note.dataPos, note.statusPos) << interruption.name;
+            EXPECT_EQ(note.lastPos, note.statusPos + 1) << interruption.name;
+            EXPECT_EQ(note.absoluteTime, 10 * (i - 1)) << interruption.name;
+        }
+        EXPECT_TRUE(events[4].IsEndOfTrack()) << interruption.name;
+    }
+}
+
+// Guards against a data byte at the start of a track, or after meta events only, taking a
+// status from nowhere or from a meta event.
+TEST(TrackWalker, RunningStatusWithoutAChannelStatusYetHasStatusZero) {
+    for (const Bytes& before : {Bytes{}, TrackBuilder().Tempo(0, 500000).Events()}) {
+        const auto events = WalkAll(Concat({before, {0x00, 0x3C, 0x64, 0x00, 0xFF, 0x2F, 0x00}}));
+        const size_t orphan = before.empty() ? 0 : 1;
+        ASSERT_GT(events.size(), orphan);
+        EXPECT_TRUE(events[orphan].runningStatus);
+        EXPECT_EQ(events[orphan].status, 0);
+        EXPECT_FALSE(events[orphan].IsChannelMessage());
+        EXPECT_TRUE(events.back().IsEndOfTrack());
+    }
 }
 
 TEST(TrackWalker, ZeroLengthMetaLeavesTheCursorOnItsLengthByte) {

@@ -48,8 +48,8 @@ class PrepMidiTest : public ::testing::Test {
     }
 
     // Prepares a song that must fail; the messages shown.
-    std::vector<std::string> FailureMessages(const TrackBuilder& track) {
-        s.song.bytes = ByteImage(SongFile(track));
+    std::vector<std::string> FailureMessages(const TrackBuilder& track, uint16_t division = 480) {
+        s.song.bytes = ByteImage(SongFile(track, division));
         EXPECT_FALSE(PrepMidi(s, PrepOption::AllChannels));
         return test.recorder.messages;
     }
@@ -134,6 +134,10 @@ TEST_F(PrepMidiTrackTest, CarriedDeltaSumsSeveralDroppedEvents) {
                                        kEndOfTrack}));
 }
 
+// Ticks per quarter note that keep 2^28 ticks within the 32767 measures the scan counts (4/4,
+// as a song without time signature is).
+constexpr uint16_t kLongQuarters = 0x7FFF;
+
 // Guards against a three-byte limit on delta times.
 TEST_F(PrepMidiTrackTest, DeltaOfTwoToTheTwentyOneIsWrittenInFourBytes) {
     TrackBuilder track;
@@ -142,19 +146,20 @@ TEST_F(PrepMidiTrackTest, DeltaOfTwoToTheTwentyOneIsWrittenInFourBytes) {
         .NoteOff(1 << 20, 1, 60)         // 2^21 ticks after the note on
         .NoteOn(0x0FFFFFFF, 1, 62, 100)  // the largest four-byte quantity
         .EndOfTrack();
-    EXPECT_EQ(Prepared(track), Concat({{
-                                           0x00, 0x90, 60, 100,                   // note on
-                                           0x81, 0x80, 0x80, 0x00, 0x80, 60, 0,   // 2^21
-                                           0xFF, 0xFF, 0xFF, 0x7F, 0x90, 62, 100  // 2^28 - 1
-                                       },
-                                       kEndOfTrack}));
+    EXPECT_EQ(PreparedFile(SongFile(track.Events(), kLongQuarters)),
+              Concat({{
+                          0x00, 0x90, 60, 100,                   // note on
+                          0x81, 0x80, 0x80, 0x00, 0x80, 60, 0,   // 2^21
+                          0xFF, 0xFF, 0xFF, 0x7F, 0x90, 62, 100  // 2^28 - 1
+                      },
+                      kEndOfTrack}));
 }
 
 // Guards against a delta beyond four bytes being cut down silently.
 TEST_F(PrepMidiTrackTest, DeltaBeyondFourBytesIsAnOverflowReportedUnderPrepMidi) {
     TrackBuilder track;
     track.NoteOn(0, 1, 60, 100).NoteOff(0x10000000, 1, 60).EndOfTrack();
-    EXPECT_EQ(FailureMessages(track), std::vector<std::string>{Report(6)});
+    EXPECT_EQ(FailureMessages(track, kLongQuarters), std::vector<std::string>{Report(6)});
 }
 
 // Guards against running status leaking into the prepared track, also after a dropped event.
@@ -171,6 +176,29 @@ TEST_F(PrepMidiTrackTest, RunningStatusEventsGetTheirOwnStatusByte) {
                                            0x0A, 0x90, 62, 100,  // with its status
                                            0x0A, 0x90, 64, 100,  // with its status
                                            0x05, 0xB1, 7, 90,    // volume, channel 2
+                                       },
+                                       kEndOfTrack}));
+}
+
+// Guards against the data bytes after a meta or SysEx event being read as another such event
+// (which refused the song), and against channel messages after a kept marker written without
+// their status: the channel's running status goes on across them, and comes out written.
+TEST_F(PrepMidiTrackTest, RunningStatusAcrossMetaAndSysExEventsComesOutWithItsStatus) {
+    TrackBuilder track;
+    track.NoteOn(0, 1, 60, 100)
+        .Text(0, 1, "verse")  // dropped
+        .RunningStatus(0x0A, {62, 100})
+        .Marker(0, "Main A")  // kept
+        .RunningStatus(0x0A, {64, 100})
+        .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})  // GM System On: dropped
+        .RunningStatus(0x0A, {65, 100})
+        .EndOfTrack();
+    EXPECT_EQ(Prepared(track), Concat({{
+                                           0x00, 0x90, 60,   100,  // note on
+                                           0x0A, 0x90, 62,   100,  // after the text
+                                           0x00, 0xFF, 0x06, 0x06, 'M', 'a', 'i', 'n',
+                                           ' ',  'A',  0x0A, 0x90, 64,  100,  // after the marker
+                                           0x0A, 0x90, 65,   100,             // after the SysEx
                                        },
                                        kEndOfTrack}));
 }

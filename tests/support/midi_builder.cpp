@@ -68,6 +68,10 @@ TrackBuilder& TrackBuilder::SysEx(uint32_t delta, const Bytes& dataWithF7) {
         Concat({Vlq(delta), {0xF0}, Vlq(static_cast<uint32_t>(dataWithF7.size())), dataWithF7}));
 }
 
+TrackBuilder& TrackBuilder::RunningStatus(uint32_t delta, const Bytes& dataBytes) {
+    return Raw(Concat({Vlq(delta), dataBytes}));
+}
+
 TrackBuilder& TrackBuilder::EndOfTrack(uint32_t delta) {
     return Meta(delta, 0x2F, {});
 }
@@ -125,13 +129,26 @@ Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format, uin
     return file;
 }
 
-TrackBuilder MeasuresSong(int measures) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100);
+namespace {
+
+TrackBuilder& AppendMeasures(TrackBuilder& track, int measures) {
+    track.NoteOn(0, 10, 36, 100);
     for (int m = 1; m < measures; ++m)
         track.NoteOff(960, 10, 36).NoteOn(960, 10, 36, 100);
-    track.NoteOff(960, 10, 36).EndOfTrack(960);
-    return track;
+    return track.NoteOff(960, 10, 36).EndOfTrack(960);
+}
+
+}  // namespace
+
+TrackBuilder MeasuresSong(int measures) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2);
+    return AppendMeasures(track, measures);
+}
+
+TrackBuilder MeasuresSongWithoutTimeSignature(int measures) {
+    TrackBuilder track;
+    return AppendMeasures(track, measures);
 }
 
 }  // namespace zephrane::test

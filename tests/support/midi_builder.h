@@ -28,6 +28,8 @@ class TrackBuilder {
     TrackBuilder& Controller(uint32_t delta, int channel, uint8_t controller, uint8_t value);
     TrackBuilder& Program(uint32_t delta, int channel, uint8_t program);
     TrackBuilder& SysEx(uint32_t delta, const Bytes& dataWithF7);
+    // A channel message without its status byte: the data bytes under running status.
+    TrackBuilder& RunningStatus(uint32_t delta, const Bytes& dataBytes);
     TrackBuilder& EndOfTrack(uint32_t delta = 0);
 
     const Bytes& Events() const { return events_; }
@@ -58,5 +60,7 @@ Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format = 1,
 // A song of `measures` 4/4 measures at division 480 (1920 ticks a measure) with a note-on on
 // the first beat of every measure on channel 10, ending on the bar line after the last one.
 TrackBuilder MeasuresSong(int measures);
+// The same song without its time-signature event: 4/4 only by the MIDI default.
+TrackBuilder MeasuresSongWithoutTimeSignature(int measures);
 
 }  // namespace zephrane::test

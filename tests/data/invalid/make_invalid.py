@@ -110,6 +110,18 @@ FAULTS = {
         "after-meta.mid": header() + track_chunk(TEMPO + bytes([0x00, 0x3C, 0x64]) +
                                                  END_OF_TRACK),
     },
+    # Channel messages that go on under running status after a meta or system-exclusive event,
+    # which the file format says cancel it; common readers and writers keep the channel's status.
+    "running-status-after-meta-or-sysex": {
+        "after-text.mid": header() + track_chunk(
+            TEMPO + TIME_SIGNATURE + bytes([0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x3E, 0x64]) +
+            text(0, 1, "half way") + bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) +
+            END_OF_TRACK),
+        "after-sysex.mid": header() + track_chunk(
+            TEMPO + TIME_SIGNATURE + bytes([0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x3E, 0x64]) +
+            bytes([0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7]) +
+            bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) + END_OF_TRACK),
+    },
     # The track stops without its End of Track event.
     "no-end-of-track": {
         "length-fits.mid": header() + track_chunk(EVENTS[:-4]),
