@@ -19,11 +19,6 @@
 namespace zephrane {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 [[noreturn]] void FailFromErrno() {
     Fail(ErrorNumberFromErrno(errno));
 }
@@ -271,8 +266,10 @@ void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
 }
 
 bool FileCanBeRead(const std::string& path) {
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    return file != nullptr;
+    // Opening a pipe to find out would wait for its writer: only a regular file is looked at.
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::access(path.c_str(), R_OK) == 0;
 }
 
 }  // namespace zephrane

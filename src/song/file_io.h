@@ -38,7 +38,8 @@ std::vector<uint8_t> ReadInputFile(const std::string& path);
 // target is refused (75) before anything is written. Devices are written in place.
 void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 
-// True when a file of that name exists and can be opened for reading.
+// True when a regular file of that name exists and may be read; a pipe or a device is never
+// opened to find out.
 bool FileCanBeRead(const std::string& path);
 
 }  // namespace zephrane

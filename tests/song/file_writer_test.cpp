@@ -2,6 +2,10 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/main_commands.h"
@@ -53,6 +57,24 @@ TEST_F(FileWriterTest, ReadOnlyTargetIsRefusedAndKeptAsItWas) {
                                         "choose another name."}));
     EXPECT_EQ(test::ReadFile(path), (Bytes{1, 2, 3}));
     EXPECT_EQ(s.song.lastStyleSaved, "");
+}
+
+TEST_F(FileWriterTest, SaveIntoAPipeAsksNothingAndWritesThrough) {
+    // Looking for an existing file to replace must not open the pipe: with no other writer that
+    // would wait for ever. A pipe is written in place, like a device.
+    const std::string path = PathOf("pipe.sty");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    test.recorder.saveAnswers.push_back(path);
+    EXPECT_EQ(SaveAs(s, SaveKind::Style), path);
+    EXPECT_TRUE(test.recorder.questions.empty());
+    Bytes received(16);
+    const ssize_t count = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    ASSERT_EQ(count, 3);
+    received.resize(3);
+    EXPECT_EQ(received, (Bytes{'s', 't', 'y'}));
 }
 
 TEST_F(FileWriterTest, FullDiskIsReported) {
