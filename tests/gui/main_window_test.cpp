@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,6 +66,7 @@ class MainWindowTest : public QObject {
     void saveStyleWithoutAFileShowsItsMessage();
     void filtersAreWrittenTheQtWay();
     void rtfDocumentsBecomeHtml();
+    void aboutWindowShowsTheLicence();
     void screenshotOfAWorkingSession();
 
   private:
@@ -287,6 +291,21 @@ void MainWindowTest::rtfDocumentsBecomeHtml() {
     QVERIFY(html.find("Line\xE2\x82\xAC</span></p>") !=
             std::string::npos);                               // the "?" fallback skipped
     QCOMPARE(std::count(html.begin(), html.end(), '\n'), 2);  // two paragraphs
+}
+
+void MainWindowTest::aboutWindowShowsTheLicence() {
+    Action("mnuAbout")->trigger();
+    auto* about = Find<QDialog>("frmAbout");
+    QCOMPARE(about->findChild<QLabel*>("lblLicence")->text(),
+             QString("Licensed under the GNU General Public License, version 3 or later"));
+    QTest::mouseClick(about->findChild<QPushButton*>("cmdLicence"), Qt::LeftButton);
+    auto* licence = about->findChild<QDialog*>("frmLicence");
+    QVERIFY(licence && licence->isVisible());
+    QFile shipped(ZEPHRANE_LICENSE_FILE);
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QString text = licence->findChild<QPlainTextEdit*>("txtLicence")->toPlainText();
+    QVERIFY(text.startsWith("                    GNU GENERAL PUBLIC LICENSE\n"));
+    QCOMPARE(text, QString::fromUtf8(shipped.readAll()));
 }
 
 // With ZEPHRANE_SCREENSHOT set to a file name, saves the main window with the demo song open,
