@@ -77,7 +77,10 @@ void WriteBesideAndRename(const std::string& path, std::span<const uint8_t> byte
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::error_code ignored;
     if (!std::filesystem::is_directory(folder, ignored)) Fail(error_number::kPathNotFound);
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hiddenName(1, '.');
+    hiddenName += target.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string temporary = (folder / hiddenName).string();
     Descriptor file(::mkstemp(temporary.data()));
     if (file.Get() < 0) FailFromErrno();
     try {
