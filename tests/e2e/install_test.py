@@ -41,7 +41,7 @@ class StagedInstall(FolderTest):
     def reverb_entry(self, position):
         """The name and code of a reverb list entry, read from the installed effect list."""
         with open(self.installed("share/zephrane/cbo3.dat"), encoding="latin-1") as listing:
-            lines = [line for line in listing.read().split("\r\n") if line]
+            lines = [line for line in listing.read().splitlines() if line]
         name, code = lines[position].rsplit(",", 1)
         return name, int(code)
 

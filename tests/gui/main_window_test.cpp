@@ -296,9 +296,12 @@ void MainWindowTest::rtfDocumentsBecomeHtml() {
 void MainWindowTest::aboutWindowShowsTheLicence() {
     Action("mnuAbout")->trigger();
     auto* about = Find<QDialog>("frmAbout");
-    QCOMPARE(about->findChild<QLabel*>("lblLicence")->text(),
+    auto* line = about->findChild<QLabel*>("lblLicence");
+    auto* button = about->findChild<QPushButton*>("cmdLicence");
+    QVERIFY(line && button);
+    QCOMPARE(line->text(),
              QString("Licensed under the GNU General Public License, version 3 or later"));
-    QTest::mouseClick(about->findChild<QPushButton*>("cmdLicence"), Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
     auto* licence = about->findChild<QDialog*>("frmLicence");
     QVERIFY(licence && licence->isVisible());
     QFile shipped(ZEPHRANE_LICENSE_FILE);
