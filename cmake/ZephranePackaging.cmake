@@ -10,12 +10,14 @@ set(CPACK_PACKAGE_VENDOR "Zephrane")
 set(CPACK_PACKAGE_CONTACT "${ZEPHRANE_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "turns MIDI songs into accompaniment styles for arranger keyboards")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Zephrane turns a type-0 Standard MIDI File into an accompaniment style for arranger \
-keyboards (the PSR family and compatible instruments) and edits existing styles: section \
-markers, the set-up measure, the CASM chunk, chord conversion and XG effects. zephrane is the \
-desktop program, zephrane-cli runs its commands on whole folders of songs and zephrane-play \
-plays a section of a style under a chord progression.")
+# Lines of at most 80 characters, as the package tools show them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Zephrane turns a type-0 Standard MIDI File into an accompaniment style for"
+    "arranger keyboards (the PSR family and compatible instruments) and edits"
+    "existing styles: section markers, the set-up measure, the CASM chunk, chord"
+    "conversion and XG effects. zephrane is the desktop program, zephrane-cli runs"
+    "its commands on whole folders of songs and zephrane-play plays a section of a"
+    "style under a chord progression.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
