@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/session.h"
+#include "app/version.h"
 #include "cli/casm_output.h"
 #include "cli/cli_platform.h"
 #include "cli/run.h"
@@ -100,6 +101,7 @@ std::vector<std::string> ParserArguments(int argc, char** argv) {
 int main(int argc, char** argv) {
     CLI::App app{"Zephrane: turns type-0 MIDI songs into accompaniment styles", "zephrane-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", zephrane::VersionLine("zephrane-cli"));
 
     RunOptions info;
     CLI::App* infoCommand =
@@ -137,8 +139,8 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(ParserArguments(argc, argv));
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
+    } catch (const CLI::Success& helpOrVersion) {
+        return app.exit(helpOrVersion);
     } catch (const CLI::ParseError& error) {
         app.exit(error);
         return zephrane::cli::kExitUsage;

@@ -1,5 +1,7 @@
 // zephrane: the desktop program.
 
+#include <cstring>
+#include <iostream>
 #include <string>
 
 #include <QApplication>
@@ -7,15 +9,21 @@
 
 #include "app/main_commands.h"
 #include "app/standard_paths.h"
+#include "app/version.h"
 #include "app/working_folder.h"
 #include "gui/main_window.h"
 #include "gui/qt_services.h"
 
 int main(int argc, char** argv) {
+    // Answered before QApplication is made, which needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << zephrane::VersionLine("zephrane") << '\n';
+        return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(zephrane::kProgramTitle);
     QApplication::setOrganizationName(zephrane::kProgramTitle);
-    QApplication::setApplicationVersion(ZEPHRANE_VERSION);
+    QApplication::setApplicationVersion(zephrane::kVersion);
     QApplication::setWindowIcon(QIcon(":/zephrane.svg"));
 
     zephrane::gui::QtMessageService messages;

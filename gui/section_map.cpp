@@ -30,8 +30,10 @@ std::vector<SectionMap::Span> SectionMap::MarkedSections() const {
     for (int i = 0; i < markers.count; ++i) {
         const std::string& text = markers.entries[i].text;
         if (!text.starts_with('>')) continue;
+        std::string endMarker = text;
+        endMarker.front() = '<';
         for (int j = i + 1; j < markers.count; ++j) {
-            if (markers.entries[j].text == "<" + text.substr(1)) {
+            if (markers.entries[j].text == endMarker) {
                 // Bars are labelled with the button keys, which are short enough for one measure.
                 const SectionRow* row = SectionByMarker(text);
                 const std::string label = row ? std::string(row->key) : text.substr(1);

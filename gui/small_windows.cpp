@@ -5,15 +5,25 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/version.h"
 #include "gui/rtf_to_html.h"
+
+// The licence text is compiled into this library (licence.qrc); a static library's resources are
+// registered by name, outside any namespace.
+static void RegisterLicenceResource() {
+    Q_INIT_RESOURCE(licence);
+}
 
 namespace zephrane::gui {
 namespace {
+
+constexpr char kLicenceLine[] = "Licensed under the GNU General Public License, version 3 or later";
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -164,15 +174,21 @@ AboutWindow::AboutWindow(Session& session, QWidget* parent) : QDialog(parent), s
     auto* title = new QLabel(kProgramTitle, this);
     title->setStyleSheet("font-size: 18pt; font-weight: bold;");
     layout->addWidget(title);
-    layout->addWidget(new QLabel(QString("Version ") + ZEPHRANE_VERSION, this));
+    layout->addWidget(new QLabel(QString("Version ") + kVersion, this));
     layout->addWidget(
         new QLabel("Turns MIDI songs into accompaniment styles for arranger "
                    "keyboards.",
                    this));
+    auto* licence = new QLabel(kLicenceLine, this);
+    licence->setObjectName("lblLicence");
+    layout->addWidget(licence);
     auto* buttons = new QHBoxLayout;
     auto* systemInfo = new QPushButton("&System Info...", this);
+    auto* showLicence = new QPushButton("&Licence...", this);
+    showLicence->setObjectName("cmdLicence");
     auto* ok = new QPushButton("OK", this);
     buttons->addWidget(systemInfo);
+    buttons->addWidget(showLicence);
     buttons->addStretch();
     buttons->addWidget(ok);
     layout->addLayout(buttons);
@@ -181,6 +197,27 @@ AboutWindow::AboutWindow(Session& session, QWidget* parent) : QDialog(parent), s
         // No system-information program is registered on this platform.
         session_.platform.messages.ShowMessage("System Information Is Unavailable At This Time");
     });
+    connect(showLicence, &QPushButton::clicked, this, &AboutWindow::ShowLicence);
+}
+
+void AboutWindow::ShowLicence() {
+    RegisterLicenceResource();
+    QFile file(":/LICENSE");
+    file.open(QIODevice::ReadOnly);
+    auto* window = new QDialog(this);
+    window->setObjectName("frmLicence");
+    window->setWindowTitle("Licence");
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->resize(640, 560);
+    auto* layout = new QVBoxLayout(window);
+    auto* text = new QPlainTextEdit(QString::fromUtf8(file.readAll()), window);
+    text->setObjectName("txtLicence");
+    text->setReadOnly(true);
+    layout->addWidget(text);
+    auto* close = new QPushButton("Close", window);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    connect(close, &QPushButton::clicked, window, &QDialog::accept);
+    window->show();
 }
 
 }  // namespace zephrane::gui

@@ -1,6 +1,6 @@
 #pragma once
 // The small windows around the main window: Setup (frmOptions), the information window
-// (frmInfo) and About (frmAbout).
+// (frmInfo) and About (frmAbout) with the licence text (frmLicence).
 
 #include <QDialog>
 #include <QLabel>
@@ -59,6 +59,9 @@ class AboutWindow : public QDialog {
     AboutWindow(Session& session, QWidget* parent = nullptr);
 
   private:
+    // The full text of the GNU General Public License, in a window of its own.
+    void ShowLicence();
+
     Session& session_;
 };
 

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/error_report.h"
+#include "app/version.h"
 #include "player/player_error.h"
 #include "player/render.h"
 #include "player/style_reader.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
     app.add_option("--soundfont", options.soundFont, "General MIDI sound font (.sf2)")
         ->capture_default_str();
     app.add_flag("-q,--quiet", options.quiet, "Print nothing but errors");
+    app.set_version_flag("--version", zephrane::VersionLine("zephrane-play"));
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

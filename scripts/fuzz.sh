@@ -22,7 +22,7 @@ targets=("$@")
 build="${ZEPHRANE_FUZZ_BUILD:-build/fuzz}"
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DZEPHRANE_BUILD_FUZZERS=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DZEPHRANE_BUILD_FUZZERS=ON -DZEPHRANE_WERROR=ON \
     -DZEPHRANE_BUILD_TESTS=OFF -DZEPHRANE_BUILD_BENCHMARKS=OFF -DZEPHRANE_BUILD_CLI=OFF \
     -DZEPHRANE_BUILD_GUI=OFF -DZEPHRANE_BUILD_PLAYER=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]/#/fuzz_}"

@@ -10,6 +10,7 @@ packages=(
     python3 python3-mido midicsv
     libfluidsynth-dev fluid-soundfont-gm
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    dpkg-dev file appstream
 )
 
 missing=()

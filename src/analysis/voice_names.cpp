@@ -226,7 +226,11 @@ void BuildVoiceLabel(const VoiceLabelInput& input, std::string& label) {
     } else {
         DropCountSuffix(label);
     }
-    if (input.programChangeCount > 1) label += "(" + BlankSigned(input.programChangeCount) + ")";
+    if (input.programChangeCount > 1) {
+        label += '(';
+        label += BlankSigned(input.programChangeCount);
+        label += ')';
+    }
 }
 
 }  // namespace zephrane

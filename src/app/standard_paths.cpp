@@ -33,6 +33,7 @@ PathEnvironment PathEnvironment::OfThisProcess(const std::string& programDirecto
     environment.xdgDataHome = Environment("XDG_DATA_HOME");
 #ifdef ZEPHRANE_INSTALLED_DATA_DIR
     environment.installedDataDirectory = ZEPHRANE_INSTALLED_DATA_DIR;
+    environment.dataDirectoryFromProgram = ZEPHRANE_DATA_DIR_FROM_PROGRAM;
 #endif
     environment.programDirectoryWritable = ::access(programDirectory.c_str(), W_OK) == 0;
     return environment;
@@ -40,7 +41,8 @@ PathEnvironment PathEnvironment::OfThisProcess(const std::string& programDirecto
 
 StandardPaths::StandardPaths(std::string programDirectory, const PathEnvironment& environment)
     : programDirectory_(std::move(programDirectory)),
-      installedDataDirectory_(environment.installedDataDirectory) {
+      installedDataDirectory_(environment.installedDataDirectory),
+      dataDirectoryFromProgram_(environment.dataDirectoryFromProgram) {
 #ifdef _WIN32
     settingsDirectory_ = programDirectory_;
     workingFilePath_ = "c:\\Zephwork.mid";
@@ -69,6 +71,11 @@ std::string StandardPaths::DataFilePath(const std::string& name) const {
     const fs::path beside = fs::path(programDirectory_) / name;
     std::error_code ignored;
     if (installedDataDirectory_.empty() || fs::exists(beside, ignored)) return beside.string();
+    if (!dataDirectoryFromProgram_.empty()) {
+        const fs::path inThisInstallation =
+            (fs::path(programDirectory_) / dataDirectoryFromProgram_ / name).lexically_normal();
+        if (fs::exists(inThisInstallation, ignored)) return inThisInstallation.string();
+    }
     return (fs::path(installedDataDirectory_) / name).string();
 }
 

@@ -4,8 +4,9 @@
 // On Windows everything sits in the program's directory and the working file is
 // "c:\Zephwork.mid". Elsewhere the settings files stay in the program's directory while it is
 // writable, else they go to the per-user configuration folder; the data files come from the
-// program's directory, else from the installed data folder; the working file lives in the
-// per-user data folder.
+// program's directory, else from the data folder of the installation the program sits in
+// (wherever it was moved or staged to), else from the data folder of the prefix it was built for;
+// the working file lives in the per-user data folder.
 
 #include <string>
 
@@ -16,10 +17,11 @@ namespace zephrane {
 inline constexpr char kWorkingFileName[] = "Zephwork.mid";
 
 struct PathEnvironment {
-    std::string home;           // $HOME
-    std::string xdgConfigHome;  // $XDG_CONFIG_HOME, may be empty
-    std::string xdgDataHome;    // $XDG_DATA_HOME, may be empty
-    std::string installedDataDirectory;
+    std::string home;                      // $HOME
+    std::string xdgConfigHome;             // $XDG_CONFIG_HOME, may be empty
+    std::string xdgDataHome;               // $XDG_DATA_HOME, may be empty
+    std::string installedDataDirectory;    // the data folder under the prefix built for
+    std::string dataDirectoryFromProgram;  // the same folder, relative to the program's directory
     bool programDirectoryWritable = false;
 
     // The environment of this process for a program in `programDirectory`.
@@ -44,6 +46,7 @@ class StandardPaths : public PathService {
     std::string programDirectory_;
     std::string settingsDirectory_;
     std::string installedDataDirectory_;
+    std::string dataDirectoryFromProgram_;
     std::string workingFilePath_;
 };
 

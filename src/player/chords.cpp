@@ -167,7 +167,10 @@ size_t ReadNoteName(std::string_view text, int& pitchClass) {
 }
 
 std::string Quote(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted(1, '"');
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 [[noreturn]] void Refuse(std::string_view text, const std::string& why) {
@@ -256,7 +259,10 @@ std::string ChordText(const Chord& chord) {
     if (chord.noChord) return "N.C.";
     std::string text = std::string(PitchClassName(chord.root)) +
                        std::string(kShownSuffix[static_cast<size_t>(chord.type)]);
-    if (chord.bass >= 0) text += "/" + std::string(PitchClassName(chord.bass));
+    if (chord.bass >= 0) {
+        text += '/';
+        text += PitchClassName(chord.bass);
+    }
     return text;
 }
 

@@ -212,11 +212,16 @@ bool MarkerListNames(const MarkerList& markers, std::string_view sectionName) {
     return false;
 }
 
+std::string Marker(char sign, const SectionRow& row) {
+    std::string marker(1, sign);
+    marker += row.name;
+    return marker;
+}
 std::string StartMarker(const SectionRow& row) {
-    return ">" + std::string(row.name);
+    return Marker('>', row);
 }
 std::string EndMarker(const SectionRow& row) {
-    return "<" + std::string(row.name);
+    return Marker('<', row);
 }
 
 constexpr std::string_view kBbOrder[] = {"Intro A", "Intro B", "Intro C", "Main A",  "Fill AA",

@@ -8,7 +8,9 @@
 namespace zephrane {
 
 std::string BlankSigned(int64_t value) {
-    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+    std::string text(value < 0 ? 0 : 1, ' ');  // the blank stands where a minus sign would
+    text += std::to_string(value);
+    return text;
 }
 
 double RoundHalfEven(double value) {

@@ -231,7 +231,7 @@ TEST_F(GetInfoTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
 TEST_F(GetInfoTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
     TrackBuilder many;
     for (int i = 0; i < 25; ++i)
-        many.Marker(0, "M" + std::to_string(i));
+        many.Marker(0, std::string("M").append(std::to_string(i)));
     Scan(many.EndOfTrack());
     EXPECT_EQ(s.markers.count, 25);
     EXPECT_EQ(s.markers.entries.size(), 31u);

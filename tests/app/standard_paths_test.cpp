@@ -12,6 +12,7 @@ PathEnvironment Environment(bool writable) {
     PathEnvironment environment;
     environment.home = "/home/ann";
     environment.installedDataDirectory = "/usr/share/zephrane";
+    environment.dataDirectoryFromProgram = "../share/zephrane";
     environment.programDirectoryWritable = writable;
     return environment;
 }
@@ -39,6 +40,21 @@ TEST(StandardPaths, DataFilesComeFromTheProgramFolderElseTheInstalledOne) {
     EXPECT_EQ(paths.DataFilePath("cbo3.dat"), "/usr/share/zephrane/cbo3.dat");
     program.Write("cbo3.dat", {'x'});
     EXPECT_EQ(paths.DataFilePath("cbo3.dat"), (program.Path() / "cbo3.dat").string());
+}
+
+// A staged (DESTDIR) or moved installation: <root>/usr/bin beside <root>/usr/share/zephrane.
+TEST(StandardPaths, DataFilesComeFromTheInstallationTheProgramSitsIn) {
+    test::TempDir root;
+    const std::filesystem::path program = root.Path() / "usr" / "bin";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(root.Path() / "usr" / "share" / "zephrane");
+    const StandardPaths paths(program.string(), Environment(false));
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), "/usr/share/zephrane/cbo3.dat");
+    root.Write("usr/share/zephrane/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"),
+              (root.Path() / "usr" / "share" / "zephrane" / "cbo3.dat").string());
+    root.Write("usr/bin/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), (program / "cbo3.dat").string());
 }
 
 TEST(StandardPaths, WorkFolderOverrideAndFolderCreation) {

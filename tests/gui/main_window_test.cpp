@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -155,6 +157,7 @@ class MainWindowTest : public QObject {
     void filtersAreWrittenTheQtWay();
     void rtfDocumentsBecomeHtml();
     void helpDocumentsExplainEveryCaption();
+    void aboutWindowShowsTheLicence();
     void screenshotOfAWorkingSession();
 
   private:
@@ -395,6 +398,25 @@ void MainWindowTest::helpDocumentsExplainEveryCaption() {
         if (!documents.contains(caption)) missing << caption;
     }
     QVERIFY2(missing.isEmpty(), qPrintable("not in the documents: " + missing.join(" | ")));
+}
+
+// The licence line and the full text of the shipped LICENSE behind the About window's button.
+void MainWindowTest::aboutWindowShowsTheLicence() {
+    Action("mnuAbout")->trigger();
+    auto* about = Find<QDialog>("frmAbout");
+    auto* line = about->findChild<QLabel*>("lblLicence");
+    auto* button = about->findChild<QPushButton*>("cmdLicence");
+    QVERIFY(line && button);
+    QCOMPARE(line->text(),
+             QString("Licensed under the GNU General Public License, version 3 or later"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    auto* licence = about->findChild<QDialog*>("frmLicence");
+    QVERIFY(licence && licence->isVisible());
+    QFile shipped(ZEPHRANE_LICENSE_FILE);
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QString text = licence->findChild<QPlainTextEdit*>("txtLicence")->toPlainText();
+    QVERIFY(text.startsWith("                    GNU GENERAL PUBLIC LICENSE\n"));
+    QCOMPARE(text, QString::fromUtf8(shipped.readAll()));
 }
 
 // With ZEPHRANE_SCREENSHOT set to a file name, saves the main window with the demo song open,

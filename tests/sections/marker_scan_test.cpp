@@ -282,9 +282,9 @@ TEST_F(MarkerScanTest, BbLayoutLeavesWhatStoreMarkerCallsInARowLeave) {
         for (std::string_view key : kBbOrder) {
             const SectionRow& row = *SectionByKey(key);
             const bool eight = eightMeasureMains && row.name.starts_with("Main");
-            StoreMarker(oneByOne.session, "<" + std::string(row.name),
+            StoreMarker(oneByOne.session, std::string("<").append(row.name),
                         eight ? row.bbEndEightMeasureMains : row.bbEnd);
-            StoreMarker(oneByOne.session, ">" + std::string(row.name), row.bbStart);
+            StoreMarker(oneByOne.session, std::string(">").append(row.name), row.bbStart);
         }
         EXPECT_SAME_SCAN(marked.session, oneByOne.session);
         EXPECT_EQ(marked.session.markers.count, 27);
