@@ -1,6 +1,8 @@
 #include "song/walker.h"
 
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "app/error_report.h"
 #include "song/text_codec.h"
@@ -59,6 +61,41 @@ void UpdateTracklength(ByteImage& song) {
         }
     }
     LoadLength(song, trackLast - kTrackHeaderLastPos, kTrackLengthPos);
+}
+
+// The status positions of the channel messages that go without a status byte right after a meta
+// or system-exclusive event, paired with the status in force there.
+static std::vector<std::pair<int32_t, uint8_t>> RunningStatusAfterMetaAndSysEx(
+    const ByteImage& song) {
+    std::vector<std::pair<int32_t, uint8_t>> missing;
+    WalkState walk;
+    TrackWalker walker(song, walk);
+    bool afterMetaOrSysEx = false;
+    while (!walker.AtEnd()) {
+        const TrackEvent& event = walker.Next();
+        if (afterMetaOrSysEx && event.runningStatus && event.IsChannelMessage())
+            missing.emplace_back(event.statusPos, event.status);
+        afterMetaOrSysEx = event.IsMeta() || event.IsSysEx();
+    }
+    return missing;
+}
+
+int64_t WriteStatusAfterMetaAndSysEx(ByteImage& song) {
+    std::vector<std::pair<int32_t, uint8_t>> missing;
+    try {
+        missing = RunningStatusAfterMetaAndSysEx(song);
+    } catch (const RuntimeError&) {
+        return 0;
+    }
+    if (missing.empty()) return 0;
+    // From the back, so that the positions still to come stay where the walk found them.
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        song.InsertGap(it->first, 1);
+        song.Set(it->first, it->second);
+    }
+    const auto added = static_cast<int64_t>(missing.size());
+    LoadLength(song, int64_t{song.ReadU32BE(kTrackLengthPos)} + added, kTrackLengthPos);
+    return added;
 }
 
 void LoadLength(ByteImage& output, int64_t value, int64_t position) {

@@ -53,6 +53,12 @@ void ReadMetaText(const ByteImage& image, WalkState& walk);
 // none. Bytes that follow the track (the CASM chunk of a style) are not counted.
 void UpdateTracklength(ByteImage& song);
 
+// Gives every channel message that follows a meta or system-exclusive event under running status
+// its status byte, and the track length field the bytes added; the number of bytes added. Readers
+// that keep to the letter of the Standard MIDI File format cancel running status at those events,
+// so what the program writes spells it out there. An image the walk cannot read is left as it is.
+int64_t WriteStatusAfterMetaAndSysEx(ByteImage& song);
+
 // Writes `value` as a 32-bit big-endian number at position..position+3 of `output`.
 void LoadLength(ByteImage& output, int64_t value, int64_t position);
 

@@ -159,6 +159,19 @@ class RunningStatus(FolderTest):
                  if main_a <= t < main_a + end - first]
         self.assertEqual(found, expected)
 
+    def test_raw_song_and_style_are_written_with_status_bytes(self):
+        # The load alone keeps the song's own bytes; what is written from them spells the status
+        # out after each meta and SysEx event, and holds every note.
+        for command, name in (("working", "raw.mid"), ("style", "raw.sty")):
+            with self.subTest(command=command):
+                out = self.path(name)
+                done = run(command, "--raw", "--sections", "Main A", "--auto-casm",
+                           "--work-dir", self.fresh_work_dir(), "-o", out, self.song)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assert_written_strictly(out)
+                if command == "working":
+                    self.assertEqual(notes_read_by_mido(out), self.notes)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)

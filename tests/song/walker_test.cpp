@@ -203,6 +203,55 @@ TEST(TrackWalker, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
     }
 }
 
+// Guards against a written file that strict readers misread: they cancel running status at a meta
+// or SysEx event, so the status byte goes back in there and the track length grows with it, while
+// running status after a channel message stays, and so do the bytes behind the track.
+TEST(WriteStatusAfterMetaAndSysEx, SpellsOutTheStatusWhereStrictReadersNeedIt) {
+    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 2, 1, 2};
+    const struct {
+        const char* name;
+        Bytes event;  // with delta 0
+    } interruptions[] = {
+        {"text", TrackBuilder().Text(0, 1, "mid").Events()},
+        {"sysex", TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events()},
+        {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
+    };
+    for (const auto& interruption : interruptions) {
+        const auto track = [&](const Bytes& statusAfter) {
+            TrackBuilder builder;
+            builder.NoteOn(0, 3, 60, 100)
+                .RunningStatus(5, {61, 100})
+                .Raw(interruption.event)
+                .Raw(Concat({{10}, statusAfter, {62, 100}}))
+                .RunningStatus(10, {64, 0})
+                .Raw(interruption.event)
+                .Program(0, 3, 5)
+                .EndOfTrack();
+            return builder.Events();
+        };
+        const Bytes loose = track({}), strict = track({0x92});
+        ByteImage song(Concat({Headers(static_cast<uint32_t>(loose.size())), loose, casm}));
+        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 1) << interruption.name;
+        EXPECT_EQ(song.Bytes(),
+                  Concat({Headers(static_cast<uint32_t>(strict.size())), strict, casm}))
+            << interruption.name;
+        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0) << interruption.name;
+    }
+}
+
+// Guards against a save that fails, or writes something else, for an image the walk cannot read
+// (the output before any style is made) or a data byte with no channel status in force.
+TEST(WriteStatusAfterMetaAndSysEx, LeavesWhatItCannotMendAsItIs) {
+    for (const Bytes& bytes :
+         {Bytes{'s', 't', 'y'},
+          Concat({Headers(10), TrackBuilder().Tempo(0, 500000).Events(), {0x00, 0x3C, 0x64}}),
+          Concat({Headers(40), TrackBuilder().Text(0, 1, "cut").NoteOn(0, 1, 60, 9).Events()})}) {
+        ByteImage song(bytes);
+        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0);
+        EXPECT_EQ(song.Bytes(), bytes);
+    }
+}
+
 // Guards against a data byte at the start of a track, or after meta events only, taking a
 // status from nowhere or from a meta event.
 TEST(TrackWalker, RunningStatusWithoutAChannelStatusYetHasStatusZero) {
