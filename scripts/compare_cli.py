@@ -1,0 +1,338 @@
+#!/usr/bin/python3
+"""Runs two builds of zephrane-cli over the same songs, styles and options and shows whether every
+output file, every message and every exit status is byte for byte the same.
+
+    scripts/compare_cli.py BASE [--candidate CLI] [--keep DIR]
+
+BASE is a commit (or branch, tag) whose zephrane-cli is built in build/compare/<commit>, or the
+path of a zephrane-cli already built; the
+candidate is the working tree's build/release/cli/zephrane-cli unless --candidate names another.
+The inputs are the demo song, songs written here with mido (time signatures, tempos, drums,
+SysEx, running status, short and long songs), the malformed files of tests/data/invalid, styles
+that the base build makes from the songs, and type-1 files for `merge`. Each run happens in a
+folder of its own side (base, candidate) with the same relative names, so that messages naming
+files compare as well. Prints one line for each difference and a summary; exits 1 when anything
+differs.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import mido
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TICKS = 480
+
+# Option sets of `info`, `working` and `style` for a song (the output file, when there is one,
+# is added by the run).
+SONG_RUNS = [
+    ("info", ["--json"]),
+    ("info", ["--json", "--raw"]),
+    ("info", ["--json", "--auto-casm", "--all-sections"]),
+    ("info", ["--json", "--no-panel", "--no-xg-on", "--multiple-tempos", "--add-b"]),
+    ("working", []),
+    ("working", ["--raw", "--sections", "Main A"]),
+    ("working", ["--sections", "Intro A,Main A,Fill AA,End A", "--style-name", "Cmp"]),
+    ("working", ["--all-sections", "--auto-casm", "--convert", "plain"]),
+    ("style", ["--all-sections", "--auto-casm"]),
+    ("style", ["--sections", "Main A"]),
+    ("style", ["--sections", "Main A,Main B,Fill AA,Fill BB", "--auto-casm"]),
+    ("style", ["--all-sections", "--auto-casm", "--style-name", "Compared", "--copyright",
+               "(c) 2026", "--no-panel", "--no-xg-on", "--multiple-tempos", "--add-b"]),
+    ("style", ["--all-sections", "--casm", "rows.json", "--effects", "effects.json"]),
+    ("style", ["--all-sections", "--auto-casm", "--convert", "plain"]),
+    ("style", ["--all-sections", "--auto-casm", "--convert", "sevenths", "--add-b"]),
+    ("style", ["--all-sections", "--auto-casm", "--clear-casm"]),
+    ("style", ["--bb"]),
+    ("style", ["--bb8", "--style-name", "Eight"]),
+    ("style", ["--raw", "--sections", "Main A", "--auto-casm"]),
+]
+
+# Runs over a style the base build made.
+STYLE_RUNS = [
+    ("casm", ["--json"]),
+    ("casm", []),
+    ("info", ["--json"]),
+    ("info", ["--json", "--raw"]),
+    ("working", []),
+    ("style", ["--use-style-casm"]),
+    ("style", ["--use-style-casm", "--sections", "Main B", "--auto-casm"]),
+    ("style", ["--auto-casm", "--effects", "effects.json"]),
+]
+
+CASM_ROWS = [
+    {"channel": 1, "part": "Chord 1", "key": "D", "chord": "min", "lowLimit": "C3",
+     "highLimit": "G8", "chordMute": [3, 255, 255, 255, 255]},
+    {"channel": 2, "part": "Bass"},
+    {"channel": 10, "part": "Rhythm"},
+]
+
+EFFECTS = {"reverb": 3, "reverbReturn": "64", "chorus": 2, "chorusReturn": "32",
+           "variation": 5, "variationReturn": "50", "pan": "64", "sendToReverb": "40",
+           "sendToChorus": "10"}
+
+
+def vlq(value):
+    out = [value & 0x7F]
+    value >>= 7
+    while value:
+        out.insert(0, 0x80 | (value & 0x7F))
+        value >>= 7
+    return bytes(out)
+
+
+def write_song(path, measures, numerator=4, denominator=4, tempos=(120,), sysex=False,
+               channels=(0, 1, 9)):
+    """A type-0 song: a chord track, a bass line and drums over `measures` measures."""
+    beat = TICKS * 4 // denominator
+    measure = beat * numerator
+    events = [(0, mido.MetaMessage("time_signature", numerator=numerator,
+                                   denominator=denominator)),
+              (0, mido.MetaMessage("key_signature", key="D")),
+              (0, mido.MetaMessage("track_name", name="compared song"))]
+    for index, bpm in enumerate(tempos):
+        events.append((index * measure * max(1, measures // len(tempos)),
+                       mido.MetaMessage("set_tempo", tempo=mido.bpm2tempo(bpm))))
+    if sysex:
+        events.append((0, mido.Message("sysex", data=[0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00])))
+    for channel in channels:
+        if channel != 9:
+            events.append((0, mido.Message("program_change", channel=channel,
+                                           program=(channel * 7) % 128)))
+            events.append((0, mido.Message("control_change", channel=channel, control=7,
+                                           value=100)))
+    roots = [62, 67, 69, 62, 71, 64, 69, 62]
+    for bar in range(measures):
+        start = bar * measure
+        root = roots[bar % len(roots)]
+        for channel in channels:
+            if channel == 9:
+                for b in range(numerator):
+                    note = 36 if b == 0 else 42
+                    events.append((start + b * beat, mido.Message(
+                        "note_on", channel=9, note=note, velocity=90)))
+                    events.append((start + b * beat + beat // 4, mido.Message(
+                        "note_off", channel=9, note=note)))
+            elif channel == 1:
+                events.append((start, mido.Message("note_on", channel=1, note=root - 24,
+                                                   velocity=100)))
+                events.append((start + measure - 10, mido.Message("note_off", channel=1,
+                                                                  note=root - 24)))
+            else:
+                for offset in (0, 4, 7):
+                    events.append((start + beat, mido.Message(
+                        "note_on", channel=channel, note=root + offset, velocity=80)))
+                    events.append((start + measure - 20, mido.Message(
+                        "note_off", channel=channel, note=root + offset)))
+    events.sort(key=lambda item: item[0])
+    track = mido.MidiTrack()
+    now = 0
+    for tick, message in events:
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=measure))
+    song = mido.MidiFile(type=0, ticks_per_beat=TICKS)
+    song.tracks.append(track)
+    song.save(path)
+
+
+def write_running_status_song(path):
+    """Notes that go on under running status after text and SysEx events, byte by byte."""
+    events = bytearray(b"\x00\xff\x58\x04\x04\x02\x18\x08\x00\xc0\x00")
+    for bar in range(34):
+        note = 60 + bar % 12
+        events += vlq(0 if bar == 0 else 960) + bytes([0x99, 36, 100, 0x00, 0x90, note, 100])
+        events += vlq(960) + (b"\xff\x01\x04half" if bar % 2 else
+                              bytes([0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7]))
+        events += bytes([0x00, note, 0, 0x00, 0x99, 36, 0])
+    events += vlq(960) + b"\xff\x2f\x00"
+    header = b"MThd" + (6).to_bytes(4, "big") + bytes([0, 0, 0, 1, 0x01, 0xE0])
+    with open(path, "wb") as out:
+        out.write(header + b"MTrk" + len(events).to_bytes(4, "big") + bytes(events))
+
+
+def write_type1(path, tracks):
+    song = mido.MidiFile(type=1, ticks_per_beat=TICKS)
+    conductor = mido.MidiTrack([mido.MetaMessage("set_tempo", tempo=500000),
+                                mido.MetaMessage("time_signature", numerator=4, denominator=4)])
+    song.tracks.append(conductor)
+    for channel in range(tracks):
+        track = mido.MidiTrack([mido.Message("program_change", channel=channel, program=channel)])
+        for bar in range(8):
+            track.append(mido.Message("note_on", channel=channel, note=60 + channel,
+                                      velocity=90, time=0 if bar == 0 else 960))
+            track.append(mido.Message("note_off", channel=channel, note=60 + channel, time=960))
+        song.tracks.append(track)
+    song.save(path)
+
+
+def make_inputs(folder):
+    """Writes the inputs into `folder`; returns (songs, type-1 files), names relative to it."""
+    songs = []
+    shutil.copy(os.path.join(ROOT, "demo", "zephrane-demo.mid"), folder)
+    songs.append("zephrane-demo.mid")
+    shapes = {
+        "four-four-34.mid": dict(measures=34),
+        "four-four-40-tempos.mid": dict(measures=40, tempos=(100, 126, 90)),
+        "three-four-34.mid": dict(measures=34, numerator=3),
+        "six-eight-36.mid": dict(measures=36, numerator=6, denominator=8),
+        "short-12.mid": dict(measures=12),
+        "sysex-8-channels.mid": dict(measures=34, sysex=True, channels=(0, 1, 2, 3, 4, 5, 8, 9)),
+        "bb-44.mid": dict(measures=44),
+        "bb-76.mid": dict(measures=76),
+    }
+    for name, shape in shapes.items():
+        write_song(os.path.join(folder, name), **shape)
+        songs.append(name)
+    write_running_status_song(os.path.join(folder, "running-status.mid"))
+    songs.append("running-status.mid")
+    invalid = os.path.join(ROOT, "tests", "data", "invalid")
+    for entry in sorted(os.listdir(invalid)):
+        kind = os.path.join(invalid, entry)
+        if not os.path.isdir(kind):
+            continue
+        for name in sorted(os.listdir(kind)):
+            copied = "invalid-%s-%s" % (entry, name)
+            shutil.copy(os.path.join(kind, name), os.path.join(folder, copied))
+            songs.append(copied)
+    merges = []
+    for count in (1, 3, 15):
+        name = "type1-%d.mid" % count
+        write_type1(os.path.join(folder, name), count)
+        merges.append(name)
+    with open(os.path.join(folder, "rows.json"), "w") as out:
+        json.dump(CASM_ROWS, out)
+    with open(os.path.join(folder, "effects.json"), "w") as out:
+        json.dump(EFFECTS, out)
+    return songs, merges
+
+
+def arguments_of(command, options, source, output):
+    """The command line of one run."""
+    args = [command] + options
+    if command in ("info", "working", "style"):
+        args += ["--work-dir", "work"]
+    if output:
+        args += ["-o", output]
+    return args + [source]
+
+
+def run_side(cli, folder, args):
+    """One run in `folder`: exit status, standard output, standard error."""
+    work = os.path.join(folder, "work")
+    shutil.rmtree(work, ignore_errors=True)
+    os.mkdir(work)
+    done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
+    return done.returncode, done.stdout, done.stderr
+
+
+def read(folder, name):
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as data:
+        return data.read()
+
+
+class Comparison:
+    def __init__(self, base_cli, candidate_cli, root):
+        self.clis = {"base": base_cli, "candidate": candidate_cli}
+        self.folders = {side: os.path.join(root, side) for side in self.clis}
+        self.runs = 0
+        self.files = 0
+        self.differences = []
+        self.exit_statuses = {}
+
+    def run(self, command, options, source):
+        output = None
+        if command in ("working", "style", "merge"):
+            extension = ".sty" if command == "style" else ".mid"
+            output = "out/%04d%s" % (self.runs, extension)
+        args = arguments_of(command, options, source, output)
+        results = {side: run_side(self.clis[side], self.folders[side], args)
+                   for side in self.clis}
+        self.runs += 1
+        status = results["base"][0]
+        self.exit_statuses[status] = self.exit_statuses.get(status, 0) + 1
+        label = " ".join(args)
+        for index, part in enumerate(("exit status", "standard output", "standard error")):
+            if results["base"][index] != results["candidate"][index]:
+                self.differences.append("%s: %s differs" % (label, part))
+        if output:
+            written = {side: read(self.folders[side], output) for side in self.clis}
+            if written["base"] is not None:
+                self.files += 1
+            if written["base"] != written["candidate"]:
+                self.differences.append("%s: %s differs" % (label, output))
+        return output if results["base"][0] == 0 else None
+
+
+def build_base(ref):
+    """Builds zephrane-cli of `ref` in build/compare/<commit>; returns the program's path."""
+    commit = subprocess.run(["git", "rev-parse", "--verify", ref + "^{commit}"], cwd=ROOT,
+                            check=True, capture_output=True, text=True).stdout.strip()
+    base = os.path.join(ROOT, "build", "compare", commit)
+    source = os.path.join(base, "source")
+    if not os.path.isdir(source):
+        os.makedirs(base, exist_ok=True)
+        archive = subprocess.run(["git", "archive", commit], cwd=ROOT, check=True,
+                                 capture_output=True).stdout
+        os.mkdir(source)
+        subprocess.run(["tar", "-x", "-C", source], input=archive, check=True)
+    build = os.path.join(base, "build")
+    subprocess.run(["cmake", "-S", source, "-B", build, "-G", "Ninja",
+                    "-DCMAKE_BUILD_TYPE=Release", "-DZEPHRANE_BUILD_TESTS=OFF",
+                    "-DZEPHRANE_BUILD_BENCHMARKS=OFF", "-DZEPHRANE_BUILD_GUI=OFF",
+                    "-DZEPHRANE_BUILD_PLAYER=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build, "--target", "zephrane-cli"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(build, "cli", "zephrane-cli")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("base")
+    parser.add_argument("--candidate",
+                        default=os.path.join(ROOT, "build", "release", "cli", "zephrane-cli"))
+    parser.add_argument("--keep", help="keep the inputs and outputs in this folder")
+    options = parser.parse_args()
+    base_cli = (os.path.abspath(options.base) if os.access(options.base, os.X_OK)
+                and os.path.isfile(options.base) else build_base(options.base))
+    root = options.keep or tempfile.mkdtemp(prefix="zephrane-compare-")
+    comparison = Comparison(base_cli, os.path.abspath(options.candidate), root)
+    for folder in comparison.folders.values():
+        os.makedirs(os.path.join(folder, "out"), exist_ok=True)
+    songs, merges = make_inputs(comparison.folders["base"])
+    make_inputs(comparison.folders["candidate"])
+
+    styles = []
+    for song in songs:
+        for command, run_options in SONG_RUNS:
+            written = comparison.run(command, run_options, song)
+            if command == "style" and written and run_options[0] in ("--all-sections", "--bb"):
+                styles.append(written)
+    for style in styles:
+        for command, run_options in STYLE_RUNS:
+            comparison.run(command, run_options, style)
+    for merge in merges:
+        comparison.run("merge", [], merge)
+
+    for difference in comparison.differences:
+        print(difference)
+    print("exit statuses of the base: " + ", ".join(
+        "%d: %d runs" % item for item in sorted(comparison.exit_statuses.items())))
+    print("%d runs over %d songs, %d styles and %d type-1 files; %d output files; %d differences"
+          % (comparison.runs, len(songs), len(styles), len(merges), comparison.files,
+             len(comparison.differences)))
+    if not options.keep:
+        shutil.rmtree(root)
+    return 1 if comparison.differences else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
