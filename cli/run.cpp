@@ -64,8 +64,7 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
     if (options.clearCasm) ClearCasmSet(session);
     if (options.autoCasm) AutoSetCasm(session);
     if (!ApplyCasmEdits(session, files.casm)) return false;
-    // The option is there only while the opened style has CASM data.
-    if (options.useStyleCasm && session.song.hasStyleCasm) session.useStyleCasm = true;
+    if (options.useStyleCasm) ChooseCasmSource(session, CasmSource::StylesCasm);
     if (files.effects) ApplyEffectsEdit(session, *files.effects);
     if (!options.convert.empty()) {
         // A batch run has no sequencer to check for.

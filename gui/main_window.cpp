@@ -296,8 +296,10 @@ QWidget* MainWindow::BuildCasmArea() {
     useStyleCasm_ = new QRadioButton("Use Style's Casm", box);
     useStyleCasm_->setObjectName("OptOrigCasm");
     useStyleCasm_->setToolTip("Use CASM built into style");
-    connect(makeCasm_, &QRadioButton::clicked, this, [this] { session_.useStyleCasm = false; });
-    connect(useStyleCasm_, &QRadioButton::clicked, this, [this] { session_.useStyleCasm = true; });
+    connect(makeCasm_, &QRadioButton::clicked, this,
+            [this] { Run([this] { ChooseCasmSource(session_, CasmSource::MakeCasm); }); });
+    connect(useStyleCasm_, &QRadioButton::clicked, this,
+            [this] { Run([this] { ChooseCasmSource(session_, CasmSource::StylesCasm); }); });
     row->addWidget(clear);
     row->addWidget(autoSet);
     row->addStretch();

@@ -118,6 +118,10 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
     return mayBuild;
 }
 
+void ChooseCasmSource(Session& session, CasmSource source) {
+    session.useStyleCasm = source == CasmSource::StylesCasm && session.song.hasStyleCasm;
+}
+
 bool SaveWorkingMidiFile(Session& session) {
     bool saved = false;
     Guarded(session, "mnuSaveMidi", [&] {

@@ -55,6 +55,13 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source);
 // Every row's source key and chord: "major" C maj, "7th" C maj7, "all" the song's key and chord.
 void SetSourceChords(Session& session, const std::string& which);
 
+enum class CasmSource { MakeCasm, StylesCasm };
+
+// "Make Casm" / "Use Style's Casm": where the style's CASM comes from. The style's own CASM can be
+// chosen only while the opened style has sound CASM data; a newly opened file starts with "Make
+// Casm" again.
+void ChooseCasmSource(Session& session, CasmSource source);
+
 // "&Working Midi File": saves the song image as a MIDI file under a name the user chooses; the
 // saved file then is the open file. False when nothing was saved.
 bool SaveWorkingMidiFile(Session& session);

@@ -67,6 +67,8 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
         ClearCasmSet(s);
         ResetChordMute(s.casm);
         s.song.hasStyleCasm = false;
+        // The choice belongs to the style it was made for.
+        s.useStyleCasm = false;
         s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
         s.view.txtKey.clear();
     }

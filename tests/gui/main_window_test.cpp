@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include "app/session.h"
+#include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"
@@ -154,6 +155,7 @@ class MainWindowTest : public QObject {
     void effectsWindowSwitchesLayoutAndList();
     void saveStyleWritesWhatTheCommandLineWrites();
     void saveStyleWithoutAFileShowsItsMessage();
+    void styleCasmChoiceEndsWithItsStyle();
     void filtersAreWrittenTheQtWay();
     void rtfDocumentsBecomeHtml();
     void helpDocumentsExplainEveryCaption();
@@ -169,6 +171,7 @@ class MainWindowTest : public QObject {
         return widget;
     }
     void OpenSong(int measures);
+    std::string SaveStyleAs(const char* name);
 
     std::unique_ptr<test::TempDir> dir_;
     std::unique_ptr<test::RecordingPlatform> recorder_;
@@ -198,6 +201,13 @@ void MainWindowTest::OpenSong(int measures) {
     song_ = dir_->Write("band.mid", BandSong(measures));
     recorder_->openAnswers.push_back(song_);
     Action("Open")->trigger();
+}
+
+std::string MainWindowTest::SaveStyleAs(const char* name) {
+    const std::string path = (dir_->Path() / name).string();
+    recorder_->saveAnswers.push_back(path);
+    Action("SaveStyle")->trigger();
+    return path;
 }
 
 void MainWindowTest::startUpFillsTheListsAndTheRecentFiles() {
@@ -362,6 +372,33 @@ void MainWindowTest::saveStyleWithoutAFileShowsItsMessage() {
     QCOMPARE(recorder_->messages,
              (std::vector<std::string>{"A file has not yet been opened. Click on Open File to "
                                        "identify the file to use."}));
+}
+
+// Guards against "Use Style's Casm" outliving the style it was chosen for: the next song's style
+// was written without its CASM chunk, and without a word.
+void MainWindowTest::styleCasmChoiceEndsWithItsStyle() {
+    window_->StartUp();
+    OpenSong(12);
+    Action("Main A")->trigger();
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    const std::string style = SaveStyleAs("first.sty");
+    recorder_->openAnswers.push_back(style);
+    Action("Open")->trigger();
+    auto* useStyleCasm = Find<QRadioButton>("OptOrigCasm");
+    QVERIFY(useStyleCasm->isVisible());
+    QTest::mouseClick(useStyleCasm, Qt::LeftButton);
+    QVERIFY(window_->GetSession().useStyleCasm);
+
+    OpenSong(12);
+    QVERIFY(!useStyleCasm->isVisible());
+    QVERIFY(Find<QRadioButton>("OptmakeCasm")->isChecked());
+    QTest::mouseClick(Find<QPushButton>("cmdAutoCasm"), Qt::LeftButton);
+    Action("Main A")->trigger();
+    const CasmListing listing = ReadCasmListing(ByteImage(test::ReadFile(SaveStyleAs("next.sty"))));
+    QVERIFY(recorder_->messages.empty());
+    QVERIFY(listing.problems.empty());
+    QCOMPARE(listing.chunks.size(), size_t{1});
+    QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
 }
 
 void MainWindowTest::filtersAreWrittenTheQtWay() {
