@@ -63,6 +63,12 @@ void ChordMuteWindow::Open(int row) {
     raise();
 }
 
+void ChordMuteWindow::CloseIfItsSongIsGone() {
+    if (!model_ || ChordMuteDialogIsCurrent(session_, *model_)) return;
+    model_.reset();
+    hide();
+}
+
 void ChordMuteWindow::ShowModel() {
     setWindowTitle(QString::fromStdString(model_->Caption()));
     for (int box = 0; box < kChordMuteBoxCount; ++box)

@@ -22,6 +22,8 @@ class ChordMuteWindow : public QDialog {
     // Shows the stored bits of `row`; an open window is loaded again with the new row, so that
     // what the user sees is what OK stores.
     void Open(int row);
+    // Closes the window, storing nothing, once the song it was opened for is no longer open.
+    void CloseIfItsSongIsGone();
 
   signals:
     void Closed();

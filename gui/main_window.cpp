@@ -353,6 +353,7 @@ void MainWindow::UpdateControls() {
     menuBar()->setEnabled(!view.waitingForSequencer);
     centralWidget()->setEnabled(!view.waitingForSequencer);
     grid_->UpdateControls();
+    chordMute_->CloseIfItsSongIsGone();
     UpdateRecentFiles();
     map_->update();
 }

@@ -36,6 +36,7 @@ struct SessionState {
     MarkerList markers;
     SectionSlots sectionFlags{};  // sections present in the working file, by toolbar slot
     CasmTable casm;
+    int64_t songsOpened = 0;            // files the user opened: a dialog knows its song by it
     bool useStyleCasm = false;          // "Use Style's Casm" selected rather than "Make Casm"
     CasmSnapshot casmSnapshot;          // the CASM settings chord conversion follows
     std::vector<int32_t> notedRecords;  // source roots of the style's Ctabs read in a conversion

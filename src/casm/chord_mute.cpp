@@ -24,7 +24,8 @@ void RealignSectionToolbar(Session& session) {
 
 }  // namespace
 
-ChordMuteDialog::ChordMuteDialog(int row, const ChordMute& stored) : row_(row) {
+ChordMuteDialog::ChordMuteDialog(int row, const ChordMute& stored, int64_t song)
+    : row_(row), song_(song) {
     if (row < 0 || row >= static_cast<int>(CasmTable{}.size()))
         throw std::out_of_range("chord-mute row");
     for (int i = 0; i < kChordMuteBoxCount; ++i) {
@@ -65,12 +66,18 @@ ChordMute ChordMuteDialog::Bytes() const {
 }
 
 ChordMuteDialog OpenChordMuteDialog(const Session& session, int row) {
-    return ChordMuteDialog(row, session.casm.at(row).chordMute);
+    return ChordMuteDialog(row, session.casm.at(row).chordMute, session.songsOpened);
 }
 
-void StoreChordMute(Session& session, const ChordMuteDialog& dialog) {
+bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dialog) {
+    return dialog.Song() == session.songsOpened;
+}
+
+bool StoreChordMute(Session& session, const ChordMuteDialog& dialog) {
+    if (!ChordMuteDialogIsCurrent(session, dialog)) return false;
     session.casm.at(dialog.Row()).chordMute = dialog.Bytes();
     RealignSectionToolbar(session);
+    return true;
 }
 
 void CloseChordMuteDialog(Session& session) {

@@ -61,10 +61,12 @@ inline constexpr char kChordMuteCancelButton[] = "Cancel";
 // only through StoreChordMute.
 class ChordMuteDialog {
   public:
-    // A box is checked where its bit is set in `stored`. `row` is the 0-based MIDI channel.
-    ChordMuteDialog(int row, const ChordMute& stored);
+    // A box is checked where its bit is set in `stored`. `row` is the 0-based MIDI channel;
+    // `song` the number of the song it is opened for.
+    ChordMuteDialog(int row, const ChordMute& stored, int64_t song = 0);
 
     int Row() const { return row_; }
+    int64_t Song() const { return song_; }
     // " Chord Recognition for Channel " and the channel number with one leading blank.
     std::string Caption() const;
     std::string_view PromptText() const { return kChordMutePrompt; }
@@ -84,14 +86,19 @@ class ChordMuteDialog {
 
   private:
     int row_;
+    int64_t song_;
     std::array<bool, kChordMuteBoxCount> checked_{};
 };
 
 // The dialog for CASM row `row` loaded with that row's stored bytes.
 ChordMuteDialog OpenChordMuteDialog(const Session& session, int row);
 
-// "OK": stores the boxes into the dialog's row, then lines the section toolbar up again.
-void StoreChordMute(Session& session, const ChordMuteDialog& dialog);
+// True while the song the dialog was opened for is the open one.
+bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dialog);
+
+// "OK": stores the boxes into the dialog's row, then lines the section toolbar up again. A dialog
+// of a song no longer open stores nothing (false): its row means another song's channel.
+bool StoreChordMute(Session& session, const ChordMuteDialog& dialog);
 
 // "Cancel": the stored bytes stay; the section toolbar is lined up again.
 void CloseChordMuteDialog(Session& session);

@@ -69,6 +69,7 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
         s.song.hasStyleCasm = false;
         // The choice belongs to the style it was made for.
         s.useStyleCasm = false;
+        ++s.songsOpened;
         s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
         s.view.txtKey.clear();
     }

@@ -117,6 +117,17 @@ TEST_F(ChordMuteDialogTest, BitsWithoutABoxAreDroppedOnOk) {
     EXPECT_EQ(s.casm[2].chordMute, (ChordMute{3, 255, 255, 255, 255}));
 }
 
+// Guards against a dialog left open across File > Open writing into the next song's channel.
+TEST_F(ChordMuteDialogTest, DialogOfASongNoLongerOpenStoresNothing) {
+    ChordMuteDialog dialog = OpenChordMuteDialog(s, 0);
+    dialog.None();
+    ++s.songsOpened;  // another song was opened meanwhile
+    EXPECT_FALSE(ChordMuteDialogIsCurrent(s, dialog));
+    EXPECT_FALSE(StoreChordMute(s, dialog));
+    EXPECT_EQ(s.casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
+    EXPECT_TRUE(StoreChordMute(s, OpenChordMuteDialog(s, 0)));
+}
+
 // Guards against the fresh default not showing every box checked, or OK altering it.
 TEST_F(ChordMuteDialogTest, OkWithoutChangeStoresAllChordsOnAgain) {
     const ChordMuteDialog dialog = OpenChordMuteDialog(s, 0);

@@ -152,6 +152,7 @@ class MainWindowTest : public QObject {
     void refusedLimitTextKeepsTheOldNumber();
     void chordMuteStoresMajorAndMinorBytes();
     void secondEditReloadsTheChordMuteWindow();
+    void chordMuteWindowClosesWithItsSong();
     void effectsWindowSwitchesLayoutAndList();
     void saveStyleWritesWhatTheCommandLineWrites();
     void saveStyleWithoutAFileShowsItsMessage();
@@ -325,6 +326,21 @@ void MainWindowTest::secondEditReloadsTheChordMuteWindow() {
     QCOMPARE(dialog->windowTitle(), QString(" Chord Recognition for Channel  2"));
     QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());  // "Maj": byte 4 bit 0
     QVERIFY(!dialog->findChild<QCheckBox*>("chkChordMute0")->isChecked());
+}
+
+// Guards against the window's OK, after File > Open, writing into the new song's channel 1.
+void MainWindowTest::chordMuteWindowClosesWithItsSong() {
+    window_->StartUp();
+    OpenSong(12);
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute1"), Qt::LeftButton);
+    gui::ChordMuteWindow* dialog = window_->ChordMute();
+    dialog->findChild<QCheckBox*>("chkChordMute26")->setChecked(false);
+    OpenSong(14);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(window_->GetSession().casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
+    QTest::mouseClick(Find<QPushButton>("cmdChordMute1"), Qt::LeftButton);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
 }
 
 void MainWindowTest::effectsWindowSwitchesLayoutAndList() {
