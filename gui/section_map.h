@@ -1,12 +1,12 @@
 #pragma once
-// A map of the working file under the toolbars: one cell per measure, filled where an event
-// starts (a section needs one on its first and its end measure), the sections marked drawn over
-// their measures, and the standard layout's places shown faintly, so that one sees at once why a
-// section button refuses.
+// The section map under the toolbars: one cell per measure, filled where an event starts, the
+// sections marked drawn over their measures, and the places of the sections not marked yet shown
+// faintly, as the core pictures them.
 
 #include <QWidget>
 
 #include "app/session.h"
+#include "sections/section_picture.h"
 
 namespace zephrane::gui {
 
@@ -17,19 +17,13 @@ class SectionMap : public QWidget {
     SectionMap(const Session& session, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {900, 64}; }
     QSize minimumSizeHint() const override { return {300, 56}; }
+    // What the map draws of the session's song now.
+    SectionPicture Picture() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    struct Span {
-        QString name;
-        int first;  // first measure
-        int end;    // the measure after the last
-    };
-    std::vector<Span> MarkedSections() const;
-    int MeasuresShown() const;
-
     const Session& session_;
 };
 

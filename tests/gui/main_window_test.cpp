@@ -27,6 +27,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_services.h"
 #include "gui/rtf_to_html.h"
+#include "gui/section_map.h"
 #include "support/midi_builder.h"
 #include "support/recording_platform.h"
 #include "support/temp_dir.h"
@@ -48,6 +49,23 @@ test::Bytes BandSong(int measures) {
             .NoteOff(0, 2, 36);
     }
     track.EndOfTrack(960);
+    return test::SongFile(track);
+}
+
+// A 20-measure style with every section marker, the sections one measure each from measure 1 on,
+// the last running to the end.
+test::Bytes StyleOfEverySection() {
+    test::TrackBuilder track;
+    track.TimeSignature(0, 4, 2).Marker(0, "SFF1").Marker(0, "SInt").Program(0, 1, 0);
+    for (int m = 0; m < 20; ++m) {
+        uint32_t delta = m == 0 ? 0 : 960;  // from the note-off half a measure before
+        if (m >= 1 && m <= 14) {
+            track.Marker(delta, std::string(kSectionTable[m - 1].name));
+            delta = 0;
+        }
+        track.NoteOn(delta, 1, 60, 90).NoteOff(960, 1, 60);
+    }
+    track.EndOfTrack();
     return test::SongFile(track);
 }
 
@@ -153,6 +171,7 @@ class MainWindowTest : public QObject {
     void chordMuteStoresMajorAndMinorBytes();
     void secondEditReloadsTheChordMuteWindow();
     void chordMuteWindowClosesWithItsSong();
+    void sectionMapShowsTheSectionsOfAnOpenedStyle();
     void effectsWindowSwitchesLayoutAndList();
     void saveStyleWritesWhatTheCommandLineWrites();
     void saveStyleWithoutAFileShowsItsMessage();
@@ -341,6 +360,26 @@ void MainWindowTest::chordMuteWindowClosesWithItsSong() {
     QTest::mouseClick(Find<QPushButton>("cmdChordMute1"), Qt::LeftButton);
     QVERIFY(dialog->isVisible());
     QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
+}
+
+// Guards against a map that worked the sections out from the working file's own markers and the
+// standard layout: an opened style showed no bars, and the layout's names over its measures.
+void MainWindowTest::sectionMapShowsTheSectionsOfAnOpenedStyle() {
+    window_->StartUp();
+    recorder_->openAnswers.push_back(dir_->Write("every.sty", StyleOfEverySection()));
+    Action("Open")->trigger();
+    QVERIFY(recorder_->messages.empty());
+    for (const SectionRow& row : kSectionTable)
+        QVERIFY(Action(std::string(row.key).c_str())->isChecked());
+    const SectionPicture picture = window_->findChild<gui::SectionMap*>("sectionMap")->Picture();
+    QVERIFY(picture.places.empty());
+    QCOMPARE(picture.measuresShown, 20);
+    QCOMPARE(picture.marked.size(), kSectionTable.size());
+    for (size_t i = 0; i < kSectionTable.size(); ++i) {
+        const int first = static_cast<int>(i) + 1;
+        const int end = i + 1 < kSectionTable.size() ? first + 1 : 20;
+        QCOMPARE(picture.marked[i], (SectionSpan{std::string(kSectionTable[i].key), first, end}));
+    }
 }
 
 void MainWindowTest::effectsWindowSwitchesLayoutAndList() {
