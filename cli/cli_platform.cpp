@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 namespace zephrane::cli {
 namespace {

@@ -6,13 +6,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/error_report.h"
 #include "app/version.h"
 #include "player/player_error.h"
 #include "player/render.h"
 #include "player/style_reader.h"
 #include "player/synth_output.h"
 #include "song/byte_image.h"
+#include "song/error.h"
 #include "song/file_io.h"
 
 namespace {

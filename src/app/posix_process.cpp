@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 extern char** environ;
 

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "app/error_report.h"
+
 namespace zephrane {
 
 void ReportError(Session& session, std::string_view operationName, const RuntimeError& error) {

@@ -6,7 +6,6 @@
 #include <string_view>
 
 #include "analysis/get_info.h"
-#include "app/error_report.h"
 #include "app/main_window_view.h"
 #include "app/platform.h"
 #include "app/recent_files.h"
@@ -16,6 +15,7 @@
 #include "effects/effect_list.h"
 #include "effects/effect_settings.h"
 #include "sections/sections.h"
+#include "song/error.h"
 #include "song/song_image.h"
 #include "song/walker.h"
 

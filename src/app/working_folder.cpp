@@ -9,8 +9,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "app/error_report.h"
 #include "app/standard_paths.h"
+#include "song/error.h"
 
 namespace zephrane {
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string_view>
 
-#include "app/error_report.h"
+#include "song/error.h"
 #include "song/midi_layout.h"
 #include "song/text_codec.h"
 #include "song/walker.h"

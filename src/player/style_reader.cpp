@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/error_report.h"
 #include "casm/casm_reader.h"
 #include "player/player_error.h"
+#include "song/error.h"
 #include "song/walker.h"
 
 namespace zephrane::player {

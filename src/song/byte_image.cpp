@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 namespace zephrane {
 namespace {

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/error_report.h"
+#include "song/error.h"
 #include "song/signal_cleanup.h"
 
 namespace zephrane {

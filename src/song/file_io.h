@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 namespace zephrane {
 

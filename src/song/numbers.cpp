@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 namespace zephrane {
 

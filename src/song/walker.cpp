@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/error_report.h"
+#include "song/error.h"
 #include "song/text_codec.h"
 
 namespace zephrane {

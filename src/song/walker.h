@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/error_report.h"
 #include "song/byte_image.h"
+#include "song/error.h"
 
 namespace zephrane {
 

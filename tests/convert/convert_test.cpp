@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/error_report.h"
 #include "app/main_commands.h"
 #include "app/session.h"
 #include "effects/effect_list.h"

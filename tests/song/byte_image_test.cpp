@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error_report.h"
+#include "song/error.h"
 #include "support/error_of.h"
 
 namespace zephrane {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/error_report.h"
+#include "song/error.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
 

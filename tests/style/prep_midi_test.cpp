@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/error_report.h"
 #include "app/session.h"
 #include "effects/effect_list.h"
 #include "support/midi_builder.h"

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "app/error_report.h"
+#include "song/error.h"
 
 namespace zephrane::test {
 
