@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/main_commands.h"
-#include "bench_platform.h"
+#include "bench_session.h"
 #include "convert/convert.h"
 #include "style/make_style.h"
 #include "style/prep_midi.h"
@@ -160,7 +160,7 @@ BENCHMARK(BM_Convert)->Apply(Sizes);
 // "Open" through its dialog.
 void BM_OpenCommand(benchmark::State& state) {
     BenchSession bench;
-    bench.platform.fileToOpen = BenchSongPath(SongSize(state));
+    bench.platform.standingOpenAnswer = BenchSongPath(SongSize(state));
     for (auto _ : state) {
         if (Refused(state, bench, zephrane::OpenFileCommand(bench.session))) break;
     }
@@ -203,7 +203,7 @@ BENCHMARK(BM_AllSectionButtons)->Apply(Sizes);
 void BM_SaveStyle(benchmark::State& state) {
     BenchSession bench;
     if (!ReadyForStyle(state, bench)) return;
-    bench.platform.fileToSave = bench.platform.Folder() + "/bench.sty";
+    bench.platform.standingSaveAnswer = BenchSession::Folder() + "/bench.sty";
     for (auto _ : state) {
         if (Refused(
                 state, bench,
@@ -220,7 +220,7 @@ BENCHMARK(BM_SaveStyle)->Apply(SizesWallClock);
 void BM_SongToStyle(benchmark::State& state) {
     for (auto _ : state) {
         BenchSession bench;
-        bench.platform.fileToSave = bench.platform.Folder() + "/road.sty";
+        bench.platform.standingSaveAnswer = BenchSession::Folder() + "/road.sty";
         if (!ReadyForStyle(state, bench)) break;
         if (Refused(
                 state, bench,

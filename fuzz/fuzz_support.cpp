@@ -33,59 +33,37 @@ std::string MakeScratchFolder() {
     return folder;
 }
 
+// The stub set up as the fuzz targets' platform.
+void SetUpFuzzPlatform(StubPlatform& platform) {
+    static const bool verbose = std::getenv("ZEPHRANE_FUZZ_VERBOSE") != nullptr;
+    if (verbose) {
+        platform.onMessage = [](const std::string& text) {
+            std::fprintf(stderr, "message: %s\n", text.c_str());
+        };
+    }
+    platform.standingOkAnswer = true;
+    platform.startFailure = error_number::kFileNotFound;
+    platform.programDirectory = ZEPHRANE_DATA_DIR;
+    platform.settingsDirectory = ScratchFolder();
+    platform.workingFilePath = ScratchFolder() + "/Zephwork.mid";
+}
+
 // The effect lists come from a data file; read once, copied into every session.
 const EffectLists& SharedEffectLists() {
     static const EffectLists lists = [] {
-        FuzzPlatform platform;
-        Platform services = platform.Services();
-        Session session(services);
-        SetUpEffectLists(session);
-        if (!platform.messages.empty()) Finding("the effect lists cannot be read");
-        return session.effectLists;
+        StubSession stub;
+        SetUpFuzzPlatform(stub.platform);
+        SetUpEffectLists(stub.session);
+        if (!stub.platform.messages.empty()) Finding("the effect lists cannot be read");
+        return stub.session.effectLists;
     }();
     return lists;
 }
 
 }  // namespace
 
-void FuzzPlatform::ShowMessage(const std::string& text) {
-    static const bool verbose = std::getenv("ZEPHRANE_FUZZ_VERBOSE") != nullptr;
-    if (verbose) std::fprintf(stderr, "message: %s\n", text.c_str());
-    messages.push_back(text);
-}
-
-int64_t FuzzPlatform::StartProcess(const std::vector<std::string>&) {
-    Fail(error_number::kFileNotFound);
-}
-
-std::string FuzzPlatform::ReadSetting(const std::string& application, const std::string& section,
-                                      const std::string& key) {
-    const auto found = store.find(application + "/" + section + "/" + key);
-    return found == store.end() ? "" : found->second;
-}
-
-void FuzzPlatform::WriteSetting(const std::string& application, const std::string& section,
-                                const std::string& key, const std::string& value) {
-    store[application + "/" + section + "/" + key] = value;
-}
-
-std::string FuzzPlatform::ProgramDirectory() const {
-    return ZEPHRANE_DATA_DIR;
-}
-
-std::string FuzzPlatform::SettingsDirectory() const {
-    return ScratchFolder();
-}
-
-std::string FuzzPlatform::DataFilePath(const std::string& name) const {
-    return std::string(ZEPHRANE_DATA_DIR) + "/" + name;
-}
-
-std::string FuzzPlatform::WorkingFilePath() const {
-    return ScratchFolder() + "/Zephwork.mid";
-}
-
 FuzzSession::FuzzSession() {
+    SetUpFuzzPlatform(platform);
     session.effectLists = SharedEffectLists();
 }
 
@@ -160,10 +138,10 @@ void Finding(const std::string& what) {
 void CheckSaveStyle(FuzzSession& fuzz) {
     const std::string target = ScratchFolder() + "/saved.sty";
     std::filesystem::remove(target);
-    fuzz.platform.saveAnswer = target;
+    fuzz.platform.standingSaveAnswer = target;
     const ErrorReportWatch watch(fuzz.session);
     const bool saved = SaveStyle(fuzz.session, StyleCommandSource::ToolbarButton);
-    fuzz.platform.saveAnswer.reset();
+    fuzz.platform.standingSaveAnswer.reset();
     const bool written = std::filesystem::exists(target);
     if (written && watch.AnyShown()) Finding("a style was written after an error report");
     if (saved != written) Finding(saved ? "Save Style wrote no file" : "a refused save wrote");

@@ -5,67 +5,24 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
-#include "app/session.h"
+#include "app/stub_platform.h"
 
 namespace zephrane::fuzz {
 
-// Answers the Open dialog with Cancel, the Save dialog with `saveAnswer` and every question with
-// OK, starts no program, and keeps the messages shown. The working file and the settings live in
-// the scratch folder.
-class FuzzPlatform : public MessageService,
-                     public FileDialogService,
-                     public WindowService,
-                     public ProcessService,
-                     public SettingsStore,
-                     public PathService {
-  public:
-    Platform Services() { return {*this, *this, *this, *this, *this, *this}; }
-
-    // With ZEPHRANE_FUZZ_VERBOSE set, every message is printed too (to replay a finding).
-    void ShowMessage(const std::string& text) override;
-    bool AskOkCancel(const std::string&) override { return true; }
-    std::optional<std::string> ChooseFileToOpen(const FileDialogRequest&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> ChooseFileToSave(const FileDialogRequest&) override {
-        return saveAnswer;
-    }
-    void ShowMainWindow(const MainWindowView&) override {}
-    bool ShowDocument(const DocumentRequest&) override { return false; }
-    int64_t StartProcess(const std::vector<std::string>&) override;
-    bool WaitForExit(int64_t, int) override { return true; }
-    void ProcessPendingEvents() override {}
-    std::string ReadSetting(const std::string& application, const std::string& section,
-                            const std::string& key) override;
-    void WriteSetting(const std::string& application, const std::string& section,
-                      const std::string& key, const std::string& value) override;
-    std::string ProgramDirectory() const override;
-    std::string SettingsDirectory() const override;
-    std::string DataFilePath(const std::string& name) const override;
-    std::string WorkingFilePath() const override;
-
-    std::vector<std::string> messages;
-    std::map<std::string, std::string> store;
-    std::optional<std::string> saveAnswer;  // the file the Save dialog chooses; none: Cancel
-};
-
-// A fresh session with the effect lists read, as the program starts.
-struct FuzzSession {
+// A fresh session with the effect lists read, as the program starts, over a stub platform that
+// answers the Open dialog with Cancel and every question with OK, starts no program and keeps the
+// messages shown (printed too with ZEPHRANE_FUZZ_VERBOSE set, to replay a finding). The working
+// file and the settings live in the scratch folder.
+struct FuzzSession : StubSession {
     FuzzSession();
     FuzzSession(const FuzzSession&) = delete;
     FuzzSession& operator=(const FuzzSession&) = delete;
 
     size_t MessageCount() const { return platform.messages.size(); }
-
-    FuzzPlatform platform;
-    Platform services = platform.Services();
-    Session session{services};
 };
 
 // A folder of this process (under /dev/shm when there is one), removed at exit.

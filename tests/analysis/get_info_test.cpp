@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -22,7 +22,7 @@ class GetInfoTest : public ::testing::Test {
         return GetInfo(s, decodeXg);
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -93,7 +93,7 @@ TEST_F(GetInfoTest, SmpteTimeWithoutTimeSignatureHasNoMeasures) {
     EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
     EXPECT_EQ(s.facts.ticksPerMeasure, 0);
     EXPECT_EQ(s.facts.measureCount, 0);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(GetInfoTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
@@ -285,15 +285,15 @@ TEST_F(GetInfoTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
     smpte.TimeSignature(0, 4, 2).EndOfTrack();
     // Division E7 28: 25 frames of 40 ticks, SMPTE time, which the measure arithmetic refuses.
     EXPECT_EQ(Scan(smpte, 0xE728), "failed");
-    ASSERT_EQ(test.recorder.messages.size(), 1u);
-    EXPECT_EQ(test.recorder.messages[0],
+    ASSERT_EQ(test.platform.messages.size(), 1u);
+    EXPECT_EQ(test.platform.messages[0],
               "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not "
               "obvious, please report this to the author.");
 
     TrackBuilder zeroTempo;
     zeroTempo.Tempo(0, 0).EndOfTrack();
     EXPECT_EQ(Scan(zeroTempo), "failed");
-    EXPECT_NE(test.recorder.messages[1].find("Error #: 11, Division by zero"), std::string::npos);
+    EXPECT_NE(test.platform.messages[1].find("Error #: 11, Division by zero"), std::string::npos);
 }
 
 }  // namespace

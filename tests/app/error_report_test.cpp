@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/recording_platform.h"
+#include "app/stub_platform.h"
 
 namespace zephrane {
 namespace {
@@ -40,9 +40,9 @@ TEST(ErrorReport, OtherErrorsNameNumberDescriptionAndOperation) {
 }
 
 TEST(ErrorReport, Error384ShowsNoMessageBox) {
-    test::TestSession test;
+    StubSession test;
     ReportError(test.session, "Main", RuntimeError(384));
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST(ErrorReport, FileSystemErrnoMapsToTheRuntimeErrorOfTheCause) {
@@ -56,16 +56,16 @@ TEST(ErrorReport, FileSystemErrnoMapsToTheRuntimeErrorOfTheCause) {
 }
 
 TEST(ErrorReport, GuardedReportsEveryKindOfFailureUnderTheOperationName) {
-    test::TestSession test;
+    StubSession test;
     EXPECT_FALSE(Guarded(test.session, "LoadText", [] { Fail(error_number::kOverflow); }));
     EXPECT_FALSE(Guarded(test.session, "LoadText", [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(Guarded(test.session, "LoadText", [] { throw std::out_of_range("vector::at"); }));
     EXPECT_TRUE(Guarded(test.session, "LoadText", [] {}));
-    ASSERT_EQ(test.recorder.messages.size(), 3u);
-    EXPECT_EQ(test.recorder.messages[1],
+    ASSERT_EQ(test.platform.messages.size(), 3u);
+    EXPECT_EQ(test.platform.messages[1],
               "Error #: 7, Out of memory, encountered in Function LoadText. If the solution is "
               "not obvious, please report this to the author.");
-    EXPECT_NE(test.recorder.messages[2].find("Error #: 9, Subscript out of range"),
+    EXPECT_NE(test.platform.messages[2].find("Error #: 9, Subscript out of range"),
               std::string::npos);
 }
 

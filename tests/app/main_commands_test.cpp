@@ -10,8 +10,8 @@
 #include "app/posix_process.h"
 #include "app/recent_files.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -45,7 +45,7 @@ class CommandsTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    test::RecordingPlatform recorder;
+    StubPlatform recorder;
     PosixProcessService processes;
     Platform services{recorder, recorder, recorder, processes, recorder, recorder};
     Session session{services};
@@ -120,7 +120,7 @@ TEST_F(CommandsTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit)
 }
 
 TEST_F(CommandsTest, SequencerWaitPaintsEveryPollAndClosesTheCommands) {
-    test::RecordingPlatform& waits = recorder;
+    StubPlatform& waits = recorder;
     Platform recorded = recorder.Services();
     Session s(recorded);
     recorder.watchedSession = &s;

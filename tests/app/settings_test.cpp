@@ -4,7 +4,7 @@
 
 #include "app/recent_files.h"
 #include "app/session.h"
-#include "support/recording_platform.h"
+#include "app/stub_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -15,8 +15,8 @@ using test::Bytes;
 class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        test.recorder.settingsDirectory = dir.Path().string();
-        test.recorder.programDirectory = ZEPHRANE_DATA_DIR;  // the effect list file
+        test.platform.settingsDirectory = dir.Path().string();
+        test.platform.programDirectory = ZEPHRANE_DATA_DIR;  // the effect list file
     }
     void WriteSetting(const std::string& name, const std::string& text) {
         dir.Write(name, Bytes(text.begin(), text.end()));
@@ -27,13 +27,13 @@ class SettingsTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
 TEST_F(SettingsTest, FirstStartWithoutFilesKeepsTheInitialMarksSilently) {
     StartUp(s);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
     EXPECT_EQ(s.settings.sequencerPath, "");
     EXPECT_EQ(s.settings.stylePlayerPath, "");
     EXPECT_EQ(s.settings.defaultDirectory, "");
@@ -53,7 +53,7 @@ TEST_F(SettingsTest, ProgramPathsLoseTheirLineEndTheFolderKeepsIt) {
     EXPECT_EQ(s.settings.sequencerPath, "/usr/bin/rosegarden --nosplash");
     EXPECT_EQ(s.settings.stylePlayerPath, "p");
     EXPECT_EQ(s.settings.defaultDirectory, "/home/me/styles/\r\n");
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(SettingsTest, StoredMarksAreTwoDigits) {
@@ -85,20 +85,20 @@ TEST_F(SettingsTest, TextFilesAreWrittenWithCrLfAndReadWhole) {
     EXPECT_EQ(test::ReadFile(path), (Bytes{'C', 'a', 'f', 0xE9, ' ', 's', 'e', 'q', '\r', '\n'}));
     EXPECT_EQ(ReadTextFileContents(s, path), "Caf\xC3\xA9 seq\r\n");
     EXPECT_EQ(ReadTextFileContents(s, (dir.Path() / "none.ini").string()), "");
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(SettingsTest, UnreadableAndUnwritableSettingsAreReported) {
     EXPECT_EQ(ReadTextFileContents(s, dir.Path().string()), "");  // a folder
     EXPECT_FALSE(WriteTextFileContents(s, "x", "/dev/full"));
-    ASSERT_EQ(test.recorder.messages.size(), 2u);
-    EXPECT_EQ(test.recorder.messages[1], "Disk is full.");
+    ASSERT_EQ(test.platform.messages.size(), 2u);
+    EXPECT_EQ(test.platform.messages[1], "Disk is full.");
 }
 
 class RecentFilesTest : public ::testing::Test {
   protected:
     std::vector<std::string>& Entries() { return s.recentFiles.entries; }
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -116,15 +116,15 @@ TEST_F(RecentFilesTest, SavedListComesBackInItsOrder) {
     AddRecentFile(s, "/b.mid");
     AddRecentFile(s, "/a.mid");
     SaveRecentFiles(s);
-    EXPECT_EQ(test.recorder.store.at("Zephrane/MRUFiles/0"), "/a.mid");
-    EXPECT_EQ(test.recorder.store.at("Zephrane/MRUFiles/2"), "/c.mid");
+    EXPECT_EQ(test.platform.store.at("Zephrane/MRUFiles/0"), "/a.mid");
+    EXPECT_EQ(test.platform.store.at("Zephrane/MRUFiles/2"), "/c.mid");
     Entries().clear();
     LoadRecentFiles(s);
     EXPECT_EQ(Entries(), (std::vector<std::string>{"/a.mid", "/b.mid", "/c.mid"}));
 }
 
 TEST_F(RecentFilesTest, LoadStopsAtTheFirstGapAndSkipsRepeats) {
-    test.recorder.store = {{"Zephrane/MRUFiles/0", "/x.mid"},
+    test.platform.store = {{"Zephrane/MRUFiles/0", "/x.mid"},
                            {"Zephrane/MRUFiles/1", "/X.mid"},
                            {"Zephrane/MRUFiles/2", "/y.mid"},
                            {"Zephrane/MRUFiles/4", "/z.mid"}};

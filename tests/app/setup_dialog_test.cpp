@@ -4,7 +4,7 @@
 
 #include "app/session.h"
 #include "app/settings_files.h"
-#include "support/recording_platform.h"
+#include "app/stub_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -12,7 +12,7 @@ namespace {
 
 class SetupDialogTest : public ::testing::Test {
   protected:
-    void SetUp() override { test.recorder.settingsDirectory = dir.Path().string(); }
+    void SetUp() override { test.platform.settingsDirectory = dir.Path().string(); }
     std::string FileText(const std::string& name) {
         const test::Bytes bytes = test::ReadFile((dir.Path() / name).string());
         return std::string(bytes.begin(), bytes.end());
@@ -22,7 +22,7 @@ class SetupDialogTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -48,7 +48,7 @@ TEST_F(SetupDialogTest, TypedTextsAreStoredOnCloseInTheirOrder) {
 
 TEST_F(SetupDialogTest, BrowsingStoresTheSequencerAtOnceButThePlayerOnlyOnClose) {
     SetupTexts texts;
-    test.recorder.openAnswers = {"/usr/bin/muse", "/usr/bin/player"};
+    test.platform.openAnswers = {"/usr/bin/muse", "/usr/bin/player"};
     BrowseSequencer(s, texts);
     BrowseStylePlayer(s, texts);
     EXPECT_EQ(texts.sequencer, "/usr/bin/muse");
@@ -56,17 +56,17 @@ TEST_F(SetupDialogTest, BrowsingStoresTheSequencerAtOnceButThePlayerOnlyOnClose)
     EXPECT_EQ(FileText("Zephrane.ini"), "/usr/bin/muse\r\n");
     EXPECT_EQ(s.settings.sequencerPath, "/usr/bin/muse");
     EXPECT_EQ(s.settings.stylePlayerPath, "");
-    EXPECT_EQ(test.recorder.openRequests[0].title, "Select Location of Sequencer Program");
-    EXPECT_EQ(test.recorder.openRequests[1].title, "Select Location of the StylePlayer Program");
+    EXPECT_EQ(test.platform.openRequests[0].title, "Select Location of Sequencer Program");
+    EXPECT_EQ(test.platform.openRequests[1].title, "Select Location of the StylePlayer Program");
     BrowseSequencer(s, texts);  // cancelled: nothing changes
     EXPECT_EQ(texts.sequencer, "/usr/bin/muse");
 }
 
 TEST_F(SetupDialogTest, UnwritableSettingsAreReportedAndTheOtherWritesStillRun) {
-    test.recorder.settingsDirectory = (dir.Path() / "missing").string();
+    test.platform.settingsDirectory = (dir.Path() / "missing").string();
     CloseSetup(s, {"seq", "player", "/songs/"});
-    EXPECT_EQ(test.recorder.messages.size(), 3u);
-    EXPECT_EQ(test.recorder.messages[0], "That path doesn't exist.");
+    EXPECT_EQ(test.platform.messages.size(), 3u);
+    EXPECT_EQ(test.platform.messages[0], "That path doesn't exist.");
     EXPECT_EQ(s.settings.sequencerPath, "seq");
 }
 

@@ -2,8 +2,8 @@
 
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -23,9 +23,9 @@ class StyleChecksTest : public ::testing::Test {
         s.view.sectionPressed[slot] = true;
         s.sectionFlags[slot] = true;
     }
-    const std::vector<std::string>& Messages() const { return test.recorder.messages; }
+    const std::vector<std::string>& Messages() const { return test.platform.messages; }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -39,7 +39,7 @@ TEST_F(StyleChecksTest, NoOpenFileStopsFirst) {
 TEST_F(StyleChecksTest, WithoutSectionsOnlyTheToolbarWarnsAboutMainA) {
     EXPECT_FALSE(CheckStyleCommand(s, StyleCommandSource::ToolbarButton));
     EXPECT_EQ(Messages(), (std::vector<std::string>{kNoMainA, kNoSection}));
-    test.recorder.messages.clear();
+    test.platform.messages.clear();
     EXPECT_FALSE(CheckStyleCommand(s, StyleCommandSource::MenuItem));
     EXPECT_EQ(Messages(), (std::vector<std::string>{kNoSection}));
 }

@@ -13,6 +13,7 @@
 #include "app/main_commands.h"
 #include "app/session.h"
 #include "app/settings_files.h"
+#include "app/stub_platform.h"
 #include "casm/casm_table.h"
 #include "convert/convert.h"
 #include "sections/sections.h"
@@ -20,7 +21,6 @@
 #include "song/merge_tracks.h"
 #include "style/make_style.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -195,8 +195,8 @@ class WriteFaultTest : public ::testing::TestWithParam<std::tuple<Write, Fault>>
     }
 
     test::TempDir dir;
-    test::TestSession test;
-    test::RecordingPlatform& recorder = test.recorder;
+    StubSession test;
+    StubPlatform& recorder = test.platform;
     Session& s = test.session;
     const Bytes song = test::SongFile(test::MeasuresSong(12));
     const Bytes bbSong = test::SongFile(test::MeasuresSong(44));

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -22,7 +22,7 @@ class CasmWriterTest : public ::testing::Test {
         const auto& all = s.output.Bytes();
         return Bytes(all.begin() + 4, all.begin() + s.outputWritePos);
     }
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -57,7 +57,7 @@ TEST_F(CasmWriterTest, ChunkForBassAndRhythmByteForByte) {
     };
     EXPECT_EQ(Written(), expected);
     EXPECT_EQ(s.outputWritePos, 4 + 100);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(CasmWriterTest, OneRecordChunkIsSixtyFiveBytes) {
@@ -88,7 +88,7 @@ TEST_F(CasmWriterTest, UnsetFieldIsAnOverflowReportedUnderCreateCasm) {
     s.Channel(1).hasNotes = true;
     s.casm[0].part = kBassPart;  // a part without its settings
     CreateCasm(s, "Main A");
-    EXPECT_EQ(test.recorder.messages,
+    EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{"Error #: 6, Overflow, encountered in Function "
                                         "CreateCasm. If the solution is not obvious, please "
                                         "report this to the author."}));
@@ -126,7 +126,7 @@ Bytes Sdec(const std::string& sections) {
 class GetChannelsTest : public ::testing::Test {
   protected:
     void Keep(const Bytes& casm) { s.song.styleCasmBytes = ByteImage(casm); }
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -177,7 +177,7 @@ TEST_F(GetChannelsTest, ChunkThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
     GetChannels(s, "Main A");
     EXPECT_EQ(s.casmSnapshot.part[9], 9);
     EXPECT_EQ(s.casmSnapshot.part[10], 0);
-    EXPECT_EQ(test.recorder.messages,
+    EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{"Error #: 9, Subscript out of range, encountered in "
                                         "Function GetChannels. If the solution is not obvious, "
                                         "please report this to the author."}));
@@ -190,7 +190,7 @@ TEST_F(GetChannelsTest, OtherRecordsEndTheReadingAndNoCasmMeansNothing) {
     EXPECT_EQ(s.casmSnapshot.part[9], 0);
     Keep({0, 0});
     GetChannels(s, "Main A");
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
-#include "support/recording_platform.h"
+#include "app/stub_platform.h"
 
 namespace zephrane {
 namespace {
@@ -28,7 +28,7 @@ class CasmTableTest : public ::testing::Test {
         return parts;
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -61,7 +61,7 @@ TEST_F(CasmTableTest, LimitTextsGiveNoteNumbers) {
         EXPECT_EQ(ValidateHiLoText(s, text, refused), number) << text;
         EXPECT_FALSE(refused) << text;
     }
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(CasmTableTest, MalformedLimitTextsAreRefusedWithTheMessage) {
@@ -70,11 +70,11 @@ TEST_F(CasmTableTest, MalformedLimitTextsAreRefusedWithTheMessage) {
         ValidateHiLoText(s, text, refused);
         EXPECT_TRUE(refused) << text;
     }
-    ASSERT_EQ(test.recorder.messages.size(), 8u);
-    EXPECT_EQ(test.recorder.messages[0], kLimitMessage);
+    ASSERT_EQ(test.platform.messages.size(), 8u);
+    EXPECT_EQ(test.platform.messages[0], kLimitMessage);
     bool alreadyRefused = true;  // a caller's refusal shows the message too
     ValidateHiLoText(s, "C3", alreadyRefused);
-    EXPECT_EQ(test.recorder.messages.size(), 9u);
+    EXPECT_EQ(test.platform.messages.size(), 9u);
 }
 
 TEST_F(CasmTableTest, RefusedLimitCellKeepsThePreviousNoteNumber) {
@@ -85,7 +85,7 @@ TEST_F(CasmTableTest, RefusedLimitCellKeepsThePreviousNoteNumber) {
     EXPECT_EQ(s.casm[0].highLimit, 72);
     EXPECT_TRUE(LeaveLimitCell(s, 0, LimitCell::Low, ""));  // an empty cell is not checked
     EXPECT_EQ(s.casm[0].lowLimit, 28);
-    EXPECT_EQ(test.recorder.messages.size(), 1u);
+    EXPECT_EQ(test.platform.messages.size(), 1u);
 }
 
 TEST_F(CasmTableTest, SongKeyIndexReadsTheKeyNamesFirstTwoCharacters) {

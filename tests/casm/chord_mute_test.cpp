@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/session.h"
-#include "support/recording_platform.h"
+#include "app/stub_platform.h"
 
 namespace zephrane {
 namespace {
@@ -94,7 +94,7 @@ TEST(ChordMuteLayoutTest, EachBoxAloneGivesExactlyItsOwnBit) {
 
 class ChordMuteDialogTest : public ::testing::Test {
   protected:
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 

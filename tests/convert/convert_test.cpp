@@ -12,9 +12,9 @@
 #include "app/error_report.h"
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "effects/effect_list.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -96,7 +96,7 @@ class ConvertWalkTest : public ::testing::Test {
     Bytes Converted(const Bytes& events, ConvertItem item = ConvertItem::Plain) {
         s.output = ByteImage(test::SongFile(events));
         EXPECT_TRUE(Convert(s, item));
-        EXPECT_TRUE(test.recorder.messages.empty());
+        EXPECT_TRUE(test.platform.messages.empty());
         const Bytes& out = s.output.Bytes();
         EXPECT_EQ(s.outputWritePos, s.output.Size());
         if (out.size() < 22) return {};
@@ -104,7 +104,7 @@ class ConvertWalkTest : public ::testing::Test {
         return Bytes(out.begin() + 22, out.end());
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -459,7 +459,7 @@ TEST_F(ConvertWalkTest, SectionMarkersOutOfOrderStopTheConversionWithTheReport) 
     s.output = ByteImage(
         test::SongFile(TrackBuilder().Marker(0, ">Main A").Marker(0, "Main A").EndOfTrack()));
     EXPECT_FALSE(Convert(s, ConvertItem::Plain));
-    EXPECT_EQ(test.recorder.messages, (std::vector<std::string>{report, report}));
+    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{report, report}));
 }
 
 // --- A style's own CASM -----------------------------------------------------------------------
@@ -592,8 +592,8 @@ class ConvertCommandTest : public ::testing::Test {
     Bytes WorkingFile() const { return test::ReadFile(recorder.workingFilePath); }
 
     test::TempDir dir;
-    test::TestSession test;
-    test::RecordingPlatform& recorder = test.recorder;
+    StubSession test;
+    StubPlatform& recorder = test.platform;
     Session& s = test.session;
 };
 

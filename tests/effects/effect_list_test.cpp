@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "effects/xg_import.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -95,20 +95,20 @@ TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
 }
 
 TEST(EffectListFile, MissingFileIsReportedAtStartUp) {
-    test::TestSession test;
+    StubSession test;
     test::TempDir empty;
-    test.recorder.programDirectory = empty.Path().string();
+    test.platform.programDirectory = empty.Path().string();
     test.session.effects.reverb = 3;
     SetUpEffectLists(test.session);
     EXPECT_EQ(test.session.effects.reverb, -1);
-    ASSERT_EQ(test.recorder.messages.size(), 1u);
-    EXPECT_NE(test.recorder.messages[0].find("encountered in Function SetUpTextBox"),
+    ASSERT_EQ(test.platform.messages.size(), 1u);
+    EXPECT_NE(test.platform.messages[0].find("encountered in Function SetUpTextBox"),
               std::string::npos);
 }
 
 TEST(EffectListFile, ConnectionChangeRefillsTheVariationListAndClearsItsChoice) {
-    test::TestSession test;
-    test.recorder.programDirectory = ZEPHRANE_DATA_DIR;
+    StubSession test;
+    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
     Session& s = test.session;
     SetUpEffectLists(s);
     s.effects.variation = 10;
@@ -118,7 +118,7 @@ TEST(EffectListFile, ConnectionChangeRefillsTheVariationListAndClearsItsChoice) 
     EXPECT_EQ(s.effectLists.Variation(s.effects.connection).size(), 75u);
     EXPECT_EQ(EffectCode(s.effectLists.insertionVariation, 1), 100);
     EXPECT_THROW(EffectCode(s.effectLists.insertionVariation, 75), RuntimeError);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 }  // namespace

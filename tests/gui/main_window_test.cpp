@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
@@ -29,7 +30,6 @@
 #include "gui/rtf_to_html.h"
 #include "gui/section_map.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 using namespace zephrane;
@@ -194,18 +194,18 @@ class MainWindowTest : public QObject {
     std::string SaveStyleAs(const char* name);
 
     std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<test::RecordingPlatform> recorder_;
+    std::unique_ptr<StubPlatform> recorder_;
     std::unique_ptr<gui::MainWindow> window_;
     std::string song_;
 };
 
 void MainWindowTest::init() {
     dir_ = std::make_unique<test::TempDir>();
-    recorder_ = std::make_unique<test::RecordingPlatform>();
+    recorder_ = std::make_unique<StubPlatform>();
     recorder_->programDirectory = ZEPHRANE_DATA_DIR;
     recorder_->settingsDirectory = dir_->Path().string();
     recorder_->workingFilePath = (dir_->Path() / "Zephwork.mid").string();
-    test::RecordingPlatform& r = *recorder_;
+    StubPlatform& r = *recorder_;
     window_ = std::make_unique<gui::MainWindow>(gui::ShellServices{r, r, r, r, r});
     window_->resize(1280, 800);
     window_->show();

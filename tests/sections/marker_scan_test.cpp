@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "sections/sections.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -62,9 +62,9 @@ class MarkerScanTest : public ::testing::Test {
         return FollowMarkerInsertion(s, text, measure, s.song.bytes.Size() - oldSize);
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
-    test::TestSession scanned;
+    StubSession scanned;
 };
 
 // A song with the usual set-up in measure 0 and `measures` 4/4 measures, each with a note on
@@ -247,8 +247,8 @@ TEST_F(SectionButtonScanTest, EveryButtonInReverseOrderLeavesWhatTwoScansLeft) {
 TEST_F(MarkerScanTest, PressingTheButtonsInARowLeavesWhatSinglePressesLeave) {
     for (int measures : {36, 25}) {  // 25 measures: "End C" asks for 26 and stops the row
         SCOPED_TRACE(measures);
-        test::TestSession single;
-        test::TestSession row;
+        StubSession single;
+        StubSession row;
         for (Session* session : {&single.session, &row.session}) {
             session->song.bytes = ByteImage(test::SongFile(MixedBarLines(measures)));
             session->song.fileName = "/songs/song.mid";
@@ -263,7 +263,7 @@ TEST_F(MarkerScanTest, PressingTheButtonsInARowLeavesWhatSinglePressesLeave) {
         EXPECT_EQ(PressSectionButtons(row.session, AllSectionKeys()), allMarked);
         EXPECT_SAME_SCAN(row.session, single.session);
         EXPECT_EQ(row.session.sectionFlags, single.session.sectionFlags);
-        EXPECT_EQ(row.recorder.messages, single.recorder.messages);
+        EXPECT_EQ(row.platform.messages, single.platform.messages);
     }
     EXPECT_TRUE(PressSectionButtons(s, {}));
 }
@@ -274,8 +274,8 @@ TEST_F(MarkerScanTest, BbLayoutLeavesWhatStoreMarkerCallsInARowLeave) {
                                              "Fill DD", "End A",   "End B",   "End C"};
     for (bool eightMeasureMains : {false, true}) {
         SCOPED_TRACE(eightMeasureMains);
-        test::TestSession marked;
-        test::TestSession oneByOne;
+        StubSession marked;
+        StubSession oneByOne;
         for (Session* session : {&marked.session, &oneByOne.session})
             session->song.bytes = ByteImage(test::SongFile(MixedBarLines(45)));
         MarkBBSections(marked.session, eightMeasureMains);
@@ -288,7 +288,7 @@ TEST_F(MarkerScanTest, BbLayoutLeavesWhatStoreMarkerCallsInARowLeave) {
         }
         EXPECT_SAME_SCAN(marked.session, oneByOne.session);
         EXPECT_EQ(marked.session.markers.count, 27);
-        EXPECT_EQ(marked.recorder.messages, oneByOne.recorder.messages);
+        EXPECT_EQ(marked.platform.messages, oneByOne.platform.messages);
     }
 }
 

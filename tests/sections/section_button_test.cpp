@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -33,9 +33,9 @@ class SectionButtonTest : public ::testing::Test {
         }
         return byMeasure;
     }
-    const std::vector<std::string>& Messages() const { return test.recorder.messages; }
+    const std::vector<std::string>& Messages() const { return test.platform.messages; }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -33,7 +33,7 @@ class StoreMarkerTest : public ::testing::Test {
         return times;
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -118,11 +118,11 @@ TEST_F(StoreMarkerTest, MeasureWithoutEventOrBeyondTheTableIsRefusedUntouched) {
     EXPECT_FALSE(StoreMarker(s, ">Main A", 1));   // measure 1 holds no event
     EXPECT_FALSE(StoreMarker(s, ">Main B", 11));  // the table ends at 10
     EXPECT_EQ(s.song.bytes, before);
-    ASSERT_EQ(test.recorder.messages.size(), 2u);
-    EXPECT_EQ(test.recorder.messages[0],
+    ASSERT_EQ(test.platform.messages.size(), 2u);
+    EXPECT_EQ(test.platform.messages[0],
               "This file is too small to add the marker>Main A using the buttons\r\nGo to "
               "Sequencer and add the marker manually");
-    EXPECT_EQ(test.recorder.messages[1],
+    EXPECT_EQ(test.platform.messages[1],
               "This file is too small to add the marker>Main B using the buttons\r\nGo to "
               "Sequencer and add the marker manually");
 }

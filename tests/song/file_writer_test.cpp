@@ -10,8 +10,8 @@
 
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -31,7 +31,7 @@ class FileWriterTest : public ::testing::Test {
     std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
     Bytes song;
 };
@@ -47,12 +47,12 @@ TEST_F(FileWriterTest, SavingOverALongerFileLeavesExactlyTheNewBytes) {
 TEST_F(FileWriterTest, ReadOnlyTargetIsRefusedAndKeptAsItWas) {
     const std::string path = dir.Write("locked.sty", Bytes{1, 2, 3});
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    test.recorder.saveAnswers.push_back(path);
-    test.recorder.okAnswers.push_back(true);
+    test.platform.saveAnswers.push_back(path);
+    test.platform.okAnswers.push_back(true);
     EXPECT_FALSE(SaveAs(s, SaveKind::Style));
-    EXPECT_EQ(test.recorder.questions,
+    EXPECT_EQ(test.platform.questions,
               (std::vector<std::string>{"This will replace existing file"}));
-    EXPECT_EQ(test.recorder.messages,
+    EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{"File may have read-only attribute. Change attribute or "
                                         "choose another name."}));
     EXPECT_EQ(test::ReadFile(path), (Bytes{1, 2, 3}));
@@ -66,9 +66,9 @@ TEST_F(FileWriterTest, SaveIntoAPipeAsksNothingAndWritesThrough) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    test.recorder.saveAnswers.push_back(path);
+    test.platform.saveAnswers.push_back(path);
     EXPECT_EQ(SaveAs(s, SaveKind::Style), path);
-    EXPECT_TRUE(test.recorder.questions.empty());
+    EXPECT_TRUE(test.platform.questions.empty());
     Bytes received(16);
     const ssize_t count = ::read(reader, received.data(), received.size());
     ::close(reader);
@@ -79,12 +79,12 @@ TEST_F(FileWriterTest, SaveIntoAPipeAsksNothingAndWritesThrough) {
 
 TEST_F(FileWriterTest, FullDiskIsReported) {
     EXPECT_FALSE(SaveStyleFile(s, "/dev/full"));
-    EXPECT_EQ(test.recorder.messages, (std::vector<std::string>{"Disk is full."}));
+    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{"Disk is full."}));
 }
 
 TEST_F(FileWriterTest, MissingFolderIsReportedAndNothingIsCreated) {
     EXPECT_FALSE(SaveMidiFile(s, PathOf("no/such/folder/x.mid")));
-    EXPECT_EQ(test.recorder.messages, (std::vector<std::string>{"That path doesn't exist."}));
+    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{"That path doesn't exist."}));
     EXPECT_FALSE(fs::exists(dir.Path() / "no"));
 }
 
@@ -105,31 +105,31 @@ TEST_F(FileWriterTest, ProposedNameCutsTheLastFourCharactersWhateverTheyAre) {
 TEST_F(FileWriterTest, SaveDialogIsAskedWithTheKindsFilterAndProposal) {
     SaveAs(s, SaveKind::Midi);
     SaveAs(s, SaveKind::Style);
-    ASSERT_EQ(test.recorder.saveRequests.size(), 2u);
-    EXPECT_EQ(test.recorder.saveRequests[0].filter, "Style Files(*.mid)|*.mid|");
-    EXPECT_EQ(test.recorder.saveRequests[0].defaultExtension, "mid");
-    EXPECT_EQ(test.recorder.saveRequests[0].proposedName, PathOf("song.mid"));
-    EXPECT_EQ(test.recorder.saveRequests[1].filter, "Style Files(*.sty)|*.sty|");
-    EXPECT_EQ(test.recorder.saveRequests[1].proposedName, PathOf("song.sty"));
+    ASSERT_EQ(test.platform.saveRequests.size(), 2u);
+    EXPECT_EQ(test.platform.saveRequests[0].filter, "Style Files(*.mid)|*.mid|");
+    EXPECT_EQ(test.platform.saveRequests[0].defaultExtension, "mid");
+    EXPECT_EQ(test.platform.saveRequests[0].proposedName, PathOf("song.mid"));
+    EXPECT_EQ(test.platform.saveRequests[1].filter, "Style Files(*.sty)|*.sty|");
+    EXPECT_EQ(test.platform.saveRequests[1].proposedName, PathOf("song.sty"));
 }
 
 TEST_F(FileWriterTest, CancelledDialogOrQuestionWritesNothing) {
     s.song.lastStyleSaved = "/old.sty";
     EXPECT_FALSE(SaveAs(s, SaveKind::Style));  // dialog cancelled
     const std::string existing = dir.Write("there.sty", Bytes{9});
-    test.recorder.saveAnswers.push_back(existing);
-    test.recorder.okAnswers.push_back(false);
+    test.platform.saveAnswers.push_back(existing);
+    test.platform.okAnswers.push_back(false);
     EXPECT_FALSE(SaveAs(s, SaveKind::Style));
     EXPECT_EQ(test::ReadFile(existing), (Bytes{9}));
     EXPECT_EQ(s.song.lastStyleSaved, "/old.sty");
 }
 
 TEST_F(FileWriterTest, SavedStyleBecomesTheStyleToPlay) {
-    test.recorder.saveAnswers.push_back(PathOf("new.sty"));
+    test.platform.saveAnswers.push_back(PathOf("new.sty"));
     EXPECT_EQ(SaveAs(s, SaveKind::Style), PathOf("new.sty"));
     EXPECT_EQ(test::ReadFile(PathOf("new.sty")), (Bytes{'s', 't', 'y'}));
     EXPECT_EQ(s.song.lastStyleSaved, PathOf("new.sty"));
-    EXPECT_TRUE(test.recorder.questions.empty());
+    EXPECT_TRUE(test.platform.questions.empty());
 }
 
 TEST_F(FileWriterTest, WorkingMidiFileCommandMakesTheSavedFileTheOpenFile) {
@@ -138,7 +138,7 @@ TEST_F(FileWriterTest, WorkingMidiFileCommandMakesTheSavedFileTheOpenFile) {
     EXPECT_EQ(s.song.fileName, PathOf("song.mid"));
     EXPECT_EQ(s.view.caption, "Zephrane   song.mid");
 
-    test.recorder.saveAnswers.push_back(PathOf("edited.mid"));
+    test.platform.saveAnswers.push_back(PathOf("edited.mid"));
     s.song.isStyleFile = true;
     EXPECT_TRUE(SaveWorkingMidiFile(s));
     EXPECT_EQ(test::ReadFile(PathOf("edited.mid")), song);
@@ -149,7 +149,7 @@ TEST_F(FileWriterTest, WorkingMidiFileCommandMakesTheSavedFileTheOpenFile) {
 
     s.song.fileName.clear();
     EXPECT_FALSE(SaveWorkingMidiFile(s));
-    EXPECT_EQ(test.recorder.messages.back(),
+    EXPECT_EQ(test.platform.messages.back(),
               "A file has not yet been opened. Click on Open File to identify the file to use.");
 }
 

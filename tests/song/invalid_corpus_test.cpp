@@ -14,6 +14,7 @@
 
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"
 #include "casm/casm_table.h"
@@ -24,7 +25,6 @@
 #include "style/make_style.h"
 #include "style/prep_midi.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -300,8 +300,8 @@ class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
     }
 
     test::TempDir dir;
-    test::TestSession test;
-    test::RecordingPlatform& recorder = test.recorder;
+    StubSession test;
+    StubPlatform& recorder = test.platform;
     Session& s = test.session;
     SessionState good{};
 };
@@ -392,10 +392,10 @@ struct BuiltStyle {
 
 BuiltStyle BuildStyle(uint16_t division) {
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
-    test.recorder.programDirectory = ZEPHRANE_DATA_DIR;
-    test.recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
+    test.platform.workingFilePath = (dir.Path() / "Zephwork.mid").string();
     SetUpEffectLists(s);
     // The program change comes a beat after the start: the set-up part takes time.
     TrackBuilder track;
@@ -405,10 +405,10 @@ BuiltStyle BuildStyle(uint16_t division) {
         OpenFileByPath(s, dir.Write("no-time-signature.mid", test::SongFile(track, division))));
     AutoSetCasm(s);
     EXPECT_TRUE(CheckStyleCommand(s, StyleCommandSource::MenuItem));
-    test.recorder.messages.clear();
+    test.platform.messages.clear();
     BuiltStyle result;
     result.built = MakeStyleFromMidi(s);
-    result.messages = test.recorder.messages;
+    result.messages = test.platform.messages;
     result.style = s.output.Bytes();
     return result;
 }

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -42,7 +42,7 @@ class LoadTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -77,9 +77,9 @@ TEST_F(LoadTest, WindowFieldsShowTheSongsFacts) {
     EXPECT_TRUE(view.rows[9].visible);
     EXPECT_EQ(view.rows[9].voice, "Drum Kit-GM no PC");
     EXPECT_FALSE(view.rows[0].visible);
-    ASSERT_EQ(test.recorder.shownViews.size(), 1u);
-    EXPECT_EQ(test.recorder.shownViews[0].txtKey, "Cminor");
-    EXPECT_TRUE(test.recorder.messages.empty());
+    ASSERT_EQ(test.platform.shownViews.size(), 1u);
+    EXPECT_EQ(test.platform.shownViews[0].txtKey, "Cminor");
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(LoadTest, PlainSongGetsSff1ThenSIntAtTickZero) {
@@ -125,7 +125,7 @@ TEST_F(LoadTest, OnlyTheLowFormatByteDecidesTypeZero) {
     track.NoteOn(0, 1, 60, 1).EndOfTrack();
     EXPECT_EQ(Open("format256.mid", test::SongFile(track.Events(), 480, 0x0100)), "");
     EXPECT_EQ(Open("type1.mid", test::SongFile(track.Events(), 480, 1)), "failed");
-    EXPECT_EQ(test.recorder.messages.back(),
+    EXPECT_EQ(test.platform.messages.back(),
               "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
               "this midi to the proper form. Ssee Info/Help");
 }
@@ -160,12 +160,12 @@ TEST_F(LoadTest, RefusedLoadLeavesThePreviousSongAsItWas) {
     EXPECT_EQ(s.facts.keyText, facts.keyText);
     EXPECT_EQ(s.channels[1].voiceLabel, channels[1].voiceLabel);
     EXPECT_EQ(s.casm[1].part, 2);
-    ASSERT_EQ(test.recorder.messages.size(), 4u);
-    EXPECT_EQ(test.recorder.messages[1], "Zephrane cannot read this file");
-    EXPECT_EQ(test.recorder.messages[2],
+    ASSERT_EQ(test.platform.messages.size(), 4u);
+    EXPECT_EQ(test.platform.messages[1], "Zephrane cannot read this file");
+    EXPECT_EQ(test.platform.messages[2],
               "Error #: 9, Subscript out of range, encountered in Function GetInfo. If the "
               "solution is not obvious, please report this to the author.");
-    EXPECT_EQ(test.recorder.messages[3], "This file is Not found.");
+    EXPECT_EQ(test.platform.messages[3], "This file is Not found.");
 }
 
 TEST_F(LoadTest, FileKindFollowsTheLastThreeCharactersInAnyCase) {
@@ -214,8 +214,8 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     s.casm[0].part = 3;
     s.casm[0].chordMute = {0, 0, 0, 0, 1};
 
-    test.recorder.workingFilePath = dir.Write("Zephwork.mid", song);
-    ASSERT_EQ(Entry(s, test.recorder.workingFilePath), "");
+    test.platform.workingFilePath = dir.Write("Zephwork.mid", song);
+    ASSERT_EQ(Entry(s, test.platform.workingFilePath), "");
     EXPECT_TRUE(s.song.hasStyleCasm);
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), casm);
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
@@ -235,19 +235,19 @@ TEST_F(LoadTest, OpenDialogStartsInTheDefaultFolderWithTheFilterOfTheMode) {
     s.song.bbMode = true;
     s.settings.defaultDirectory.clear();
     OpenFile(s);
-    ASSERT_EQ(test.recorder.openRequests.size(), 2u);
-    EXPECT_EQ(test.recorder.openRequests[0].initialDirectory, "/music/styles/");
-    EXPECT_EQ(test.recorder.openRequests[0].title, "Select File to open");
-    EXPECT_EQ(test.recorder.openRequests[0].filter,
+    ASSERT_EQ(test.platform.openRequests.size(), 2u);
+    EXPECT_EQ(test.platform.openRequests[0].initialDirectory, "/music/styles/");
+    EXPECT_EQ(test.platform.openRequests[0].title, "Select File to open");
+    EXPECT_EQ(test.platform.openRequests[0].filter,
               "Style Files(*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs)|*.sty;*.pcs;*.sst;*.pst;"
               "*.mid;*.prs;*.bcs|");
-    EXPECT_EQ(test.recorder.openRequests[1].initialDirectory, test.recorder.programDirectory);
-    EXPECT_EQ(test.recorder.openRequests[1].filter, "Style Files(*.mid)|*.mid|");
+    EXPECT_EQ(test.platform.openRequests[1].initialDirectory, test.platform.programDirectory);
+    EXPECT_EQ(test.platform.openRequests[1].filter, "Style Files(*.mid)|*.mid|");
     EXPECT_TRUE(s.song.fileName.empty());
 }
 
 TEST_F(LoadTest, OpenFileLoadsTheChosenFile) {
-    test.recorder.openAnswers.push_back(dir.Write("chosen.mid", test::SongFile(SmallSong())));
+    test.platform.openAnswers.push_back(dir.Write("chosen.mid", test::SongFile(SmallSong())));
     EXPECT_EQ(OpenFile(s), "");
     EXPECT_EQ(s.view.caption, "Zephrane   chosen.mid");
 }
@@ -284,7 +284,7 @@ TEST_F(LoadTest, ChunksBeforeTheTrackAndExtraHeaderBytesAreLeftOutOfTheImage) {
     ASSERT_EQ(Open("long-header.mid", Concat({headerOfEight, junk, trackChunk})), "");
     EXPECT_EQ(s.song.bytes.Bytes(), song);
     EXPECT_TRUE(s.view.rows[0].visible);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(LoadTest, StyleWithAChunkBeforeItsTrackKeepsTheBytesAfterTheTrack) {
@@ -317,9 +317,9 @@ class RefusedHeaderTest : public LoadTest, public ::testing::WithParamInterface<
 TEST_P(RefusedHeaderTest, IsRefusedAsNotTypeZeroAndKeepsTheSong) {
     ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
     const ByteImage good = s.song.bytes;
-    test.recorder.messages.clear();
+    test.platform.messages.clear();
     EXPECT_EQ(Open("bad.mid", GetParam().file), "failed");
-    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{kNotTypeZero});
+    EXPECT_EQ(test.platform.messages, std::vector<std::string>{kNotTypeZero});
     EXPECT_EQ(s.song.bytes, good);
     EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
 }
@@ -383,10 +383,10 @@ TEST_P(NotAFileTest, IsRefusedByNameAndKeepsTheSong) {
     // huge file whole before failing.
     ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
     const ByteImage good = s.song.bytes;
-    test.recorder.messages.clear();
+    test.platform.messages.clear();
     const std::string path = GetParam().make(dir.Path());
     EXPECT_EQ(OpenChosenFile(s, path), "failed");
-    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{path + GetParam().messageAfterPath});
+    EXPECT_EQ(test.platform.messages, std::vector<std::string>{path + GetParam().messageAfterPath});
     EXPECT_EQ(s.song.bytes, good);
     EXPECT_EQ(s.song.fileName, (dir.Path() / "good.mid").string());
     EXPECT_EQ(s.view.caption, "Zephrane   good.mid");

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -42,16 +42,16 @@ class MalformedFileTest : public ::testing::Test {
     }
     // Loads `file`; expects a refusal with exactly one message and the good song still loaded.
     std::string LoadRefused(const Bytes& file) {
-        test.recorder.messages.clear();
+        test.platform.messages.clear();
         EXPECT_EQ(OpenChosenFile(s, dir.Write("bad.mid", file)), "failed");
         EXPECT_EQ(s.song.bytes, goodBytes);
         EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
-        EXPECT_EQ(test.recorder.messages.size(), 1u);
-        return test.recorder.messages.empty() ? "" : test.recorder.messages[0];
+        EXPECT_EQ(test.platform.messages.size(), 1u);
+        return test.platform.messages.empty() ? "" : test.platform.messages[0];
     }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
     ByteImage goodBytes;
 };
@@ -114,10 +114,10 @@ TEST_F(MalformedFileTest, RandomByteFlipsNeverCrash) {
         for (int flips = 0; flips < 3; ++flips) {
             damaged[random() % damaged.size()] = static_cast<uint8_t>(random());
         }
-        test.recorder.messages.clear();
+        test.platform.messages.clear();
         const std::string result = OpenChosenFile(s, dir.Write("flip.mid", damaged));
         if (result == "failed") {
-            EXPECT_FALSE(test.recorder.messages.empty()) << round;
+            EXPECT_FALSE(test.platform.messages.empty()) << round;
         }
     }
 }

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/stub_platform.h"
 #include "song/walker.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -362,50 +362,50 @@ TEST(TrackWalkerOfAChunk, WalksTheChunkWhereverItStands) {
 TEST(MergeMidiFileCommand, WritesTheMergedFile) {
     // Guards against a command that merges but writes nothing or something else.
     test::TempDir dir;
-    test::TestSession t;
+    StubSession t;
     const Bytes file = MultiTrackFile({{0x00, 0xFF, 0x2F, 0x00}, {0x00, 0x90, 0x3C, 0x64}});
     const std::string in = dir.Write("in.mid", file);
     const std::string out = (dir.Path() / "out.mid").string();
     EXPECT_TRUE(MergeMidiFile(t.session, in, out));
     EXPECT_EQ(test::ReadFile(out), Merge(file));
-    EXPECT_TRUE(t.recorder.messages.empty());
-    EXPECT_TRUE(t.recorder.questions.empty());
+    EXPECT_TRUE(t.platform.messages.empty());
+    EXPECT_TRUE(t.platform.questions.empty());
 }
 
 TEST(MergeMidiFileCommand, RefusalShowsItsMessageAndWritesNothing) {
     // Guards against a refusal reported as a run-time error or leaving a file behind.
     test::TempDir dir;
-    test::TestSession t;
+    StubSession t;
     const std::string in = dir.Write("type0.mid", SongFile({0x00, 0xFF, 0x2F, 0x00}));
     const std::string out = (dir.Path() / "out.mid").string();
     EXPECT_FALSE(MergeMidiFile(t.session, in, out));
-    EXPECT_EQ(t.recorder.messages, std::vector<std::string>{kAlreadyTypeZeroMessage});
+    EXPECT_EQ(t.platform.messages, std::vector<std::string>{kAlreadyTypeZeroMessage});
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(MergeMidiFileCommand, ExistingFileIsReplacedOnlyWhenAnsweredOk) {
     // Guards against overwriting a file without asking.
     test::TempDir dir;
-    test::TestSession t;
+    StubSession t;
     const Bytes file = MultiTrackFile({{0x00, 0x90, 0x3C, 0x64}});
     const std::string in = dir.Write("in.mid", file);
     const std::string out = dir.Write("out.mid", {1, 2, 3});
-    t.recorder.okAnswers = {false};
+    t.platform.okAnswers = {false};
     EXPECT_FALSE(MergeMidiFile(t.session, in, out));
     EXPECT_EQ(test::ReadFile(out), (Bytes{1, 2, 3}));
-    t.recorder.okAnswers = {true};
+    t.platform.okAnswers = {true};
     EXPECT_TRUE(MergeMidiFile(t.session, in, out));
     EXPECT_EQ(test::ReadFile(out), Merge(file));
-    EXPECT_EQ(t.recorder.questions, std::vector<std::string>(2, "This will replace existing file"));
+    EXPECT_EQ(t.platform.questions, std::vector<std::string>(2, "This will replace existing file"));
 }
 
 TEST(MergeMidiFileCommand, MissingInputGetsTheCommonReport) {
     // Guards against a missing file passing as an empty song.
     test::TempDir dir;
-    test::TestSession t;
+    StubSession t;
     EXPECT_FALSE(MergeMidiFile(t.session, (dir.Path() / "none.mid").string(),
                                (dir.Path() / "out.mid").string()));
-    EXPECT_EQ(t.recorder.messages, std::vector<std::string>{"This file is Not found."});
+    EXPECT_EQ(t.platform.messages, std::vector<std::string>{"This file is Not found."});
 }
 
 }  // namespace

@@ -19,10 +19,10 @@
 
 #include "app/error_report.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "song/file_io.h"
 #include "song/file_writer.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -96,7 +96,7 @@ class SafeSaveTest : public ::testing::Test {
     std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -171,7 +171,7 @@ TEST_F(SafeSaveTest, SavesBesideARunningSaveLeaveItsHiddenFileAlone) {
     EXPECT_EQ(fs::file_size(hidden), 100u);
     EXPECT_EQ(test::ReadFile(target), (Bytes{'s', 't', 'y'}));
     EXPECT_EQ(test::ReadFile(PathOf("other.sty")), (Bytes{'s', 't', 'y'}));
-    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{});
+    EXPECT_EQ(test.platform.messages, std::vector<std::string>{});
 
     ::kill(running, SIGKILL);
     EXPECT_EQ(EndingSignal(running), SIGKILL);
@@ -191,7 +191,7 @@ TEST_P(LongNameTest, SavesAndLeavesNothingBeside) {
 
     ASSERT_TRUE(SaveStyleFile(s, PathOf(name)));
 
-    EXPECT_EQ(test.recorder.messages, std::vector<std::string>{});
+    EXPECT_EQ(test.platform.messages, std::vector<std::string>{});
     EXPECT_EQ(test::ReadFile(PathOf(name)), (Bytes{'s', 't', 'y'}));
     EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{name});
 }

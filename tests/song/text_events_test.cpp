@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 
 namespace zephrane {
 namespace {
@@ -24,7 +24,7 @@ class TextEventsTest : public ::testing::Test {
         return Bytes(all.begin() + 22, all.end());
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -82,7 +82,7 @@ TEST_F(TextEventsTest, LongTextGetsAVariableLengthLengthAndIsReadBackWhole) {
     EXPECT_EQ(s.facts.styleName, name);
     EXPECT_EQ(s.view.txtStylename, name);
     EXPECT_EQ(s.song.bytes.ReadU32BE(18), 8u + 205);
-    EXPECT_TRUE(test.recorder.messages.empty());
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 TEST_F(TextEventsTest, AccentedTextsAreStoredAsSingleBytes) {
@@ -98,7 +98,7 @@ TEST_F(TextEventsTest, WithoutAnOpenFileTheBoxIsEmptiedWithAMessage) {
     s.view.txtCopyright = "typed";
     LeaveCopyrightBox(s, "typed");
     EXPECT_EQ(s.view.txtCopyright, "");
-    EXPECT_EQ(test.recorder.messages,
+    EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{"A file has not yet been opened. Click on Open File to "
                                         "identify the file to use."}));
 }
@@ -109,8 +109,8 @@ TEST_F(TextEventsTest, DamagedSongIsReportedAndLeftAlone) {
     const ByteImage before = s.song.bytes;
     LeaveStyleNameBox(s, "Name");
     EXPECT_EQ(s.song.bytes, before);
-    ASSERT_EQ(test.recorder.messages.size(), 1u);
-    EXPECT_NE(test.recorder.messages[0].find("in Function GetInfo"), std::string::npos);
+    ASSERT_EQ(test.platform.messages.size(), 1u);
+    EXPECT_NE(test.platform.messages[0].find("in Function GetInfo"), std::string::npos);
 }
 
 }  // namespace

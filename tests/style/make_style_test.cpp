@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -23,8 +23,8 @@ struct StyleEvent {
 class MakeStyleTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        test.recorder.programDirectory = ZEPHRANE_DATA_DIR;
-        test.recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+        test.platform.programDirectory = ZEPHRANE_DATA_DIR;
+        test.platform.workingFilePath = (dir.Path() / "Zephwork.mid").string();
         SetUpEffectLists(s);
     }
     void Open(const TrackBuilder& track, const std::string& name = "song.mid") {
@@ -46,7 +46,7 @@ class MakeStyleTest : public ::testing::Test {
     }
 
     test::TempDir dir;
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -148,10 +148,10 @@ TEST_F(MakeStyleTest, UnwritableWorkingFileStopsBeforeAnythingChanges) {
     ASSERT_TRUE(PressSectionButton(s, "Main A"));
     PickPart(s, 9, kRhythmPart);
     const ByteImage song = s.song.bytes;
-    test.recorder.workingFilePath = (dir.Path() / "gone" / "Zephwork.mid").string();
+    test.platform.workingFilePath = (dir.Path() / "gone" / "Zephwork.mid").string();
     EXPECT_FALSE(MakeStyleFromMidi(s));
     EXPECT_EQ(s.song.bytes, song);
-    EXPECT_EQ(test.recorder.messages, (std::vector<std::string>{"That path doesn't exist."}));
+    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{"That path doesn't exist."}));
 }
 
 }  // namespace

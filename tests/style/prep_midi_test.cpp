@@ -8,9 +8,9 @@
 
 #include "app/error_report.h"
 #include "app/session.h"
+#include "app/stub_platform.h"
 #include "effects/effect_list.h"
 #include "support/midi_builder.h"
-#include "support/recording_platform.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -40,7 +40,7 @@ class PrepMidiTest : public ::testing::Test {
     Bytes PreparedFile(const Bytes& file, PrepOption option = PrepOption::AllChannels) {
         s.song.bytes = ByteImage(file);
         EXPECT_TRUE(PrepMidi(s, option));
-        EXPECT_TRUE(test.recorder.messages.empty());
+        EXPECT_TRUE(test.platform.messages.empty());
         const Bytes& out = s.output.Bytes();
         EXPECT_EQ(s.outputWritePos, s.output.Size());
         if (out.size() < 22) return {};
@@ -52,7 +52,7 @@ class PrepMidiTest : public ::testing::Test {
     std::vector<std::string> FailureMessages(const TrackBuilder& track, uint16_t division = 480) {
         s.song.bytes = ByteImage(SongFile(track, division));
         EXPECT_FALSE(PrepMidi(s, PrepOption::AllChannels));
-        return test.recorder.messages;
+        return test.platform.messages;
     }
 
     static std::string Report(int number) {
@@ -70,7 +70,7 @@ class PrepMidiTest : public ::testing::Test {
         s.settings.panelVoices = false;
     }
 
-    test::TestSession test;
+    StubSession test;
     Session& s = test.session;
 };
 
@@ -818,7 +818,7 @@ TEST_F(PrepMidiSetUpTest, ValueOutsideADataByteIsAnOverflowReportedUnderPrepMidi
     track.Marker(0, "SInt").EndOfTrack();
     s.effects.chorusReturn = " 256";
     EXPECT_EQ(FailureMessages(track), std::vector<std::string>{Report(6)});
-    test.recorder.messages.clear();
+    test.platform.messages.clear();
     s.effects.chorusReturn.clear();
     s.effects.connection = VariationConnection::Insertion;
     s.effects.variation = 1;

@@ -1,8 +1,9 @@
-#include "bench_platform.h"
+#include "bench_session.h"
 
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -60,25 +61,17 @@ const GeneratedSong& Generated(int64_t bytes) {
 
 }  // namespace
 
-BenchPlatform::BenchPlatform() : folder_(SharedFolder()), dataDirectory_(ZEPHRANE_DATA_DIR) {}
-
-int64_t BenchPlatform::StartProcess(const std::vector<std::string>&) {
-    Fail(error_number::kDeviceUnavailable);
-}
-
-std::string BenchPlatform::ReadSetting(const std::string& application, const std::string& section,
-                                       const std::string& key) {
-    const auto found = store_.find(application + "\n" + section + "\n" + key);
-    return found == store_.end() ? "" : found->second;
-}
-
-void BenchPlatform::WriteSetting(const std::string& application, const std::string& section,
-                                 const std::string& key, const std::string& value) {
-    store_[application + "\n" + section + "\n" + key] = value;
-}
-
 BenchSession::BenchSession() {
+    platform.programDirectory = ZEPHRANE_DATA_DIR;
+    platform.settingsDirectory = SharedFolder();
+    platform.workingFilePath = SharedFolder() + "/Zephwork.mid";
+    platform.standingOkAnswer = true;
+    platform.startFailure = error_number::kDeviceUnavailable;
     SetUpEffectLists(session);
+}
+
+const std::string& BenchSession::Folder() {
+    return SharedFolder();
 }
 
 const std::string& BenchSongPath(int64_t bytes) {

@@ -1,5 +1,7 @@
 #pragma once
-// A platform that records what the core shows and answers the dialogs from queues the test sets.
+// A platform without a user, for the tests, the benchmarks and the fuzz targets: it records what
+// the core shows and asks, and answers the dialogs and questions from queues, or with a standing
+// answer once a queue is empty (Cancel when there is none).
 
 #include <deque>
 #include <functional>
@@ -12,20 +14,22 @@
 #include "app/platform.h"
 #include "app/session.h"
 
-namespace zephrane::test {
+namespace zephrane {
 
-class RecordingPlatform : public MessageService,
-                          public FileDialogService,
-                          public WindowService,
-                          public ProcessService,
-                          public SettingsStore,
-                          public PathService {
+class StubPlatform : public MessageService,
+                     public FileDialogService,
+                     public WindowService,
+                     public ProcessService,
+                     public SettingsStore,
+                     public PathService {
   public:
-    RecordingPlatform();
+    // The data files, the settings and the working file are in the system's temporary folder
+    // until the user of the stub says otherwise.
+    StubPlatform();
 
     Platform Services() { return {*this, *this, *this, *this, *this, *this}; }
 
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
@@ -58,23 +62,27 @@ class RecordingPlatform : public MessageService,
     int pendingEventPasses = 0;
     std::map<std::string, std::string> store;  // "application/section/key" -> value
 
-    // How the platform answers; an empty queue answers Cancel.
+    // How the platform answers.
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<bool> okAnswers;
+    std::optional<std::string> standingOpenAnswer;
+    std::optional<std::string> standingSaveAnswer;
+    bool standingOkAnswer = false;
     int waitsBeforeExit = 0;
     int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none
     std::function<void(const std::vector<std::string>&)> onStart;  // what the program does
+    std::function<void(const std::string&)> onMessage;             // besides keeping it
     std::string programDirectory;
     std::string settingsDirectory;
     std::string workingFilePath;
 };
 
-// A session over its own recording platform.
-struct TestSession {
-    RecordingPlatform recorder;
-    Platform services = recorder.Services();
+// A session over its own stub platform.
+struct StubSession {
+    StubPlatform platform;
+    Platform services = platform.Services();
     Session session{services};
 };
 
-}  // namespace zephrane::test
+}  // namespace zephrane
