@@ -5,12 +5,12 @@ output file, every message and every exit status is byte for byte the same.
     scripts/compare_cli.py BASE [--candidate CLI] [--keep DIR]
 
 BASE is a commit (or branch, tag) whose zephrane-cli is built in build/compare/<commit>, or the
-path of a zephrane-cli already built; the
-candidate is the working tree's build/release/cli/zephrane-cli unless --candidate names another.
-The inputs are the demo song, songs written here with mido (time signatures, tempos, drums,
-SysEx, running status, short and long songs), the malformed files of tests/data/invalid, styles
-that the base build makes from the songs, and type-1 files for `merge`. Each run happens in a
-folder of its own side (base, candidate) with the same relative names, so that messages naming
+path of a zephrane-cli already built; the candidate is the working tree's
+build/release/cli/zephrane-cli unless --candidate names another. The inputs are the demo song,
+songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs), the
+malformed files of tests/data/invalid (running status after meta and SysEx events among them),
+styles that the base build makes from the songs, and type-1 files for `merge`. Each run happens in
+a folder of its own side (base, candidate) with the same relative names, so that messages naming
 files compare as well. Prints one line for each difference and a summary; exits 1 when anything
 differs.
 """
@@ -77,15 +77,6 @@ EFFECTS = {"reverb": 3, "reverbReturn": "64", "chorus": 2, "chorusReturn": "32",
            "sendToChorus": "10"}
 
 
-def vlq(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.insert(0, 0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(out)
-
-
 def write_song(path, measures, numerator=4, denominator=4, tempos=(120,), sysex=False,
                channels=(0, 1, 9)):
     """A type-0 song: a chord track, a bass line and drums over `measures` measures."""
@@ -141,21 +132,6 @@ def write_song(path, measures, numerator=4, denominator=4, tempos=(120,), sysex=
     song.save(path)
 
 
-def write_running_status_song(path):
-    """Notes that go on under running status after text and SysEx events, byte by byte."""
-    events = bytearray(b"\x00\xff\x58\x04\x04\x02\x18\x08\x00\xc0\x00")
-    for bar in range(34):
-        note = 60 + bar % 12
-        events += vlq(0 if bar == 0 else 960) + bytes([0x99, 36, 100, 0x00, 0x90, note, 100])
-        events += vlq(960) + (b"\xff\x01\x04half" if bar % 2 else
-                              bytes([0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7]))
-        events += bytes([0x00, note, 0, 0x00, 0x99, 36, 0])
-    events += vlq(960) + b"\xff\x2f\x00"
-    header = b"MThd" + (6).to_bytes(4, "big") + bytes([0, 0, 0, 1, 0x01, 0xE0])
-    with open(path, "wb") as out:
-        out.write(header + b"MTrk" + len(events).to_bytes(4, "big") + bytes(events))
-
-
 def write_type1(path, tracks):
     song = mido.MidiFile(type=1, ticks_per_beat=TICKS)
     conductor = mido.MidiTrack([mido.MetaMessage("set_tempo", tempo=500000),
@@ -189,8 +165,6 @@ def make_inputs(folder):
     for name, shape in shapes.items():
         write_song(os.path.join(folder, name), **shape)
         songs.append(name)
-    write_running_status_song(os.path.join(folder, "running-status.mid"))
-    songs.append("running-status.mid")
     invalid = os.path.join(ROOT, "tests", "data", "invalid")
     for entry in sorted(os.listdir(invalid)):
         kind = os.path.join(invalid, entry)
