@@ -3,8 +3,8 @@
 // written as the working file, which must load again unless it has more measures than the scan
 // counts.
 
+#include "app/save_files.h"
 #include "fuzz_support.h"
-#include "song/file_writer.h"
 #include "song/song_image.h"
 #include "style/prep_midi.h"
 

@@ -7,9 +7,9 @@
 
 #include "app/messages.h"
 #include "app/recent_files.h"
+#include "app/save_files.h"
 #include "app/session.h"
 #include "song/file_io.h"
-#include "song/file_writer.h"
 #include "song/merge_tracks.h"
 #include "style/make_style.h"
 #include "style/prep_midi.h"

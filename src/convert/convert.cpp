@@ -11,8 +11,8 @@
 
 #include "app/main_commands.h"
 #include "app/messages.h"
+#include "app/save_files.h"
 #include "app/session.h"
-#include "song/file_writer.h"
 #include "song/numbers.h"
 #include "song/walker.h"
 #include "style/prep_midi.h"

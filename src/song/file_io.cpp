@@ -15,6 +15,7 @@
 
 #include "song/error.h"
 #include "song/signal_cleanup.h"
+#include "song/walker.h"
 
 namespace zephrane {
 namespace {
@@ -270,6 +271,12 @@ bool FileCanBeRead(const std::string& path) {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
            ::access(path.c_str(), R_OK) == 0;
+}
+
+void WriteImageFile(const std::string& path, const ByteImage& image) {
+    ByteImage strict = image;
+    WriteStatusAfterMetaAndSysEx(strict);
+    WriteWholeFile(path, strict.Bytes());
 }
 
 }  // namespace zephrane

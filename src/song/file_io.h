@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "song/byte_image.h"
 #include "song/error.h"
 
 namespace zephrane {
@@ -41,5 +42,10 @@ void WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 // True when a regular file of that name exists and may be read; a pipe or a device is never
 // opened to find out.
 bool FileCanBeRead(const std::string& path);
+
+// Writes a song or style image as WriteWholeFile does, with the running status after a meta or
+// system-exclusive event spelled out. A song loaded as it is (`--raw`) may use it there; the
+// prepared song and the styles made from it never do, and are written byte for byte.
+void WriteImageFile(const std::string& path, const ByteImage& image);
 
 }  // namespace zephrane

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "app/save_files.h"
 #include "app/session.h"
-#include "song/file_writer.h"
 #include "song/numbers.h"
 #include "style/prep_midi.h"
 

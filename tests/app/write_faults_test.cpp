@@ -11,13 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "app/main_commands.h"
+#include "app/save_files.h"
 #include "app/session.h"
 #include "app/settings_files.h"
 #include "app/stub_platform.h"
 #include "casm/casm_table.h"
 #include "convert/convert.h"
 #include "sections/sections.h"
-#include "song/file_writer.h"
 #include "song/merge_tracks.h"
 #include "style/make_style.h"
 #include "support/midi_builder.h"

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/main_commands.h"
+#include "app/save_files.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "casm/casm_chunk.h"
@@ -20,7 +21,6 @@
 #include "casm/casm_table.h"
 #include "sections/sections.h"
 #include "song/file_io.h"
-#include "song/file_writer.h"
 #include "song/walker.h"
 #include "style/make_style.h"
 #include "style/prep_midi.h"

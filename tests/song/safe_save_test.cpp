@@ -18,10 +18,10 @@
 #include <gtest/gtest.h>
 
 #include "app/error_report.h"
+#include "app/save_files.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "song/file_io.h"
-#include "song/file_writer.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 

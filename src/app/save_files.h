@@ -1,5 +1,6 @@
 #pragma once
-// Writing the song image and the output image to files, byte for byte.
+// Saving the song image and the output image: Save As with its dialog and question, and the
+// writes of the commands, each reporting its own failure.
 
 #include <optional>
 #include <string>

@@ -1,30 +1,16 @@
-#include "song/file_writer.h"
+#include "app/save_files.h"
 
 #include "app/session.h"
 #include "song/file_io.h"
-#include "song/walker.h"
 
 namespace zephrane {
 
-namespace {
-
-// The image as a file: running status after a meta or system-exclusive event spelled out. A song
-// loaded as it is (`--raw`) may use it there; the prepared song and the styles made from it never
-// do, and are written byte for byte.
-void WriteImage(const std::string& path, const ByteImage& image) {
-    ByteImage strict = image;
-    WriteStatusAfterMetaAndSysEx(strict);
-    WriteWholeFile(path, strict.Bytes());
-}
-
-}  // namespace
-
 bool SaveMidiFile(Session& session, const std::string& path) {
-    return Guarded(session, "SaveMidiFile", [&] { WriteImage(path, session.song.bytes); });
+    return Guarded(session, "SaveMidiFile", [&] { WriteImageFile(path, session.song.bytes); });
 }
 
 bool SaveStyleFile(Session& session, const std::string& path) {
-    return Guarded(session, "SaveStyleFile", [&] { WriteImage(path, session.output); });
+    return Guarded(session, "SaveStyleFile", [&] { WriteImageFile(path, session.output); });
 }
 
 std::string ProposedSaveName(const std::string& fileName, const std::string& extension) {

@@ -1,4 +1,4 @@
-#include "song/file_writer.h"
+#include "app/save_files.h"
 
 #include <filesystem>
 
