@@ -6,12 +6,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/main_commands.h"
 #include "app/session.h"
 #include "app/version.h"
 #include "cli/casm_output.h"
 #include "cli/cli_platform.h"
 #include "cli/run.h"
-#include "song/merge_tracks.h"
 
 namespace {
 

@@ -336,4 +336,24 @@ bool ShowHelp(Session& session) {
                         "Cannot find the Information File named Zephrane.rtf");
 }
 
+bool MergeMidiFile(Session& session, const std::string& in, const std::string& out) {
+    bool written = false;
+    Guarded(session, "MergeMidiFile", [&] {
+        ByteImage merged;
+        try {
+            merged = MergeToTypeZero(ByteImage(ReadInputFile(in)));
+        } catch (const FileRefused& refusal) {
+            session.platform.messages.ShowMessage(refusal.what());
+            return;
+        }
+        if (FileCanBeRead(out) &&
+            !session.platform.messages.AskOkCancel("This will replace existing file")) {
+            return;
+        }
+        WriteWholeFile(out, merged.Bytes());
+        written = true;
+    });
+    return written;
+}
+
 }  // namespace zephrane

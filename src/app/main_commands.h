@@ -66,4 +66,11 @@ void ChooseCasmSource(Session& session, CasmSource source);
 // saved file then is the open file. False when nothing was saved.
 bool SaveWorkingMidiFile(Session& session);
 
+// The type-1 merge (`zephrane-cli merge`): reads `in`, merges it and writes `out` (safely: beside
+// it, then renamed). When `out` exists, asks "This will replace existing file" first and writes
+// nothing unless answered OK. A refusal of the input (not a regular file of at most 256 MB, or not
+// a type-1 file) shows its message, a failed read or write the common error report under
+// "MergeMidiFile". True once `out` is written.
+bool MergeMidiFile(Session& session, const std::string& in, const std::string& out);
+
 }  // namespace zephrane

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/session.h"
 #include "song/file_io.h"
 #include "song/midi_layout.h"
 #include "song/numbers.h"
@@ -166,26 +165,6 @@ ByteImage MergeToTypeZero(const ByteImage& file) {
     std::stable_sort(merged.events.begin(), merged.events.end(),
                      [](const EventToCopy& a, const EventToCopy& b) { return a.time < b.time; });
     return WriteTypeZero(file, merged);
-}
-
-bool MergeMidiFile(Session& session, const std::string& in, const std::string& out) {
-    bool written = false;
-    Guarded(session, "MergeMidiFile", [&] {
-        ByteImage merged;
-        try {
-            merged = MergeToTypeZero(ByteImage(ReadInputFile(in)));
-        } catch (const FileRefused& refusal) {
-            session.platform.messages.ShowMessage(refusal.what());
-            return;
-        }
-        if (FileCanBeRead(out) &&
-            !session.platform.messages.AskOkCancel("This will replace existing file")) {
-            return;
-        }
-        WriteWholeFile(out, merged.Bytes());
-        written = true;
-    });
-    return written;
 }
 
 }  // namespace zephrane

@@ -28,8 +28,6 @@
 
 namespace zephrane {
 
-struct Session;
-
 // A file the merge refuses; the message is written for the musician (shown as it is in a message
 // box or on standard error). Error number 5 for callers that only know run-time errors.
 class MergeRefused : public FileRefused {
@@ -55,11 +53,5 @@ std::string DamagedTrackMessage(int trackNumber);
 // (cut short, a data byte without a status before it, bytes that are not MIDI events). Bytes too
 // few for a chunk header at the end of the file are ignored.
 ByteImage MergeToTypeZero(const ByteImage& file);
-
-// Reads `in`, merges it and writes `out` (safely: beside it, then renamed). When `out` exists,
-// asks "This will replace existing file" first and writes nothing unless answered OK. A refusal
-// of the input (not a regular file of at most 256 MB, or not a type-1 file) shows its message, a
-// failed read or write the common error report under "MergeMidiFile". True once `out` is written.
-bool MergeMidiFile(Session& session, const std::string& in, const std::string& out);
 
 }  // namespace zephrane

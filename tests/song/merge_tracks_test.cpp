@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/main_commands.h"
 #include "app/stub_platform.h"
 #include "song/walker.h"
 #include "support/midi_builder.h"
