@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/effect_commands.h"
 #include "effects/effect_list.h"
 #include "song_generator.h"
 

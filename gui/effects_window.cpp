@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/effect_commands.h"
+
 namespace zephrane::gui {
 namespace {
 

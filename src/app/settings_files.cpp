@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/effect_commands.h"
 #include "app/recent_files.h"
 #include "app/session.h"
 #include "song/file_io.h"

@@ -2,8 +2,7 @@
 
 #include <charconv>
 
-#include "app/session.h"
-#include "app/settings_files.h"
+#include "song/error.h"
 
 namespace zephrane {
 namespace {
@@ -49,10 +48,6 @@ void FillSection(const std::vector<std::string_view>& lines, size_t first, size_
     }
 }
 
-std::string ReadListFile(Session& session) {
-    return ReadTextFileContents(session, session.platform.paths.DataFilePath(kEffectListFileName));
-}
-
 }  // namespace
 
 void ParseEffectListFile(std::string_view text, EffectLists& lists) {
@@ -62,25 +57,6 @@ void ParseEffectListFile(std::string_view text, EffectLists& lists) {
     FillSection(lines, kReverbCount + kChorusCount, kSystemVariationCount, lists.systemVariation);
     FillSection(lines, kReverbCount + kChorusCount + kSystemVariationCount,
                 kInsertionVariationCount, lists.insertionVariation);
-}
-
-void SetUpEffectLists(Session& session) {
-    const std::string text = ReadListFile(session);
-    session.effectLists = EffectLists{};
-    Guarded(session, "SetUpTextBox", [&] { ParseEffectListFile(text, session.effectLists); });
-    session.effects.reverb = session.effects.chorus = session.effects.variation = -1;
-}
-
-void ChangeVariationConnection(Session& session, VariationConnection connection) {
-    session.effects.connection = connection;
-    session.effects.variation = -1;
-    const std::string text = ReadListFile(session);
-    EffectLists reread;
-    Guarded(session, "VarType1", [&] { ParseEffectListFile(text, reread); });
-    std::vector<EffectListEntry>& variation = connection == VariationConnection::System
-                                                  ? session.effectLists.systemVariation
-                                                  : session.effectLists.insertionVariation;
-    variation = reread.Variation(connection);  // on a failure, the entries read before it
 }
 
 int EffectCode(const std::vector<EffectListEntry>& list, int position) {

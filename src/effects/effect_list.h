@@ -12,8 +12,6 @@
 
 namespace zephrane {
 
-struct Session;
-
 inline constexpr char kEffectListFileName[] = "cbo3.dat";
 
 struct EffectListEntry {
@@ -37,14 +35,6 @@ struct EffectLists {
 // or a code that is not a whole number is thrown as a run-time failure, with the entries read
 // before it kept.
 void ParseEffectListFile(std::string_view text, EffectLists& lists);
-
-// Start-up: fills the lists from the file beside the program; failures are reported under
-// "SetUpTextBox". The three type lists start without a selection.
-void SetUpEffectLists(Session& session);
-
-// Selecting System or Insertion: the list file is read again and the variation type list
-// refilled for the connection, which clears its selection. Failures go under "VarType1".
-void ChangeVariationConnection(Session& session, VariationConnection connection);
 
 // The code of a chosen list entry; a position outside the list is error 9.
 int EffectCode(const std::vector<EffectListEntry>& list, int position);
