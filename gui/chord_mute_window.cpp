@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/chord_mute_commands.h"
+
 namespace zephrane::gui {
 namespace {
 

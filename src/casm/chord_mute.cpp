@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "app/session.h"
 #include "song/numbers.h"
 
 namespace zephrane {
@@ -12,14 +11,6 @@ namespace {
 // Boxes off under "Major" and on under "Minor": dim, dim7 and the eight minor chords.
 bool IsMinorBox(int box) {
     return box == 11 || box == 12 || (box >= 18 && box <= 25);
-}
-
-// Once the dialog is gone, every section present in the working file shows its toolbar button
-// pressed again (slots 1-24); buttons of absent sections are left as they are.
-void RealignSectionToolbar(Session& session) {
-    for (int slot = 1; slot <= 24; ++slot) {
-        if (session.sectionFlags[slot]) session.view.sectionPressed[slot] = true;
-    }
 }
 
 }  // namespace
@@ -63,25 +54,6 @@ ChordMute ChordMuteDialog::Bytes() const {
         if (checked_[i]) bytes[box.byte] = static_cast<uint8_t>(bytes[box.byte] | (1u << box.bit));
     }
     return bytes;
-}
-
-ChordMuteDialog OpenChordMuteDialog(const Session& session, int row) {
-    return ChordMuteDialog(row, session.casm.at(row).chordMute, session.songsOpened);
-}
-
-bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dialog) {
-    return dialog.Song() == session.songsOpened;
-}
-
-bool StoreChordMute(Session& session, const ChordMuteDialog& dialog) {
-    if (!ChordMuteDialogIsCurrent(session, dialog)) return false;
-    session.casm.at(dialog.Row()).chordMute = dialog.Bytes();
-    RealignSectionToolbar(session);
-    return true;
-}
-
-void CloseChordMuteDialog(Session& session) {
-    RealignSectionToolbar(session);
 }
 
 }  // namespace zephrane

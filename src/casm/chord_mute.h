@@ -10,8 +10,6 @@
 
 namespace zephrane {
 
-struct Session;
-
 inline constexpr int kChordMuteBoxCount = 34;
 
 // One check box: its caption, the byte and bit (bit 0 = value 1) it stands for, and the chord-type
@@ -89,18 +87,5 @@ class ChordMuteDialog {
     int64_t song_;
     std::array<bool, kChordMuteBoxCount> checked_{};
 };
-
-// The dialog for CASM row `row` loaded with that row's stored bytes.
-ChordMuteDialog OpenChordMuteDialog(const Session& session, int row);
-
-// True while the song the dialog was opened for is the open one.
-bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dialog);
-
-// "OK": stores the boxes into the dialog's row, then lines the section toolbar up again. A dialog
-// of a song no longer open stores nothing (false): its row means another song's channel.
-bool StoreChordMute(Session& session, const ChordMuteDialog& dialog);
-
-// "Cancel": the stored bytes stay; the section toolbar is lined up again.
-void CloseChordMuteDialog(Session& session);
 
 }  // namespace zephrane

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "app/chord_mute_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 
