@@ -6,12 +6,12 @@
 #include "app/error_report.h"
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/text_boxes.h"
 #include "app/working_folder.h"
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
 #include "convert/convert.h"
-#include "song/text_events.h"
 
 namespace zephrane::cli {
 namespace {

@@ -15,13 +15,13 @@
 #include "app/main_commands.h"
 #include "app/recent_files.h"
 #include "app/settings_files.h"
+#include "app/text_boxes.h"
 #include "convert/convert.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"
 #include "gui/section_map.h"
 #include "gui/small_windows.h"
-#include "song/text_events.h"
 
 namespace zephrane::gui {
 namespace {

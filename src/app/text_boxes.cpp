@@ -1,4 +1,4 @@
-#include "song/text_events.h"
+#include "app/text_boxes.h"
 
 #include "app/messages.h"
 #include "app/session.h"
