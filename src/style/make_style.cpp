@@ -5,7 +5,7 @@
 
 #include "app/session.h"
 #include "song/file_writer.h"
-#include "song/numbers.h"
+#include "song/walker.h"
 #include "style/prep_midi.h"
 
 namespace zephrane {
@@ -104,9 +104,8 @@ void StyleAssembler::Append(std::span<const uint8_t> bytes) {
 }
 
 void StyleAssembler::AppendDelta(int64_t ticks) {
-    Append(
-        EncodeVariableLengthBytes(static_cast<uint32_t>(CheckedInt32(static_cast<double>(ticks))))
-            .Span());
+    const VariableLengthBytes delta = EncodeVariableLength(ticks);
+    Append(delta.Span());
 }
 
 void StyleAssembler::CopySetUpPart() {
@@ -156,8 +155,10 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
     ReadMetaText(song, walk);
     const int64_t textEnd = int64_t{walk.walkPos} + 3 + walk.dataLength;
     const auto nameBytes = song.Span(textEnd - walk.dataLength + 1, walk.dataLength - 1);
-    Append(std::vector<uint8_t>{kMetaStatus, 0x06});
-    Append(EncodeVariableLength(static_cast<uint32_t>(nameBytes.size())));
+    Append(std::vector<uint8_t>{kMetaStatus, meta_type::kMarker});
+    const VariableLengthBytes nameLength =
+        EncodeVariableLength(static_cast<int64_t>(nameBytes.size()));
+    Append(nameLength.Span());
     Append(nameBytes);
     CopySong(textEnd, endMarker.position);
 
@@ -200,8 +201,8 @@ void StyleAssembler::CopySections() {
 void StyleAssembler::WriteEndOfTrack() {
     // The last section ends on its bar line too.
     AppendDelta(pendingDelta_);
-    Append(std::vector<uint8_t>{kMetaStatus, kEndOfTrackType, 0x00});
-    LoadLength(s_.output, w_ - 1 - kTrackHeaderLastPos, kTrackLengthPos);
+    Append(std::vector<uint8_t>{kMetaStatus, meta_type::kEndOfTrack, 0x00});
+    s_.output.WriteU32BE(kTrackLengthPos, w_ - 1 - kTrackHeaderLastPos);
     s_.output.Resize(w_);
 }
 

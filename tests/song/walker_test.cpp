@@ -83,13 +83,6 @@ TEST(UpdateTracklength, WithoutEndOfTrackCountsToTheEndOfTheImage) {
     EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 8u);
 }
 
-TEST(LoadLength, WritesBigEndianIntoTheOutput) {
-    ByteImage output(std::vector<uint8_t>(8, 0));
-    LoadLength(output, 0x00012345, 2);
-    EXPECT_EQ(output.Bytes(), (std::vector<uint8_t>{0, 0, 0x00, 0x01, 0x23, 0x45, 0, 0}));
-    EXPECT_EQ(ErrorOf([&] { LoadLength(output, 1, 5); }), 9);
-}
-
 std::vector<TrackEvent> WalkAll(const Bytes& events) {
     ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
     WalkState walk;
