@@ -157,7 +157,7 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
         if (endOfTrack) {
             bytes.WriteU32BE(kTrackLengthPos, *endOfTrack + inserted - kTrackHeaderLastPos);
         } else {
-            UpdateTracklength(bytes);
+            UpdateTrackLength(bytes);
         }
         followed = scanAfter == ScanAfterMarker::kSongAfter && endOfTrack && beforeChannelMessage &&
                    FollowMarkerInsertion(session, text, measure, inserted);

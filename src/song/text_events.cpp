@@ -96,7 +96,7 @@ void AddTextEvent(Session& session, TextKind kind, std::string_view text) {
         for (size_t i = 0; i < event.size(); ++i) {
             song.Set(kFirstEventPos + static_cast<int64_t>(i), event[i]);
         }
-        UpdateTracklength(song);
+        UpdateTrackLength(song);
     });
 }
 

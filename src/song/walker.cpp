@@ -19,7 +19,7 @@ int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
 
 }  // namespace
 
-void CalcTime(const ByteImage& image, WalkState& walk) {
+void ReadDeltaTime(const ByteImage& image, WalkState& walk) {
     walk.deltaTime = 0;
     walk.deltaTime = ReadVariableLength(image, walk.walkPos);
 }
@@ -35,7 +35,7 @@ void ReadMetaText(const ByteImage& image, WalkState& walk) {
     walk.metaText = DecodeAnsi(image.Span(int64_t{walk.walkPos} + 3, walk.dataLength));
 }
 
-void UpdateTracklength(ByteImage& song) {
+void UpdateTrackLength(ByteImage& song) {
     WalkState walk;
     TrackWalker walker(song, walk);
     int64_t trackLast = song.LastIndex();
@@ -104,7 +104,7 @@ const TrackEvent& TrackWalker::NextInGeneral() {
     event_ = TrackEvent{};
     walk_.walkPos += 1;
     event_.firstDeltaPos = walk_.walkPos;
-    CalcTime(image_, walk_);
+    ReadDeltaTime(image_, walk_);
     event_.lastDeltaPos = walk_.walkPos;
     absoluteTime_ += walk_.deltaTime;
     if (absoluteTime_ > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);

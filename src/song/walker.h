@@ -20,7 +20,7 @@ namespace zephrane {
 
 struct WalkState {
     int32_t walkPos = 0;
-    int32_t deltaTime = 0;   // the last delta time read by CalcTime
+    int32_t deltaTime = 0;   // the last delta time read by ReadDeltaTime
     int32_t dataLength = 0;  // data length of the current meta or system-exclusive event
     std::string metaText;    // data of the last meta event read by ReadMetaText
 
@@ -28,8 +28,8 @@ struct WalkState {
 };
 
 // Reads the variable-length quantity starting at walkPos into deltaTime; walkPos ends on its
-// last byte. A value beyond 32 bits is error 6, a quantity running off the image error 9.
-void CalcTime(const ByteImage& image, WalkState& walk);
+// last byte. Fails as ReadVariableLength does, leaving deltaTime 0.
+void ReadDeltaTime(const ByteImage& image, WalkState& walk);
 
 // With walkPos on the FF of a meta event: reads its variable-length length (at walkPos+2) into
 // dataLength, moving walkPos over the continuation bytes so that walkPos+2 is the length's last
@@ -42,7 +42,7 @@ void ReadMetaText(const ByteImage& image, WalkState& walk);
 // Rewrites the track length field (bytes 18-21) to the size of the track as it now stands: from
 // byte 22 up to and including its End of Track event, or to the end of the image when there is
 // none. Bytes that follow the track (the CASM chunk of a style) are not counted.
-void UpdateTracklength(ByteImage& song);
+void UpdateTrackLength(ByteImage& song);
 
 // Gives every channel message that follows a meta or system-exclusive event under running status
 // its status byte, and the track length field the bytes added; the number of bytes added. Readers

@@ -55,7 +55,7 @@ EndOfTrack FindEndOfTrack(const ByteImage& song) {
 int32_t DeltaAt(const ByteImage& song, int64_t firstDeltaPos) {
     WalkState walk;
     walk.walkPos = static_cast<int32_t>(firstDeltaPos);
-    CalcTime(song, walk);
+    ReadDeltaTime(song, walk);
     return walk.deltaTime;
 }
 
@@ -150,7 +150,7 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
     // The section marker of the style is the section's name.
     WalkState walk;
     walk.walkPos = startMarker.position;
-    CalcTime(song, walk);
+    ReadDeltaTime(song, walk);
     walk.walkPos += 1;  // on the FF
     ReadMetaText(song, walk);
     const int64_t textEnd = int64_t{walk.walkPos} + 3 + walk.dataLength;
