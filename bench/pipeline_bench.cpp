@@ -88,7 +88,7 @@ void BM_Scan(benchmark::State& state) {
     BenchSession bench;
     bench.session.song.bytes = zephrane::ByteImage(BenchSong(SongSize(state)));
     for (auto _ : state) {
-        if (Refused(state, bench, zephrane::GetInfo(bench.session, "") == "ok")) break;
+        if (Refused(state, bench, zephrane::ScanSong(bench.session, "") == "ok")) break;
     }
     CountBytes(state);
 }

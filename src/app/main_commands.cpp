@@ -112,7 +112,7 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
                                            "style to be created");
             return;
         }
-        if (toolbar && GetInfo(session, "") == kResultFailed) return;
+        if (toolbar && ScanSong(session, "") == kResultFailed) return;
         mayBuild = true;
     });
     return mayBuild;
@@ -285,11 +285,11 @@ bool StyleFromBb(Session& session) {
             return;
         }
         if (session.song.fileName.empty()) return;
-        if (GetInfo(session, "") == kResultFailed) return;
+        if (ScanSong(session, "") == kResultFailed) return;
         MarkBBSections(session, session.settings.eightMeasureBbMains);
         AutoSetCasm(session);
         if (watch.AnyShown() || !PrepMidi(session, PrepOption::AllChannels) || watch.AnyShown() ||
-            GetInfo(session, "") == kResultFailed) {
+            ScanSong(session, "") == kResultFailed) {
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();

@@ -137,7 +137,7 @@ void Conversion::Run() {
     // The prepared song becomes the song image; the output image is refilled below.
     s_.song.bytes = std::move(s_.output);
     // The scan reports its own failure, which leaves the prepared song in both images.
-    if (GetInfo(s_, "") == kResultFailed) {
+    if (ScanSong(s_, "") == kResultFailed) {
         s_.output = s_.song.bytes;
         Fail(error_number::kSilent);
     }

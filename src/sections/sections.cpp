@@ -130,7 +130,7 @@ enum class MarkerOutcome {
     kFailed,   // reported; the scan results may no longer describe the song
 };
 
-// The StoreMarker steps after its scan; the session holds what GetInfo found in the song image
+// The StoreMarker steps after its scan; the session holds what ScanSong found in the song image
 // as it stands.
 MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
                                    ScanAfterMarker scanAfter) {
@@ -164,7 +164,7 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
     });
     if (!stored) return MarkerOutcome::kFailed;
     if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
-        GetInfo(session, "") == kResultFailed) {
+        ScanSong(session, "") == kResultFailed) {
         return MarkerOutcome::kFailed;
     }
     return MarkerOutcome::kStored;
@@ -175,7 +175,7 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
 // whether they still do. Markers put in one after the other this way need only one scan.
 MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
                                 ScanAfterMarker scanAfter, bool& scanIsCurrent) {
-    if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return MarkerOutcome::kFailed;
+    if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return MarkerOutcome::kFailed;
     const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
     scanIsCurrent = outcome == MarkerOutcome::kRefused ||
                     (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
@@ -242,7 +242,7 @@ bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
             return;
         }
-        if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return;
+        if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return;
         scanIsCurrent = true;
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return;

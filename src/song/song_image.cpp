@@ -167,7 +167,7 @@ std::string LoadSong(Session& s, const std::string& path) {
     }
     s.song.bytes = WithTrackAfterHeader(std::move(bytes), *layout.trackChunkPos);
     ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
-    if (GetInfo(s, kDecodeXg) == kResultFailed) return kResultFailed;
+    if (ScanSong(s, kDecodeXg) == kResultFailed) return kResultFailed;
     s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
     ShowSongFields(s);
     ShowChannelRows(s);
@@ -177,7 +177,7 @@ std::string LoadSong(Session& s, const std::string& path) {
     if (!hasSInt) StoreMarker(s, "SInt", 0);
     if (!hasSff1) StoreMarker(s, "SFF1", 0);
     // The positions and the marker list then describe the song with its set-up markers.
-    if ((!hasSInt || !hasSff1) && GetInfo(s, "") == kResultFailed) return kResultFailed;
+    if ((!hasSInt || !hasSff1) && ScanSong(s, "") == kResultFailed) return kResultFailed;
     return "";
 }
 

@@ -51,7 +51,7 @@ void LeaveStyleNameBox(Session& session, const std::string& boxText) {
 
 void UpdateDataArray(Session& session, TextKind kind) {
     Guarded(session, "UpdateDataArray", [&] {
-        if (GetInfo(session, "") == kResultFailed) return;
+        if (ScanSong(session, "") == kResultFailed) return;
         const SongFacts& facts = session.facts;
         if (kind == TextKind::Copyright) {
             if (facts.copyrightPos < 1) {
@@ -65,7 +65,7 @@ void UpdateDataArray(Session& session, TextKind kind) {
         } else {
             AddTextEvent(session, TextKind::StyleName, session.view.txtStylename);
         }
-        GetInfo(session, "");
+        ScanSong(session, "");
         session.view.txtCopyright = session.facts.copyright;
         session.view.txtStylename = session.facts.styleName;
     });

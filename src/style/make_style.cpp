@@ -208,7 +208,7 @@ void StyleAssembler::WriteEndOfTrack() {
 
 bool StyleAssembler::Run() {
     const std::string workingFile = s_.platform.paths.WorkingFilePath();
-    if (GetInfo(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
+    if (ScanSong(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
     workingFileWritten_ = true;
     if (!PrepMidi(s_, s_.useStyleCasm ? PrepOption::AllChannels : PrepOption::AssignedOnly) ||
         !AssembleTrack()) {
@@ -227,7 +227,7 @@ bool StyleAssembler::AssembleTrack() {
     songBefore_ = std::move(s_.song.bytes);
     songReplaced_ = true;
     s_.song.bytes = std::move(s_.output);
-    if (GetInfo(s_, "") == kResultFailed) {
+    if (ScanSong(s_, "") == kResultFailed) {
         s_.output = s_.song.bytes;
         return false;
     }

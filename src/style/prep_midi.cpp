@@ -169,7 +169,7 @@ class Preparation {
 };
 
 void Preparation::Run() {
-    GetInfo(s_, "");
+    ScanSong(s_, "");
     FindMarkerPositions();
     s_.output = ByteImage();
     s_.output.Resize(s_.song.bytes.Size());

@@ -1,4 +1,4 @@
-#include "analysis/get_info.h"
+#include "analysis/scan_song.h"
 
 #include <algorithm>
 #include <cmath>
@@ -307,7 +307,7 @@ bool SameScanResults(const SessionState& a, const SessionState& b) {
            a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
 }
 
-std::string GetInfo(Session& session, std::string_view decodeXg) {
+std::string ScanSong(Session& session, std::string_view decodeXg) {
     const bool importXg = decodeXg == kDecodeXg;
     const bool completed = Guarded(session, "GetInfo", [&] { InfoScan(session, importXg).Run(); });
     return completed ? kResultOk : kResultFailed;

@@ -32,15 +32,15 @@ void LoadImage(zephrane::Session& session, const TrackBuilder& track) {
     session.song.bytes = zephrane::ByteImage(zephrane::test::SongFile(track));
 }
 
-void BM_GetInfo(benchmark::State& state) {
+void BM_ScanSong(benchmark::State& state) {
     zephrane::test::TestSession test;
     LoadImage(test.session, BusySong(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(zephrane::GetInfo(test.session, ""));
+        benchmark::DoNotOptimize(zephrane::ScanSong(test.session, ""));
     }
     state.SetBytesProcessed(state.iterations() * test.session.song.bytes.Size());
 }
-BENCHMARK(BM_GetInfo)->Arg(34)->Arg(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScanSong)->Arg(34)->Arg(500)->Unit(benchmark::kMicrosecond);
 
 void BM_StoreMarker(benchmark::State& state) {
     zephrane::test::TestSession test;
