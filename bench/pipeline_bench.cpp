@@ -77,7 +77,7 @@ void BM_LoadAndScan(benchmark::State& state) {
     BenchSession bench;
     const std::string& path = BenchSongPath(SongSize(state));
     for (auto _ : state) {
-        if (Refused(state, bench, zephrane::Entry(bench.session, path) != "failed")) break;
+        if (Refused(state, bench, zephrane::LoadSong(bench.session, path) != "failed")) break;
     }
     CountBytes(state);
 }

@@ -357,7 +357,7 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
     ResetKeySignature(session);
     if (!PrepMidi(session, PrepOption::AllChannels) || !Convert(session, item) ||
         !SaveStyleFile(session, workingFile) || !KeepConvertedData(session) ||
-        Entry(session, workingFile) == kResultFailed) {
+        LoadSong(session, workingFile) == kResultFailed) {
         return false;
     }
     // The phrases now stand over C: the table says so, and the style gets a CASM built from it.

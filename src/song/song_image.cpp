@@ -155,7 +155,9 @@ std::pair<bool, bool> ShowSectionsFromMarkers(Session& s) {
     return {hasSInt, hasSff1};
 }
 
-std::string LoadSong(Session& s, const std::string& path) {
+// The load's steps: the file into the song image, the scan, and what the window shows of it.
+// A refused step may leave the session half changed; LoadSong puts it back.
+std::string ReadAndShowSong(Session& s, const std::string& path) {
     ByteImage bytes;
     if (GetBinaryFile(s, path, bytes) == kResultFailed) return kResultFailed;
     const MidiFileLayout layout = ReadMidiFileLayout(bytes);
@@ -231,7 +233,7 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
     const std::string previousFileName = session.song.fileName;
     session.view.caption = std::string(kProgramTitle) + "   " + FileNameWithoutFolder(path);
     session.song.fileName = path;
-    if (Entry(session, path) == kResultFailed) {
+    if (LoadSong(session, path) == kResultFailed) {
         session.view.caption = previousCaption;
         session.song.fileName = previousFileName;
         return kResultFailed;
@@ -272,7 +274,7 @@ std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& 
     return "";
 }
 
-std::string Entry(Session& session, const std::string& path) {
+std::string LoadSong(Session& session, const std::string& path) {
     // A refused load puts the whole session back as it was. The load replaces the song image
     // without reading it and never touches the output image, so these two, the bulk of the
     // state, are set aside rather than copied.
@@ -280,7 +282,7 @@ std::string Entry(Session& session, const std::string& path) {
     ByteImage output = std::move(session.output);
     SessionState before = session;
     std::string result = kResultFailed;
-    if (!Guarded(session, "Entry", [&] { result = LoadSong(session, path); })) {
+    if (!Guarded(session, "Entry", [&] { result = ReadAndShowSong(session, path); })) {
         result = kResultFailed;
     }
     if (result == kResultFailed) {

@@ -262,7 +262,8 @@ bool MakeStyleFromMidi(Session& session) {
     // of its last preparation: the user's settings, just written into the style, are kept.
     ByteImage style = std::move(session.output);
     const EffectSettings effects = session.effects;
-    const bool reloaded = Entry(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    const bool reloaded =
+        LoadSong(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
     if (reloaded) session.effects = effects;
     session.output = std::move(style);
     return reloaded && built;

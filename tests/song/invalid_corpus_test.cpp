@@ -277,7 +277,7 @@ class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
         const std::string workingFile = recorder.workingFilePath;
         ASSERT_TRUE(PrepMidi(s, PrepOption::AllChannels));
         ASSERT_TRUE(SaveStyleFile(s, workingFile));
-        ASSERT_NE(Entry(s, workingFile), "failed");
+        ASSERT_NE(LoadSong(s, workingFile), "failed");
         AutoSetCasm(s);
         const SectionSlots& pressed = s.view.sectionPressed;
         if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
@@ -296,7 +296,7 @@ class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
             ASSERT_TRUE(PrepMidi(s, option));
         }
         ASSERT_TRUE(SaveStyleFile(s, recorder.workingFilePath));
-        Entry(s, recorder.workingFilePath);
+        LoadSong(s, recorder.workingFilePath);
     }
 
     test::TempDir dir;

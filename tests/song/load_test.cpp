@@ -215,7 +215,7 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     s.casm[0].chordMute = {0, 0, 0, 0, 1};
 
     test.recorder.workingFilePath = dir.Write("Zephwork.mid", song);
-    ASSERT_EQ(Entry(s, test.recorder.workingFilePath), "");
+    ASSERT_EQ(LoadSong(s, test.recorder.workingFilePath), "");
     EXPECT_TRUE(s.song.hasStyleCasm);
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), casm);
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
