@@ -326,15 +326,15 @@ void MainWindow::UpdateControls() {
     if (!session_.song.fileName.empty() && !view.waitingForSequencer) ScanSong(session_, "");
     setWindowTitle(QString::fromStdString(view.caption));
     const std::pair<QLineEdit*, const std::string*> fields[] = {
-        {fileName_, &view.txtFileName},     {tempo_, &view.txttempo},
+        {fileName_, &view.txtFileName},     {tempo_, &view.txtTempo},
         {timeSignature_, &view.txtTimeSig}, {key_, &view.txtKey},
-        {styleName_, &view.txtStylename},   {copyright_, &view.txtCopyright}};
+        {styleName_, &view.txtStyleName},   {copyright_, &view.txtCopyright}};
     for (const auto& [field, text] : fields) {
         if (field->hasFocus() && !field->isReadOnly()) continue;  // the user is typing there
         const QSignalBlocker blocker(field);
         field->setText(QString::fromStdString(*text));
     }
-    measures_->setText(QString::fromStdString(view.lblMaxMeaures));
+    measures_->setText(QString::fromStdString(view.lblMaxMeasures));
     for (int slot = 0; slot < kSectionSlotCount; ++slot) {
         if (sectionButtons_[slot]) sectionButtons_[slot]->setChecked(view.sectionPressed[slot]);
     }

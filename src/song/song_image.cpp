@@ -92,16 +92,16 @@ void ShowSongFields(Session& s) {
     MainWindowView& view = s.view;
     view.txtFileName = FileNameWithoutFolder(s.song.fileName) + "(modified)";
     view.txtCopyright = facts.copyright;
-    view.txttempo = std::to_string(s.song.displayTempo);
+    view.txtTempo = std::to_string(s.song.displayTempo);
     view.txtTimeSig =
         BlankSigned(facts.timeSigNumerator) + "/" + std::to_string(facts.timeSigDenominator);
     const auto first = facts.styleName.find_first_not_of(' ');
-    view.txtStylename =
+    view.txtStyleName =
         first == std::string::npos
             ? ""
             : facts.styleName.substr(first, facts.styleName.find_last_not_of(' ') - first + 1);
     view.txtKey = facts.keyText;
-    view.lblMaxMeaures = "Measures: " + BlankSigned(facts.measureCount);
+    view.lblMaxMeasures = "Measures: " + BlankSigned(facts.measureCount);
 }
 
 void ShowChannelRows(Session& s) {

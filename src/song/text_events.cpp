@@ -11,7 +11,7 @@ namespace {
 void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
                   const char* handlerName) {
     std::string& box =
-        kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStylename;
+        kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStyleName;
     Guarded(session, handlerName, [&] {
         if (session.song.fileName.empty()) {
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
@@ -61,13 +61,13 @@ void UpdateDataArray(Session& session, TextKind kind) {
                          facts.copyrightPos);
             }
         } else if (facts.styleNamePos != 0) {
-            LoadText(session, session.view.txtStylename, facts.styleNameLength, facts.styleNamePos);
+            LoadText(session, session.view.txtStyleName, facts.styleNameLength, facts.styleNamePos);
         } else {
-            AddTextEvent(session, TextKind::StyleName, session.view.txtStylename);
+            AddTextEvent(session, TextKind::StyleName, session.view.txtStyleName);
         }
         ScanSong(session, "");
         session.view.txtCopyright = session.facts.copyright;
-        session.view.txtStylename = session.facts.styleName;
+        session.view.txtStyleName = session.facts.styleName;
     });
 }
 

@@ -334,7 +334,7 @@ TEST_P(InvalidCorpusTest, LoadEndsInItsReportAndARefusalKeepsTheSong) {
     if (name.starts_with("junk-chunk-before-track/") || name.starts_with("header-length-lies/") ||
         name.starts_with("track-length-past-end/")) {
         // Nothing of the song is lost with the chunks and header bytes skipped.
-        EXPECT_EQ(s.view.txtStylename, "Sound");
+        EXPECT_EQ(s.view.txtStyleName, "Sound");
         EXPECT_TRUE(s.view.rows[0].visible);
     }
 
