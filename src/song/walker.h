@@ -146,9 +146,9 @@ inline bool TrackWalker::StepCommon(const std::vector<uint8_t>& bytes, int64_t& 
     const uint8_t byte = bytes[static_cast<size_t>(statusPos)];
     const bool running = !IsStatusByte(byte);
     const uint8_t status = running ? statusInForce : byte;
-    // Under running status with no channel status in force yet the event has no data bytes and
-    // its cursor steps back, which the general step does.
-    if (IsStatusByte(delta) || !IsChannelStatus(status)) return false;
+    // A delta time of several bytes, and running status with no channel status in force yet (the
+    // event has no data bytes and its cursor steps back), take the general step.
+    if (delta >= 0x80 || !IsChannelStatus(status)) return false;
     const int64_t time = absoluteTime + delta;
     if (time > std::numeric_limits<int32_t>::max()) return false;
     const auto dataLength = static_cast<uint8_t>(DataBytesOfKind(KindOfStatus(status)));
@@ -213,7 +213,7 @@ void TrackWalker::StepCommonEvents(OnCommon&& onCommon) {
             const uint8_t byte = bytes[pos + 2];
             const bool running = !IsStatusByte(byte);
             const uint8_t status = running ? statusInForce : byte;
-            if (IsStatusByte(delta) || !IsChannelStatus(status)) break;
+            if (delta >= 0x80 || !IsChannelStatus(status)) break;
             const int64_t time = absoluteTime + delta;
             if (time > std::numeric_limits<int32_t>::max()) break;
             const int64_t dataPos = running ? pos + 2 : pos + 3;
