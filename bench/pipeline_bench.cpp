@@ -77,7 +77,7 @@ void BM_LoadAndScan(benchmark::State& state) {
     BenchSession bench;
     const std::string& path = BenchSongPath(SongSize(state));
     for (auto _ : state) {
-        if (Refused(state, bench, zephrane::Entry(bench.session, path) != "failed")) break;
+        if (Refused(state, bench, zephrane::LoadSong(bench.session, path) != "failed")) break;
     }
     CountBytes(state);
 }
@@ -88,7 +88,7 @@ void BM_Scan(benchmark::State& state) {
     BenchSession bench;
     bench.session.song.bytes = zephrane::ByteImage(BenchSong(SongSize(state)));
     for (auto _ : state) {
-        if (Refused(state, bench, zephrane::GetInfo(bench.session, "") == "ok")) break;
+        if (Refused(state, bench, zephrane::ScanSong(bench.session, "") == "ok")) break;
     }
     CountBytes(state);
 }

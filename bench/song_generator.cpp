@@ -7,6 +7,9 @@
 #include <string_view>
 #include <utility>
 
+#include "song/midi.h"
+#include "song/midi_layout.h"
+
 namespace zephrane::bench {
 namespace {
 
@@ -15,13 +18,7 @@ constexpr uint32_t kStepTicks = kDivision / 4;  // a sixteenth note
 constexpr int kStepsPerMeasure = 16;
 constexpr uint32_t kMeasureTicks = kStepTicks * kStepsPerMeasure;
 
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kPolyPressure = 0xA0;
-constexpr uint8_t kControlChange = 0xB0;
-constexpr uint8_t kProgramChange = 0xC0;
-constexpr uint8_t kChannelPressure = 0xD0;
-constexpr uint8_t kPitchBend = 0xE0;
+using namespace message_kind;
 constexpr int kDrumChannel = 10;
 
 // The fifteen melodic channels (1-based) and the General MIDI program each starts with: piano,
@@ -62,35 +59,35 @@ class Random {
 // (running status), and a meta or system-exclusive event ends the running status.
 class TrackWriter {
   public:
-    void Channel(uint32_t tick, uint8_t kind, int channel, uint8_t data1) {
-        Status(tick, static_cast<uint8_t>(kind | (channel - 1)));
+    void Channel(uint32_t tick, int kind, int channel, uint8_t data1) {
+        Status(tick, ChannelStatus(kind, channel - 1));
         bytes_.push_back(data1 & 0x7F);
     }
-    void Channel(uint32_t tick, uint8_t kind, int channel, uint8_t data1, uint8_t data2) {
+    void Channel(uint32_t tick, int kind, int channel, uint8_t data1, uint8_t data2) {
         Channel(tick, kind, channel, data1);
         bytes_.push_back(data2 & 0x7F);
     }
     void Meta(uint32_t tick, uint8_t type, std::initializer_list<uint8_t> data) {
         Delta(tick);
-        bytes_.push_back(0xFF);
+        bytes_.push_back(kMetaStatus);
         bytes_.push_back(type);
-        VariableLength(static_cast<uint32_t>(data.size()));
+        VariableLength(static_cast<int64_t>(data.size()));
         bytes_.insert(bytes_.end(), data.begin(), data.end());
         runningStatus_ = 0;
     }
     void MetaText(uint32_t tick, uint8_t type, std::string_view text) {
         Delta(tick);
-        bytes_.push_back(0xFF);
+        bytes_.push_back(kMetaStatus);
         bytes_.push_back(type);
-        VariableLength(static_cast<uint32_t>(text.size()));
+        VariableLength(static_cast<int64_t>(text.size()));
         bytes_.insert(bytes_.end(), text.begin(), text.end());
         runningStatus_ = 0;
     }
     // `data` runs from the byte after F0 up to and including the closing F7.
     void SysEx(uint32_t tick, std::initializer_list<uint8_t> data) {
         Delta(tick);
-        bytes_.push_back(0xF0);
-        VariableLength(static_cast<uint32_t>(data.size()));
+        bytes_.push_back(kSysExStatus);
+        VariableLength(static_cast<int64_t>(data.size()));
         bytes_.insert(bytes_.end(), data.begin(), data.end());
         runningStatus_ = 0;
     }
@@ -106,17 +103,7 @@ class TrackWriter {
         VariableLength(tick - lastTick_);
         lastTick_ = tick;
     }
-    void VariableLength(uint32_t value) {
-        uint8_t groups[5];
-        int count = 0;
-        do {
-            groups[count++] = static_cast<uint8_t>(value & 0x7F);
-            value >>= 7;
-        } while (value != 0);
-        while (count > 1)
-            bytes_.push_back(groups[--count] | 0x80);
-        bytes_.push_back(groups[0]);
-    }
+    void VariableLength(int64_t value) { AppendVariableLength(bytes_, value); }
 
     std::vector<uint8_t> bytes_;
     uint32_t lastTick_ = 0;
@@ -157,27 +144,22 @@ std::vector<uint8_t> SongWriter::Write() {
     }
     const uint32_t end = static_cast<uint32_t>(measures_) * kMeasureTicks;
     NotesOff(end - kStepTicks / 2);
-    track_.Meta(end, 0x2F, {});
+    track_.Meta(end, meta_type::kEndOfTrack, {});
 
     const std::vector<uint8_t> events = track_.Take();
-    const auto length = static_cast<uint32_t>(events.size());
-    // MThd: format 0, one track, division 480; then MTrk and the track's length.
-    constexpr uint8_t kHeader[] = {'M', 'T', 'h', 'd',  0,    0,   0,   6,   0,
-                                   0,   0,   1,   0x01, 0xE0, 'M', 'T', 'r', 'k'};
-    std::vector<uint8_t> file(sizeof kHeader + 4 + events.size());
-    std::copy(std::begin(kHeader), std::end(kHeader), file.begin());
-    for (size_t i = 0; i < 4; ++i)
-        file[sizeof kHeader + i] = static_cast<uint8_t>(length >> (24 - 8 * i));
-    std::copy(events.begin(), events.end(), file.begin() + sizeof kHeader + 4);
-    return file;
+    std::vector<uint8_t> file = TypeZeroHeaders(static_cast<uint16_t>(kDivision));
+    file.insert(file.end(), events.begin(), events.end());
+    ByteImage image(std::move(file));
+    image.WriteU32BE(kTrackLengthPos, image.Size() - kFirstEventPos);
+    return image.Bytes();
 }
 
 void SongWriter::SetUp() {
-    track_.MetaText(0, 0x03, "Zephrane Bench Song");
-    track_.MetaText(0, 0x02, "(C) Zephrane benchmarks");
-    track_.Meta(0, 0x51, {0x07, 0xA1, 0x20});                                 // 120 beats a minute
-    track_.Meta(0, 0x58, {0x04, 0x02, 0x18, 0x08});                           // 4/4
-    track_.Meta(0, 0x59, {0x01, 0x00});                                       // G major
+    track_.MetaText(0, meta_type::kTrackName, "Zephrane Bench Song");
+    track_.MetaText(0, meta_type::kCopyright, "(C) Zephrane benchmarks");
+    track_.Meta(0, meta_type::kTempo, {0x07, 0xA1, 0x20});                    // 120 beats a minute
+    track_.Meta(0, meta_type::kTimeSignature, {0x04, 0x02, 0x18, 0x08});      // 4/4
+    track_.Meta(0, meta_type::kKeySignature, {0x01, 0x00});                   // G major
     track_.SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7});                          // GM System On
     track_.SysEx(0, {0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7});        // XG System On
     track_.SysEx(0, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x00, 0x01, 0x00, 0xF7});  // reverb Hall 1
@@ -185,19 +167,19 @@ void SongWriter::SetUp() {
     // Channels 1-8 select their bank, the others leave it to the instrument.
     for (const auto& [channel, program] : kMelodicChannels) {
         if (channel <= 8) {
-            track_.Channel(0, kControlChange, channel, 0, 0);
-            track_.Channel(0, kControlChange, channel, 32, 0);
+            track_.Channel(0, kController, channel, 0, 0);
+            track_.Channel(0, kController, channel, 32, 0);
         }
         track_.Channel(0, kProgramChange, channel, program);
-        track_.Channel(0, kControlChange, channel, 7, 100);
-        track_.Channel(0, kControlChange, channel, 10, static_cast<uint8_t>(channel * 8));
-        track_.Channel(0, kControlChange, channel, 91, 40);
-        track_.Channel(0, kControlChange, channel, 93, 10);
+        track_.Channel(0, kController, channel, 7, 100);
+        track_.Channel(0, kController, channel, 10, static_cast<uint8_t>(channel * 8));
+        track_.Channel(0, kController, channel, 91, 40);
+        track_.Channel(0, kController, channel, 93, 10);
     }
-    track_.Channel(0, kControlChange, kDrumChannel, 0, 127);
-    track_.Channel(0, kControlChange, kDrumChannel, 32, 0);
+    track_.Channel(0, kController, kDrumChannel, 0, 127);
+    track_.Channel(0, kController, kDrumChannel, 32, 0);
     track_.Channel(0, kProgramChange, kDrumChannel, 0);
-    track_.Channel(0, kControlChange, kDrumChannel, 7, 110);
+    track_.Channel(0, kController, kDrumChannel, 7, 110);
 }
 
 void SongWriter::Step(uint32_t tick, int measure, int step) {
@@ -242,9 +224,9 @@ void SongWriter::Burst(uint32_t tick, int index) {
     const uint8_t value = random_.Below(128);
     switch (burstCounter_++ % 8) {
         case 0:  // volume, expression, modulation
-            track_.Channel(tick, kControlChange, channel, 7, value);
-            track_.Channel(tick, kControlChange, channel, 11, value);
-            track_.Channel(tick, kControlChange, channel, 1, random_.Below(64));
+            track_.Channel(tick, kController, channel, 7, value);
+            track_.Channel(tick, kController, channel, 11, value);
+            track_.Channel(tick, kController, channel, 1, random_.Below(64));
             break;
         case 1:
             track_.Channel(tick, kPitchBend, channel, value, 0x40);
@@ -257,13 +239,13 @@ void SongWriter::Burst(uint32_t tick, int index) {
             track_.Channel(tick, kPolyPressure, channel, root, value);
             break;
         case 4:  // sustain pedal, brightness, reverb send
-            track_.Channel(tick, kControlChange, channel, 64, value >= 64 ? 127 : 0);
-            track_.Channel(tick, kControlChange, channel, 74, value);
-            track_.Channel(tick, kControlChange, channel, 91, value);
+            track_.Channel(tick, kController, channel, 64, value >= 64 ? 127 : 0);
+            track_.Channel(tick, kController, channel, 74, value);
+            track_.Channel(tick, kController, channel, 91, value);
             break;
         case 5:  // pan and chorus send
-            track_.Channel(tick, kControlChange, channel, 10, value);
-            track_.Channel(tick, kControlChange, channel, 93, value);
+            track_.Channel(tick, kController, channel, 10, value);
+            track_.Channel(tick, kController, channel, 93, value);
             break;
         case 6:
             switch (value % 4) {
@@ -285,13 +267,13 @@ void SongWriter::Burst(uint32_t tick, int index) {
         default:
             switch (value % 3) {
                 case 0:
-                    track_.MetaText(tick, 0x05, "la");  // lyric
+                    track_.MetaText(tick, meta_type::kLyric, "la");
                     break;
                 case 1:
-                    track_.MetaText(tick, 0x01, "bench text");
+                    track_.MetaText(tick, meta_type::kText, "bench text");
                     break;
                 default:
-                    track_.Meta(tick, 0x7F, {0x43, 0x7B, 0x00});  // sequencer-specific
+                    track_.Meta(tick, meta_type::kSequencerSpecific, {0x43, 0x7B, 0x00});
                     break;
             }
             break;

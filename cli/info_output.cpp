@@ -104,11 +104,11 @@ json InfoJson(const Session& session, const std::vector<std::string>& messages) 
     const SongFacts& facts = session.facts;
     return {{"caption", view.caption},
             {"fileBox", view.txtFileName},
-            {"tempo", view.txttempo},
+            {"tempo", view.txtTempo},
             {"timeSignature", view.txtTimeSig},
             {"key", view.txtKey},
-            {"measuresLabel", view.lblMaxMeaures},
-            {"styleName", view.txtStylename},
+            {"measuresLabel", view.lblMaxMeasures},
+            {"styleName", view.txtStyleName},
             {"copyright", view.txtCopyright},
             {"isMidiFile", session.song.isMidiFile},
             {"isStyleFile", session.song.isStyleFile},
@@ -131,11 +131,11 @@ std::string InfoText(const Session& session) {
     std::ostringstream out;
     out << view.caption << '\n'
         << "File: " << view.txtFileName << '\n'
-        << "Style name: " << view.txtStylename << '\n'
+        << "Style name: " << view.txtStyleName << '\n'
         << "Copyright: " << view.txtCopyright << '\n'
-        << "Tempo: " << view.txttempo << "   Time signature: " << view.txtTimeSig
+        << "Tempo: " << view.txtTempo << "   Time signature: " << view.txtTimeSig
         << "   Key: " << view.txtKey << '\n'
-        << view.lblMaxMeaures << '\n';
+        << view.lblMaxMeasures << '\n';
     for (int channel = 1; channel <= 16; ++channel) {
         const ChannelRowView& row = view.rows[channel - 1];
         if (row.visible) out << "Channel " << channel << ": " << row.voice << '\n';

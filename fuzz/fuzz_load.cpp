@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             image.At(15) != 'T' || image.At(16) != 'r' || image.At(17) != 'k') {
             Finding(std::string("the loaded ") + name + " has no track chunk at 14");
         }
-        if (GetInfo(s, "") == kResultFailed) {
+        if (ScanSong(s, "") == kResultFailed) {
             Finding(std::string("the loaded ") + name + " does not scan again");
         }
     }

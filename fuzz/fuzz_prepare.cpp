@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Only the first time signature is kept, so a song whose later ones shorten its measures
     // may come out with more measures than a 16-bit count holds: only that refusal is expected.
     const size_t messages = fuzz.MessageCount();
-    if (Entry(s, workingFile) == kResultFailed &&
+    if (LoadSong(s, workingFile) == kResultFailed &&
         (fuzz.MessageCount() != messages + 1 ||
          fuzz.platform.messages.back() != kScanOverflowReport)) {
         Finding("the prepared working file does not load: " +

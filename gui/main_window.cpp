@@ -323,18 +323,18 @@ void MainWindow::UpdateRecentFiles() {
 void MainWindow::UpdateControls() {
     const MainWindowView& view = session_.view;
     // The marker list and measure table describe the song as it stands now.
-    if (!session_.song.fileName.empty() && !view.waitingForSequencer) GetInfo(session_, "");
+    if (!session_.song.fileName.empty() && !view.waitingForSequencer) ScanSong(session_, "");
     setWindowTitle(QString::fromStdString(view.caption));
     const std::pair<QLineEdit*, const std::string*> fields[] = {
-        {fileName_, &view.txtFileName},     {tempo_, &view.txttempo},
+        {fileName_, &view.txtFileName},     {tempo_, &view.txtTempo},
         {timeSignature_, &view.txtTimeSig}, {key_, &view.txtKey},
-        {styleName_, &view.txtStylename},   {copyright_, &view.txtCopyright}};
+        {styleName_, &view.txtStyleName},   {copyright_, &view.txtCopyright}};
     for (const auto& [field, text] : fields) {
         if (field->hasFocus() && !field->isReadOnly()) continue;  // the user is typing there
         const QSignalBlocker blocker(field);
         field->setText(QString::fromStdString(*text));
     }
-    measures_->setText(QString::fromStdString(view.lblMaxMeaures));
+    measures_->setText(QString::fromStdString(view.lblMaxMeasures));
     for (int slot = 0; slot < kSectionSlotCount; ++slot) {
         if (sectionButtons_[slot]) sectionButtons_[slot]->setChecked(view.sectionPressed[slot]);
     }

@@ -10,6 +10,8 @@
 
 #include <fluidsynth.h>
 
+#include "song/midi.h"
+
 namespace zephrane::play {
 namespace {
 
@@ -52,24 +54,24 @@ using Synth = std::unique_ptr<fluid_synth_t, SynthDeleter>;
 using Driver = std::unique_ptr<fluid_audio_driver_t, DriverDeleter>;
 
 void Send(fluid_synth_t* synth, const std::vector<uint8_t>& bytes) {
-    const int channel = bytes[0] & 0x0F;
+    const int channel = ChannelIndexOf(bytes[0]);
     const int data1 = bytes.size() > 1 ? bytes[1] : 0;
     const int data2 = bytes.size() > 2 ? bytes[2] : 0;
-    switch (bytes[0] >> 4) {
-        case 0x8:
+    switch (KindOfStatus(bytes[0])) {
+        case message_kind::kNoteOff:
             fluid_synth_noteoff(synth, channel, data1);
             break;
-        case 0x9:
+        case message_kind::kNoteOn:
             if (data2 == 0) {
                 fluid_synth_noteoff(synth, channel, data1);
             } else {
                 fluid_synth_noteon(synth, channel, data1, data2);
             }
             break;
-        case 0xA:
+        case message_kind::kPolyPressure:
             fluid_synth_key_pressure(synth, channel, data1, data2);
             break;
-        case 0xB:
+        case message_kind::kController:
             if (data1 == kBankSelect) {
                 const bool drums =
                     data2 >= kFirstDrumBank || (channel == kGeneralMidiDrumChannel && data2 == 0);
@@ -80,13 +82,13 @@ void Send(fluid_synth_t* synth, const std::vector<uint8_t>& bytes) {
                 fluid_synth_cc(synth, channel, data1, data2);
             }
             break;
-        case 0xC:
+        case message_kind::kProgramChange:
             fluid_synth_program_change(synth, channel, data1);
             break;
-        case 0xD:
+        case message_kind::kChannelPressure:
             fluid_synth_channel_pressure(synth, channel, data1);
             break;
-        case 0xE:
+        case message_kind::kPitchBend:
             fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
             break;
         default:

@@ -10,12 +10,22 @@
 #include <fstream>
 #include <initializer_list>
 #include <iostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "song/midi.h"
+#include "song/midi_layout.h"
+
 namespace {
+
+using zephrane::AppendVariableLength;
+using zephrane::ChannelStatus;
+using zephrane::kMetaStatus;
+namespace message_kind = zephrane::message_kind;
+namespace meta_type = zephrane::meta_type;
 
 constexpr std::uint32_t kDivision = 480;  // ticks per quarter note
 constexpr std::uint32_t kBeat = kDivision;
@@ -50,42 +60,9 @@ const std::vector<int> kGuitarFinal = {C3, E3, G3, C4, E4};  // open shape x3201
 const std::vector<int> kPadMaj7 = {C3, G3, B3, E4};
 const std::vector<int> kPadFinal = {C3, G3, C4, E4};
 
-// Big-endian integers and variable-length quantities, the two number encodings of the format.
-class ByteWriter {
-  public:
-    void U8(int value) { bytes_.push_back(static_cast<std::uint8_t>(value)); }
-    void Be16(std::uint32_t value) {
-        U8(static_cast<int>((value >> 8) & 0xFF));
-        U8(static_cast<int>(value & 0xFF));
-    }
-    void Be32(std::uint32_t value) {
-        Be16(value >> 16);
-        Be16(value & 0xFFFF);
-    }
-    // 7 bits a byte, most significant group first, bit 7 set on every byte but the last.
-    void VariableLength(std::uint32_t value) {
-        int groups[5];
-        int count = 0;
-        do {
-            groups[count++] = static_cast<int>(value & 0x7F);
-            value >>= 7;
-        } while (value != 0);
-        while (count > 1)
-            U8(groups[--count] | 0x80);
-        U8(groups[0]);
-    }
-    void Text(std::string_view text) {
-        for (char c : text)
-            U8(static_cast<unsigned char>(c));
-    }
-    void Append(const std::vector<std::uint8_t>& bytes) {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-    }
-    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-};
+void Append(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
 
 // At one tick: meta events first, then the set-up messages, then note ends, then note starts,
 // so that a note repeated at the same pitch is released before it sounds again.
@@ -114,38 +91,33 @@ int Clamp(int velocity) {
 
 class Song {
   public:
-    void Meta(int type, std::initializer_list<int> payload) {
-        std::vector<std::uint8_t> bytes = {0xFF, static_cast<std::uint8_t>(type),
-                                           static_cast<std::uint8_t>(payload.size())};
+    void Meta(std::uint8_t type, std::initializer_list<int> payload) {
+        std::vector<std::uint8_t> data;
         for (int b : payload)
-            bytes.push_back(static_cast<std::uint8_t>(b));
-        events_.push_back({0, Order::kMeta, bytes});
+            data.push_back(static_cast<std::uint8_t>(b));
+        AddMeta(type, data);
     }
-    void MetaText(int type, std::string_view text) {
-        std::vector<std::uint8_t> bytes = {0xFF, static_cast<std::uint8_t>(type),
-                                           static_cast<std::uint8_t>(text.size())};
-        for (char c : text)
-            bytes.push_back(static_cast<std::uint8_t>(c));
-        events_.push_back({0, Order::kMeta, bytes});
+    void MetaText(std::uint8_t type, std::string_view text) {
+        AddMeta(type, std::vector<std::uint8_t>(text.begin(), text.end()));
     }
     void Program(int channel, int program) {
-        events_.push_back(
-            {0,
-             Order::kSetUp,
-             {static_cast<std::uint8_t>(0xC0 | channel), static_cast<std::uint8_t>(program)}});
+        events_.push_back({0,
+                           Order::kSetUp,
+                           {ChannelStatus(message_kind::kProgramChange, channel),
+                            static_cast<std::uint8_t>(program)}});
     }
     void Controller(int channel, int controller, int value) {
         events_.push_back(
             {0,
              Order::kSetUp,
-             {static_cast<std::uint8_t>(0xB0 | channel), static_cast<std::uint8_t>(controller),
-              static_cast<std::uint8_t>(value)}});
+             {ChannelStatus(message_kind::kController, channel),
+              static_cast<std::uint8_t>(controller), static_cast<std::uint8_t>(value)}});
     }
 
     // A note-on with velocity 0 ends the note. It keeps the status byte of the note-ons, which
     // is what lets long runs of notes share one status byte under running status.
     void Play(int channel, std::uint32_t tick, std::uint32_t length, int key, int velocity) {
-        const auto status = static_cast<std::uint8_t>(0x90 | channel);
+        const std::uint8_t status = ChannelStatus(message_kind::kNoteOn, channel);
         const auto k = static_cast<std::uint8_t>(key);
         events_.push_back(
             {tick, Order::kNoteOn, {status, k, static_cast<std::uint8_t>(Clamp(velocity))}});
@@ -207,10 +179,9 @@ class Song {
         std::vector<int> sounding(16 * 128, 0);
         std::vector<bool> barDrum(kMeasures, false);
         for (const Event& e : events_) {
-            if (e.bytes[0] == 0xFF) continue;
-            const int status = e.bytes[0] & 0xF0;
-            const int channel = e.bytes[0] & 0x0F;
-            if (status != 0x90) continue;
+            if (e.bytes[0] == kMetaStatus) continue;
+            const int channel = zephrane::ChannelIndexOf(e.bytes[0]);
+            if (zephrane::KindOfStatus(e.bytes[0]) != message_kind::kNoteOn) continue;
             int& count = sounding[static_cast<std::size_t>(channel * 128 + e.bytes[1])];
             if (e.bytes[2] == 0) {
                 --count;
@@ -237,38 +208,36 @@ class Song {
         return true;
     }
 
-    // The MTrk chunk. Channel messages use running status: the status byte is left out when it
-    // repeats the previous one. Meta events cancel running status, so the first channel message
-    // after one always carries its status byte.
-    std::vector<std::uint8_t> TrackChunk(std::uint32_t endTick) {
+    // Appends the events of the track. Channel messages use running status: the status byte is
+    // left out when it repeats the previous one. Meta events cancel running status, so the first
+    // channel message after one always carries its status byte.
+    void AppendEvents(std::vector<std::uint8_t>& out, std::uint32_t endTick) {
         Sort();
-        ByteWriter body;
         std::uint32_t now = 0;
         int running = -1;
         for (const Event& e : events_) {
-            body.VariableLength(e.tick - now);
+            AppendVariableLength(out, e.tick - now);
             now = e.tick;
-            if (e.bytes[0] == 0xFF) {
-                body.Append(e.bytes);
+            if (e.bytes[0] == kMetaStatus) {
+                Append(out, e.bytes);
                 running = -1;
                 continue;
             }
-            if (e.bytes[0] != running) body.U8(e.bytes[0]);
+            if (e.bytes[0] != running) out.push_back(e.bytes[0]);
             running = e.bytes[0];
-            for (std::size_t i = 1; i < e.bytes.size(); ++i)
-                body.U8(e.bytes[i]);
+            out.insert(out.end(), e.bytes.begin() + 1, e.bytes.end());
         }
-        body.VariableLength(endTick - now);
-        body.Append({0xFF, 0x2F, 0x00});  // End of Track
-
-        ByteWriter chunk;
-        chunk.Text("MTrk");
-        chunk.Be32(static_cast<std::uint32_t>(body.Bytes().size()));
-        chunk.Append(body.Bytes());
-        return chunk.Bytes();
+        AppendVariableLength(out, endTick - now);
+        Append(out, std::vector<std::uint8_t>{kMetaStatus, meta_type::kEndOfTrack, 0x00});
     }
 
   private:
+    void AddMeta(std::uint8_t type, const std::vector<std::uint8_t>& data) {
+        std::vector<std::uint8_t> bytes = {kMetaStatus, type};
+        AppendVariableLength(bytes, static_cast<std::int64_t>(data.size()));
+        Append(bytes, data);
+        events_.push_back({0, Order::kMeta, bytes});
+    }
     void Sort() {
         std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
             if (a.tick != b.tick) return a.tick < b.tick;
@@ -282,10 +251,10 @@ class Song {
 // ---- Set-up measure and free measures ---------------------------------------------------------
 
 void SetUp(Song& s) {
-    s.MetaText(0x03, "Zephrane Demo");  // track name
-    s.Meta(0x58, {4, 2, 24, 8});        // 4/4, 24 clocks a click, 8 32nds a quarter
-    s.Meta(0x59, {0, 0});               // C major: no sharps or flats, major
-    s.Meta(0x51, {0x07, 0xA1, 0x20});   // 500000 microseconds a quarter = 120 BPM
+    s.MetaText(meta_type::kTrackName, "Zephrane Demo");
+    s.Meta(meta_type::kTimeSignature, {4, 2, 24, 8});  // 4/4, 24 clocks a click, 8 32nds a quarter
+    s.Meta(meta_type::kKeySignature, {0, 0});          // C major: no sharps or flats, major
+    s.Meta(meta_type::kTempo, {0x07, 0xA1, 0x20});     // 500000 microseconds a quarter = 120 BPM
     struct Part {
         int channel;
         int program;  // General MIDI, counted from 0
@@ -707,14 +676,13 @@ std::vector<std::uint8_t> BuildFile(std::string& problem) {
 
     if (!s.Check(problem)) return {};
 
-    ByteWriter file;
-    file.Text("MThd");
-    file.Be32(6);
-    file.Be16(0);  // format 0: a single track holding all channels
-    file.Be16(1);  // one track chunk
-    file.Be16(kDivision);
-    file.Append(s.TrackChunk(MeasureStart(kMeasures)));
-    return file.Bytes();
+    // Format 0: a single track holding all channels.
+    std::vector<std::uint8_t> file =
+        zephrane::TypeZeroHeaders(static_cast<std::uint16_t>(kDivision));
+    s.AppendEvents(file, MeasureStart(kMeasures));
+    zephrane::ByteImage image(std::move(file));
+    image.WriteU32BE(zephrane::kTrackLengthPos, image.Size() - zephrane::kFirstEventPos);
+    return image.Bytes();
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ constexpr int kBbMeasures = 44;
 bool LoadAndPrepare(Session& session) {
     const std::string workingFile = session.platform.paths.WorkingFilePath();
     return PrepMidi(session, PrepOption::AllChannels) && SaveStyleFile(session, workingFile) &&
-           Entry(session, workingFile) != kResultFailed;
+           LoadSong(session, workingFile) != kResultFailed;
 }
 
 // Starts the program and waits for it, letting the window paint every 100 ms meanwhile.
@@ -112,7 +112,7 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
                                            "style to be created");
             return;
         }
-        if (toolbar && GetInfo(session, "") == kResultFailed) return;
+        if (toolbar && ScanSong(session, "") == kResultFailed) return;
         mayBuild = true;
     });
     return mayBuild;
@@ -207,7 +207,7 @@ bool OpenRecentFile(Session& session, int index) {
         session.view.caption = std::string(kProgramTitle) + "   " + path;
         song.fileName = path;
         SetKindFromRecentEntry(song);
-        if (Entry(session, path) == kResultFailed) {
+        if (LoadSong(session, path) == kResultFailed) {
             session.view.caption = previousCaption;
             song.fileName = previousFileName;
             song.isMidiFile = wasMidi;
@@ -241,7 +241,7 @@ bool ToSequencer(Session& session) {
             return;
         }
         ShellAndWait(session, CommandArguments(session.settings.sequencerPath, workingFile));
-        if (Entry(session, workingFile) == kResultFailed) return;
+        if (LoadSong(session, workingFile) == kResultFailed) return;
         SetSourceChords(session, "all");
         edited = true;
     });
@@ -285,16 +285,16 @@ bool StyleFromBb(Session& session) {
             return;
         }
         if (session.song.fileName.empty()) return;
-        if (GetInfo(session, "") == kResultFailed) return;
+        if (ScanSong(session, "") == kResultFailed) return;
         MarkBBSections(session, session.settings.eightMeasureBbMains);
         AutoSetCasm(session);
         if (watch.AnyShown() || !PrepMidi(session, PrepOption::AllChannels) || watch.AnyShown() ||
-            GetInfo(session, "") == kResultFailed) {
+            ScanSong(session, "") == kResultFailed) {
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();
         prepared =
-            SaveStyleFile(session, workingFile) && Entry(session, workingFile) != kResultFailed;
+            SaveStyleFile(session, workingFile) && LoadSong(session, workingFile) != kResultFailed;
     });
     return prepared;
 }

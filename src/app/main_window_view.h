@@ -19,11 +19,11 @@ struct MainWindowView {
     std::string caption = kProgramTitle;
     std::string txtFileName;
     std::string txtCopyright;
-    std::string txttempo;
+    std::string txtTempo;
     std::string txtTimeSig;
-    std::string txtStylename;
+    std::string txtStyleName;
     std::string txtKey;
-    std::string lblMaxMeaures;
+    std::string lblMaxMeasures;
     std::array<ChannelRowView, 16> rows;
     SectionSlots sectionPressed{};     // buttons of the section toolbar shown pressed, by slot
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "analysis/get_info.h"
+#include "analysis/scan_song.h"
 #include "app/main_window_view.h"
 #include "app/platform.h"
 #include "app/recent_files.h"

@@ -2,7 +2,7 @@
 
 #include "app/messages.h"
 #include "app/session.h"
-#include "song/numbers.h"
+#include "song/midi.h"
 #include "song/text_codec.h"
 
 namespace zephrane {
@@ -11,7 +11,7 @@ namespace {
 void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
                   const char* handlerName) {
     std::string& box =
-        kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStylename;
+        kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStyleName;
     Guarded(session, handlerName, [&] {
         if (session.song.fileName.empty()) {
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
@@ -28,17 +28,17 @@ void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
 int MetaTypeOf(TextKind kind) {
     switch (kind) {
         case TextKind::Marker:
-            return 6;
+            return meta_type::kMarker;
         case TextKind::TextEvent:
-            return 1;
+            return meta_type::kText;
         case TextKind::Copyright:
-            return 2;
+            return meta_type::kCopyright;
         case TextKind::StyleName:
-            return 3;
+            return meta_type::kTrackName;
         case TextKind::TrackName:
-            return 4;
+            return meta_type::kInstrumentName;
     }
-    return 1;
+    return meta_type::kText;
 }
 
 void LeaveCopyrightBox(Session& session, const std::string& boxText) {
@@ -51,7 +51,7 @@ void LeaveStyleNameBox(Session& session, const std::string& boxText) {
 
 void UpdateDataArray(Session& session, TextKind kind) {
     Guarded(session, "UpdateDataArray", [&] {
-        if (GetInfo(session, "") == kResultFailed) return;
+        if (ScanSong(session, "") == kResultFailed) return;
         const SongFacts& facts = session.facts;
         if (kind == TextKind::Copyright) {
             if (facts.copyrightPos < 1) {
@@ -61,13 +61,13 @@ void UpdateDataArray(Session& session, TextKind kind) {
                          facts.copyrightPos);
             }
         } else if (facts.styleNamePos != 0) {
-            LoadText(session, session.view.txtStylename, facts.styleNameLength, facts.styleNamePos);
+            LoadText(session, session.view.txtStyleName, facts.styleNameLength, facts.styleNamePos);
         } else {
-            AddTextEvent(session, TextKind::StyleName, session.view.txtStylename);
+            AddTextEvent(session, TextKind::StyleName, session.view.txtStyleName);
         }
-        GetInfo(session, "");
+        ScanSong(session, "");
         session.view.txtCopyright = session.facts.copyright;
-        session.view.txtStylename = session.facts.styleName;
+        session.view.txtStyleName = session.facts.styleName;
     });
 }
 
@@ -88,8 +88,7 @@ void AddTextEvent(Session& session, TextKind kind, std::string_view text) {
         const std::vector<uint8_t> textBytes = EncodeAnsi(text);
         std::vector<uint8_t> event = {0x00, kMetaStatus, static_cast<uint8_t>(MetaTypeOf(kind))};
         // Texts of 128 characters or more need a length of more than one byte.
-        const auto length = EncodeVariableLength(static_cast<uint32_t>(textBytes.size()));
-        event.insert(event.end(), length.begin(), length.end());
+        AppendVariableLength(event, static_cast<int64_t>(textBytes.size()));
         event.insert(event.end(), textBytes.begin(), textBytes.end());
 
         ByteImage& song = session.song.bytes;
@@ -97,7 +96,7 @@ void AddTextEvent(Session& session, TextKind kind, std::string_view text) {
         for (size_t i = 0; i < event.size(); ++i) {
             song.Set(kFirstEventPos + static_cast<int64_t>(i), event[i]);
         }
-        UpdateTracklength(song);
+        UpdateTrackLength(song);
     });
 }
 

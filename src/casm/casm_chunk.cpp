@@ -41,7 +41,8 @@ int64_t ReserveLength(Session& session) {
 }
 
 void AppendLength(Session& session, int64_t value) {
-    LoadLength(session.output, value, ReserveLength(session));
+    const int64_t position = ReserveLength(session);
+    session.output.WriteU32BE(position, value);
 }
 
 std::vector<uint8_t> CtabData(int channel, const CasmRow& row) {
@@ -146,8 +147,8 @@ bool CreateCasm(Session& session, std::string_view sectionList) {
             AppendLength(session, kCtabDataLength);
             AppendBytes(session, CtabData(channel, session.casm[channel - 1]));
         }
-        LoadLength(session.output, session.outputWritePos - casmContent, casmLength);
-        LoadLength(session.output, session.outputWritePos - csegContent, csegLength);
+        session.output.WriteU32BE(casmLength, session.outputWritePos - casmContent);
+        session.output.WriteU32BE(csegLength, session.outputWritePos - csegContent);
     });
 }
 

@@ -11,8 +11,6 @@
 namespace zephrane {
 namespace {
 
-constexpr int64_t kChunkHeaderBytes = 8;       // 4-character tag, 4-byte big-endian length
-constexpr int64_t kMidiHeadersBytes = 22;      // MThd chunk (14 bytes), "MTrk" and its length
 constexpr uint8_t kLastMidiChannelIndex = 15;  // channels 1-16 as 0-15
 
 std::string Offset(int64_t offset) {
@@ -49,7 +47,7 @@ struct Container {
 };
 
 Container ContentOf(const std::string& kind, int64_t offset, uint32_t length) {
-    const int64_t begin = offset + kChunkHeaderBytes;
+    const int64_t begin = offset + kChunkHeaderSize;
     return {begin, begin + length, "the " + kind + " at offset " + Offset(offset), "that " + kind};
 }
 
@@ -57,7 +55,7 @@ struct ChunkHeader {
     std::string tag;
     int64_t offset = 0;
     uint32_t length = 0;
-    int64_t dataBegin() const { return offset + kChunkHeaderBytes; }
+    int64_t dataBegin() const { return offset + kChunkHeaderSize; }
 };
 
 // Visits the chunks of `container` in order. A header cut short or a length running past the end
@@ -69,15 +67,15 @@ void ForEachChunk(const ByteImage& file, const Container& container,
     int64_t pos = container.begin;
     while (pos < container.end) {
         const int64_t left = container.end - pos;
-        if (left < kChunkHeaderBytes) {
+        if (left < kChunkHeaderSize) {
             problems.push_back("The last " + std::to_string(left) + " bytes of " + container.name +
                                ", from offset " + Offset(pos) +
                                ", are too few for a chunk header (a 4-character tag and a 4-byte "
                                "length); they are not read.");
             return;
         }
-        ChunkHeader header{TagText(file, pos), pos, file.ReadU32BE(pos + 4)};
-        const int64_t available = left - kChunkHeaderBytes;
+        ChunkHeader header{TagText(file, pos), pos, file.ReadU32BE(pos + kChunkLengthOffset)};
+        const int64_t available = left - kChunkHeaderSize;
         if (header.length > available) {
             problems.push_back(Quoted(header.tag) + " at offset " + Offset(pos) + " declares " +
                                std::to_string(header.length) + " data bytes, but only " +
@@ -165,22 +163,18 @@ void ReadCasmContent(const ByteImage& file, StyleChunk& casm, std::vector<std::s
                  });
 }
 
-bool HasTag(const ByteImage& file, int64_t offset, std::string_view tag) {
-    return TagText(file, offset) == tag;
-}
-
 // The offset just after the End of Track event, or a description of why the track cannot be
 // walked to it. The walk follows the events to the End of Track whatever the track length field
 // says (the field may be stale); a disagreement is reported, the events decide.
 std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::string>& problems) {
     const std::string nothingRead = "; no chunks are read.";
-    if (file.Size() < kMidiHeadersBytes) {
+    if (file.Size() < kFirstEventPos) {
         problems.push_back("The file has " + std::to_string(file.Size()) +
                            " bytes, too few for the MIDI header and the track header (22 bytes)" +
                            nothingRead);
         return std::nullopt;
     }
-    if (!HasTag(file, 0, "MThd")) {
+    if (!HasChunkTag(file, 0, "MThd")) {
         problems.push_back("The file does not begin with \"MThd\" (it begins with " +
                            Quoted(TagText(file, 0)) + "): it is not a Standard MIDI File" +
                            nothingRead);
@@ -189,7 +183,7 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
     const MidiFileLayout layout = ReadMidiFileLayout(file);
     if (!layout.hasHeaderChunk) {
         problems.push_back("The header chunk \"MThd\" declares " +
-                           std::to_string(file.ReadU32BE(4)) +
+                           std::to_string(file.ReadU32BE(kChunkLengthOffset)) +
                            " data bytes, too few for the format, the track count and the "
                            "division (6 bytes)" +
                            nothingRead);
@@ -212,7 +206,7 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
 
     // Chunks of other tags before the track are skipped, as by every MIDI reader.
     const int64_t trackChunkPos = *layout.trackChunkPos;
-    const int64_t firstEventPos = trackChunkPos + kChunkHeaderBytes;
+    const int64_t firstEventPos = trackChunkPos + kChunkHeaderSize;
     WalkState walk;
     TrackWalker walker(file, walk, trackChunkPos);
     std::optional<int64_t> trackEnd;
@@ -244,14 +238,14 @@ std::optional<int64_t> FindTrackEnd(const ByteImage& file, std::vector<std::stri
                            std::to_string(file.Size()) + " bytes)" + nothingRead);
         return std::nullopt;
     }
-    const int64_t declared = file.ReadU32BE(trackChunkPos + 4);
+    const int64_t declared = file.ReadU32BE(trackChunkPos + kChunkLengthOffset);
     const int64_t walked = *trackEnd - firstEventPos;
     if (declared != walked) {
-        problems.push_back("The track length at offset " + Offset(trackChunkPos + 4) +
-                           " declares " + std::to_string(declared) +
-                           " bytes, but the End of Track event ends the track after " +
-                           std::to_string(walked) + " bytes, at offset " + Offset(*trackEnd) +
-                           "; the chunks are read from there.");
+        problems.push_back(
+            "The track length at offset " + Offset(trackChunkPos + kChunkLengthOffset) +
+            " declares " + std::to_string(declared) +
+            " bytes, but the End of Track event ends the track after " + std::to_string(walked) +
+            " bytes, at offset " + Offset(*trackEnd) + "; the chunks are read from there.");
     }
     return trackEnd;
 }

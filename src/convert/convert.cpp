@@ -25,10 +25,6 @@ constexpr char kNoPartMessage[] =
     "desired channels before performing a Convert operation. This can be done automatically "
     "using Auto Casm Set or individually by clicking on the part box in the appropriate column.";
 
-constexpr uint8_t kMarkerType = 0x06;
-constexpr uint8_t kKeySignatureType = 0x59;
-constexpr int kNoteOff = 0x8;
-constexpr int kNoteOn = 0x9;
 constexpr int kHighestNote = 127;
 
 // Snapshot parts are the part code + 1.
@@ -141,7 +137,7 @@ void Conversion::Run() {
     // The prepared song becomes the song image; the output image is refilled below.
     s_.song.bytes = std::move(s_.output);
     // The scan reports its own failure, which leaves the prepared song in both images.
-    if (GetInfo(s_, "") == kResultFailed) {
+    if (ScanSong(s_, "") == kResultFailed) {
         s_.output = s_.song.bytes;
         Fail(error_number::kSilent);
     }
@@ -151,7 +147,7 @@ void Conversion::Run() {
     TrackWalker walker(s_.song.bytes, s_.walk);
     while (!walker.AtEnd())
         Step(walker.Next());
-    LoadLength(s_.output, w_ - kFirstEventPos, kTrackLengthPos);
+    s_.output.WriteU32BE(kTrackLengthPos, w_ - kFirstEventPos);
     s_.output.Resize(w_);
     s_.outputWritePos = w_;
 }
@@ -165,7 +161,7 @@ void Conversion::Step(const TrackEvent& event) {
     }
     afterChannelMessage_ = false;
     Copy(event.statusPos, event.lastPos);
-    if (event.IsMeta() && event.metaType == kMarkerType) OnMarker(s_.walk.metaText);
+    if (event.IsMeta() && event.metaType == meta_type::kMarker) OnMarker(s_.walk.metaText);
 }
 
 // A channel message under running status stays without its status byte while it follows
@@ -174,7 +170,7 @@ void Conversion::Step(const TrackEvent& event) {
 void Conversion::StepChannelMessage(const TrackEvent& event) {
     const bool withStatus = !event.runningStatus || !afterChannelMessage_;
     afterChannelMessage_ = true;
-    if (event.Kind() == kNoteOn || event.Kind() == kNoteOff) {
+    if (event.Kind() == message_kind::kNoteOn || event.Kind() == message_kind::kNoteOff) {
         StepNote(event, withStatus);
         return;
     }
@@ -233,7 +229,7 @@ void Conversion::StepNote(const TrackEvent& event, bool withStatus) {
     const int channel = event.Channel();
     const uint8_t source = s_.song.bytes.At(event.dataPos);
     const uint8_t velocity = s_.song.bytes.At(int64_t{event.dataPos} + 1);
-    const bool starts = event.Kind() == kNoteOn && velocity > 0;
+    const bool starts = event.Kind() == message_kind::kNoteOn && velocity > 0;
     const ConvertedNote converted =
         starts ? NoteStarted(channel, source) : NoteEnded(channel, source);
     WriteNote(event, withStatus, converted.note, velocity);
@@ -361,7 +357,7 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
     ResetKeySignature(session);
     if (!PrepMidi(session, PrepOption::AllChannels) || !Convert(session, item) ||
         !SaveStyleFile(session, workingFile) || !KeepConvertedData(session) ||
-        Entry(session, workingFile) == kResultFailed) {
+        LoadSong(session, workingFile) == kResultFailed) {
         return false;
     }
     // The phrases now stand over C: the table says so, and the style gets a CASM built from it.
@@ -416,7 +412,7 @@ void ResetKeySignature(Session& session) {
     TrackWalker walker(song, walk);
     while (!walker.AtEnd()) {
         const TrackEvent& event = walker.Next();
-        if (event.IsMeta() && event.metaType == kKeySignatureType && event.dataLength >= 2) {
+        if (event.IsMeta() && event.metaType == meta_type::kKeySignature && event.dataLength >= 2) {
             sharpsFlatsPos = event.dataPos;
         }
     }

@@ -6,17 +6,14 @@
 #include <cstdlib>
 
 #include "player/player_error.h"
+#include "song/midi.h"
+#include "song/midi_layout.h"
 
 namespace zephrane::player {
 namespace {
 
 constexpr int64_t kMaxBars = 10000;
-constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-constexpr uint8_t kControl = 0xB0;
-constexpr uint8_t kPitchBend = 0xE0;
 constexpr uint8_t kSustainPedal = 64;
-constexpr uint8_t kMarkerType = 0x06;
 
 // A note of the section's phrase, timed from the section's start.
 struct SourceNote {
@@ -103,15 +100,15 @@ std::vector<SourceNote> SectionNotes(const PlayableStyle& style, const StyleSect
     return notes;
 }
 
+// Every channel message but the notes: poly pressure up to pitch bend.
 bool IsControl(const StyleEvent& event) {
-    return event.Kind() >= 0xA && event.Kind() <= 0xE;
+    return event.Kind() >= message_kind::kPolyPressure && event.Kind() <= message_kind::kPitchBend;
 }
 
-std::vector<uint8_t> ChannelMessage(uint8_t status, int channel, int data1, int data2) {
-    const uint8_t first = static_cast<uint8_t>(status | channel);
-    const int kind = status >> 4;
-    if (kind == 0xC || kind == 0xD) return {first, static_cast<uint8_t>(data1)};
-    return {first, static_cast<uint8_t>(data1), static_cast<uint8_t>(data2)};
+std::vector<uint8_t> ChannelMessage(int kind, int channel, int data1, int data2) {
+    const uint8_t status = ChannelStatus(kind, channel);
+    if (DataBytesOfKind(kind) == 1) return {status, static_cast<uint8_t>(data1)};
+    return {status, static_cast<uint8_t>(data1), static_cast<uint8_t>(data2)};
 }
 
 class Renderer {
@@ -129,10 +126,10 @@ class Renderer {
         out_.events.push_back({tick, std::move(bytes)});
     }
     void NoteOn(int64_t tick, int channel, int key, int velocity) {
-        Emit(tick, ChannelMessage(kNoteOn, channel, key, velocity));
+        Emit(tick, ChannelMessage(message_kind::kNoteOn, channel, key, velocity));
     }
     void NoteOff(int64_t tick, int channel, int key) {
-        Emit(tick, ChannelMessage(kNoteOff, channel, key, 0));
+        Emit(tick, ChannelMessage(message_kind::kNoteOff, channel, key, 0));
     }
     void Bend(int64_t tick, int channel, int semitones);
     void StartNote(int64_t tick, size_t playing);
@@ -216,7 +213,7 @@ void Renderer::Prepare() {
     }
     for (const StyleEvent& event : style_.events) {
         const PartRule* part = bySource_[static_cast<size_t>(event.Channel())];
-        if (part && event.Kind() == 0xE) {
+        if (part && event.Kind() == message_kind::kPitchBend) {
             channels_[static_cast<size_t>(part->destination)].mayBend = false;
         }
     }
@@ -261,7 +258,7 @@ void Renderer::SetUp() {
         const int c = static_cast<int>(channel);
         for (const auto& [controller, value] : std::array<std::pair<int, int>, 6>{
                  {{101, 0}, {100, 0}, {6, kBendRangeSemitones}, {38, 0}, {101, 127}, {100, 127}}}) {
-            Emit(0, ChannelMessage(kControl, c, controller, value));
+            Emit(0, ChannelMessage(message_kind::kController, c, controller, value));
         }
     }
 }
@@ -301,7 +298,7 @@ void Renderer::Play() {
         const int c = static_cast<int>(channel);
         if (channels_[channel].bend != 0) Bend(out_.length, c, 0);
         if (channels_[channel].sustainUsed) {
-            Emit(out_.length, ChannelMessage(kControl, c, kSustainPedal, 0));
+            Emit(out_.length, ChannelMessage(message_kind::kController, c, kSustainPedal, 0));
         }
     }
 }
@@ -309,7 +306,7 @@ void Renderer::Play() {
 void Renderer::Bend(int64_t tick, int channel, int semitones) {
     const int value = std::clamp(
         8192 + static_cast<int>(std::lround(semitones * 8192.0 / kBendRangeSemitones)), 0, 16383);
-    Emit(tick, ChannelMessage(kPitchBend, channel, value & 0x7F, value >> 7));
+    Emit(tick, ChannelMessage(message_kind::kPitchBend, channel, value & 0x7F, value >> 7));
     channels_[static_cast<size_t>(channel)].bend = semitones;
 }
 
@@ -371,17 +368,16 @@ void Renderer::Control(int64_t tick, const StyleEvent& event) {
     const PartRule* part = bySource_[static_cast<size_t>(event.Channel())];
     if (!part) return;
     const int channel = part->destination;
-    if (event.Kind() == 0xB && event.data1 == kSustainPedal) {
+    if (event.Kind() == message_kind::kController && event.data1 == kSustainPedal) {
         channels_[static_cast<size_t>(channel)].sustainUsed = true;
     }
-    Emit(tick, ChannelMessage(static_cast<uint8_t>(event.status & 0xF0), channel, event.data1,
-                              event.data2));
+    Emit(tick, ChannelMessage(event.Kind(), channel, event.data1, event.data2));
 }
 
 void Renderer::ChangeChord(int64_t tick, const Chord& chord) {
     chord_ = chord;
     const std::string text = ChordText(chord);
-    std::vector<uint8_t> marker = {0xFF, kMarkerType};
+    std::vector<uint8_t> marker = {kMetaStatus, meta_type::kMarker};
     marker.insert(marker.end(), text.begin(), text.end());
     Emit(tick, std::move(marker));
     for (int channel = 0; channel < 16; ++channel) {
@@ -497,27 +493,12 @@ void Renderer::ChangeChordOnChannel(int64_t tick, int channel, const Chord& chor
         Forget(channel, merged[k]);
 }
 
-void AppendVlq(std::vector<uint8_t>& out, uint64_t value) {
-    std::array<uint8_t, 10> bytes{};
-    size_t count = 0;
-    bytes[count++] = static_cast<uint8_t>(value & 0x7F);
-    while ((value >>= 7) != 0)
-        bytes[count++] = static_cast<uint8_t>(0x80 | (value & 0x7F));
-    while (count > 0)
-        out.push_back(bytes[--count]);
-}
-
-void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<uint8_t>((value >> shift) & 0xFF));
-}
-
-void AppendMeta(std::vector<uint8_t>& track, uint64_t delta, uint8_t type,
+void AppendMeta(std::vector<uint8_t>& track, int64_t delta, uint8_t type,
                 const std::vector<uint8_t>& data) {
-    AppendVlq(track, delta);
-    track.push_back(0xFF);
+    AppendVariableLength(track, delta);
+    track.push_back(kMetaStatus);
     track.push_back(type);
-    AppendVlq(track, data.size());
+    AppendVariableLength(track, static_cast<int64_t>(data.size()));
     track.insert(track.end(), data.begin(), data.end());
 }
 
@@ -530,37 +511,31 @@ Rendering RenderSection(const PlayableStyle& style, const RenderRequest& request
 }
 
 std::vector<uint8_t> WriteMidiFile(const Rendering& rendering) {
-    std::vector<uint8_t> track;
+    std::vector<uint8_t> file = TypeZeroHeaders(static_cast<uint16_t>(rendering.division));
     const std::string name = "Zephrane play: " + rendering.sectionName;
-    AppendMeta(track, 0, 0x03, std::vector<uint8_t>(name.begin(), name.end()));
-    AppendMeta(track, 0, 0x51,
+    AppendMeta(file, 0, meta_type::kTrackName, std::vector<uint8_t>(name.begin(), name.end()));
+    AppendMeta(file, 0, meta_type::kTempo,
                {static_cast<uint8_t>(rendering.tempo >> 16),
                 static_cast<uint8_t>(rendering.tempo >> 8), static_cast<uint8_t>(rendering.tempo)});
-    AppendMeta(track, 0, 0x58,
+    AppendMeta(file, 0, meta_type::kTimeSignature,
                {static_cast<uint8_t>(rendering.numerator),
                 static_cast<uint8_t>(rendering.denominatorPower), 24, 8});
     int64_t now = 0;
     for (const MidiMessage& message : rendering.events) {
-        const uint64_t delta = static_cast<uint64_t>(message.tick - now);
+        const int64_t delta = message.tick - now;
         now = message.tick;
         if (message.IsMeta()) {
-            AppendMeta(track, delta, message.bytes[1],
+            AppendMeta(file, delta, message.bytes[1],
                        std::vector<uint8_t>(message.bytes.begin() + 2, message.bytes.end()));
         } else {
-            AppendVlq(track, delta);
-            track.insert(track.end(), message.bytes.begin(), message.bytes.end());
+            AppendVariableLength(file, delta);
+            file.insert(file.end(), message.bytes.begin(), message.bytes.end());
         }
     }
-    AppendMeta(track, static_cast<uint64_t>(std::max<int64_t>(rendering.length - now, 0)), 0x2F,
-               {});
-
-    std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1};
-    file.push_back(static_cast<uint8_t>(rendering.division >> 8));
-    file.push_back(static_cast<uint8_t>(rendering.division & 0xFF));
-    file.insert(file.end(), {'M', 'T', 'r', 'k'});
-    AppendU32(file, static_cast<uint32_t>(track.size()));
-    file.insert(file.end(), track.begin(), track.end());
-    return file;
+    AppendMeta(file, std::max<int64_t>(rendering.length - now, 0), meta_type::kEndOfTrack, {});
+    ByteImage image(std::move(file));
+    image.WriteU32BE(kTrackLengthPos, image.Size() - kFirstEventPos);
+    return image.Bytes();
 }
 
 }  // namespace zephrane::player

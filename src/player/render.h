@@ -9,6 +9,7 @@
 
 #include "player/chords.h"
 #include "player/style_reader.h"
+#include "song/midi.h"
 
 namespace zephrane::player {
 
@@ -26,7 +27,7 @@ struct MidiMessage {
     int64_t tick = 0;
     std::vector<uint8_t> bytes;
 
-    bool IsMeta() const { return !bytes.empty() && bytes[0] == 0xFF; }
+    bool IsMeta() const { return !bytes.empty() && bytes[0] == kMetaStatus; }
 };
 
 struct Rendering {

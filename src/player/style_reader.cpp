@@ -6,15 +6,12 @@
 #include "casm/casm_reader.h"
 #include "player/player_error.h"
 #include "song/error.h"
+#include "song/midi_layout.h"
 #include "song/walker.h"
 
 namespace zephrane::player {
 namespace {
 
-constexpr int64_t kHeaderBytes = 22;  // MThd chunk, "MTrk" and its length
-constexpr uint8_t kMarkerType = 0x06;
-constexpr uint8_t kTempoType = 0x51;
-constexpr uint8_t kTimeSignatureType = 0x58;
 constexpr size_t kCtabRules = 20;        // NTR of a Ctab record
 constexpr size_t kCtb2MiddleRange = 28;  // NTR of the middle range in a Ctb2 record
 constexpr int64_t kCtb2Bytes = 34;       // up to the end of the middle range
@@ -36,36 +33,28 @@ bool NamesSection(const std::string& text) {
     return text == "Break";
 }
 
-bool HasTag(const ByteImage& file, int64_t offset, std::string_view tag) {
-    for (size_t i = 0; i < tag.size(); ++i) {
-        if (file.At(offset + static_cast<int64_t>(i)) != static_cast<uint8_t>(tag[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
+// A style is written with its track chunk right after the 6-byte header, where the walk reads it.
 void CheckHeaders(const ByteImage& file) {
-    if (file.Size() < kHeaderBytes) {
+    if (file.Size() < kFirstEventPos) {
         throw PlayerError("The file has " + std::to_string(file.Size()) +
                           " bytes, too few for a MIDI file: it is not a style.");
     }
-    if (!HasTag(file, 0, "MThd")) {
+    if (!HasChunkTag(file, 0, "MThd")) {
         throw PlayerError(
             "The file does not begin with \"MThd\": it is not a MIDI file, so it "
             "is not a style.");
     }
-    const int format = file.At(8) * 256 + file.At(kFormatLowBytePos);
+    const int format = file.ReadU16BE(kFormatPos);
     if (format != 0) {
         throw PlayerError("The file is a MIDI file of type " + std::to_string(format) +
                           "; a style is a type-0 file (a single track).");
     }
-    const int division = file.At(kDivisionPos) * 256 + file.At(kDivisionPos + 1);
-    if (division == 0 || division >= 0x8000) {
+    const int division = file.ReadU16BE(kDivisionPos);
+    if (!CountsTicksPerQuarter(division)) {
         throw PlayerError("The file's timing (division " + std::to_string(division) +
                           ") is not in ticks per quarter note; a style counts ticks per quarter.");
     }
-    if (!HasTag(file, kFirstTrackChunkPos, "MTrk")) {
+    if (!HasChunkTag(file, kFirstTrackChunkPos, "MTrk")) {
         throw PlayerError(
             "Offset 14 does not hold the track chunk \"MTrk\": the file is not "
             "a style.");
@@ -130,7 +119,7 @@ class TrackReader {
     }
 
     void TakeMeta(const TrackEvent& event, const WalkState& walk) {
-        if (event.metaType == kTempoType && event.dataLength == 3 && !tempoSeen_) {
+        if (event.metaType == meta_type::kTempo && event.dataLength == 3 && !tempoSeen_) {
             const int64_t tempo = (int64_t{file_.At(event.dataPos)} << 16) |
                                   (int64_t{file_.At(event.dataPos + 1)} << 8) |
                                   file_.At(event.dataPos + 2);
@@ -138,7 +127,8 @@ class TrackReader {
                 style_.tempo = tempo;
                 tempoSeen_ = true;
             }
-        } else if (event.metaType == kTimeSignatureType && event.dataLength >= 2 && !meterSeen_) {
+        } else if (event.metaType == meta_type::kTimeSignature && event.dataLength >= 2 &&
+                   !meterSeen_) {
             const int numerator = file_.At(event.dataPos);
             const int power = file_.At(event.dataPos + 1);
             if (numerator >= 1 && power <= 6) {
@@ -146,7 +136,7 @@ class TrackReader {
                 style_.denominatorPower = power;
                 meterSeen_ = true;
             }
-        } else if (event.metaType == kMarkerType) {
+        } else if (event.metaType == meta_type::kMarker) {
             const std::string text = Trimmed(walk.metaText);
             if (NamesSection(text)) {
                 CloseSection(event.absoluteTime);
@@ -357,7 +347,7 @@ int64_t PlayableStyle::BarTicks() const {
 PlayableStyle ReadPlayableStyle(const ByteImage& file) {
     PlayableStyle style;
     CheckHeaders(file);
-    style.division = file.At(kDivisionPos) * 256 + file.At(kDivisionPos + 1);
+    style.division = file.ReadU16BE(kDivisionPos);
     TrackReader(file, style).Read();
     ReadCasm(file, style);
     return style;

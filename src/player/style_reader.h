@@ -9,6 +9,7 @@
 
 #include "player/note_rules.h"
 #include "song/byte_image.h"
+#include "song/midi.h"
 
 namespace zephrane::player {
 
@@ -26,10 +27,12 @@ struct StyleEvent {
     uint8_t data1 = 0;
     uint8_t data2 = 0;  // 0 for messages with one data byte
 
-    int Kind() const { return status >> 4; }
-    int Channel() const { return status & 0x0F; }
-    bool IsNoteOn() const { return Kind() == 0x9 && data2 > 0; }
-    bool IsNoteOff() const { return Kind() == 0x8 || (Kind() == 0x9 && data2 == 0); }
+    int Kind() const { return KindOfStatus(status); }
+    int Channel() const { return ChannelIndexOf(status); }
+    bool IsNoteOn() const { return Kind() == message_kind::kNoteOn && data2 > 0; }
+    bool IsNoteOff() const {
+        return Kind() == message_kind::kNoteOff || (Kind() == message_kind::kNoteOn && data2 == 0);
+    }
 };
 
 // The records of one CSEG: the sections it names and the parts of their channels.

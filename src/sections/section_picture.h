@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/get_info.h"
+#include "analysis/scan_song.h"
 #include "sections/sections.h"
 
 namespace zephrane {

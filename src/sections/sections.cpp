@@ -58,10 +58,9 @@ const SectionRow* SectionByMarker(std::string_view markerText) {
 namespace {
 
 // The last byte of the delta time that starts at `firstDeltaPos`.
-int64_t LastDeltaByte(const ByteImage& bytes, int64_t firstDeltaPos) {
-    int64_t pos = firstDeltaPos;
-    while (bytes.At(pos) >= 0x80)
-        ++pos;
+int64_t LastDeltaByte(const ByteImage& bytes, int32_t firstDeltaPos) {
+    int32_t pos = firstDeltaPos;
+    ReadVariableLength(bytes, pos);
     return pos;
 }
 
@@ -71,13 +70,11 @@ int64_t LastDeltaByte(const ByteImage& bytes, int64_t firstDeltaPos) {
 int64_t InsertMarkerEvent(ByteImage& bytes, std::string_view text, int64_t lastDeltaPos,
                           uint8_t runningStatus) {
     const std::vector<uint8_t> textBytes = EncodeAnsi(text);
-    std::vector<uint8_t> inserted = {kMetaStatus, 0x06};
-    const std::vector<uint8_t> length =
-        EncodeVariableLength(static_cast<uint32_t>(textBytes.size()));
-    inserted.insert(inserted.end(), length.begin(), length.end());
+    std::vector<uint8_t> inserted = {kMetaStatus, meta_type::kMarker};
+    AppendVariableLength(inserted, static_cast<int64_t>(textBytes.size()));
     inserted.insert(inserted.end(), textBytes.begin(), textBytes.end());
     inserted.push_back(0x00);
-    if (runningStatus >= 0x80 && runningStatus < 0xF0) inserted.push_back(runningStatus);
+    if (IsChannelStatus(runningStatus)) inserted.push_back(runningStatus);
 
     const int64_t at = lastDeltaPos + 1;
     bytes.InsertGap(at, static_cast<int64_t>(inserted.size()));
@@ -96,17 +93,20 @@ std::optional<int64_t> EndOfTrackOfScan(const ByteImage& bytes, const SongFacts&
     const int64_t trackEnd = int64_t{bytes.ReadU32BE(kTrackLengthPos)} + kTrackHeaderLastPos;
     if (statusPos < kFirstEventPos || statusPos >= trackEnd) return std::nullopt;
     // The meta event's type follows the status position, its length the type.
-    int64_t pos = statusPos + 1;
-    if (pos >= bytes.Size() || data[static_cast<size_t>(pos)] != kEndOfTrackType) {
+    const int64_t typePos = statusPos + 1;
+    if (typePos >= bytes.Size() || data[static_cast<size_t>(typePos)] != meta_type::kEndOfTrack) {
         return std::nullopt;
     }
+    const auto lengthPos = static_cast<int32_t>(typePos + 1);
+    int32_t pos = lengthPos;
     int64_t length = 0;
-    for (int count = 0;; ++count) {
-        if (++pos >= bytes.Size() || count == 4) return std::nullopt;
-        const uint8_t byte = data[static_cast<size_t>(pos)];
-        length = length * 128 + (byte & 0x7F);
-        if (byte < 0x80) break;
+    try {
+        length = ReadVariableLength(bytes, pos);
+    } catch (const RuntimeError&) {
+        return std::nullopt;
     }
+    // Longer than the four bytes the format allows: the walk decides.
+    if (pos - lengthPos >= 4) return std::nullopt;
     const int64_t lastPos = pos + length;
     if (lastPos >= bytes.Size()) return std::nullopt;
     return lastPos;
@@ -121,11 +121,7 @@ enum class ScanAfterMarker {
 // The status of the event whose status position is `at`: its own, or the one in force.
 uint8_t StatusOfEvent(const ByteImage& bytes, int64_t at, uint8_t runningStatus) {
     const uint8_t byte = bytes.At(at);
-    return byte >= 0x80 ? byte : runningStatus;
-}
-
-bool IsChannelStatus(uint8_t status) {
-    return status >= 0x80 && status < 0xF0;
+    return IsStatusByte(byte) ? byte : runningStatus;
 }
 
 enum class MarkerOutcome {
@@ -134,7 +130,7 @@ enum class MarkerOutcome {
     kFailed,   // reported; the scan results may no longer describe the song
 };
 
-// The StoreMarker steps after its scan; the session holds what GetInfo found in the song image
+// The StoreMarker steps after its scan; the session holds what ScanSong found in the song image
 // as it stands.
 MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
                                    ScanAfterMarker scanAfter) {
@@ -159,16 +155,16 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
             IsChannelStatus(StatusOfEvent(bytes, lastDeltaPos + 1, entry.runningStatus));
         const int64_t inserted = InsertMarkerEvent(bytes, text, lastDeltaPos, entry.runningStatus);
         if (endOfTrack) {
-            LoadLength(bytes, *endOfTrack + inserted - kTrackHeaderLastPos, kTrackLengthPos);
+            bytes.WriteU32BE(kTrackLengthPos, *endOfTrack + inserted - kTrackHeaderLastPos);
         } else {
-            UpdateTracklength(bytes);
+            UpdateTrackLength(bytes);
         }
         followed = scanAfter == ScanAfterMarker::kSongAfter && endOfTrack && beforeChannelMessage &&
                    FollowMarkerInsertion(session, text, measure, inserted);
     });
     if (!stored) return MarkerOutcome::kFailed;
     if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
-        GetInfo(session, "") == kResultFailed) {
+        ScanSong(session, "") == kResultFailed) {
         return MarkerOutcome::kFailed;
     }
     return MarkerOutcome::kStored;
@@ -179,7 +175,7 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
 // whether they still do. Markers put in one after the other this way need only one scan.
 MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
                                 ScanAfterMarker scanAfter, bool& scanIsCurrent) {
-    if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return MarkerOutcome::kFailed;
+    if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return MarkerOutcome::kFailed;
     const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
     scanIsCurrent = outcome == MarkerOutcome::kRefused ||
                     (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
@@ -246,7 +242,7 @@ bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
             return;
         }
-        if (!scanIsCurrent && GetInfo(session, "") == kResultFailed) return;
+        if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return;
         scanIsCurrent = true;
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "song/error.h"
@@ -22,6 +23,10 @@ void ByteImage::WriteLong(int64_t index, std::span<const uint8_t> bytes) {
     std::memmove(bytes_.data() + index, bytes.data(), bytes.size());
 }
 
+uint16_t ByteImage::ReadU16BE(int64_t index) const {
+    return static_cast<uint16_t>(At(index) << 8 | At(index + 1));
+}
+
 uint32_t ByteImage::ReadU32BE(int64_t index) const {
     uint32_t value = 0;
     for (int i = 0; i < 4; ++i)
@@ -29,7 +34,8 @@ uint32_t ByteImage::ReadU32BE(int64_t index) const {
     return value;
 }
 
-void ByteImage::WriteU32BE(int64_t index, uint32_t value) {
+void ByteImage::WriteU32BE(int64_t index, int64_t value) {
+    if (value < 0 || value > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
     if (!Contains(index) || !Contains(index + 3)) FailOutOfRange();
     for (int i = 3; i >= 0; --i) {
         Set(index + i, static_cast<uint8_t>(value & 0xFF));

@@ -57,9 +57,12 @@ class ByteImage {
             bytes_[static_cast<size_t>(index + i)] = copy[i];
     }
 
-    // Big-endian 32-bit word at index..index+3.
+    // Big-endian words, as MIDI files hold their numbers: 16 bits at index..index+1, 32 bits at
+    // index..index+3. A value that does not fit 32 unsigned bits is error 6 (Overflow), checked
+    // before the position.
+    uint16_t ReadU16BE(int64_t index) const;
     uint32_t ReadU32BE(int64_t index) const;
-    void WriteU32BE(int64_t index, uint32_t value);
+    void WriteU32BE(int64_t index, int64_t value);
 
     // Grows or shrinks to `newSize` bytes, keeping the contents; new bytes are 0.
     void Resize(int64_t newSize);

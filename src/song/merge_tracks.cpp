@@ -7,16 +7,13 @@
 
 #include "song/file_io.h"
 #include "song/midi_layout.h"
-#include "song/numbers.h"
 #include "song/walker.h"
 
 namespace zephrane {
 namespace {
 
-constexpr int64_t kChunkHeaderSize = 8;  // 4-byte type, 4-byte big-endian data length
 constexpr int kTypeOneFormat = 1;
 constexpr int kTypeTwoFormat = 2;
-constexpr uint8_t kTrackNameType = 0x03;
 
 // One event to write: its status byte, then `restLength` bytes of the input from `restPos`.
 struct EventToCopy {
@@ -30,11 +27,6 @@ struct MergedTracks {
     std::vector<EventToCopy> events;  // every track's kept events, tracks in file order
     int64_t endTime = 0;              // the latest end of a track
 };
-
-bool HasChunkType(const ByteImage& file, int64_t pos, std::string_view type) {
-    const auto bytes = file.Span(pos, static_cast<int64_t>(type.size()));
-    return std::equal(bytes.begin(), bytes.end(), type.begin());
-}
 
 // The header chunk "MThd": at least 6 data bytes, then the format decides. The tracks are looked
 // for after it.
@@ -53,8 +45,8 @@ std::vector<int64_t> TrackChunkPositions(const ByteImage& file, int64_t firstChu
     std::vector<int64_t> tracks;
     int64_t pos = firstChunkPos;
     while (pos + kChunkHeaderSize <= file.Size()) {
-        const int64_t next = pos + kChunkHeaderSize + file.ReadU32BE(pos + 4);
-        if (HasChunkType(file, pos, "MTrk")) {
+        const int64_t next = pos + kChunkHeaderSize + file.ReadU32BE(pos + kChunkLengthOffset);
+        if (HasChunkTag(file, pos, "MTrk")) {
             tracks.push_back(pos);
             if (next > file.Size()) {
                 throw MergeRefused(DamagedTrackMessage(static_cast<int>(tracks.size())));
@@ -82,7 +74,7 @@ EventToCopy ToCopy(const TrackEvent& event) {
 
 bool IsKept(const TrackEvent& event, bool firstTrack) {
     if (event.IsEndOfTrack()) return false;
-    return firstTrack || !(event.IsMeta() && event.metaType == kTrackNameType);
+    return firstTrack || !(event.IsMeta() && event.metaType == meta_type::kTrackName);
 }
 
 // Appends the kept events of the track chunk at `chunkPos`; false when the track is damaged.
@@ -115,35 +107,21 @@ void Append(std::vector<uint8_t>& out, std::initializer_list<uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-void AppendDelta(std::vector<uint8_t>& out, int64_t delta) {
-    const std::vector<uint8_t> quantity = EncodeVariableLength(static_cast<uint32_t>(delta));
-    out.insert(out.end(), quantity.begin(), quantity.end());
-}
-
-// MThd of format 0 with one track and the input's division, then "MTrk" and its length (0
-// until the events are written).
-std::vector<uint8_t> TypeZeroHeaders(const ByteImage& file) {
-    std::vector<uint8_t> out;
-    Append(out, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1});
-    Append(out, {file.At(kDivisionPos), file.At(kDivisionPos + 1)});
-    Append(out, {'M', 'T', 'r', 'k', 0, 0, 0, 0});
-    return out;
-}
-
+// The input's division; the events of all tracks in one track.
 ByteImage WriteTypeZero(const ByteImage& file, const MergedTracks& merged) {
-    std::vector<uint8_t> out = TypeZeroHeaders(file);
+    std::vector<uint8_t> out = TypeZeroHeaders(file.ReadU16BE(kDivisionPos));
     int64_t now = 0;
     for (const EventToCopy& event : merged.events) {
-        AppendDelta(out, event.time - now);
+        AppendVariableLength(out, event.time - now);
         now = event.time;
         out.push_back(event.status);
         const auto rest = file.Span(event.restPos, event.restLength);
         out.insert(out.end(), rest.begin(), rest.end());
     }
-    AppendDelta(out, merged.endTime - now);
-    Append(out, {kMetaStatus, kEndOfTrackType, 0x00});
+    AppendVariableLength(out, merged.endTime - now);
+    Append(out, {kMetaStatus, meta_type::kEndOfTrack, 0x00});
     ByteImage image(std::move(out));
-    LoadLength(image, image.Size() - kFirstEventPos, kTrackLengthPos);
+    image.WriteU32BE(kTrackLengthPos, image.Size() - kFirstEventPos);
     return image;
 }
 

@@ -37,13 +37,4 @@ int32_t CheckedInt32(double value) {
     return CheckedNarrow<int32_t>(value);
 }
 
-std::vector<uint8_t> EncodeVariableLength(uint32_t value) {
-    if (value > 0x0FFFFFFF) Fail(error_number::kOverflow);
-    std::vector<uint8_t> reversed{static_cast<uint8_t>(value & 0x7F)};
-    for (value >>= 7; value != 0; value >>= 7) {
-        reversed.push_back(static_cast<uint8_t>(0x80 | (value & 0x7F)));
-    }
-    return {reversed.rbegin(), reversed.rend()};
-}
-
 }  // namespace zephrane

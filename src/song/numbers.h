@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace zephrane {
 
@@ -16,9 +15,5 @@ double RoundHalfEven(double value);
 // Narrowing into the 16- and 32-bit fields of the song model; out of range is error 6 (Overflow).
 int16_t CheckedInt16(double value);
 int32_t CheckedInt32(double value);
-
-// The MIDI variable-length quantity of `value` (7 bits a byte, most significant first, every byte
-// but the last with bit 7 set). Values above 0x0FFFFFFF are error 6.
-std::vector<uint8_t> EncodeVariableLength(uint32_t value);
 
 }  // namespace zephrane

@@ -92,16 +92,16 @@ void ShowSongFields(Session& s) {
     MainWindowView& view = s.view;
     view.txtFileName = FileNameWithoutFolder(s.song.fileName) + "(modified)";
     view.txtCopyright = facts.copyright;
-    view.txttempo = std::to_string(s.song.displayTempo);
+    view.txtTempo = std::to_string(s.song.displayTempo);
     view.txtTimeSig =
         BlankSigned(facts.timeSigNumerator) + "/" + std::to_string(facts.timeSigDenominator);
     const auto first = facts.styleName.find_first_not_of(' ');
-    view.txtStylename =
+    view.txtStyleName =
         first == std::string::npos
             ? ""
             : facts.styleName.substr(first, facts.styleName.find_last_not_of(' ') - first + 1);
     view.txtKey = facts.keyText;
-    view.lblMaxMeaures = "Measures: " + BlankSigned(facts.measureCount);
+    view.lblMaxMeasures = "Measures: " + BlankSigned(facts.measureCount);
 }
 
 void ShowChannelRows(Session& s) {
@@ -155,7 +155,9 @@ std::pair<bool, bool> ShowSectionsFromMarkers(Session& s) {
     return {hasSInt, hasSff1};
 }
 
-std::string LoadSong(Session& s, const std::string& path) {
+// The load's steps: the file into the song image, the scan, and what the window shows of it.
+// A refused step may leave the session half changed; LoadSong puts it back.
+std::string ReadAndShowSong(Session& s, const std::string& path) {
     ByteImage bytes;
     if (GetBinaryFile(s, path, bytes) == kResultFailed) return kResultFailed;
     const MidiFileLayout layout = ReadMidiFileLayout(bytes);
@@ -167,7 +169,7 @@ std::string LoadSong(Session& s, const std::string& path) {
     }
     s.song.bytes = WithTrackAfterHeader(std::move(bytes), *layout.trackChunkPos);
     ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
-    if (GetInfo(s, kDecodeXg) == kResultFailed) return kResultFailed;
+    if (ScanSong(s, kDecodeXg) == kResultFailed) return kResultFailed;
     s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
     ShowSongFields(s);
     ShowChannelRows(s);
@@ -177,7 +179,7 @@ std::string LoadSong(Session& s, const std::string& path) {
     if (!hasSInt) StoreMarker(s, "SInt", 0);
     if (!hasSff1) StoreMarker(s, "SFF1", 0);
     // The positions and the marker list then describe the song with its set-up markers.
-    if ((!hasSInt || !hasSff1) && GetInfo(s, "") == kResultFailed) return kResultFailed;
+    if ((!hasSInt || !hasSff1) && ScanSong(s, "") == kResultFailed) return kResultFailed;
     return "";
 }
 
@@ -231,7 +233,7 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
     const std::string previousFileName = session.song.fileName;
     session.view.caption = std::string(kProgramTitle) + "   " + FileNameWithoutFolder(path);
     session.song.fileName = path;
-    if (Entry(session, path) == kResultFailed) {
+    if (LoadSong(session, path) == kResultFailed) {
         session.view.caption = previousCaption;
         session.song.fileName = previousFileName;
         return kResultFailed;
@@ -272,7 +274,7 @@ std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& 
     return "";
 }
 
-std::string Entry(Session& session, const std::string& path) {
+std::string LoadSong(Session& session, const std::string& path) {
     // A refused load puts the whole session back as it was. The load replaces the song image
     // without reading it and never touches the output image, so these two, the bulk of the
     // state, are set aside rather than copied.
@@ -280,7 +282,7 @@ std::string Entry(Session& session, const std::string& path) {
     ByteImage output = std::move(session.output);
     SessionState before = session;
     std::string result = kResultFailed;
-    if (!Guarded(session, "Entry", [&] { result = LoadSong(session, path); })) {
+    if (!Guarded(session, "Entry", [&] { result = ReadAndShowSong(session, path); })) {
         result = kResultFailed;
     }
     if (result == kResultFailed) {

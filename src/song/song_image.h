@@ -48,8 +48,9 @@ std::string OpenChosenFile(Session& session, const std::string& path);
 std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes);
 
 // The load procedure. A refused load ("failed": empty or unreadable file, not a type-0 file with
-// ticks per quarter note and a track chunk, a scan failure) leaves the session exactly as it was.
-// The song image starts its track at byte 22 whatever came between the header and the track.
-std::string Entry(Session& session, const std::string& path);
+// ticks per quarter note and a track chunk, a scan failure) leaves the session exactly as it was;
+// its failures are reported under "Entry". The song image starts its track at byte 22 whatever
+// came between the header and the track.
+std::string LoadSong(Session& session, const std::string& path);
 
 }  // namespace zephrane

@@ -10,18 +10,6 @@
 namespace zephrane {
 namespace {
 
-// Reads a variable-length quantity whose first byte is at `pos`; `pos` ends on its last byte.
-int32_t ReadVariableLength(const ByteImage& image, int32_t& pos) {
-    int64_t value = 0;
-    for (uint8_t byte = image.At(pos); byte >= 0x80; byte = image.At(++pos)) {
-        value = value * 128 + (byte - 128) * 128;
-        if (value > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
-    }
-    value += image.At(pos);
-    if (value > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
-    return static_cast<int32_t>(value);
-}
-
 // Moves the cursor onto the last byte of an event whose last byte is at `lastPos`; an event that
 // runs past the image is a truncated file.
 int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
@@ -31,7 +19,7 @@ int32_t EventEnd(const ByteImage& image, int64_t lastPos) {
 
 }  // namespace
 
-void CalcTime(const ByteImage& image, WalkState& walk) {
+void ReadDeltaTime(const ByteImage& image, WalkState& walk) {
     walk.deltaTime = 0;
     walk.deltaTime = ReadVariableLength(image, walk.walkPos);
 }
@@ -47,7 +35,7 @@ void ReadMetaText(const ByteImage& image, WalkState& walk) {
     walk.metaText = DecodeAnsi(image.Span(int64_t{walk.walkPos} + 3, walk.dataLength));
 }
 
-void UpdateTracklength(ByteImage& song) {
+void UpdateTrackLength(ByteImage& song) {
     WalkState walk;
     TrackWalker walker(song, walk);
     int64_t trackLast = song.LastIndex();
@@ -60,7 +48,7 @@ void UpdateTracklength(ByteImage& song) {
             break;
         }
     }
-    LoadLength(song, trackLast - kTrackHeaderLastPos, kTrackLengthPos);
+    song.WriteU32BE(kTrackLengthPos, trackLast - kTrackHeaderLastPos);
 }
 
 // The status positions of the channel messages that go without a status byte right after a meta
@@ -94,13 +82,8 @@ int64_t WriteStatusAfterMetaAndSysEx(ByteImage& song) {
         song.Set(it->first, it->second);
     }
     const auto added = static_cast<int64_t>(missing.size());
-    LoadLength(song, int64_t{song.ReadU32BE(kTrackLengthPos)} + added, kTrackLengthPos);
+    song.WriteU32BE(kTrackLengthPos, int64_t{song.ReadU32BE(kTrackLengthPos)} + added);
     return added;
-}
-
-void LoadLength(ByteImage& output, int64_t value, int64_t position) {
-    if (value < 0 || value > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
-    output.WriteU32BE(position, static_cast<uint32_t>(value));
 }
 
 TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk)
@@ -109,11 +92,11 @@ TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk)
 TrackWalker::TrackWalker(const ByteImage& image, WalkState& walk, int64_t chunkPos)
     : image_(image), walk_(walk) {
     // A chunk: 4-byte type, 4-byte big-endian length of the data, the data.
-    const int64_t lengthLastPos = chunkPos + 7;
+    const int64_t lengthLastPos = chunkPos + kChunkHeaderSize - 1;
     if (chunkPos < 0 || lengthLastPos > std::numeric_limits<int32_t>::max()) {
         Fail(error_number::kOverflow);
     }
-    trackEnd_ = int64_t{image.ReadU32BE(chunkPos + 4)} + lengthLastPos;
+    trackEnd_ = int64_t{image.ReadU32BE(chunkPos + kChunkLengthOffset)} + lengthLastPos;
     walk_.walkPos = static_cast<int32_t>(lengthLastPos);
 }
 
@@ -121,7 +104,7 @@ const TrackEvent& TrackWalker::NextInGeneral() {
     event_ = TrackEvent{};
     walk_.walkPos += 1;
     event_.firstDeltaPos = walk_.walkPos;
-    CalcTime(image_, walk_);
+    ReadDeltaTime(image_, walk_);
     event_.lastDeltaPos = walk_.walkPos;
     absoluteTime_ += walk_.deltaTime;
     if (absoluteTime_ > std::numeric_limits<int32_t>::max()) Fail(error_number::kOverflow);
@@ -130,9 +113,9 @@ const TrackEvent& TrackWalker::NextInGeneral() {
     walk_.walkPos += 1;
     event_.statusPos = walk_.walkPos;
     const uint8_t byte = image_.At(walk_.walkPos);
-    event_.runningStatus = byte < 0x80;
+    event_.runningStatus = !IsStatusByte(byte);
     // Only a channel status stays in force for the data bytes of later events.
-    if (byte >= 0x80 && byte < kSysExStatus) statusInForce_ = byte;
+    if (IsChannelStatus(byte)) statusInForce_ = byte;
     event_.status = event_.runningStatus ? statusInForce_ : byte;
 
     if (event_.IsMeta()) {
@@ -148,7 +131,7 @@ const TrackEvent& TrackWalker::NextInGeneral() {
 
 void TrackWalker::StepMeta() {
     event_.metaType = image_.At(int64_t{walk_.walkPos} + 1);
-    if (IsTextMetaType(event_.metaType)) {
+    if (WalkKeepsText(event_.metaType)) {
         ReadMetaText(image_, walk_);
     } else {
         ReadMetaLength(image_, walk_);
@@ -157,7 +140,7 @@ void TrackWalker::StepMeta() {
     event_.dataLength = walk_.dataLength;
     walk_.walkPos = EventEnd(image_, int64_t{walk_.walkPos} + 2 + walk_.dataLength);
     event_.lastPos = walk_.walkPos;
-    if (event_.metaType == kEndOfTrackType) {
+    if (event_.metaType == meta_type::kEndOfTrack) {
         // The walk ends with the cursor on the FF of the End of Track event.
         walk_.walkPos = event_.statusPos;
         endOfTrackSeen_ = true;
@@ -176,7 +159,7 @@ void TrackWalker::StepChannelMessage() {
     // Under running status the cursor steps back so that the data bytes always follow it.
     if (event_.runningStatus) walk_.walkPos -= 1;
     event_.dataPos = walk_.walkPos + 1;
-    event_.dataLength = kDataBytesOfKind[event_.Kind()];
+    event_.dataLength = DataBytesOfKind(event_.Kind());
     walk_.walkPos = EventEnd(image_, int64_t{walk_.walkPos} + event_.dataLength);
 }
 

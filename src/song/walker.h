@@ -7,29 +7,19 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <span>
 #include <string>
 #include <vector>
 
 #include "song/byte_image.h"
 #include "song/error.h"
+#include "song/midi.h"
+#include "song/midi_layout.h"
 
 namespace zephrane {
 
-inline constexpr int32_t kFormatLowBytePos = 9;
-inline constexpr int32_t kDivisionPos = 12;
-inline constexpr int32_t kTrackLengthPos = 18;
-inline constexpr int32_t kTrackHeaderLastPos = 21;
-inline constexpr int32_t kFirstEventPos = 22;
-
-inline constexpr uint8_t kMetaStatus = 0xFF;
-inline constexpr uint8_t kSysExStatus = 0xF0;
-inline constexpr uint8_t kEscapeStatus = 0xF7;
-inline constexpr uint8_t kEndOfTrackType = 0x2F;
-
 struct WalkState {
     int32_t walkPos = 0;
-    int32_t deltaTime = 0;   // the last delta time read by CalcTime
+    int32_t deltaTime = 0;   // the last delta time read by ReadDeltaTime
     int32_t dataLength = 0;  // data length of the current meta or system-exclusive event
     std::string metaText;    // data of the last meta event read by ReadMetaText
 
@@ -37,8 +27,8 @@ struct WalkState {
 };
 
 // Reads the variable-length quantity starting at walkPos into deltaTime; walkPos ends on its
-// last byte. A value beyond 32 bits is error 6, a quantity running off the image error 9.
-void CalcTime(const ByteImage& image, WalkState& walk);
+// last byte. Fails as ReadVariableLength does, leaving deltaTime 0.
+void ReadDeltaTime(const ByteImage& image, WalkState& walk);
 
 // With walkPos on the FF of a meta event: reads its variable-length length (at walkPos+2) into
 // dataLength, moving walkPos over the continuation bytes so that walkPos+2 is the length's last
@@ -51,7 +41,7 @@ void ReadMetaText(const ByteImage& image, WalkState& walk);
 // Rewrites the track length field (bytes 18-21) to the size of the track as it now stands: from
 // byte 22 up to and including its End of Track event, or to the end of the image when there is
 // none. Bytes that follow the track (the CASM chunk of a style) are not counted.
-void UpdateTracklength(ByteImage& song);
+void UpdateTrackLength(ByteImage& song);
 
 // Gives every channel message that follows a meta or system-exclusive event under running status
 // its status byte, and the track length field the bytes added; the number of bytes added. Readers
@@ -59,39 +49,10 @@ void UpdateTracklength(ByteImage& song);
 // so what the program writes spells it out there. An image the walk cannot read is left as it is.
 int64_t WriteStatusAfterMetaAndSysEx(ByteImage& song);
 
-// Writes `value` as a 32-bit big-endian number at position..position+3 of `output`.
-void LoadLength(ByteImage& output, int64_t value, int64_t position);
-
-// A variable-length quantity as bytes: up to four, for values up to 0x0FFFFFFF.
-struct VariableLengthBytes {
-    uint8_t bytes[4] = {};
-    uint8_t size = 0;
-    std::span<const uint8_t> Span() const { return {bytes, size}; }
-};
-
-// The bytes EncodeVariableLength gives for `value` (7 bits a byte, most significant first, bit 7
-// set on every byte but the last), without a heap allocation: the writers encode one delta time
-// per event. Values above 0x0FFFFFFF are error 6.
-inline VariableLengthBytes EncodeVariableLengthBytes(uint32_t value) {
-    VariableLengthBytes out;
-    if (value < 0x80) {  // most delta times
-        out.bytes[0] = static_cast<uint8_t>(value);
-        out.size = 1;
-        return out;
-    }
-    if (value > 0x0FFFFFFF) Fail(error_number::kOverflow);
-    int shift = 21;
-    while (shift > 0 && (value >> shift) == 0)
-        shift -= 7;
-    for (; shift > 0; shift -= 7)
-        out.bytes[out.size++] = static_cast<uint8_t>(0x80 | ((value >> shift) & 0x7F));
-    out.bytes[out.size++] = static_cast<uint8_t>(value & 0x7F);
-    return out;
-}
-
 // Text, copyright, track-name and marker events: the walk keeps their text in `metaText`.
-inline bool IsTextMetaType(uint8_t type) {
-    return type == 1 || type == 2 || type == 3 || type == 6;
+inline bool WalkKeepsText(uint8_t metaType) {
+    return metaType == meta_type::kText || metaType == meta_type::kCopyright ||
+           metaType == meta_type::kTrackName || metaType == meta_type::kMarker;
 }
 
 // One event as the walker stepped over it.
@@ -109,18 +70,15 @@ struct TrackEvent {
 
     bool IsMeta() const { return status == kMetaStatus; }
     bool IsSysEx() const { return status == kSysExStatus || status == kEscapeStatus; }
-    bool IsChannelMessage() const { return status >= 0x80 && status < 0xF0; }
-    bool IsEndOfTrack() const { return IsMeta() && metaType == kEndOfTrackType; }
-    int Kind() const { return status >> 4; }
-    int Channel() const { return (status & 0x0F) + 1; }
+    bool IsChannelMessage() const { return IsChannelStatus(status); }
+    bool IsEndOfTrack() const { return IsMeta() && metaType == meta_type::kEndOfTrack; }
+    int Kind() const { return KindOfStatus(status); }
+    int Channel() const { return ChannelIndexOf(status) + 1; }
 };
 
-// Offset of "MTrk" in a type-0 song, where its only track chunk starts.
-inline constexpr int64_t kFirstTrackChunkPos = 14;
-
 // Steps event by event through the track: delta time, status, then the event's data. Meta and
-// system-exclusive lengths are variable-length quantities. Text meta events (types 1, 2, 3 and
-// 6) leave their text in `walk.metaText`.
+// system-exclusive lengths are variable-length quantities. Text meta events that WalkKeepsText
+// leave their text in `walk.metaText`.
 //
 // Running status: a data byte at the status position repeats the last channel status (80-EF).
 // Meta and system-exclusive events carry their own status byte and leave the running status of
@@ -157,10 +115,6 @@ class TrackWalker {
     int64_t TrackEnd() const { return trackEnd_; }
 
   private:
-    // Number of data bytes of a channel message, by the high nibble of its status.
-    static constexpr uint8_t kDataBytesOfKind[16] = {0, 0, 0, 0, 0, 0, 0, 0,
-                                                     2, 2, 2, 2, 1, 1, 2, 0};
-
     // The common event after the cursor `pos` (see StepCommonEvents): false, with nothing
     // changed, for any other event; otherwise fills `event` and moves the cursor, the time and
     // the status in force on as the general step would.
@@ -190,14 +144,14 @@ inline bool TrackWalker::StepCommon(const std::vector<uint8_t>& bytes, int64_t& 
     if (deltaPos < 0 || statusPos >= size) return false;
     const uint8_t delta = bytes[static_cast<size_t>(deltaPos)];
     const uint8_t byte = bytes[static_cast<size_t>(statusPos)];
-    const bool running = byte < 0x80;
+    const bool running = !IsStatusByte(byte);
     const uint8_t status = running ? statusInForce : byte;
-    // A channel status is 80-EF; under running status with none in force yet the event has no
-    // data bytes and its cursor steps back, which the general step does.
-    if (delta >= 0x80 || static_cast<uint8_t>(status - 0x80) >= 0x70) return false;
+    // A delta time of several bytes, and running status with no channel status in force yet (the
+    // event has no data bytes and its cursor steps back), take the general step.
+    if (delta >= 0x80 || !IsChannelStatus(status)) return false;
     const int64_t time = absoluteTime + delta;
     if (time > std::numeric_limits<int32_t>::max()) return false;
-    const uint8_t dataLength = kDataBytesOfKind[status >> 4];
+    const auto dataLength = static_cast<uint8_t>(DataBytesOfKind(KindOfStatus(status)));
     // Under running status the data bytes start at the status position.
     const int64_t dataPos = running ? statusPos : statusPos + 1;
     const int64_t lastPos = dataPos + dataLength - 1;
@@ -257,13 +211,13 @@ void TrackWalker::StepCommonEvents(OnCommon&& onCommon) {
         if (pos < uncheckedEnd) {
             const uint8_t delta = bytes[pos + 1];
             const uint8_t byte = bytes[pos + 2];
-            const bool running = byte < 0x80;
+            const bool running = !IsStatusByte(byte);
             const uint8_t status = running ? statusInForce : byte;
-            if (delta >= 0x80 || static_cast<uint8_t>(status - 0x80) >= 0x70) break;
+            if (delta >= 0x80 || !IsChannelStatus(status)) break;
             const int64_t time = absoluteTime + delta;
             if (time > std::numeric_limits<int32_t>::max()) break;
             const int64_t dataPos = running ? pos + 2 : pos + 3;
-            const uint8_t dataLength = kDataBytesOfKind[status >> 4];
+            const auto dataLength = static_cast<uint8_t>(DataBytesOfKind(KindOfStatus(status)));
             event.firstDeltaPos = static_cast<int32_t>(pos + 1);
             event.lastDeltaPos = static_cast<int32_t>(pos + 1);
             event.statusPos = static_cast<int32_t>(pos + 2);

@@ -6,6 +6,7 @@
 #include "app/save_files.h"
 #include "app/session.h"
 #include "song/numbers.h"
+#include "song/walker.h"
 #include "style/prep_midi.h"
 
 namespace zephrane {
@@ -55,7 +56,7 @@ EndOfTrack FindEndOfTrack(const ByteImage& song) {
 int32_t DeltaAt(const ByteImage& song, int64_t firstDeltaPos) {
     WalkState walk;
     walk.walkPos = static_cast<int32_t>(firstDeltaPos);
-    CalcTime(song, walk);
+    ReadDeltaTime(song, walk);
     return walk.deltaTime;
 }
 
@@ -104,9 +105,8 @@ void StyleAssembler::Append(std::span<const uint8_t> bytes) {
 }
 
 void StyleAssembler::AppendDelta(int64_t ticks) {
-    Append(
-        EncodeVariableLengthBytes(static_cast<uint32_t>(CheckedInt32(static_cast<double>(ticks))))
-            .Span());
+    const VariableLengthBytes delta = EncodeVariableLength(ticks);
+    Append(delta.Span());
 }
 
 void StyleAssembler::CopySetUpPart() {
@@ -151,13 +151,15 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
     // The section marker of the style is the section's name.
     WalkState walk;
     walk.walkPos = startMarker.position;
-    CalcTime(song, walk);
+    ReadDeltaTime(song, walk);
     walk.walkPos += 1;  // on the FF
     ReadMetaText(song, walk);
     const int64_t textEnd = int64_t{walk.walkPos} + 3 + walk.dataLength;
     const auto nameBytes = song.Span(textEnd - walk.dataLength + 1, walk.dataLength - 1);
-    Append(std::vector<uint8_t>{kMetaStatus, 0x06});
-    Append(EncodeVariableLength(static_cast<uint32_t>(nameBytes.size())));
+    Append(std::vector<uint8_t>{kMetaStatus, meta_type::kMarker});
+    const VariableLengthBytes nameLength =
+        EncodeVariableLength(static_cast<int64_t>(nameBytes.size()));
+    Append(nameLength.Span());
     Append(nameBytes);
     CopySong(textEnd, endMarker.position);
 
@@ -200,14 +202,14 @@ void StyleAssembler::CopySections() {
 void StyleAssembler::WriteEndOfTrack() {
     // The last section ends on its bar line too.
     AppendDelta(pendingDelta_);
-    Append(std::vector<uint8_t>{kMetaStatus, kEndOfTrackType, 0x00});
-    LoadLength(s_.output, w_ - 1 - kTrackHeaderLastPos, kTrackLengthPos);
+    Append(std::vector<uint8_t>{kMetaStatus, meta_type::kEndOfTrack, 0x00});
+    s_.output.WriteU32BE(kTrackLengthPos, w_ - 1 - kTrackHeaderLastPos);
     s_.output.Resize(w_);
 }
 
 bool StyleAssembler::Run() {
     const std::string workingFile = s_.platform.paths.WorkingFilePath();
-    if (GetInfo(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
+    if (ScanSong(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
     workingFileWritten_ = true;
     if (!PrepMidi(s_, s_.useStyleCasm ? PrepOption::AllChannels : PrepOption::AssignedOnly) ||
         !AssembleTrack()) {
@@ -226,7 +228,7 @@ bool StyleAssembler::AssembleTrack() {
     songBefore_ = std::move(s_.song.bytes);
     songReplaced_ = true;
     s_.song.bytes = std::move(s_.output);
-    if (GetInfo(s_, "") == kResultFailed) {
+    if (ScanSong(s_, "") == kResultFailed) {
         s_.output = s_.song.bytes;
         return false;
     }
@@ -261,7 +263,8 @@ bool MakeStyleFromMidi(Session& session) {
     // of its last preparation: the user's settings, just written into the style, are kept.
     ByteImage style = std::move(session.output);
     const EffectSettings effects = session.effects;
-    const bool reloaded = Entry(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    const bool reloaded =
+        LoadSong(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
     if (reloaded) session.effects = effects;
     session.output = std::move(style);
     return reloaded && built;

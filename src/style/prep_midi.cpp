@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,21 +16,6 @@
 
 namespace zephrane {
 namespace {
-
-constexpr uint8_t kTextType = 0x01;
-constexpr uint8_t kCopyrightType = 0x02;
-constexpr uint8_t kTrackNameType = 0x03;
-constexpr uint8_t kInstrumentNameType = 0x04;
-constexpr uint8_t kMarkerType = 0x06;
-constexpr uint8_t kTempoType = 0x51;
-constexpr uint8_t kTimeSignatureType = 0x58;
-constexpr uint8_t kKeySignatureType = 0x59;
-
-constexpr int kNoteOff = 0x8;
-constexpr int kNoteOn = 0x9;
-constexpr int kControlChange = 0xB;
-constexpr int kProgramChange = 0xC;
-constexpr int kPitchBend = 0xE;
 
 // Controllers a style keeps: bank select, modulation, volume, pan, expression, resonance,
 // release, brightness and the reverb, chorus and variation sends. The first pass of style
@@ -134,10 +118,6 @@ uint8_t DataByte(int64_t value) {
     return static_cast<uint8_t>(value);
 }
 
-uint8_t ChannelStatus(int kind, int channel) {
-    return static_cast<uint8_t>((kind << 4) | (channel - 1));
-}
-
 class Preparation {
   public:
     Preparation(Session& session, PrepOption option) : s_(session), option_(option) {}
@@ -189,7 +169,7 @@ class Preparation {
 };
 
 void Preparation::Run() {
-    GetInfo(s_, "");
+    ScanSong(s_, "");
     FindMarkerPositions();
     s_.output = ByteImage();
     s_.output.Resize(s_.song.bytes.Size());
@@ -199,7 +179,7 @@ void Preparation::Run() {
     TrackWalker walker(s_.song.bytes, s_.walk);
     while (!walker.AtEnd())
         Step(walker.Next());
-    LoadLength(s_.output, s_.outputWritePos - kFirstEventPos, kTrackLengthPos);
+    s_.output.WriteU32BE(kTrackLengthPos, s_.outputWritePos - kFirstEventPos);
     s_.output.Resize(s_.outputWritePos);
 }
 
@@ -229,7 +209,7 @@ void Preparation::Step(const TrackEvent& event) {
     WriteDelta(delta);
     if (NeedsBankSelects(event)) WriteBankSelects(event.Channel());
     WriteEvent(event);
-    if (event.IsMeta() && event.metaType == kMarkerType && event.firstDeltaPos == sintPos_) {
+    if (event.IsMeta() && event.metaType == meta_type::kMarker && event.firstDeltaPos == sintPos_) {
         WriteSetUpBlock();
     }
 }
@@ -245,17 +225,17 @@ bool Preparation::Keeps(const TrackEvent& event) {
 
 bool Preparation::KeepsMeta(const TrackEvent& event) {
     switch (event.metaType) {
-        case kCopyrightType:
-        case kTrackNameType:
-        case kInstrumentNameType:
-        case kKeySignatureType:
-        case kEndOfTrackType:
+        case meta_type::kCopyright:
+        case meta_type::kTrackName:
+        case meta_type::kInstrumentName:
+        case meta_type::kKeySignature:
+        case meta_type::kEndOfTrack:
             return true;
-        case kMarkerType:
+        case meta_type::kMarker:
             return KeepsMarker(s_.walk.metaText);
-        case kTempoType:
+        case meta_type::kTempo:
             return !std::exchange(tempoWritten_, true) || s_.settings.multipleTempos;
-        case kTimeSignatureType:
+        case meta_type::kTimeSignature:
             return !std::exchange(timeSignatureWritten_, true);
         default:  // texts, lyrics, cue points, sequencer data and types without a rule
             return false;
@@ -272,14 +252,14 @@ bool Preparation::KeepsMarker(std::string_view text) const {
 bool Preparation::KeepsChannelMessage(const TrackEvent& event) const {
     if (!TakesPart(event.Channel())) return false;
     switch (event.Kind()) {
-        case kNoteOff:
-        case kNoteOn:
-        case kPitchBend:
+        case message_kind::kNoteOff:
+        case message_kind::kNoteOn:
+        case message_kind::kPitchBend:
             // A BB song's lead-in before its first section is not part of the style.
             return !(s_.song.bbMode && event.firstDeltaPos < firstSectionPos_);
-        case kProgramChange:
+        case message_kind::kProgramChange:
             return true;
-        case kControlChange: {
+        case message_kind::kController: {
             const uint8_t controller = s_.song.bytes.At(event.dataPos);
             return option_ == PrepOption::AssignedOnly ? Holds(kAssignedPartControllers, controller)
                                                        : Holds(kStyleControllers, controller);
@@ -305,12 +285,12 @@ bool Preparation::UsesDrumKitBank(int channel) const {
 
 // A MIDI file that sets no bank on a channel leaves its voice to the instrument's current bank.
 bool Preparation::NeedsBankSelects(const TrackEvent& event) const {
-    return event.IsChannelMessage() && event.Kind() == kProgramChange && s_.song.isMidiFile &&
-           s_.Channel(event.Channel()).bankLsb == -1;
+    return event.IsChannelMessage() && event.Kind() == message_kind::kProgramChange &&
+           s_.song.isMidiFile && s_.Channel(event.Channel()).bankLsb == -1;
 }
 
 void Preparation::WriteBankSelects(int channel) {
-    const uint8_t status = ChannelStatus(kControlChange, channel);
+    const uint8_t status = ChannelStatus(message_kind::kController, channel - 1);
     const bool drumKits = UsesDrumKitBank(channel);
     const bool panelVoice = !drumKits && channel != kDrumChannel && s_.settings.panelVoices;
     const uint8_t msb = drumKits ? kDrumKitBankMsb : 0;
@@ -325,8 +305,7 @@ void Preparation::WriteBankSelects(int channel) {
 // Most kept events: delta time, status and data bytes in one write, the bytes WriteDelta and
 // WriteEvent give.
 void Preparation::WriteChannelMessage(const TrackEvent& event, int64_t delta) {
-    if (delta < 0 || delta > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
-    const VariableLengthBytes deltaBytes = EncodeVariableLengthBytes(static_cast<uint32_t>(delta));
+    const VariableLengthBytes deltaBytes = EncodeVariableLength(delta);
     const std::span<const uint8_t> data = s_.song.bytes.Span(event.dataPos, event.dataLength);
     uint8_t bytes[sizeof deltaBytes.bytes + 1 + 2];
     size_t count = 0;
@@ -377,10 +356,11 @@ void Preparation::WriteChannelAssignments() {
 void Preparation::WriteAssignmentText(int channel, int part) {
     const std::vector<uint8_t> text = EncodeAnsi(
         "Channel " + BlankSigned(channel) + " assigned to " + std::string(kPartList.at(part).text));
-    const uint8_t head[] = {kMetaStatus, kTextType};
+    const uint8_t head[] = {kMetaStatus, meta_type::kText};
     WriteDelta(0);
     Write(head);
-    Write(EncodeVariableLength(static_cast<uint32_t>(text.size())));
+    const VariableLengthBytes length = EncodeVariableLength(static_cast<int64_t>(text.size()));
+    Write(length.Span());
     Write(text);
 }
 
@@ -441,8 +421,8 @@ void Preparation::WriteSetUpMessage(std::span<const uint8_t> message) {
 }
 
 void Preparation::WriteDelta(int64_t delta) {
-    if (delta < 0 || delta > std::numeric_limits<uint32_t>::max()) Fail(error_number::kOverflow);
-    Write(EncodeVariableLengthBytes(static_cast<uint32_t>(delta)).Span());
+    const VariableLengthBytes bytes = EncodeVariableLength(delta);
+    Write(bytes.Span());
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(TextEventsTest, ShorterNameIsPaddedWithBlanksInTheExistingEvent) {
     EXPECT_EQ(Track(), Concat({{0x00, 0xFF, 0x03, 0x0A},
                                {'J', 'a', 'z', 'z', ' ', ' ', ' ', ' ', ' ', ' '},
                                kNote}));
-    EXPECT_EQ(s.view.txtStylename, "Jazz      ");
+    EXPECT_EQ(s.view.txtStyleName, "Jazz      ");
 }
 
 TEST_F(TextEventsTest, LoadTextLeavesTheCursorBehindTheLastByteWritten) {
@@ -48,7 +48,7 @@ TEST_F(TextEventsTest, LoadTextLeavesTheCursorBehindTheLastByteWritten) {
 TEST_F(TextEventsTest, LongerNameIsCutToTheExistingEventsLength) {
     Load(TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote));
     LeaveStyleNameBox(s, "Swing Ballad 2");
-    EXPECT_EQ(s.view.txtStylename, "Swing Ball");
+    EXPECT_EQ(s.view.txtStyleName, "Swing Ball");
     EXPECT_EQ(s.song.bytes.ReadU32BE(18), 14u + 8);
 }
 
@@ -80,7 +80,7 @@ TEST_F(TextEventsTest, LongTextGetsAVariableLengthLengthAndIsReadBackWhole) {
     const Bytes track = Track();
     EXPECT_EQ(Bytes(track.begin(), track.begin() + 5), (Bytes{0x00, 0xFF, 0x03, 0x81, 0x48}));
     EXPECT_EQ(s.facts.styleName, name);
-    EXPECT_EQ(s.view.txtStylename, name);
+    EXPECT_EQ(s.view.txtStyleName, name);
     EXPECT_EQ(s.song.bytes.ReadU32BE(18), 8u + 205);
     EXPECT_TRUE(test.platform.messages.empty());
 }
@@ -91,7 +91,7 @@ TEST_F(TextEventsTest, AccentedTextsAreStoredAsSingleBytes) {
     const Bytes track = Track();
     EXPECT_EQ(Bytes(track.begin(), track.begin() + 8),
               (Bytes{0x00, 0xFF, 0x03, 0x04, 'C', 'a', 'f', 0xE9}));
-    EXPECT_EQ(s.view.txtStylename, "Caf\xC3\xA9");
+    EXPECT_EQ(s.view.txtStyleName, "Caf\xC3\xA9");
 }
 
 TEST_F(TextEventsTest, WithoutAnOpenFileTheBoxIsEmptiedWithAMessage) {

@@ -12,6 +12,7 @@
 #include "player/chords.h"
 #include "player/player_error.h"
 #include "player/style_reader.h"
+#include "support/error_of.h"
 #include "support/midi_builder.h"
 
 namespace zephrane::player {
@@ -574,6 +575,14 @@ TEST(RenderTest, MidiFileHoldsTheEventsAsTypeZero) {
     // D4 released 240 ticks after it began (81 70), End of Track 1680 ticks later (8D 10).
     EXPECT_EQ(std::vector<uint8_t>(file.end() - 10, file.end()),
               (std::vector<uint8_t>{0x81, 0x70, 0x8B, 0x3E, 0x00, 0x8D, 0x10, 0xFF, 0x2F, 0x00}));
+}
+
+TEST(RenderTest, MidiFileRefusesADeltaTimeBeyondFourBytes) {
+    // Guards against a five-byte delta time, which every reader takes for other events: a long
+    // chord held for many bars at a fine division leaves more than 0x0FFFFFFF ticks between events.
+    Rendering rendering;
+    rendering.length = 0x10000000;
+    EXPECT_EQ(test::ErrorOf([&] { WriteMidiFile(rendering); }), 6);
 }
 
 }  // namespace

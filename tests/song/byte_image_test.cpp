@@ -34,7 +34,12 @@ TEST(ByteImage, BigEndianWordsRoundTrip) {
     image.WriteU32BE(1, 0x01020304);
     EXPECT_EQ(image.Bytes(), (std::vector<uint8_t>{0, 1, 2, 3, 4, 0}));
     EXPECT_EQ(image.ReadU32BE(1), 0x01020304u);
+    EXPECT_EQ(image.ReadU16BE(1), 0x0102);
     EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(3, 1); }), 9);
+    // A length field cannot hold a negative or a 33-bit value; that fault is named first.
+    EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(1, int64_t{1} << 32); }), 6);
+    EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(3, -1); }), 6);
+    EXPECT_EQ(image.Bytes(), (std::vector<uint8_t>{0, 1, 2, 3, 4, 0}));
 }
 
 }  // namespace

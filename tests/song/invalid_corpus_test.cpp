@@ -278,7 +278,7 @@ class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
         const std::string workingFile = recorder.workingFilePath;
         ASSERT_TRUE(PrepMidi(s, PrepOption::AllChannels));
         ASSERT_TRUE(SaveStyleFile(s, workingFile));
-        ASSERT_NE(Entry(s, workingFile), "failed");
+        ASSERT_NE(LoadSong(s, workingFile), "failed");
         AutoSetCasm(s);
         const SectionSlots& pressed = s.view.sectionPressed;
         if (std::none_of(pressed.begin(), pressed.end(), [](bool down) { return down; })) {
@@ -297,7 +297,7 @@ class InvalidCorpusTest : public ::testing::TestWithParam<std::string> {
             ASSERT_TRUE(PrepMidi(s, option));
         }
         ASSERT_TRUE(SaveStyleFile(s, recorder.workingFilePath));
-        Entry(s, recorder.workingFilePath);
+        LoadSong(s, recorder.workingFilePath);
     }
 
     test::TempDir dir;
@@ -335,7 +335,7 @@ TEST_P(InvalidCorpusTest, LoadEndsInItsReportAndARefusalKeepsTheSong) {
     if (name.starts_with("junk-chunk-before-track/") || name.starts_with("header-length-lies/") ||
         name.starts_with("track-length-past-end/")) {
         // Nothing of the song is lost with the chunks and header bytes skipped.
-        EXPECT_EQ(s.view.txtStylename, "Sound");
+        EXPECT_EQ(s.view.txtStyleName, "Sound");
         EXPECT_TRUE(s.view.rows[0].visible);
     }
 

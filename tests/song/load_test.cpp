@@ -66,12 +66,12 @@ TEST_F(LoadTest, WindowFieldsShowTheSongsFacts) {
     const MainWindowView& view = s.view;
     EXPECT_EQ(view.caption, "Zephrane   bossa.mid");
     EXPECT_EQ(view.txtFileName, "bossa.mid(modified)");
-    EXPECT_EQ(view.txtStylename, "Bossa");
+    EXPECT_EQ(view.txtStyleName, "Bossa");
     EXPECT_EQ(view.txtCopyright, "(c) 2026");
-    EXPECT_EQ(view.txttempo, "240");  // 120 quarters a minute in eighths
+    EXPECT_EQ(view.txtTempo, "240");  // 120 quarters a minute in eighths
     EXPECT_EQ(view.txtTimeSig, " 6/8");
     EXPECT_EQ(view.txtKey, "Cminor");
-    EXPECT_EQ(view.lblMaxMeaures, "Measures:  2");
+    EXPECT_EQ(view.lblMaxMeasures, "Measures:  2");
     EXPECT_TRUE(view.rows[1].visible);
     EXPECT_EQ(view.rows[1].voice, "Bass-GM");
     EXPECT_TRUE(view.rows[9].visible);
@@ -215,7 +215,7 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     s.casm[0].chordMute = {0, 0, 0, 0, 1};
 
     test.platform.workingFilePath = dir.Write("Zephwork.mid", song);
-    ASSERT_EQ(Entry(s, test.platform.workingFilePath), "");
+    ASSERT_EQ(LoadSong(s, test.platform.workingFilePath), "");
     EXPECT_TRUE(s.song.hasStyleCasm);
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), casm);
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
@@ -257,10 +257,10 @@ TEST_F(LoadTest, SongWithoutTempoOrTimeSignatureShowsTheMidiDefaults) {
     TrackBuilder bare;
     bare.NoteOn(0, 1, 60, 1).EndOfTrack();
     ASSERT_EQ(Open("bare.mid", test::SongFile(bare)), "");
-    EXPECT_EQ(s.view.txttempo, "120");
+    EXPECT_EQ(s.view.txtTempo, "120");
     EXPECT_EQ(s.view.txtTimeSig, " 4/4");
     EXPECT_EQ(s.view.txtKey, "");
-    EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  0");
+    EXPECT_EQ(s.view.lblMaxMeasures, "Measures:  0");
 }
 
 // A song that needs no set-up markers, so that the loaded image is the file as it was read.
@@ -406,7 +406,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LoadTest, SongWithoutTimeSignatureCountsItsFourFourMeasures) {
     ASSERT_EQ(Open("bars.mid", test::SongFile(test::MeasuresSongWithoutTimeSignature(35))), "");
     EXPECT_EQ(s.view.txtTimeSig, " 4/4");
-    EXPECT_EQ(s.view.lblMaxMeaures, "Measures:  35");
+    EXPECT_EQ(s.view.lblMaxMeasures, "Measures:  35");
 }
 
 }  // namespace

@@ -32,16 +32,6 @@ TEST(Numbers, NarrowingOutOfRangeIsOverflow) {
     EXPECT_THROW(CheckedInt32(1e10), RuntimeError);
 }
 
-TEST(Numbers, VariableLengthQuantitiesAreSevenBitsABigEndian) {
-    EXPECT_EQ(EncodeVariableLength(0), (std::vector<uint8_t>{0x00}));
-    EXPECT_EQ(EncodeVariableLength(127), (std::vector<uint8_t>{0x7F}));
-    EXPECT_EQ(EncodeVariableLength(128), (std::vector<uint8_t>{0x81, 0x00}));
-    EXPECT_EQ(EncodeVariableLength(200), (std::vector<uint8_t>{0x81, 0x48}));
-    EXPECT_EQ(EncodeVariableLength(16384), (std::vector<uint8_t>{0x81, 0x80, 0x00}));
-    EXPECT_EQ(EncodeVariableLength(0x0FFFFFFF), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_THROW(EncodeVariableLength(0x10000000), RuntimeError);
-}
-
 TEST(TextCodec, Windows1252TextsSurviveARoundTrip) {
     const std::vector<uint8_t> cafe = {'C', 'a', 'f', 0xE9};
     EXPECT_EQ(DecodeAnsi(cafe), "Caf\xC3\xA9");

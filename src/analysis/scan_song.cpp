@@ -1,4 +1,4 @@
-#include "analysis/get_info.h"
+#include "analysis/scan_song.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,13 +12,6 @@
 
 namespace zephrane {
 namespace {
-
-constexpr uint8_t kMarkerType = 0x06;
-constexpr uint8_t kCopyrightType = 0x02;
-constexpr uint8_t kTrackNameType = 0x03;
-constexpr uint8_t kTempoType = 0x51;
-constexpr uint8_t kTimeSignatureType = 0x58;
-constexpr uint8_t kKeySignatureType = 0x59;
 
 bool IsSetUpMarker(std::string_view text) {
     return text == "SFF1" || text == "SInt";
@@ -37,7 +30,7 @@ bool HasSmpteDivision(const ByteImage& bytes) {
 // time does not fit it.
 double MeasureLength(const ByteImage& bytes, int numerator, int denominator) {
     if (HasSmpteDivision(bytes)) Fail(error_number::kOverflow);
-    const int division = bytes.At(kDivisionPos) * 256 + bytes.At(kDivisionPos + 1);
+    const int division = bytes.ReadU16BE(kDivisionPos);
     return (static_cast<double>(numerator) / denominator) / 0.25 * division;
 }
 
@@ -63,13 +56,13 @@ class InfoScan {
     [[gnu::always_inline]] bool OnQuietChannelMessage(const TrackEvent& event) {
         if (event.absoluteTime >= quietUntil_) return false;
         switch (event.Kind()) {
-            case 0x9:
+            case message_kind::kNoteOn:
                 if (s_.facts.musicStartPos == 0) return false;
-                s_.channels[event.status & 0x0F].hasNotes = true;
+                s_.channels[ChannelIndexOf(event.status)].hasNotes = true;
                 return true;
-            case 0xB:
-                return s_.channels[event.status & 0x0F].programChangeCount != 0;
-            case 0xC:
+            case message_kind::kController:
+                return s_.channels[ChannelIndexOf(event.status)].programChangeCount != 0;
+            case message_kind::kProgramChange:
                 return false;
             default:
                 return true;
@@ -81,19 +74,19 @@ class InfoScan {
         RecordMeasureAt(event, event.runningStatus ? event.status : uint8_t{0});
     }
     [[gnu::always_inline]] void OnChannelMessage(const TrackEvent& event) {
-        ChannelInfo& channel = s_.channels[event.status & 0x0F];  // the channel's row
+        ChannelInfo& channel = s_.channels[ChannelIndexOf(event.status)];  // the channel's row
         switch (event.Kind()) {
-            case 0x9:
+            case message_kind::kNoteOn:
                 channel.hasNotes = true;
                 if (s_.facts.musicStartPos == 0) s_.facts.musicStartPos = event.firstDeltaPos;
                 break;
-            case 0xB:
+            case message_kind::kController:
                 // Bank selects count only before the channel's first program change.
                 if (channel.programChangeCount != 0) break;
                 if (DataByte(event, 0) == 0) channel.bankMsb = DataByte(event, 1);
                 if (DataByte(event, 0) == 32) channel.bankLsb = DataByte(event, 1);
                 break;
-            case 0xC:
+            case message_kind::kProgramChange:
                 OnProgramChange(event.Channel(), DataByte(event, 0));
                 break;
             default:
@@ -204,22 +197,22 @@ void InfoScan::RecordMeasureAt(const TrackEvent& event, uint8_t runningStatus) {
 
 void InfoScan::OnMeta(const TrackEvent& event) {
     SongFacts& facts = s_.facts;
-    if (IsTextMetaType(event.metaType)) facts.lastTextEventPos = event.firstDeltaPos;
+    if (WalkKeepsText(event.metaType)) facts.lastTextEventPos = event.firstDeltaPos;
     switch (event.metaType) {
-        case kMarkerType:
+        case meta_type::kMarker:
             AppendMarker(event);
             break;
-        case kCopyrightType:
+        case meta_type::kCopyright:
             facts.copyright = s_.walk.metaText;
             facts.copyrightPos = event.dataPos;
             facts.copyrightLength = CheckedInt16(event.dataLength);
             break;
-        case kTrackNameType:
+        case meta_type::kTrackName:
             facts.styleName = s_.walk.metaText;
             facts.styleNamePos = event.dataPos;
             facts.styleNameLength = CheckedInt16(event.dataLength);
             break;
-        case kTempoType:
+        case meta_type::kTempo:
             if (event.dataLength >= 3) {
                 const int64_t microseconds = (int64_t{DataByte(event, 0)} << 16) |
                                              (DataByte(event, 1) << 8) | DataByte(event, 2);
@@ -227,13 +220,13 @@ void InfoScan::OnMeta(const TrackEvent& event) {
                 facts.tempoBpm = CheckedInt16(60000000.0 / static_cast<double>(microseconds));
             }
             break;
-        case kTimeSignatureType:
+        case meta_type::kTimeSignature:
             OnTimeSignature(event);
             break;
-        case kKeySignatureType:
+        case meta_type::kKeySignature:
             OnKeySignature(event);
             break;
-        case kEndOfTrackType:
+        case meta_type::kEndOfTrack:
             facts.endOfTrackPos = event.lastDeltaPos;
             break;
         default:
@@ -314,7 +307,7 @@ bool SameScanResults(const SessionState& a, const SessionState& b) {
            a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
 }
 
-std::string GetInfo(Session& session, std::string_view decodeXg) {
+std::string ScanSong(Session& session, std::string_view decodeXg) {
     const bool importXg = decodeXg == kDecodeXg;
     const bool completed = Guarded(session, "GetInfo", [&] { InfoScan(session, importXg).Run(); });
     return completed ? kResultOk : kResultFailed;

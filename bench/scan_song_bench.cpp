@@ -16,15 +16,15 @@ std::vector<uint8_t> BusySong(int measures) {
     return zephrane::bench::GenerateSong(int64_t{measures} * 2048, measures);
 }
 
-void BM_GetInfo(benchmark::State& state) {
+void BM_ScanSong(benchmark::State& state) {
     BenchSession bench;
     bench.session.song.bytes = zephrane::ByteImage(BusySong(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(zephrane::GetInfo(bench.session, ""));
+        benchmark::DoNotOptimize(zephrane::ScanSong(bench.session, ""));
     }
     state.SetBytesProcessed(state.iterations() * bench.session.song.bytes.Size());
 }
-BENCHMARK(BM_GetInfo)->Arg(34)->Arg(500)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScanSong)->Arg(34)->Arg(500)->Unit(benchmark::kMicrosecond);
 
 void BM_StoreMarker(benchmark::State& state) {
     BenchSession bench;

@@ -87,7 +87,7 @@ inline constexpr char kDecodeXg[] = "yes";
 // The scan. `decodeXg` "yes" also imports the song's XG effect messages. Returns "ok", or
 // "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
 // written before the failure stays.
-std::string GetInfo(Session& session, std::string_view decodeXg);
+std::string ScanSong(Session& session, std::string_view decodeXg);
 
 // True when two sessions hold the same song bytes and the same results of the scan over them:
 // channel, song and walk facts, the measure table and the marker list, stale entries included.

@@ -1,4 +1,4 @@
-#include "analysis/get_info.h"
+#include "analysis/scan_song.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 using test::Bytes;
 using test::TrackBuilder;
 
-class GetInfoTest : public ::testing::Test {
+class ScanSongTest : public ::testing::Test {
   protected:
     std::string Scan(const TrackBuilder& track, uint16_t division = 480,
                      std::string_view decodeXg = "") {
@@ -19,14 +19,14 @@ class GetInfoTest : public ::testing::Test {
     }
     std::string ScanBytes(const Bytes& file, std::string_view decodeXg = "") {
         s.song.bytes = ByteImage(file);
-        return GetInfo(s, decodeXg);
+        return ScanSong(s, decodeXg);
     }
 
     StubSession test;
     Session& s = test.session;
 };
 
-TEST_F(GetInfoTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
+TEST_F(ScanSongTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
     TrackBuilder track;
     track.Tempo(0, 600000).Tempo(10, 500000).EndOfTrack();
     EXPECT_EQ(Scan(track), "ok");
@@ -38,7 +38,7 @@ TEST_F(GetInfoTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
     EXPECT_EQ(s.facts.tempoBpm, 130);
 }
 
-TEST_F(GetInfoTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
+TEST_F(ScanSongTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
     TrackBuilder track;
     track.TimeSignature(0, 6, 3).EndOfTrack();
     Scan(track, 480);
@@ -49,7 +49,7 @@ TEST_F(GetInfoTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
 
 // Guards against a song without time signature having no measures (and so no sections): a
 // Standard MIDI File is in 4/4 until a time signature says otherwise.
-TEST_F(GetInfoTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
+TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
     for (int measures : {35, 11, 3}) {
         Scan(test::MeasuresSongWithoutTimeSignature(measures));
         EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1920.0);
@@ -70,7 +70,7 @@ TEST_F(GetInfoTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
 
 // Guards against the default outliving the time signature, or the time signature reaching back
 // before its own position.
-TEST_F(GetInfoTest, LaterTimeSignatureTakesOverFromItsPosition) {
+TEST_F(ScanSongTest, LaterTimeSignatureTakesOverFromItsPosition) {
     TrackBuilder track;
     track
         .NoteOn(0, 1, 60, 100)      // 22: tick 0
@@ -89,14 +89,14 @@ TEST_F(GetInfoTest, LaterTimeSignatureTakesOverFromItsPosition) {
 
 // Guards against the 4/4 default refusing songs timed in SMPTE frames, which have no measure
 // length in ticks: they load without measures, as before.
-TEST_F(GetInfoTest, SmpteTimeWithoutTimeSignatureHasNoMeasures) {
+TEST_F(ScanSongTest, SmpteTimeWithoutTimeSignatureHasNoMeasures) {
     EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
     EXPECT_EQ(s.facts.ticksPerMeasure, 0);
     EXPECT_EQ(s.facts.measureCount, 0);
     EXPECT_TRUE(test.platform.messages.empty());
 }
 
-TEST_F(GetInfoTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
+TEST_F(ScanSongTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
     TrackBuilder track;
     track
         .TimeSignature(0, 4, 2)    // 22: tick 0
@@ -115,7 +115,7 @@ TEST_F(GetInfoTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
     EXPECT_EQ(s.facts.scanEndPos, 46);
 }
 
-TEST_F(GetInfoTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
+TEST_F(ScanSongTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
     TrackBuilder track;
     track.TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Raw({0x8F, 0x00, 60, 0}).EndOfTrack();
     Scan(track);
@@ -126,7 +126,7 @@ TEST_F(GetInfoTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
 
 // Guards against the data bytes after a meta or SysEx event being read as another such event,
 // which refused the song with error 9: the channel's running status goes on across them.
-TEST_F(GetInfoTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
+TEST_F(ScanSongTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
     TrackBuilder track;
     track.TimeSignature(0, 4, 2)
         .Program(0, 2, 5)
@@ -151,7 +151,7 @@ TEST_F(GetInfoTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
     EXPECT_EQ(s.facts.measureCount, 2);
 }
 
-TEST_F(GetInfoTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {
+TEST_F(ScanSongTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {
     EXPECT_EQ(s.measures.LastIndex(), 10);
     Scan(test::MeasuresSong(12));
     // The End of Track lies in measure 12: the table grows to 12 + 50 entries at measure 11.
@@ -162,7 +162,7 @@ TEST_F(GetInfoTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks
     EXPECT_EQ(s.facts.measureCount, 3);
 }
 
-TEST_F(GetInfoTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
+TEST_F(ScanSongTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
     const struct {
         int sharpsFlats;
         uint8_t mode;
@@ -181,7 +181,7 @@ TEST_F(GetInfoTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
     EXPECT_EQ(s.facts.keySignaturePos, 26);
 }
 
-TEST_F(GetInfoTest, OutOfRangeSignatureKeepsThePreviousKeyNameOfTheScan) {
+TEST_F(ScanSongTest, OutOfRangeSignatureKeepsThePreviousKeyNameOfTheScan) {
     TrackBuilder track;
     track.KeySignature(0, 2, 0).KeySignature(0, 9, 1).EndOfTrack();
     Scan(track);
@@ -192,7 +192,7 @@ TEST_F(GetInfoTest, OutOfRangeSignatureKeepsThePreviousKeyNameOfTheScan) {
     EXPECT_EQ(s.facts.keyText, "major");
 }
 
-TEST_F(GetInfoTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
+TEST_F(ScanSongTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
     TrackBuilder track;
     track.Text(0, 2, "(c) Me").Text(0, 3, "Old").Text(0, 3, "Caf\xE9 Swing").EndOfTrack();
     Scan(track);
@@ -204,7 +204,7 @@ TEST_F(GetInfoTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
     EXPECT_EQ(s.facts.styleNameLength, 10);
 }
 
-TEST_F(GetInfoTest, MarkersAreListedAndOnlySectionMarkersStartTheMusic) {
+TEST_F(ScanSongTest, MarkersAreListedAndOnlySectionMarkersStartTheMusic) {
     TrackBuilder track;
     track.Marker(0, "SFF1")
         .Marker(0, "SInt")
@@ -220,7 +220,7 @@ TEST_F(GetInfoTest, MarkersAreListedAndOnlySectionMarkersStartTheMusic) {
     EXPECT_EQ(s.facts.musicStartPos, s.markers.entries[2].position);
 }
 
-TEST_F(GetInfoTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
+TEST_F(ScanSongTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
     TrackBuilder track;
     track.Marker(0, "SInt").Program(0, 1, 4).NoteOn(10, 1, 60, 0).Marker(0, "Main A").EndOfTrack();
     Scan(track);
@@ -228,7 +228,7 @@ TEST_F(GetInfoTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
     EXPECT_TRUE(s.Channel(1).hasNotes);  // velocity 0 counts
 }
 
-TEST_F(GetInfoTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
+TEST_F(ScanSongTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
     TrackBuilder many;
     for (int i = 0; i < 25; ++i)
         many.Marker(0, std::string("M").append(std::to_string(i)));
@@ -241,7 +241,7 @@ TEST_F(GetInfoTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
     EXPECT_EQ(s.markers.entries[1].text, "M1");
 }
 
-TEST_F(GetInfoTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
+TEST_F(ScanSongTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
     TrackBuilder track;
     track.Controller(0, 3, 0, 0)
         .Controller(0, 3, 32, 0)
@@ -260,7 +260,7 @@ TEST_F(GetInfoTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
     EXPECT_EQ(bass.voiceLabel, "Bass-XG( 2)");
 }
 
-TEST_F(GetInfoTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
+TEST_F(ScanSongTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
     TrackBuilder track;
     track.Program(0, 9, 5).Program(0, 9, 6).NoteOn(0, 9, 60, 1).EndOfTrack();
     s.Channel(9).bankLsb = 3;  // only an LSB came before: the label is kept
@@ -271,7 +271,7 @@ TEST_F(GetInfoTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
     EXPECT_EQ(s.Channel(9).voiceLabel, "Kept( 2)");
 }
 
-TEST_F(GetInfoTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
+TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
     TrackBuilder track;
     track.SysEx(0, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x0C, 0x50, 0xF7}).EndOfTrack();
     Scan(track);
@@ -280,7 +280,7 @@ TEST_F(GetInfoTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
     EXPECT_EQ(s.effects.reverbReturn, " 80");
 }
 
-TEST_F(GetInfoTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
+TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
     TrackBuilder smpte;
     smpte.TimeSignature(0, 4, 2).EndOfTrack();
     // Division E7 28: 25 frames of 40 ticks, SMPTE time, which the measure arithmetic refuses.
