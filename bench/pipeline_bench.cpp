@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/casm_commands.h"
 #include "app/main_commands.h"
 #include "bench_session.h"
 #include "convert/convert.h"

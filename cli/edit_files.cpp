@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/session.h"
 

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/main_commands.h"

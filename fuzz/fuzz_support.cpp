@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "casm/casm_table.h"

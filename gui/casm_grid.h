@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "app/casm_commands.h"
 #include "app/session.h"
 
 namespace zephrane::gui {

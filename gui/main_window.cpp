@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/casm_commands.h"
 #include "app/main_commands.h"
 #include "app/recent_files.h"
 #include "app/settings_files.h"

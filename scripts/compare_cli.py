@@ -45,6 +45,7 @@ SONG_RUNS = [
     ("style", ["--all-sections", "--auto-casm", "--style-name", "Compared", "--copyright",
                "(c) 2026", "--no-panel", "--no-xg-on", "--multiple-tempos", "--add-b"]),
     ("style", ["--all-sections", "--casm", "rows.json", "--effects", "effects.json"]),
+    ("style", ["--all-sections", "--auto-casm", "--casm", "refused-limit.json"]),
     ("style", ["--all-sections", "--auto-casm", "--convert", "plain"]),
     ("style", ["--all-sections", "--auto-casm", "--convert", "sevenths", "--add-b"]),
     ("style", ["--all-sections", "--auto-casm", "--clear-casm"]),
@@ -181,6 +182,8 @@ def make_inputs(folder):
         merges.append(name)
     with open(os.path.join(folder, "rows.json"), "w") as out:
         json.dump(CASM_ROWS, out)
+    with open(os.path.join(folder, "refused-limit.json"), "w") as out:
+        json.dump([{"channel": 2, "part": "Bass", "lowLimit": "H3"}], out)
     with open(os.path.join(folder, "effects.json"), "w") as out:
         json.dump(EFFECTS, out)
     return songs, merges

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "app/casm_commands.h"
 #include "app/messages.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"

@@ -4,8 +4,6 @@
 #include <cctype>
 #include <optional>
 
-#include "app/session.h"
-
 namespace zephrane {
 
 // The part codes 8-15 are the style's accompaniment channels (0-based MIDI channels 9-16).
@@ -39,11 +37,6 @@ const std::array<std::string_view, 6> kRetriggerList = {
     "Retrigger", "Retrigger to Root", "Note Generator"};
 
 namespace {
-
-constexpr char kLimitMessage[] =
-    "This value must be of the form note name & octave (E.g. C3, F6) where note name is C, C#, "
-    "D, D#, E, F, F#, G, G#, A, A#, B and octave is from 0 to 10. C0 is minimum and G10 is "
-    "maximum.";
 
 struct NoteName {
     std::string_view name;
@@ -90,10 +83,19 @@ std::optional<int> WholeNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-void LoadDefaults(Session& session, int row, const PartDefaults& defaults) {
-    bool refused = false;
-    CasmDataSet(session, row, defaults.ntr, defaults.ntt, defaults.highKey, defaults.retrigger,
-                defaults.lowLimit, refused);
+// Loads a part's defaults into `row`: the song's key and chord, the list positions, the low limit
+// text and "G10", and the note numbers of the two limit texts.
+void LoadDefaults(CasmRow& row, const PartDefaults& defaults, const SongKeyText& song) {
+    row.sourceChord = SongChordPosition(song.modeWord);
+    row.sourceKey = SongKeyIndex(song.keyText);
+    row.ntr = defaults.ntr;
+    row.ntt = defaults.ntt;
+    row.highKey = defaults.highKey;
+    row.retrigger = defaults.retrigger;
+    row.lowLimitText = defaults.lowLimit;
+    row.highLimitText = "G10";
+    row.lowLimit = *LimitNoteNumber(row.lowLimitText);
+    row.highLimit = *LimitNoteNumber(row.highLimitText);
 }
 
 bool IsChordGroup(std::string_view category) {
@@ -112,16 +114,22 @@ std::string_view CategoryOf(std::string_view voice) {
 
 class AutoAssignment {
   public:
-    explicit AutoAssignment(Session& session) : s_(session) {}
+    AutoAssignment(CasmTable& table, const RowVoices& voices, const ChannelTable& channels,
+                   const SongKeyText& song)
+        : table_(table), voices_(voices), channels_(channels), song_(song) {}
     void Run();
 
   private:
-    std::string_view Category(int row) const { return CategoryOf(s_.view.rows[row].voice); }
+    std::string_view Category(int row) const { return CategoryOf(voices_[row]); }
+    void Pick(int row, int part) { PickPart(table_, row, part, song_); }
     // Chord 1, Chord 2, Phrase 1, Phrase 2 in turn; false once all four are given.
     bool GiveByChordCounter(int row);
     void GroupLaterRows(int row, bool (*inGroup)(std::string_view));
 
-    Session& s_;
+    CasmTable& table_;
+    const RowVoices& voices_;
+    const ChannelTable& channels_;
+    const SongKeyText& song_;
     int padCounter_ = 0;
     int chordCounter_ = 0;
 };
@@ -131,50 +139,50 @@ bool AutoAssignment::GiveByChordCounter(int row) {
     const int part =
         chordCounter_ < 2 ? kChord1Part + chordCounter_ : kPhrase1Part + chordCounter_ - 2;
     ++chordCounter_;
-    PickPart(s_, row, part);
+    Pick(row, part);
     return true;
 }
 
 void AutoAssignment::GroupLaterRows(int row, bool (*inGroup)(std::string_view)) {
-    const int program = s_.channels[row].firstProgram;
+    const int program = channels_[row].firstProgram;
     for (int later = row + 1; later < 16; ++later) {
-        if (s_.casm[later].part == -1 && inGroup(Category(later)) &&
-            s_.channels[later].firstProgram == program) {
-            PickPart(s_, later, s_.casm[row].part);
+        if (table_[later].part == -1 && inGroup(Category(later)) &&
+            channels_[later].firstProgram == program) {
+            Pick(later, table_[row].part);
         }
     }
 }
 
 void AutoAssignment::Run() {
-    ClearCasmSet(s_);
-    const int key = SongKeyIndex(s_.facts.keyText);
-    const int chord = SongChordPosition(s_.facts.modeWord);
+    ClearCasmTable(table_);
+    const int key = SongKeyIndex(song_.keyText);
+    const int chord = SongChordPosition(song_.modeWord);
     for (int row = 0; row < 16; ++row) {
-        CasmRow& casmRow = s_.casm[row];
+        CasmRow& casmRow = table_[row];
         casmRow.sourceKey = key;
         casmRow.sourceChord = chord;
         if (casmRow.part != -1) continue;
         const std::string_view category = Category(row);
         if (category == "Bass") {
-            PickPart(s_, row, kBassPart);
+            Pick(row, kBassPart);
         } else if (IsChordGroup(category)) {
             if (GiveByChordCounter(row)) GroupLaterRows(row, IsChordGroup);
         } else if (IsPadGroup(category)) {
             bool given = true;
             if (padCounter_ == 0) {
-                PickPart(s_, row, kPadPart);
+                Pick(row, kPadPart);
                 ++padCounter_;
             } else {
                 given = GiveByChordCounter(row);
             }
             if (given) GroupLaterRows(row, IsPadGroup);
-        } else if (s_.view.rows[row].voice.find("Drum") != std::string::npos) {
+        } else if (voices_[row].find("Drum") != std::string::npos) {
             if (row == 8) {
-                PickPart(s_, row, kSubRhythmPart);
+                Pick(row, kSubRhythmPart);
             } else if (row == 9) {
-                PickPart(s_, row, kRhythmPart);
+                Pick(row, kRhythmPart);
             } else {
-                LoadDefaults(s_, row, kRhythmDefaults);
+                LoadDefaults(casmRow, kRhythmDefaults, song_);
             }
         }
     }
@@ -202,89 +210,52 @@ int SongChordPosition(std::string_view modeWord) {
     return modeWord == "minor" ? 8 : 2;
 }
 
-int16_t ValidateHiLoText(Session& session, std::string_view text, bool& refused) {
-    int16_t noteNumber = 0;
-    Guarded(session, "ValidateHiLoText", [&] {
-        std::optional<int> octave;
-        std::string_view name;
-        if (text.size() >= 2) octave = WholeNumber(text.substr(text.size() - 2));
-        if (octave) {
-            name = text.substr(0, text.size() - 2);
-        } else if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.back()))) {
-            octave = text.back() - '0';
-            name = text.substr(0, text.size() - 1);
-        } else {
-            refused = true;
-        }
-        if (octave && (*octave > 10 || *octave < 0)) refused = true;
-        const auto found = std::find_if(std::begin(kNoteNames), std::end(kNoteNames),
-                                        [&](const NoteName& note) { return note.name == name; });
-        if (found == std::end(kNoteNames)) {
-            refused = true;
-        } else if (octave) {
-            // G10 = 127 is the highest MIDI note.
-            if (found->pitchClass >= 8 && *octave >= 10) refused = true;
-            noteNumber = static_cast<int16_t>(12 * *octave + found->pitchClass);
-        }
-        if (refused) session.platform.messages.ShowMessage(kLimitMessage);
-    });
-    return noteNumber;
+std::optional<int16_t> LimitNoteNumber(std::string_view text) {
+    std::optional<int> octave;
+    std::string_view name;
+    if (text.size() >= 2) octave = WholeNumber(text.substr(text.size() - 2));
+    if (octave) {
+        name = text.substr(0, text.size() - 2);
+    } else if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.back()))) {
+        octave = text.back() - '0';
+        name = text.substr(0, text.size() - 1);
+    } else {
+        return std::nullopt;
+    }
+    if (*octave > 10 || *octave < 0) return std::nullopt;
+    const auto found = std::find_if(std::begin(kNoteNames), std::end(kNoteNames),
+                                    [&](const NoteName& note) { return note.name == name; });
+    // G10 = 127 is the highest MIDI note.
+    if (found == std::end(kNoteNames) || (found->pitchClass >= 8 && *octave >= 10)) {
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(12 * *octave + found->pitchClass);
 }
 
-void CasmDataSet(Session& session, int row, int ntr, int ntt, int highKey, int retrigger,
-                 const std::string& lowLimitText, bool& refused) {
-    Guarded(session, "CasmDataSet", [&] {
-        CasmRow& casmRow = session.casm.at(row);
-        casmRow.sourceChord = SongChordPosition(session.facts.modeWord);
-        casmRow.sourceKey = SongKeyIndex(session.facts.keyText);
-        casmRow.ntr = ntr;
-        casmRow.ntt = ntt;
-        casmRow.highKey = highKey;
-        casmRow.retrigger = retrigger;
-        casmRow.lowLimitText = lowLimitText;
-        casmRow.highLimitText = "G10";
-        const int16_t low = ValidateHiLoText(session, casmRow.lowLimitText, refused);
-        if (!refused) casmRow.lowLimit = low;
-        const int16_t high = ValidateHiLoText(session, casmRow.highLimitText, refused);
-        if (!refused) casmRow.highLimit = high;
-    });
-}
-
-void PickPart(Session& session, int row, int position) {
-    session.casm.at(row).part = position;
+void PickPart(CasmTable& table, int row, int position, const SongKeyText& song) {
+    CasmRow& casmRow = table.at(row);
+    casmRow.part = position;
     if (position == kSubRhythmPart || position == kRhythmPart) {
-        LoadDefaults(session, row, kRhythmDefaults);
+        LoadDefaults(casmRow, kRhythmDefaults, song);
     } else if (position == kBassPart) {
-        LoadDefaults(session, row, kBassDefaults);
+        LoadDefaults(casmRow, kBassDefaults, song);
     } else if (position >= kChord1Part && position <= kLastAccompanimentPart) {
-        LoadDefaults(session, row, kChordDefaults);
+        LoadDefaults(casmRow, kChordDefaults, song);
     }
 }
 
-bool LeaveLimitCell(Session& session, int row, LimitCell cell, const std::string& text) {
-    CasmRow& casmRow = session.casm.at(row);
-    (cell == LimitCell::Low ? casmRow.lowLimitText : casmRow.highLimitText) = text;
-    if (text.empty()) return true;
-    bool refused = false;
-    const int16_t noteNumber = ValidateHiLoText(session, text, refused);
-    if (refused) return false;
-    (cell == LimitCell::Low ? casmRow.lowLimit : casmRow.highLimit) = noteNumber;
-    return true;
+void AutoAssignParts(CasmTable& table, const RowVoices& voices, const ChannelTable& channels,
+                     const SongKeyText& song) {
+    AutoAssignment(table, voices, channels, song).Run();
 }
 
-void AutoSetCasm(Session& session) {
-    Guarded(session, "AutoSetCasm", [&] { AutoAssignment(session).Run(); });
-}
-
-void ClearCasmSet(Session& session) {
-    Guarded(session, "ClearCasmSet", [&] {
-        for (CasmRow& row : session.casm) {
-            row.sourceKey = row.sourceChord = row.ntr = row.highKey = row.retrigger = row.ntt = -1;
-            row.lowLimitText.clear();
-            row.highLimitText.clear();
-            if (row.part != kMuteLockPart) row.part = -1;
-        }
-    });
+void ClearCasmTable(CasmTable& table) {
+    for (CasmRow& row : table) {
+        row.sourceKey = row.sourceChord = row.ntr = row.highKey = row.retrigger = row.ntt = -1;
+        row.lowLimitText.clear();
+        row.highLimitText.clear();
+        if (row.part != kMuteLockPart) row.part = -1;
+    }
 }
 
 void ResetChordMute(CasmTable& table) {

@@ -5,12 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-namespace zephrane {
+#include "analysis/scan_song.h"
 
-struct Session;
+namespace zephrane {
 
 struct ListEntry {
     std::string_view text;
@@ -63,36 +64,35 @@ int SongKeyIndex(std::string_view keyText);
 // "min" for a minor song, else "maj7": the chord its phrases are taken to be written over.
 int SongChordPosition(std::string_view modeWord);
 
-// The note number of a limit text, a note name and an octave ("E2" is 28, "G10" 127). A text
-// of another form sets `refused` and shows the message; a refused flag passed in true also shows
-// it. Failures go to the report under "ValidateHiLoText".
-int16_t ValidateHiLoText(Session& session, std::string_view text, bool& refused);
+// The note number of a limit text, a note name and an octave ("E2" is 28, "G10" 127); nothing for
+// a text of another form.
+std::optional<int16_t> LimitNoteNumber(std::string_view text);
 
-// Loads a part's defaults into `row`: the song's key and chord, the given list positions, the
-// low limit text and "G10"; the limit note numbers where their texts are accepted.
-void CasmDataSet(Session& session, int row, int ntr, int ntt, int highKey, int retrigger,
-                 const std::string& lowLimitText, bool& refused);
+// What the defaults of a part take from the song: its key text ("Ebmajor") and mode word.
+struct SongKeyText {
+    std::string_view keyText;
+    std::string_view modeWord;
+};
 
-// Picking entry `position` of a row's part list, by the user or by a command: the part's
-// defaults follow ("Mute-Lock", "Un-Mute" and no entry bring none).
-void PickPart(Session& session, int row, int position);
+// The voice label of each row, as the grid's instrument cells show it ("Bass-Panel").
+using RowVoices = std::array<std::string, 16>;
 
-enum class LimitCell { Low, High };
-// Leaving a limit cell with `text`: an empty text is not checked; an accepted text stores its
-// note number; a refused one shows the message and keeps the number the row had. False when
-// refused (the focus stays in the cell).
-bool LeaveLimitCell(Session& session, int row, LimitCell cell, const std::string& text);
+// Picking entry `position` of a row's part list: the part's defaults follow (the song's key and
+// chord, the list positions, the low limit and "G10"); "Mute-Lock", "Un-Mute" and no entry bring
+// none.
+void PickPart(CasmTable& table, int row, int position, const SongKeyText& song);
 
 // "Auto CASM Set": clears the table, then gives parts to the channels from their instruments:
 // bass to "Bass", keyboards, guitars, leads, accordions and organs to "Chord 1", "Chord 2",
 // "Phrase 1", "Phrase 2" in turn, the first strings or pad to "Pad", drums on channels 9 and 10
 // to "SubRhythm" and "Rhythm"; later channels with the same instrument group and first program
 // join the part of the first.
-void AutoSetCasm(Session& session);
+void AutoAssignParts(CasmTable& table, const RowVoices& voices, const ChannelTable& channels,
+                     const SongKeyText& song);
 
 // "Clear CASM": every row loses its settings and its part, except a "Mute-Lock" part, which
 // stays; the limit note numbers and the chord mute are left as they are.
-void ClearCasmSet(Session& session);
+void ClearCasmTable(CasmTable& table);
 
 // Every channel sounds on all chords again.
 void ResetChordMute(CasmTable& table);

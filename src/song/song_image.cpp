@@ -64,7 +64,7 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
         marker = Marker{};
     if (!isWorkingFile) {
         // The chord mutes belong to the CASM table: reloading the working file keeps both.
-        ClearCasmSet(s);
+        ClearCasmTable(s.casm);
         ResetChordMute(s.casm);
         s.song.hasStyleCasm = false;
         // The choice belongs to the style it was made for.

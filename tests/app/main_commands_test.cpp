@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/posix_process.h"
 #include "app/recent_files.h"

@@ -2,6 +2,7 @@
 // with its checks, its working file and what it leaves behind.
 
 #include "convert/convert.h"
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 
 #include <gtest/gtest.h>

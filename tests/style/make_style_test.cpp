@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
