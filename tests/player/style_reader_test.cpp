@@ -48,30 +48,27 @@ TEST(StyleReaderTest, ReadsTimingSectionsAndEvents) {
     // Guards against bars of the wrong length (3/4), a wrong set-up end, section markers with
     // trailing blanks not recognised, and running status lost.
     const PlayableStyle style = ReadPlayableStyle(ByteImage(test::SongFile(ThreeFourTrack())));
-    EXPECT_EQ(style.division, 480);
-    EXPECT_EQ(style.tempo, 600000);
-    EXPECT_EQ(style.numerator, 3);
-    EXPECT_EQ(style.BarTicks(), 1440);
-    EXPECT_EQ(style.setUpEnd, 1440);
+    EXPECT_EQ((std::vector<int64_t>{style.division, style.tempo, style.numerator, style.BarTicks(),
+                                    style.setUpEnd, style.hasCasm}),
+              (std::vector<int64_t>{480, 600000, 3, 1440, 1440, false}));
     ASSERT_EQ(style.sections.size(), 2u);
-    EXPECT_EQ(style.sections[0].name, "Intro A");
-    EXPECT_EQ(style.sections[0].start, 1440);
-    EXPECT_EQ(style.sections[0].end, 2880);
-    EXPECT_EQ(style.sections[1].name, "Main A");
-    EXPECT_EQ(style.sections[1].end, 5760);
+    const StyleSection& intro = style.sections[0];
+    EXPECT_EQ(intro.name + " " + std::to_string(intro.start) + "-" + std::to_string(intro.end),
+              "Intro A 1440-2880");
+    EXPECT_EQ(style.sections[1].name + " " + std::to_string(style.sections[1].end), "Main A 5760");
     ASSERT_EQ(style.events.size(), 7u);
     EXPECT_EQ(style.events[2].status, 0x9A);  // under running status
     EXPECT_EQ(style.events[2].data1, 43);
     EXPECT_TRUE(style.events[3].IsNoteOff());
     EXPECT_EQ(style.events[3].tick, 1440 + 480);
-    EXPECT_FALSE(style.hasCasm);
     EXPECT_EQ(&DefaultSection(style), &style.sections[1]);
     EXPECT_EQ(FindSection(style, "main a"), &style.sections[1]);
 }
 
 TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
     // Guards against fields read from the wrong bytes, a Cntt that does not refine the record
-    // before it, and a Ctb2 read from its low or high range.
+    // before it, a Ctb2 read from its low or high range, and a section no CSEG names played
+    // with another section's records.
     Bytes ctab = RecordHead(10, "Bass", 10, 2, 8);
     ctab.insert(ctab.end(), {1, 3, 5, 28, 100, 4, 0});
     Bytes ctb2 = RecordHead(11, "Chord 1", 11, 9, 10);
@@ -80,84 +77,63 @@ TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
     ctb2.insert(ctb2.end(), {0, 1, 7, 36, 96, 2});    // middle range
     ctb2.insert(ctb2.end(), {1, 5, 11, 90, 127, 5});  // high range
     ctb2.insert(ctb2.end(), {0, 0, 0, 0, 0, 0, 0});
-    const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A,Main A")), Chunk("Ctab", ctab),
+    const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A")), Chunk("Ctab", ctab),
                                Chunk("Cntt", {10, 0x85}), Chunk("Ctb2", ctb2)});
     const Bytes file =
         Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))});
     const PlayableStyle style = ReadPlayableStyle(ByteImage(file));
     EXPECT_TRUE(style.notes.empty()) << style.notes.front();
     bool defaults = true;
-    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    const std::vector<PartRule> parts = PartsFor(style, "Intro A", defaults);
     EXPECT_FALSE(defaults);
     ASSERT_EQ(parts.size(), 2u);
     const PartRule& bass = parts[0];
-    EXPECT_EQ(bass.sourceChannel, 10);
-    EXPECT_EQ(bass.destination, 10);
     EXPECT_EQ(bass.name, "Bass");
     EXPECT_EQ(bass.noteMute, (std::array<uint8_t, 2>{0x0F, 0xFE}));
     EXPECT_EQ(bass.chordMute, (std::array<uint8_t, 5>{0x03, 0xFF, 0xFF, 0xFF, 0xFD}));
-    EXPECT_EQ(bass.sourceRoot, 2);
-    EXPECT_EQ(bass.sourceChord, 8);
-    EXPECT_TRUE(bass.rootFixed);
-    EXPECT_EQ(bass.ntt, Ntt::kHarmonicMinor);  // Cntt 5: harmonic minor …
-    EXPECT_TRUE(bass.bassOn);                  // … with the bass-on bit
-    EXPECT_EQ(bass.highKey, 5);
-    EXPECT_EQ(bass.lowLimit, 28);
-    EXPECT_EQ(bass.highLimit, 100);
-    EXPECT_EQ(bass.retrigger, kRetriggerRetriggerToRoot);
-    const PartRule& chord = parts[1];
-    EXPECT_EQ(chord.sourceRoot, 9);
-    EXPECT_EQ(chord.sourceChord, 10);
-    EXPECT_FALSE(chord.rootFixed);
-    EXPECT_EQ(chord.ntt, Ntt::kMelody);
-    EXPECT_EQ(chord.highKey, 7);
-    EXPECT_EQ(chord.lowLimit, 36);
-    EXPECT_EQ(chord.highLimit, 96);
-    EXPECT_EQ(chord.retrigger, kRetriggerPitchShiftToRoot);
+    // Cntt 5: harmonic minor with the bass-on bit.
+    const auto fields = [](const PartRule& p) {
+        return std::vector<int>{p.sourceChannel, p.destination, p.sourceRoot,
+                                p.sourceChord,   p.rootFixed,   static_cast<int>(p.ntt),
+                                p.bassOn,        p.highKey,     p.lowLimit,
+                                p.highLimit,     p.retrigger};
+    };
+    EXPECT_EQ(fields(bass), (std::vector<int>{10, 10, 2, 8, true, int(Ntt::kHarmonicMinor), true, 5,
+                                              28, 100, kRetriggerRetriggerToRoot}));
+    EXPECT_EQ(fields(parts[1]), (std::vector<int>{11, 11, 9, 10, false, int(Ntt::kMelody), false, 7,
+                                                  36, 96, kRetriggerPitchShiftToRoot}));
+    PartsFor(style, "Main A", defaults);
+    EXPECT_TRUE(defaults);
 }
 
-TEST(StyleReaderTest, SectionsNoCsegNamesPlayWithDefaultParts) {
-    // Guards against a section left silent (or played with another section's records) when
-    // the CASM names it nowhere.
-    Bytes ctab = RecordHead(10, "Bass", 10, 0, 2);
-    ctab.insert(ctab.end(), {0, 3, 3, 28, 127, 4, 0});
-    const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A")), Chunk("Ctab", ctab)});
-    const PlayableStyle style = ReadPlayableStyle(
-        ByteImage(Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))})));
+TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
+    // Guards against a damaged CASM chunk stopping the player, a record for a destination outside
+    // 8-15 played on a keyboard channel, and a section left silent (or played with another
+    // section's records) when no CSEG holds a usable record for it.
+    Bytes lost = RecordHead(3, "Lost", 3, 0, 2);
+    lost.insert(lost.end(), {0, 2, 7, 0, 127, 1, 0});
+    Bytes casm =
+        Chunk("CASM",
+              Chunk("CSEG", Concat({Chunk("Sdec", Text("Intro A,Main A")), Chunk("Ctab", lost)})));
+    const PlayableStyle style =
+        ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
+    ASSERT_EQ(style.notes.size(), 1u);
+    EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
     bool defaults = false;
     const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
     EXPECT_TRUE(defaults);
     ASSERT_EQ(parts.size(), 8u);
     EXPECT_EQ(parts[0].destination, 8);
     EXPECT_TRUE(parts[1].rootFixed);
-    EXPECT_EQ(parts[2].ntt, Ntt::kBass);
-    EXPECT_EQ(parts[3].ntt, Ntt::kChord);
-    EXPECT_EQ(parts[6].ntt, Ntt::kMelody);
-    PartsFor(style, "Intro A", defaults);
-    EXPECT_FALSE(defaults);
-}
-
-TEST(StyleReaderTest, DamagedCasmIsNotedAndRecordsOutsideThePartsAreSkipped) {
-    // Guards against a damaged CASM chunk stopping the player, against a record for a
-    // destination outside 8-15 being played on a keyboard channel, and against a section
-    // left silent because its CSEG holds no usable record.
-    Bytes ctab = RecordHead(3, "Lost", 3, 0, 2);
-    ctab.insert(ctab.end(), {0, 2, 7, 0, 127, 1, 0});
-    const Bytes cseg = Concat({Chunk("Sdec", Text("Main A")), Chunk("Ctab", ctab)});
-    Bytes casm = Chunk("CASM", Chunk("CSEG", cseg));
-    const PlayableStyle style =
-        ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
-    ASSERT_EQ(style.notes.size(), 1u);
-    EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
-    bool defaults = false;
-    EXPECT_EQ(PartsFor(style, "Main A", defaults).size(), 8u);  // no usable record: defaults
-    EXPECT_TRUE(defaults);
+    EXPECT_EQ((std::vector<Ntt>{parts[2].ntt, parts[3].ntt, parts[6].ntt}),
+              (std::vector<Ntt>{Ntt::kBass, Ntt::kChord, Ntt::kMelody}));
 
     casm[7] += 10;  // the CASM chunk claims 10 bytes more than the file holds
     const PlayableStyle damaged =
         ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
     ASSERT_FALSE(damaged.notes.empty());
     EXPECT_EQ(damaged.notes[0].rfind("CASM: \"CASM\" at offset", 0), 0u) << damaged.notes[0];
+    defaults = false;
     PartsFor(damaged, "Main A", defaults);
     EXPECT_TRUE(defaults);
 }

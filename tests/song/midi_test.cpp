@@ -1,46 +1,42 @@
+// The byte-level primitives every reader and writer of the program stands on.
+
 #include "song/midi.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "song/byte_image.h"
 #include "support/error_of.h"
 
 namespace zephrane {
 namespace {
 
 using test::ErrorOf;
+using Bytes = std::vector<uint8_t>;
 
-struct Quantity {
-    int64_t value;
-    std::vector<uint8_t> bytes;  // written by hand from the format's definition
-};
-
-class VariableLengthTest : public testing::TestWithParam<Quantity> {};
-
-TEST_P(VariableLengthTest, WritesTheBytesAndReadsThemBack) {
-    const Quantity& q = GetParam();
-    const VariableLengthBytes written = EncodeVariableLength(q.value);
-    EXPECT_EQ(std::vector<uint8_t>(written.Span().begin(), written.Span().end()), q.bytes);
-    // A byte after the quantity must stay unread.
-    std::vector<uint8_t> image = q.bytes;
-    image.push_back(0x7F);
-    int32_t pos = 0;
-    EXPECT_EQ(ReadVariableLength(ByteImage(image), pos), q.value);
-    EXPECT_EQ(pos, static_cast<int32_t>(q.bytes.size()) - 1);
-}
-
-// Each length's smallest and largest value.
-INSTANTIATE_TEST_SUITE_P(EveryLength, VariableLengthTest,
-                         testing::Values(Quantity{0, {0x00}}, Quantity{0x7F, {0x7F}},
-                                         Quantity{0x80, {0x81, 0x00}},
-                                         Quantity{0x3FFF, {0xFF, 0x7F}},
-                                         Quantity{0x4000, {0x81, 0x80, 0x00}},
-                                         Quantity{0x1FFFFF, {0xFF, 0xFF, 0x7F}},
-                                         Quantity{0x200000, {0x81, 0x80, 0x80, 0x00}},
-                                         Quantity{0x0FFFFFFF, {0xFF, 0xFF, 0xFF, 0x7F}}));
-
-TEST(VariableLength, ValuesTheFourBytesCannotHoldAreOverflows) {
+TEST(VariableLength, EachLengthsSmallestAndLargestValueRoundTrips) {
+    const std::pair<int64_t, Bytes> quantities[] = {
+        {0, {0x00}},
+        {0x7F, {0x7F}},
+        {0x80, {0x81, 0x00}},
+        {0x3FFF, {0xFF, 0x7F}},
+        {0x4000, {0x81, 0x80, 0x00}},
+        {0x1FFFFF, {0xFF, 0xFF, 0x7F}},
+        {0x200000, {0x81, 0x80, 0x80, 0x00}},
+        {0x0FFFFFFF, {0xFF, 0xFF, 0xFF, 0x7F}},
+    };
+    for (const auto& [value, bytes] : quantities) {
+        SCOPED_TRACE(value);
+        const VariableLengthBytes written = EncodeVariableLength(value);
+        EXPECT_EQ(Bytes(written.Span().begin(), written.Span().end()), bytes);
+        // A byte after the quantity must stay unread.
+        Bytes image = bytes;
+        image.push_back(0x7F);
+        int32_t pos = 0;
+        EXPECT_EQ(ReadVariableLength(ByteImage(image), pos), value);
+        EXPECT_EQ(pos, static_cast<int32_t>(bytes.size()) - 1);
+    }
     EXPECT_EQ(ErrorOf([] { EncodeVariableLength(0x10000000); }), 6);
     EXPECT_EQ(ErrorOf([] { EncodeVariableLength(-1); }), 6);
 }
@@ -52,6 +48,33 @@ TEST(ChannelMessage, DataBytesFollowTheKind) {
     for (int kind = 0; kind < 16; ++kind)
         EXPECT_EQ(DataBytesOfKind(kind), expected[kind]) << kind;
     EXPECT_EQ(ChannelStatus(message_kind::kProgramChange, 9), 0xC9);
+}
+
+TEST(ByteImage, ReadsAndWritesOutsideTheImageAreSubscriptErrors) {
+    ByteImage image({1, 2, 3});
+    for (const auto& outside : std::vector<std::function<void()>>{
+             [&] { image.At(3); }, [&] { image.At(-1); }, [&] { image.Set(3, 0); },
+             [&] { image.ReadU32BE(0); }, [&] { image.Span(2, 2); },
+             [&] { image.InsertGap(4, 1); }}) {
+        EXPECT_EQ(ErrorOf(outside), 9);
+    }
+    EXPECT_EQ(image.Bytes(), (Bytes{1, 2, 3}));
+    image.InsertGap(1, 2);
+    image.InsertGap(5, 1);  // at the very end
+    EXPECT_EQ(image.Bytes(), (Bytes{1, 0, 0, 2, 3, 0}));
+}
+
+TEST(ByteImage, BigEndianWordsRoundTripAndLengthFieldsRefuseWhatTheyCannotHold) {
+    ByteImage image(Bytes(6, 0));
+    image.WriteU32BE(1, 0x01020304);
+    EXPECT_EQ(image.Bytes(), (Bytes{0, 1, 2, 3, 4, 0}));
+    EXPECT_EQ(image.ReadU32BE(1), 0x01020304u);
+    EXPECT_EQ(image.ReadU16BE(1), 0x0102);
+    EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(3, 1); }), 9);
+    // A negative or a 33-bit value is named first.
+    EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(1, int64_t{1} << 32); }), 6);
+    EXPECT_EQ(ErrorOf([&] { image.WriteU32BE(3, -1); }), 6);
+    EXPECT_EQ(image.Bytes(), (Bytes{0, 1, 2, 3, 4, 0}));
 }
 
 }  // namespace

@@ -94,68 +94,45 @@ int EndingSignal(pid_t child) {
 class SafeSaveTest : public ::testing::Test {
   protected:
     std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
+    // Saves "sty" to `name` through the session; true when saved.
+    bool Save(const std::string& name) {
+        s.output = ByteImage(Bytes{'s', 't', 'y'});
+        return SaveStyleFile(s, PathOf(name));
+    }
 
     test::TempDir dir;
     StubSession test;
     Session& s = test.session;
 };
 
-struct EndingSignalCase {
-    const char* name;
-    int signalNumber;
-    bool targetExists;
-};
-
-void PrintTo(const EndingSignalCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class SaveEndedBySignalTest : public SafeSaveTest,
-                              public ::testing::WithParamInterface<EndingSignalCase> {};
-
-TEST_P(SaveEndedBySignalTest, LeavesNoHiddenFileAndTheTargetAsItWas) {
-    const EndingSignalCase& row = GetParam();
-    const std::string target = PathOf("style.sty");
-    if (row.targetExists) dir.Write("style.sty", kUsersBytes);
-
-    EXPECT_EQ(EndingSignal(StartChild(target, kNewBytes, row.signalNumber)), row.signalNumber);
-
-    if (row.targetExists) {
-        EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"style.sty"});
-        EXPECT_EQ(test::ReadFile(target), kUsersBytes);
-    } else {
-        EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{});
+TEST_F(SafeSaveTest, SaveEndedBySignalLeavesNoHiddenFileAndTheTargetAsItWas) {
+    for (const auto& [signalNumber, targetExists] : std::vector<std::pair<int, bool>>{
+             {SIGTERM, true}, {SIGTERM, false}, {SIGINT, true}, {SIGINT, false}, {SIGHUP, true}}) {
+        SCOPED_TRACE(::strsignal(signalNumber) + std::string(targetExists ? " over a file" : ""));
+        const std::string target = PathOf("style.sty");
+        fs::remove(target);
+        if (targetExists) dir.Write("style.sty", kUsersBytes);
+        EXPECT_EQ(EndingSignal(StartChild(target, kNewBytes, signalNumber)), signalNumber);
+        EXPECT_EQ(NamesIn(dir.Path()), targetExists ? std::vector<std::string>{"style.sty"}
+                                                    : std::vector<std::string>{});
+        if (targetExists) EXPECT_EQ(test::ReadFile(target), kUsersBytes);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EverySignalThatAsksToEnd, SaveEndedBySignalTest,
-                         ::testing::Values(EndingSignalCase{"TerminateOverAFile", SIGTERM, true},
-                                           EndingSignalCase{"TerminateIntoANewFile", SIGTERM,
-                                                            false},
-                                           EndingSignalCase{"InterruptOverAFile", SIGINT, true},
-                                           EndingSignalCase{"InterruptIntoANewFile", SIGINT, false},
-                                           EndingSignalCase{"HangUpOverAFile", SIGHUP, true}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
 TEST_F(SafeSaveTest, TheNextSaveOfTheTargetRemovesTheHiddenFileOfAKilledSave) {
-    const std::string target = PathOf("style.sty");
     dir.Write("style.sty", kUsersBytes);
-    ASSERT_EQ(EndingSignal(StartChild(target, kNewBytes, SIGKILL)), SIGKILL);
+    ASSERT_EQ(EndingSignal(StartChild(PathOf("style.sty"), kNewBytes, SIGKILL)), SIGKILL);
     ASSERT_EQ(NamesIn(dir.Path()).size(), 2u) << "the killed save leaves its hidden file";
-    EXPECT_EQ(test::ReadFile(target), kUsersBytes);
-
-    s.output = ByteImage(Bytes{'s', 't', 'y'});
-    ASSERT_TRUE(SaveStyleFile(s, target));
-
+    EXPECT_EQ(test::ReadFile(PathOf("style.sty")), kUsersBytes);
+    ASSERT_TRUE(Save("style.sty"));
     EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"style.sty"});
-    EXPECT_EQ(test::ReadFile(target), (Bytes{'s', 't', 'y'}));
+    EXPECT_EQ(test::ReadFile(PathOf("style.sty")), (Bytes{'s', 't', 'y'}));
 }
 
 // A save stopped halfway is still running: neither a save of the same target nor one of
 // another target in the folder may take or remove its hidden file.
 TEST_F(SafeSaveTest, SavesBesideARunningSaveLeaveItsHiddenFileAlone) {
-    const std::string target = PathOf("style.sty");
-    const pid_t running = StartChild(target, kNewBytes, SIGSTOP);
+    const pid_t running = StartChild(PathOf("style.sty"), kNewBytes, SIGSTOP);
     int status = 0;
     ASSERT_EQ(::waitpid(running, &status, WUNTRACED), running);
     ASSERT_TRUE(WIFSTOPPED(status));
@@ -163,56 +140,33 @@ TEST_F(SafeSaveTest, SavesBesideARunningSaveLeaveItsHiddenFileAlone) {
     ASSERT_EQ(runningSaves.size(), 1u);
     const fs::path hidden = dir.Path() / runningSaves.front();
 
-    s.output = ByteImage(Bytes{'s', 't', 'y'});
-    EXPECT_TRUE(SaveStyleFile(s, target));
-    EXPECT_TRUE(SaveStyleFile(s, PathOf("other.sty")));
-
-    EXPECT_TRUE(fs::exists(hidden));
+    EXPECT_TRUE(Save("style.sty"));
+    EXPECT_TRUE(Save("other.sty"));
     EXPECT_EQ(fs::file_size(hidden), 100u);
-    EXPECT_EQ(test::ReadFile(target), (Bytes{'s', 't', 'y'}));
+    EXPECT_EQ(test::ReadFile(PathOf("style.sty")), (Bytes{'s', 't', 'y'}));
     EXPECT_EQ(test::ReadFile(PathOf("other.sty")), (Bytes{'s', 't', 'y'}));
     EXPECT_EQ(test.platform.messages, std::vector<std::string>{});
 
     ::kill(running, SIGKILL);
     EXPECT_EQ(EndingSignal(running), SIGKILL);
     // Once the save is dead its file is a leftover like any other.
-    EXPECT_TRUE(SaveStyleFile(s, target));
+    EXPECT_TRUE(Save("style.sty"));
     EXPECT_EQ(NamesIn(dir.Path()), (std::vector<std::string>{"other.sty", "style.sty"}));
 }
 
 // The hidden file's name does not grow with the target's, so every name the file system takes
 // can be saved.
-class LongNameTest : public SafeSaveTest, public ::testing::WithParamInterface<size_t> {};
-
-TEST_P(LongNameTest, SavesAndLeavesNothingBeside) {
-    const std::string name = std::string(GetParam() - 4, 'n') + ".sty";
-    s.output = ByteImage(Bytes{'s', 't', 'y'});
-    dir.Write(name, kUsersBytes);
-
-    ASSERT_TRUE(SaveStyleFile(s, PathOf(name)));
-
+TEST_F(SafeSaveTest, LongestNamesAreSavedAndLeaveNothingBeside) {
+    for (size_t length : {247, 248, 251, 255}) {
+        const std::string name = std::string(length - 4, 'n') + ".sty";
+        dir.Write(name, kUsersBytes);
+        ASSERT_TRUE(Save(name)) << length;
+        EXPECT_EQ(test::ReadFile(PathOf(name)), (Bytes{'s', 't', 'y'}));
+        EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{name});
+        fs::remove(PathOf(name));
+    }
     EXPECT_EQ(test.platform.messages, std::vector<std::string>{});
-    EXPECT_EQ(test::ReadFile(PathOf(name)), (Bytes{'s', 't', 'y'}));
-    EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{name});
 }
-
-INSTANTIATE_TEST_SUITE_P(NameLengths, LongNameTest, ::testing::Values(247, 248, 251, 255));
-
-// Whether the user may write the file decides, not only its mode bits: a file another user owns,
-// or one whose owner took away their own write right, stays as it is even where the folder would
-// let the save replace it.
-struct NoWriteRightCase {
-    const char* name;
-    fs::perms mode;
-    bool needsAnotherUser;  // only a file of another user shows the fault
-};
-
-void PrintTo(const NoWriteRightCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class NoWriteRightTest : public SafeSaveTest,
-                         public ::testing::WithParamInterface<NoWriteRightCase> {};
 
 constexpr uid_t kNobody = 65534;
 
@@ -236,51 +190,48 @@ int SaveWithoutRootRights(const std::string& path, const Bytes& bytes) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_P(NoWriteRightTest, IsRefusedAsReadOnlyAndTheFileKeepsItsOwner) {
-    const NoWriteRightCase& row = GetParam();
-    if (row.needsAnotherUser && ::geteuid() != 0) {
-        GTEST_SKIP() << "a file owned by another user can only be made when the test runs as root";
+// Whether the user may write the file decides, not only its mode bits: a file another user owns,
+// or one whose owner took away their own write right, stays as it is even where the folder would
+// let the save replace it; one the user may write through its group or others bits is saved.
+TEST_F(SafeSaveTest, OnlyAFileTheUserMayWriteIsReplaced) {
+    using fs::perms;
+    const struct {
+        const char* name;
+        perms mode;
+        bool needsAnotherUser;  // only a file of another user shows the fault
+        bool saved;
+    } cases[] = {
+        {"another user's file", perms::owner_read | perms::owner_write | perms::group_read, true,
+         false},
+        {"only the group may write", perms::owner_read | perms::group_read | perms::group_write,
+         false, false},
+        {"everyone may write",
+         perms::owner_read | perms::owner_write | perms::group_read | perms::group_write |
+             perms::others_read | perms::others_write,
+         false, true},
+    };
+    fs::permissions(dir.Path(), perms::all);  // everyone may create and rename files in it
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        if (row.needsAnotherUser && ::geteuid() != 0) continue;  // needs root to make the file
+        const std::string target = dir.Write("shared.sty", kUsersBytes);
+        fs::permissions(target, row.mode);
+        struct stat before {};
+        ASSERT_EQ(::stat(target.c_str(), &before), 0);
+        const int number = SaveWithoutRootRights(target, kNewBytes);
+        ASSERT_NE(number, 99) << "could not become another user";
+        EXPECT_EQ(test::ReadFile(target), row.saved ? kNewBytes : kUsersBytes);
+        EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"shared.sty"});
+        struct stat after {};
+        ASSERT_EQ(::stat(target.c_str(), &after), 0);
+        fs::remove(target);
+        if (row.saved) continue;
+        // Refused as read-only; the very file, with its owner, is left in place.
+        EXPECT_EQ(number, error_number::kPathFileAccessError);
+        EXPECT_EQ(ErrorReportText(RuntimeError(number), "SaveStyleFile"), kReadOnly);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_uid, before.st_uid);
     }
-    // Everyone may create and rename files in the folder.
-    fs::permissions(dir.Path(), fs::perms::all);
-    const std::string target = dir.Write("shared.sty", kUsersBytes);
-    fs::permissions(target, row.mode);
-    struct stat before {};
-    ASSERT_EQ(::stat(target.c_str(), &before), 0);
-
-    const int number = SaveWithoutRootRights(target, kNewBytes);
-    ASSERT_NE(number, 99) << "could not become another user";
-
-    EXPECT_EQ(number, error_number::kPathFileAccessError);
-    EXPECT_EQ(ErrorReportText(RuntimeError(number), "SaveStyleFile"), kReadOnly);
-    struct stat after {};
-    ASSERT_EQ(::stat(target.c_str(), &after), 0);
-    EXPECT_EQ(test::ReadFile(target), kUsersBytes);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_uid, before.st_uid);
-    EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"shared.sty"});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, NoWriteRightTest,
-    ::testing::Values(NoWriteRightCase{"AnotherUsersFile",
-                                       fs::perms::owner_read | fs::perms::owner_write |
-                                           fs::perms::group_read | fs::perms::others_read,
-                                       true},
-                      NoWriteRightCase{"OnlyTheGroupMayWrite",
-                                       fs::perms::owner_read | fs::perms::group_read |
-                                           fs::perms::group_write | fs::perms::others_read,
-                                       false}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-// A file the user may write through its group or others bits is saved as before.
-TEST_F(SafeSaveTest, AFileEveryoneMayWriteIsSavedByAnotherUser) {
-    fs::permissions(dir.Path(), fs::perms::all);
-    const std::string target = dir.Write("shared.sty", kUsersBytes);
-    fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
-                                               fs::perms::others_exec));
-    EXPECT_EQ(SaveWithoutRootRights(target, kNewBytes), 0);
-    EXPECT_EQ(test::ReadFile(target), kNewBytes);
 }
 
 }  // namespace

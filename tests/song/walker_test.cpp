@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "song/error.h"
-#include "support/error_of.h"
 #include "support/midi_builder.h"
 
 namespace zephrane {
@@ -14,64 +12,9 @@ using test::Concat;
 using test::Headers;
 using test::TrackBuilder;
 
-// The values and the cursor of the variable-length reader are covered in midi_test.
-void ReadDeltaOf(const Bytes& bytes) {
-    WalkState walk;
-    ReadDeltaTime(ByteImage(bytes), walk);
-}
-
-using test::ErrorOf;
-
-TEST(ReadDeltaTime, EndlessOrTruncatedQuantitiesFailInsteadOfRunningOn) {
-    // Continuation bits on every byte: the value leaves 32 bits before the bytes run out.
-    EXPECT_EQ(ErrorOf([] { ReadDeltaOf(Bytes(12, 0xFF)); }), 6);
-    // A quantity cut off by the end of the image.
-    EXPECT_EQ(ErrorOf([] { ReadDeltaOf({0x81, 0x80}); }), 9);
-}
-
-TEST(ReadMetaText, TwoByteLengthMovesTheCursorOverItsContinuationByte) {
-    Bytes text(200, 'x');
-    ByteImage image(Concat({{0xFF, 0x01, 0x81, 0x48}, text}));
-    WalkState walk;
-    ReadMetaText(image, walk);
-    EXPECT_EQ(walk.dataLength, 200);
-    EXPECT_EQ(walk.walkPos, 1);
-    EXPECT_EQ(walk.metaText, std::string(200, 'x'));
-}
-
-TEST(ReadMetaText, EmptyTextAndTextRunningOffTheImage) {
-    WalkState walk;
-    walk.metaText = "old";
-    ReadMetaText(ByteImage({0xFF, 0x06, 0x00}), walk);
-    EXPECT_EQ(walk.dataLength, 0);
-    EXPECT_EQ(walk.metaText, "");
-    WalkState cut;
-    EXPECT_EQ(ErrorOf([&] { ReadMetaText(ByteImage({0xFF, 0x06, 0x05, 'a'}), cut); }), 9);
-}
-
-TEST(UpdateTrackLength, CountsTheTrackUpToItsEndOfTrackEvent) {
-    ByteImage song(Concat({Headers(0), {0x00, 0xFF, 0x2F, 0x00}}));
-    UpdateTrackLength(song);
-    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 4u);
-}
-
-TEST(UpdateTrackLength, IgnoresBytesKeptBehindTheTrack) {
-    // A style loaded directly keeps its CASM chunk behind the track in the image.
-    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 2, 1, 2};
-    ByteImage song(Concat({Headers(0), {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00}, casm}));
-    UpdateTrackLength(song);
-    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 8u);
-}
-
-TEST(UpdateTrackLength, WithoutEndOfTrackCountsToTheEndOfTheImage) {
-    ByteImage song(Concat({Headers(0), {0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0}}));
-    UpdateTrackLength(song);
-    EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), 8u);
-}
-
-std::vector<TrackEvent> WalkAll(const Bytes& events) {
-    ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
-    WalkState walk;
+std::vector<TrackEvent> WalkAll(const Bytes& events, WalkState& walk) {
+    static ByteImage image;
+    image = ByteImage(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
     TrackWalker walker(image, walk);
     std::vector<TrackEvent> all;
     while (!walker.AtEnd())
@@ -79,72 +22,66 @@ std::vector<TrackEvent> WalkAll(const Bytes& events) {
     return all;
 }
 
-TEST(TrackWalker, RunningStatusKeepsThePreviousStatusAndItsDataBytes) {
-    const auto events = WalkAll({
-        0x00,
-        0x92,
-        60,
-        100,  // note-on, channel 3, at 22
-        0x60,
-        64,
-        90,  // running status: another note-on at 26
-        0x00,
-        0xC2,
-        5,  // program change: one data byte
-        0x00,
-        70,  // running status program change
-        0x00,
-        0xFF,
-        0x2F,
-        0x00,
-    });
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_FALSE(events[0].runningStatus);
-    EXPECT_TRUE(events[1].runningStatus);
-    EXPECT_EQ(events[1].status, 0x92);
-    EXPECT_EQ(events[1].Channel(), 3);
-    EXPECT_EQ(events[1].dataPos, 27);
-    EXPECT_EQ(events[1].lastPos, 28);
-    EXPECT_EQ(events[1].absoluteTime, 0x60);
-    EXPECT_EQ(events[3].dataPos, 33);
-    EXPECT_EQ(events[3].lastPos, 33);
-    EXPECT_TRUE(events[4].IsEndOfTrack());
+std::vector<TrackEvent> WalkAll(const Bytes& events) {
+    WalkState walk;
+    return WalkAll(events, walk);
 }
 
-TEST(TrackWalker, SysExLengthsAreVariableLengthQuantities) {
+TEST(TrackWalker, StepsOverEveryKindOfEventToItsLastByte) {
     Bytes dump(128, 0x11);
     dump.back() = 0xF7;
-    const auto events = WalkAll(Concat({
-        {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7},  // GM System On, one-byte length
+    const Bytes events = Concat({
+        {0x00, 0x92, 60, 100},                             // 22: note-on, channel 3
+        {0x81, 0x48, 64, 90},                              // 26: running status, delta 200
+        {0x00, 0xC2, 5, 0x00, 70},                         // 30: program change, then running
+        {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7},  // 35: GM System On
         {0x00, 0xF0, 0x81, 0x00},
-        dump,  // a 128-byte dump
-        {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00},
-    }));
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[0].dataLength, 5);
-    EXPECT_EQ(events[0].lastPos, 29);
-    EXPECT_EQ(events[1].dataLength, 128);
-    EXPECT_EQ(events[1].dataPos, 34);
-    EXPECT_EQ(events[2].Kind(), 0x9);
-}
-
-TEST(TrackWalker, MetaLengthsOfEveryTypeAreVariableLengthQuantities) {
-    const Bytes lyric(130, 'a');
-    const auto events = WalkAll(Concat({
-        {0x00, 0xFF, 0x05, 0x81, 0x02},
-        lyric,  // lyric of 130 bytes
-        {0x00, 0xFF, 0x7F, 0x81, 0x02},
-        Bytes(130, 0x43),  // sequencer-specific of 130 bytes
-        {0x00, 0xFF, 0x2F, 0x00},
-    }));
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].dataLength, 130);
-    EXPECT_EQ(events[1].metaType, 0x7F);
-    EXPECT_TRUE(events[2].IsEndOfTrack());
+        dump,  // 43: a 128-byte dump
+        {0x00, 0xFF, 0x01, 0x81, 0x02},
+        Bytes(130, 'a'),           // 175: a text of 130 bytes
+        {0x00, 0xFF, 0x06, 0x00},  // 310: a marker without text
+        {0x00, 0xFF, 0x2F, 0x00},  // 314: End of Track
+        {0x00, 0x90, 61, 1},       // behind the end: never read
+    });
+    struct Row {
+        int32_t firstDelta, lastDelta, status, data, last;
+        int64_t time;
+        uint8_t statusInForce;
+        bool running;
+        uint8_t metaType;
+        int32_t length;
+    };
+    const Row expected[] = {
+        {22, 22, 23, 24, 25, 0, 0x92, false, 0, 2},
+        {26, 27, 28, 28, 29, 200, 0x92, true, 0, 2},
+        {30, 30, 31, 32, 32, 200, 0xC2, false, 0, 1},
+        {33, 33, 34, 34, 34, 200, 0xC2, true, 0, 1},
+        {35, 35, 36, 38, 42, 200, 0xF0, false, 0, 5},
+        {43, 43, 44, 47, 174, 200, 0xF0, false, 0, 128},
+        {175, 175, 176, 180, 309, 200, 0xFF, false, 0x01, 130},
+        {310, 310, 311, 314, 313, 200, 0xFF, false, 0x06, 0},
+        {314, 314, 315, 318, 317, 200, 0xFF, false, 0x2F, 0},
+    };
+    WalkState walk;
+    const std::vector<TrackEvent> walked = WalkAll(events, walk);
+    ASSERT_EQ(walked.size(), std::size(expected));
+    for (size_t i = 0; i < walked.size(); ++i) {
+        const TrackEvent& e = walked[i];
+        const Row& r = expected[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ((std::vector<int64_t>{e.firstDeltaPos, e.lastDeltaPos, e.statusPos, e.dataPos,
+                                        e.lastPos, e.absoluteTime, e.status, e.runningStatus,
+                                        e.metaType, e.dataLength}),
+                  (std::vector<int64_t>{r.firstDelta, r.lastDelta, r.status, r.data, r.last, r.time,
+                                        r.statusInForce, r.running, r.metaType, r.length}));
+    }
+    // The walk ends with the cursor on the FF of End of Track, the last text read kept.
+    EXPECT_EQ(walk.walkPos, 315);
+    EXPECT_EQ(walk.metaText, "");
 }
 
 // Guards against the data bytes after a meta or system-exclusive event being read as another
-// such event: those carry their own status and leave the channel's running status in force.
+// such event, or a data byte with no channel status yet taking one from a meta event.
 TEST(TrackWalker, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
     const struct {
         const char* name;
@@ -158,27 +95,30 @@ TEST(TrackWalker, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
         {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
     };
     for (const auto& interruption : interruptions) {
+        SCOPED_TRACE(interruption.name);
         TrackBuilder track;
-        track
-            .NoteOn(0, 3, 60, 100)  // 22: channel 3 in force
-            .Raw(interruption.event)
-            .RunningStatus(10, {62, 100})
-            .RunningStatus(10, {64, 0})
-            .EndOfTrack();
+        track.NoteOn(0, 3, 60, 100).Raw(interruption.event);
+        track.RunningStatus(10, {62, 100}).RunningStatus(10, {64, 0}).EndOfTrack();
         const auto events = WalkAll(track.Events());
-        ASSERT_EQ(events.size(), 5u) << interruption.name;
-        EXPECT_FALSE(events[1].IsChannelMessage()) << interruption.name;
+        ASSERT_EQ(events.size(), 5u);
+        EXPECT_FALSE(events[1].IsChannelMessage());
         const auto after = static_cast<int32_t>(26 + interruption.event.size());
         for (int i : {2, 3}) {
             const TrackEvent& note = events[i];
-            EXPECT_TRUE(note.runningStatus) << interruption.name;
-            EXPECT_EQ(note.status, 0x92) << interruption.name;
-            EXPECT_EQ(note.statusPos, after + 1 + 3 * (i - 2)) << interruption.name;
-            EXPECT_EQ(note.dataPos, note.statusPos) << interruption.name;
-            EXPECT_EQ(note.lastPos, note.statusPos + 1) << interruption.name;
-            EXPECT_EQ(note.absoluteTime, 10 * (i - 1)) << interruption.name;
+            EXPECT_TRUE(note.runningStatus);
+            EXPECT_EQ(note.status, 0x92);
+            EXPECT_EQ(note.statusPos, after + 1 + 3 * (i - 2));
+            EXPECT_EQ(note.lastPos, note.statusPos + 1);
+            EXPECT_EQ(note.absoluteTime, 10 * (i - 1));
         }
-        EXPECT_TRUE(events[4].IsEndOfTrack()) << interruption.name;
+        EXPECT_TRUE(events[4].IsEndOfTrack());
+
+        const auto orphan =
+            WalkAll(Concat({interruption.event, {0x00, 0x3C, 0x64, 0x00, 0xFF, 0x2F, 0x00}}));
+        ASSERT_GE(orphan.size(), 3u);
+        EXPECT_TRUE(orphan.back().IsEndOfTrack());
+        EXPECT_TRUE(orphan[1].runningStatus);
+        EXPECT_EQ(orphan[1].status, 0);
     }
 }
 
@@ -196,25 +136,19 @@ TEST(WriteStatusAfterMetaAndSysEx, SpellsOutTheStatusWhereStrictReadersNeedIt) {
         {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
     };
     for (const auto& interruption : interruptions) {
+        SCOPED_TRACE(interruption.name);
         const auto track = [&](const Bytes& statusAfter) {
             TrackBuilder builder;
-            builder.NoteOn(0, 3, 60, 100)
-                .RunningStatus(5, {61, 100})
-                .Raw(interruption.event)
-                .Raw(Concat({{10}, statusAfter, {62, 100}}))
-                .RunningStatus(10, {64, 0})
-                .Raw(interruption.event)
-                .Program(0, 3, 5)
-                .EndOfTrack();
-            return builder.Events();
+            builder.NoteOn(0, 3, 60, 100).RunningStatus(5, {61, 100}).Raw(interruption.event);
+            builder.Raw(Concat({{10}, statusAfter, {62, 100}})).RunningStatus(10, {64, 0});
+            builder.Raw(interruption.event).Program(0, 3, 5).EndOfTrack();
+            return Concat(
+                {Headers(static_cast<uint32_t>(builder.Events().size())), builder.Events(), casm});
         };
-        const Bytes loose = track({}), strict = track({0x92});
-        ByteImage song(Concat({Headers(static_cast<uint32_t>(loose.size())), loose, casm}));
-        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 1) << interruption.name;
-        EXPECT_EQ(song.Bytes(),
-                  Concat({Headers(static_cast<uint32_t>(strict.size())), strict, casm}))
-            << interruption.name;
-        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0) << interruption.name;
+        ByteImage song(track({}));
+        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 1);
+        EXPECT_EQ(song.Bytes(), track({0x92}));
+        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0);
     }
 }
 
@@ -231,52 +165,15 @@ TEST(WriteStatusAfterMetaAndSysEx, LeavesWhatItCannotMendAsItIs) {
     }
 }
 
-// Guards against a data byte at the start of a track, or after meta events only, taking a
-// status from nowhere or from a meta event.
-TEST(TrackWalker, RunningStatusWithoutAChannelStatusYetHasStatusZero) {
-    for (const Bytes& before : {Bytes{}, TrackBuilder().Tempo(0, 500000).Events()}) {
-        const auto events = WalkAll(Concat({before, {0x00, 0x3C, 0x64, 0x00, 0xFF, 0x2F, 0x00}}));
-        const size_t orphan = before.empty() ? 0 : 1;
-        ASSERT_GT(events.size(), orphan);
-        EXPECT_TRUE(events[orphan].runningStatus);
-        EXPECT_EQ(events[orphan].status, 0);
-        EXPECT_FALSE(events[orphan].IsChannelMessage());
-        EXPECT_TRUE(events.back().IsEndOfTrack());
-    }
-}
-
-TEST(TrackWalker, ZeroLengthMetaLeavesTheCursorOnItsLengthByte) {
-    const auto events = WalkAll({0x00, 0xFF, 0x01, 0x00, 0x00, 0xFF, 0x2F, 0x00});
-    EXPECT_EQ(events[0].lastPos, 25);
-}
-
-TEST(TrackWalker, EndOfTrackLeavesTheCursorOnItsStatusByte) {
-    Bytes events = {0x00, 0x90, 60, 1, 0x00, 0xFF, 0x2F, 0x00, 0x00, 0x90, 61, 1};
-    ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
-    WalkState walk;
-    TrackWalker walker(image, walk);
-    walker.Next();
-    const TrackEvent end = walker.Next();
-    EXPECT_TRUE(walker.AtEnd());
-    EXPECT_EQ(walk.walkPos, 27);
-    EXPECT_EQ(end.lastPos, 29);
-}
-
-TEST(TrackWalker, EventsRunningPastTheImageAreSubscriptErrors) {
-    const Bytes cuts[] = {
-        {0x00, 0x90, 60},             // note-on missing its velocity
-        {0x00, 0xF0, 0x10, 0x01},     // sysex shorter than its length
-        {0x00, 0xFF, 0x51, 0x03, 7},  // tempo cut inside its data
-    };
-    for (const Bytes& cut : cuts) {
-        ByteImage image(Concat({Headers(100), cut}));
-        WalkState walk;
-        TrackWalker walker(image, walk);
-        EXPECT_EQ(ErrorOf([&] {
-                      while (!walker.AtEnd())
-                          walker.Next();
-                  }),
-                  9);
+TEST(UpdateTrackLength, CountsTheTrackUpToItsEndOfTrackOrTheEndOfTheImage) {
+    // A style loaded directly keeps its CASM chunk behind the track in the image.
+    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 2, 1, 2};
+    const Bytes note = {0x00, 0x90, 60, 100}, end = {0x00, 0xFF, 0x2F, 0x00};
+    for (const auto& [track, length] : std::vector<std::pair<Bytes, uint32_t>>{
+             {end, 4}, {Concat({note, end, casm}), 8}, {Concat({note, {0x10, 0x80, 60, 0}}), 8}}) {
+        ByteImage song(Concat({Headers(0), track}));
+        UpdateTrackLength(song);
+        EXPECT_EQ(song.ReadU32BE(kTrackLengthPos), length);
     }
 }
 

@@ -23,10 +23,20 @@ class TrackBuilder {
     TrackBuilder& Tempo(uint32_t delta, uint32_t microsecondsPerQuarter);
     TrackBuilder& TimeSignature(uint32_t delta, uint8_t numerator, uint8_t denominatorPower);
     TrackBuilder& KeySignature(uint32_t delta, int sharpsFlats, uint8_t mode);
-    TrackBuilder& NoteOn(uint32_t delta, int channel, uint8_t note, uint8_t velocity);
-    TrackBuilder& NoteOff(uint32_t delta, int channel, uint8_t note);
-    TrackBuilder& Controller(uint32_t delta, int channel, uint8_t controller, uint8_t value);
-    TrackBuilder& Program(uint32_t delta, int channel, uint8_t program);
+    // A channel message: status nibble `kind`, channel 1 to 16, its data bytes.
+    TrackBuilder& Channel(uint32_t delta, int kind, int channel, const Bytes& data);
+    TrackBuilder& NoteOn(uint32_t delta, int channel, uint8_t note, uint8_t velocity) {
+        return Channel(delta, 0x9, channel, {note, velocity});
+    }
+    TrackBuilder& NoteOff(uint32_t delta, int channel, uint8_t note) {
+        return Channel(delta, 0x8, channel, {note, 0});
+    }
+    TrackBuilder& Controller(uint32_t delta, int channel, uint8_t controller, uint8_t value) {
+        return Channel(delta, 0xB, channel, {controller, value});
+    }
+    TrackBuilder& Program(uint32_t delta, int channel, uint8_t program) {
+        return Channel(delta, 0xC, channel, {program});
+    }
     TrackBuilder& SysEx(uint32_t delta, const Bytes& dataWithF7);
     // A channel message without its status byte: the data bytes under running status.
     TrackBuilder& RunningStatus(uint32_t delta, const Bytes& dataBytes);
