@@ -5,25 +5,15 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace zephrane {
 namespace {
 
-constexpr int kNone = -1;
-
-// A category list as runs "last category;": each run ends at program `last` and starts after the
-// previous one; "-" stands for a program without a category ("Program #" and the program).
-struct CategoryCase {
-    CategoryTable table;
-    std::string runs;
-};
-
-// Every program 0..127 of each list, so that each range end and each regrouped single voice
-// (timpani 47, kalimba 108, steel drums 114, the synth effects, the plucked strings 104-107 of
-// channel 9) is pinned along with its neighbours.
+// Every program of each list, written as runs "last category;" (a run ends at program `last`,
+// "-" is no category: "Program #" and the program), so that each range end and each regrouped
+// voice (timpani 47, kalimba 108, steel drums 114, synth effects, plucked strings) is pinned.
 TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
-    const CategoryCase cases[] = {
+    const std::pair<CategoryTable, std::string> cases[] = {
         {CategoryTable::kSubRhythmGm,
          "7 Keyboard;16 Chrom. Perc.;21 Organ;24 Accordion;32 Guitar;40 Bass;51 Strings;56 Choir;"
          "64 Brass;72 Sax,Clarinet,etc;80 Flute/Pipe;88 Synth Lead;96 Synth Pad;104 SynthFx;"
@@ -43,8 +33,8 @@ TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
          "63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;95 Synth Pad;103 SynthFx;"
          "111 Ethnic;119 PercFx;127 SoundFx;"},
     };
-    for (const CategoryCase& c : cases) {
-        std::istringstream runs(c.runs);
+    for (const auto& [table, text] : cases) {
+        std::istringstream runs(text);
         int program = 0;
         int last = 0;
         std::string category;
@@ -52,10 +42,10 @@ TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
             for (; program <= last; ++program) {
                 const std::string expected =
                     category == "-" ? "Program # " + std::to_string(program) : category;
-                EXPECT_EQ(VoiceCategory(c.table, program), expected) << c.runs << program;
+                EXPECT_EQ(VoiceCategory(table, program), expected) << text << program;
             }
         }
-        EXPECT_EQ(program, 128) << c.runs;
+        EXPECT_EQ(program, 128) << text;
     }
 }
 
@@ -72,93 +62,63 @@ TEST(DrumKitName, NamedXgKitsKeepTheirNamesAndEveryOtherProgramIsDrumKit) {
     }
 }
 
+// A program change: "channel bank-MSB bank-LSB first-program change-count program" (-1: no bank
+// select came before the first change), the label standing before it, the label after it.
 struct LabelCase {
-    VoiceLabelInput input;  // channel, bank MSB, LSB, first program, change count, program
-    const char* standing;   // the label before this program change
+    const char* change;
+    const char* standing;
     const char* expected;
 };
 
 // clang-format off
 const LabelCase kLabelCases[] = {
-    // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127,
-    // bank and current program in plain numbers otherwise (SFX banks included).
-    {{10, kNone, kNone, 26, 1, 26}, "", "Drum Kit-GM"},
-    {{10, kNone, 0, 25, 1, 25}, "", "Drum Kit-GM"},
-    {{10, 127, 0, 0, 1, 0}, "", "Std Drum Kit 1"},
-    {{10, 127, kNone, 48, 1, 48}, "", "Symphony Drum Kit"},
-    {{10, 127, 0, 25, 2, 0}, "", "Analog Drum Kit( 2)"},
-    {{10, 0, 0, 5, 1, 5}, "", "Msb:0 Lsb:0 Pc:5"},
-    {{10, 8, kNone, 5, 2, 9}, "", "Msb:8 Lsb:-1 Pc:9( 2)"},
-    {{10, 126, kNone, 3, 1, 3}, "", "Msb:126 Lsb:-1 Pc:3"},
-    {{10, 64, 0, 3, 1, 3}, "", "Msb:64 Lsb:0 Pc:3"},
-    // Channel 9: drum kits, the SFX kit, the channel-9 GM and XG lists; banks naming neither
-    // drums nor voices keep the standing label.
-    {{9, 127, kNone, 26, 1, 26}, "", "Drum Kit"},
-    {{9, 127, 0, 32, 3, 0}, "", "Jazz Drum Kit( 3)"},
-    {{9, 126, 0, 127, 1, 127}, "", "SoundFx Kit"},
-    {{9, kNone, kNone, 24, 1, 24}, "", "Accordion-GM"},
-    {{9, 0, 0, 104, 1, 104}, "", "Strings-XG"},
-    {{9, 0, 100, 33, 1, 33}, "", "Bass-Panel"},
-    {{9, 0, kNone, 5, 1, 5}, "", "Msb:0 Lsb:-1 Pc:5"},
-    {{9, kNone, 0, 24, 1, 24}, "Strings-XG", "Strings-XG"},
-    {{9, kNone, 0, 24, 1, 24}, "", ""},
-    {{9, 1, 0, 24, 1, 24}, "Organ-GM", "Organ-GM"},
-    {{9, 8, kNone, 24, 1, 24}, "Organ-GM", "Organ-GM"},
-    {{9, 64, 0, 24, 1, 24}, "Organ-GM", "Organ-GM"},
-    {{9, 125, kNone, 24, 1, 24}, "Organ-GM", "Organ-GM"},
-    // Channels 1-8 and 11-16.
-    {{5, 0, kNone, 5, 1, 5}, "", "Msb:0 Lsb Missing Pc:5"},
-    {{5, 0, kNone, 5, 2, 9}, "", "Msb:0 Lsb Missing Pc:9( 2)"},
-    {{5, kNone, 3, 7, 1, 7}, "", "Msb Missing Lsb:3 Pc:7"},
-    {{5, kNone, 3, 7, 2, 120}, "", "Msb Missing Lsb:3 Pc:120( 2)"},
-    {{3, 0, 99, 33, 1, 33}, "", "Bass-XG"},
-    {{3, 0, 100, 33, 1, 33}, "", "Bass-Panel"},
-    {{3, 0, 0, 32, 1, 32}, "", "Bass-XG"},
-    {{4, 0, 0, 97, 1, 97}, "", "Program # 97-XG"},
-    {{4, 0, 100, 104, 1, 104}, "", "Program # 104-Panel"},
-    {{3, kNone, kNone, 24, 1, 24}, "", "Guitar-GM"},
-    {{2, 64, 0, 0, 1, 0}, "", "SoundFx Kit"},
-    {{2, 126, kNone, 40, 1, 40}, "", "SoundFx Kit"},
-    {{1, 127, kNone, 0, 1, 0}, "", "Msb:127 Lsb:-1 Pc:0"},
-    {{1, 127, 0, 25, 1, 25}, "", "Msb:127 Lsb:0 Pc:25"},
-    {{6, 1, 3, 0, 1, 0}, "", "Msb:1 Lsb:3 Pc:0"},
-    {{6, 8, kNone, 5, 2, 9}, "", "Msb:8 Lsb:-1 Pc:9( 2)"},
-    {{3, 0, 0, 33, 2, 0}, "", "Bass-XG( 2)"},
-    {{3, kNone, kNone, 24, 2, 0}, "", "Guitar-GM( 2)"},
-    {{1, kNone, kNone, 24, 1, 24}, "", "Guitar-GM"},
-    {{8, 0, 0, 32, 1, 32}, "", "Bass-XG"},
-    {{11, kNone, kNone, 24, 1, 24}, "", "Guitar-GM"},
-    {{16, 0, 0, 32, 1, 32}, "", "Bass-XG"},
-    {{3, 0, 0, 33, 1, 33}, "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
-    // The change count: none at the first change, the blank-signed count after; a rebuilt label
-    // drops the count it had, a kept one shows only the latest.
-    {{3, 0, 0, 0, 1, 0}, "", "Keyboard-XG"},
-    {{3, 0, 0, 0, 12, 0}, "", "Keyboard-XG( 12)"},
-    {{3, 0, 0, 0, 3, 41}, "Keyboard-XG( 2)", "Keyboard-XG( 3)"},
-    {{7, kNone, kNone, 0, 2, 48}, "Keyboard-GM", "Keyboard-GM( 2)"},
-    {{9, kNone, 0, 5, 2, 6}, "", "( 2)"},
-    {{9, kNone, 0, 5, 3, 7}, "( 2)", "( 3)"},
-    {{9, 8, 0, 5, 2, 6}, "Strings-XG", "Strings-XG( 2)"},
-    {{9, kNone, 0, 5, 1, 5}, "Strings-XG( 3)", "Strings-XG"},
-    {{9, kNone, 0, 5, 3, 7}, "Strings-XG( 2)", "Strings-XG( 3)"},
-    // Only a blank-signed number in parentheses at the very end counts as an earlier count.
-    {{9, kNone, 0, 5, 2, 6}, "Pad(12)", "Pad(12)( 2)"},
-    {{9, kNone, 0, 5, 2, 6}, "Pad( )", "Pad( )( 2)"},
-    {{9, kNone, 0, 5, 2, 6}, "Pad( 1a)", "Pad( 1a)( 2)"},
-    {{9, kNone, 0, 5, 2, 6}, "Pad( 12) ", "Pad( 12) ( 2)"},
-    {{9, kNone, 0, 5, 2, 6}, "Pad( 12)", "Pad( 2)"},
+    // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127, bank
+    // and current program in plain numbers otherwise, SFX banks included.
+    {"10 -1 -1 26 1 26", "", "Drum Kit-GM"}, {"10 -1 0 25 1 25", "", "Drum Kit-GM"},
+    {"10 127 0 0 1 0", "", "Std Drum Kit 1"}, {"10 127 -1 48 1 48", "", "Symphony Drum Kit"},
+    {"10 127 0 25 2 0", "", "Analog Drum Kit( 2)"}, {"10 0 0 5 1 5", "", "Msb:0 Lsb:0 Pc:5"},
+    {"10 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"}, {"10 126 -1 3 1 3", "", "Msb:126 Lsb:-1 Pc:3"},
+    {"10 64 0 3 1 3", "", "Msb:64 Lsb:0 Pc:3"},
+    // Channel 9: kits, the SFX kit, its own GM and XG lists; banks naming neither drums nor voices
+    // keep the standing label.
+    {"9 127 -1 26 1 26", "", "Drum Kit"}, {"9 127 0 32 3 0", "", "Jazz Drum Kit( 3)"},
+    {"9 126 0 127 1 127", "", "SoundFx Kit"}, {"9 -1 -1 24 1 24", "", "Accordion-GM"},
+    {"9 0 0 104 1 104", "", "Strings-XG"}, {"9 0 100 33 1 33", "", "Bass-Panel"},
+    {"9 0 -1 5 1 5", "", "Msb:0 Lsb:-1 Pc:5"}, {"9 -1 0 24 1 24", "", ""},
+    {"9 -1 0 24 1 24", "Strings-XG", "Strings-XG"}, {"9 1 0 24 1 24", "Organ-GM", "Organ-GM"},
+    {"9 8 -1 24 1 24", "Organ-GM", "Organ-GM"}, {"9 64 0 24 1 24", "Organ-GM", "Organ-GM"},
+    {"9 125 -1 24 1 24", "Organ-GM", "Organ-GM"},
+    // Channels 1-8 and 11-16; the category follows the first program, not the current one.
+    {"5 0 -1 5 2 9", "", "Msb:0 Lsb Missing Pc:9( 2)"}, {"3 0 99 33 1 33", "", "Bass-XG"},
+    {"5 -1 3 7 2 120", "", "Msb Missing Lsb:3 Pc:120( 2)"},
+    {"3 0 100 33 1 33", "", "Bass-Panel"}, {"4 0 0 97 1 97", "", "Program # 97-XG"},
+    {"4 0 100 104 1 104", "", "Program # 104-Panel"}, {"2 64 0 0 1 0", "", "SoundFx Kit"},
+    {"2 126 -1 40 1 40", "", "SoundFx Kit"}, {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"},
+    {"6 1 3 0 1 0", "", "Msb:1 Lsb:3 Pc:0"}, {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"},
+    {"3 0 0 33 2 0", "", "Bass-XG( 2)"}, {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"},
+    {"1 -1 -1 24 1 24", "", "Guitar-GM"}, {"8 0 0 32 1 32", "", "Bass-XG"},
+    {"11 -1 -1 24 1 24", "", "Guitar-GM"}, {"16 0 0 32 1 32", "", "Bass-XG"},
+    {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
+    // The change count: the blank-signed count from the second change on. A rebuilt label drops
+    // the count it had, a kept one shows only the latest, and only a blank-signed number in
+    // parentheses at the very end is taken for a count.
+    {"3 0 0 0 12 0", "", "Keyboard-XG( 12)"}, {"3 0 0 0 1 0", "Keyboard-XG( 2)", "Keyboard-XG"},
+    {"7 -1 -1 0 2 48", "Keyboard-GM", "Keyboard-GM( 2)"}, {"9 -1 0 5 2 6", "", "( 2)"},
+    {"9 -1 0 5 3 7", "( 2)", "( 3)"}, {"9 8 0 5 2 6", "Strings-XG", "Strings-XG( 2)"},
+    {"9 -1 0 5 1 5", "Strings-XG( 3)", "Strings-XG"}, {"9 -1 0 5 2 6", "Pad(12)", "Pad(12)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( )", "Pad( )( 2)"}, {"9 -1 0 5 2 6", "Pad( 1a)", "Pad( 1a)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( 12) ", "Pad( 12) ( 2)"}, {"9 -1 0 5 2 6", "Pad( 12)", "Pad( 2)"},
 };
 // clang-format on
 
 TEST(VoiceLabel, EachProgramChangeGivesItsLabel) {
     for (const LabelCase& c : kLabelCases) {
-        const VoiceLabelInput& in = c.input;
+        VoiceLabelInput in{};
+        std::istringstream(c.change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
+            in.programChangeCount >> in.currentProgram;
         std::string label = c.standing;
         BuildVoiceLabel(in, label);
-        EXPECT_EQ(label, c.expected)
-            << "channel " << in.channel << " bank " << in.bankMsb << "/" << in.bankLsb
-            << " program " << in.firstProgram << " change " << in.programChangeCount << " now "
-            << in.currentProgram << " over \"" << c.standing << '"';
+        EXPECT_EQ(label, c.expected) << c.change << " over \"" << c.standing << '"';
     }
 }
 

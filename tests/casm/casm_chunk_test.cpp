@@ -44,30 +44,23 @@ TEST_F(CasmWriterTest, ChunkHoldsACtabForEachChannelWithNotesAndAPartByteForByte
     PickPart(s, 4, kMuteLockPart);  // no accompaniment part: no record; channel 4 has none
 
     CreateCasm(s, "Intro A,Main A");
-    const Bytes ctabs = Concat({
-        Chunk("Ctab", Concat({{0x01},
-                              Ascii("Bass    "),        // source channel 2, name padded to 8
-                              {0x0A, 0x00, 0x0F, 0xFF,  // destination Bass, editable, note mute
-                               0x03, 0xFF, 0xF9, 0x00, 0xFF,  // the channel's chord mute
-                               0x00, 0x02, 0x00, 0x03, 0x03,  // C maj7, Root Trans, Bass, D#
-                               0x1C, 0x7F, 0x04, 0x00}})),    // E2..G10, Retrigger to Root
-        Chunk("Ctab", Concat({{0x09},
-                              Ascii("Rhythm  "),
-                              {0x09, 0x00, 0x0F, 0xFF, 0x07, 0xFF, 0xFF, 0xFF, 0xFF,  // all chords
-                               0x00, 0x02, 0x01, 0x00, 0x06,  // C maj7, Root Fixed, Bypass, F#
-                               0x00, 0x7F, 0x01, 0x00}})),    // C0..G10, Pitch Shift
-        Chunk("Ctab", Concat({{0x0B},
-                              Ascii("Phrase 2"),
-                              {0x0F, 0x00, 0x0F, 0xFF, 0x03, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x02,
-                               0x00, 0x02, 0x07,  // C maj7, Root Trans, Chord, G
-                               0x00, 0x7F, 0x01, 0x00}})),
-    });
+    // Source channel, name padded to 8, destination, editable, note mute; chord mute; source key
+    // and chord, NTR, NTT, high key; low and high limit, retrigger, special feature.
+    const auto ctab = [](uint8_t source, const std::string& name, const Bytes& fields) {
+        return Chunk("Ctab", Concat({{source}, Ascii(name), fields}));
+    };
+    // clang-format off
     const Bytes expected = Concat({
-        {'C', 'A', 'S', 'M', 0x00, 0x00, 0x00, 0x87},  // 135 bytes follow
-        {'C', 'S', 'E', 'G', 0x00, 0x00, 0x00, 0x7F},  // 127 bytes follow
+        {'C', 'A', 'S', 'M', 0, 0, 0, 135, 'C', 'S', 'E', 'G', 0, 0, 0, 127},
         Chunk("Sdec", Ascii("Intro A,Main A")),
-        ctabs,
+        // Bass: its chord mute; C maj7, Root Trans, Bass, D#; E2..G10, Retrigger to Root.
+        ctab(1, "Bass    ", {10, 0, 15, 255, 3, 255, 249, 0, 255, 0, 2, 0, 3, 3, 28, 127, 4, 0}),
+        // Rhythm: all chords; C maj7, Root Fixed, Bypass, F#; C0..G10, Pitch Shift.
+        ctab(9, "Rhythm  ", {9, 0, 15, 255, 7, 255, 255, 255, 255, 0, 2, 1, 0, 6, 0, 127, 1, 0}),
+        // Phrase 2: all chords; C maj7, Root Trans, Chord, G; C0..G10, Pitch Shift.
+        ctab(11, "Phrase 2", {15, 0, 15, 255, 3, 255, 255, 255, 255, 0, 2, 0, 2, 7, 0, 127, 1, 0}),
     });
+    // clang-format on
     EXPECT_EQ(Written(), expected);
     EXPECT_EQ(s.outputWritePos, 4 + 143);
     EXPECT_TRUE(test.platform.messages.empty());
@@ -112,31 +105,20 @@ class GetChannelsTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-TEST_F(GetChannelsTest, RecordsOfASegmentNamingTheSectionGiveThePartsAndKeys) {
-    Keep(Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})));
+// Only segments whose section list holds the name count. Per channel the destination + 1 (source
+// channel 0 is channel 1) and the source key; each record's source root offset is noted: CASM 8
+// + CSEG 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165.
+TEST_F(GetChannelsTest, RecordsOfSegmentsNamingTheSectionGiveThePartsAndKeys) {
+    Keep(Concat({Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})),
+                 Cseg("Intro A", Ctab(12, 13, 7))}));
+    using Channels = std::array<int16_t, 17>;
     GetChannels(s, "Intro A");
-    EXPECT_EQ(s.casmSnapshot.part, (std::array<int16_t, 17>{}));
-    EXPECT_TRUE(s.notedRecords.empty());
+    EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14}));
+    EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}));
     GetChannels(s, "Main B");
-    // Per channel the destination + 1; source channel 0 is channel 1.
-    EXPECT_EQ(s.casmSnapshot.part,
-              (std::array<int16_t, 17>{0, 11, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 12, 0, 0, 0, 0}));
-    EXPECT_EQ(s.casmSnapshot.sourceKey,
-              (std::array<int16_t, 17>{0, 2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 2, 0, 0, 0, 0}));
-    // Each record's source root: CASM 8 + CSEG 8 + Sdec 21 bytes, then 35 a record.
-    EXPECT_EQ(s.notedRecords, (std::vector<int32_t>{37 + 26, 72 + 26, 107 + 26}));
-}
-
-TEST_F(GetChannelsTest, OnlyTheSegmentThatNamesTheSectionCountsAndNotedRecordsAddUp) {
-    Keep(Concat({Cseg("Main A", Concat({Ctab(9, 8, 4), Ctab(10, 9, 4)})),
-                 Cseg("Main B", Ctab(12, 13, 7))}));
-    GetChannels(s, "Main B");
-    EXPECT_EQ(s.casmSnapshot.part[9], 0);
-    EXPECT_EQ(s.casmSnapshot.part[12], 14);
-    EXPECT_EQ(s.casmSnapshot.sourceKey[12], 7);
-    EXPECT_EQ(s.notedRecords.size(), 1u);
-    GetChannels(s, "Main A");
-    EXPECT_EQ(s.notedRecords.size(), 3u);
+    EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 11, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 12}));
+    EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 2}));
+    EXPECT_EQ(s.notedRecords, (std::vector<int32_t>{165 + 26, 37 + 26, 72 + 26, 107 + 26}));
 }
 
 TEST_F(GetChannelsTest, ChunkThatEndsEarlyIsReportedAndKeepsWhatWasRead) {

@@ -24,7 +24,6 @@ std::string Shown(const CasmRow& row) {
 
 class CasmTableTest : public ::testing::Test {
   protected:
-    // Channels as the grid shows them: voice label and first program.
     void Instrument(int channel, const std::string& voice, int16_t program) {
         s.view.rows[channel - 1].voice = voice;
         s.channels[channel - 1].firstProgram = program;
@@ -41,27 +40,22 @@ class CasmTableTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-TEST(CasmLimits, LimitTextsGiveNoteNumbersUpToG10) {
-    constexpr std::nullopt_t kNone = std::nullopt;
+TEST(CasmLimits, LimitTextsGiveNoteNumbersUpToG10AndKeyTextsAKey) {
+    constexpr std::nullopt_t kNo = std::nullopt;
     // clang-format off
-    const std::pair<const char*, std::optional<int16_t>> cases[] = {
+    const std::pair<const char*, std::optional<int16_t>> limits[] = {
         {"C0", 0}, {"c5", 60}, {"G10", 127}, {"Eb10", 123}, {"C3 ", 36}, {"C 3", 36}, {"E2", 28},
-        {"f#4", 54}, {"bb9", 118}, {"G#10", kNone}, {"A10", kNone}, {"C11", kNone},
-        {"C-1", kNone}, {"H3", kNone}, {"10", kNone}, {"C", kNone}, {"", kNone}};
+        {"f#4", 54}, {"bb9", 118}, {"G#10", kNo}, {"A10", kNo}, {"C11", kNo}, {"C-1", kNo},
+        {"H3", kNo}, {"10", kNo}, {"C", kNo}, {"", kNo}};
+    const std::pair<const char*, int> keys[] = {
+        {"Dbmajor", 1}, {"C#major", 1}, {"Cbmajor", 0}, {"", 0}, {"Fminor", 5}, {"Amajor", 9},
+        {"Bbminor", 10}, {"G#minor", 8}, {"CMode  2", 0}, {"BMode  3", 11}, {"major", 0},
+        {"Eminor", 4}};
     // clang-format on
-    for (const auto& [text, number] : cases)
+    for (const auto& [text, number] : limits)
         EXPECT_EQ(LimitNoteNumber(text), number) << '"' << text << '"';
-}
-
-TEST(CasmLimits, SongKeyIndexReadsTheKeyNamesFirstTwoCharacters) {
-    const std::pair<const char*, int> cases[] = {{"Dbmajor", 1},   {"C#major", 1}, {"Cbmajor", 0},
-                                                 {"", 0},          {"Fminor", 5},  {"Amajor", 9},
-                                                 {"Bbminor", 10},  {"G#minor", 8}, {"CMode  2", 0},
-                                                 {"BMode  3", 11}, {"major", 0},   {"Eminor", 4}};
-    for (const auto& [keyText, index] : cases)
+    for (const auto& [keyText, index] : keys)
         EXPECT_EQ(SongKeyIndex(keyText), index) << keyText;
-    EXPECT_EQ(SongChordPosition("minor"), 8);
-    EXPECT_EQ(SongChordPosition("Mode  2"), 2);
 }
 
 TEST_F(CasmTableTest, RefusedLimitCellKeepsThePreviousNoteNumber) {
@@ -103,15 +97,17 @@ TEST_F(CasmTableTest, ClearKeepsOnlyMuteLockAndLeavesChordMuteAndNumbers) {
     EXPECT_EQ(Parts(), "-,Mute-Lock,-,-,-,-,-,-,-,-,-,-,-,-,-,-");
 }
 
-TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurn) {
+TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurnAndEveryRowTheSongsKey) {
+    s.facts.keyText = "Ebminor";
+    s.facts.modeWord = "minor";
     const struct {
         std::vector<std::tuple<int, const char*, int16_t>> instruments;
         const char* parts;
     } cases[] = {
         // clang-format off
         {{{1, "Keyboard-GM", 0}, {2, "Guitar-GM", 24}, {3, "Strings-GM", 48},
-          {4, "Strings-GM", 49}, {5, "Organ-GM", 16}, {6, "Synth Lead-GM", 80}},
-         "Chord 1,Chord 2,Pad,Phrase 1,Phrase 2,-,-,-,-,-,-,-,-,-,-,-"},
+          {4, "Strings-GM", 49}, {5, "Organ-GM", 16}, {6, "Synth Lead-GM", 80}, {7, "Bass-XG", 33}},
+         "Chord 1,Chord 2,Pad,Phrase 1,Phrase 2,-,Bass,-,-,-,-,-,-,-,-,-"},
         // Later channels of the same instrument group and first program join the first's part
         // without moving the counters.
         {{{1, "Strings-XG", 48}, {2, "Keyboard-GM", 0}, {3, "Strings-GM", 48},
@@ -133,20 +129,12 @@ TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurn) {
             Instrument(channel, voice, program);
         AutoSetCasm(s);
         EXPECT_EQ(Parts(), c.parts);
+        for (const CasmRow& row : s.casm)
+            EXPECT_EQ(std::tie(row.sourceKey, row.sourceChord), std::tuple(3, 8));
     }
     // Drums elsewhere get the rhythm settings without a part.
-    EXPECT_EQ(Shown(s.casm[2]), "- 1 0 6 1 key 0 chord 2 C0=0 G10=127");
-    EXPECT_EQ(Shown(s.casm[10]), "- -1 -1 -1 -1 key 0 chord 2 =0 =0");
-}
-
-TEST_F(CasmTableTest, BassAndEveryRowTakeTheSongsKeyAndChord) {
-    s.facts.keyText = "Ebminor";
-    s.facts.modeWord = "minor";
-    Instrument(2, "Bass-XG", 33);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts(), "-,Bass,-,-,-,-,-,-,-,-,-,-,-,-,-,-");
-    for (const CasmRow& row : s.casm)
-        EXPECT_EQ(std::tie(row.sourceKey, row.sourceChord), std::tuple(3, 8));
+    EXPECT_EQ(Shown(s.casm[2]), "- 1 0 6 1 key 3 chord 8 C0=0 G10=127");
+    EXPECT_EQ(Shown(s.casm[10]), "- -1 -1 -1 -1 key 3 chord 8 =0 =0");
 }
 
 TEST_F(CasmTableTest, MuteLockSurvivesAutoAssignmentUntilUnMuted) {

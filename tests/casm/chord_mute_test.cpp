@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 #include <stdexcept>
 
@@ -62,68 +61,42 @@ class ChordMuteDialogTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-// Guards against loading another row or the default, and against passing on stored bits that no
-// box shows: OK rebuilds the bytes from the boxes, so byte 0 keeps only its two chord bits.
-TEST_F(ChordMuteDialogTest, LoadingShowsTheRowsBitsAndOkStoresOnlyTheBoxes) {
-    s.casm[5].chordMute = {0x01, 0x81, 0x06, 0x00, 0x10};
-    const ChordMuteDialog dialog = OpenChordMuteDialog(s, 5);
-    EXPECT_EQ(dialog.Row(), 5);
-    // sus4; 7(13) and 1+5; dim and dim7; (9)
-    EXPECT_EQ(CheckedBoxes(dialog), (std::set<int>{0, 2, 9, 11, 12, 30}));
-    s.casm[2].chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    StoreChordMute(s, OpenChordMuteDialog(s, 2));
-    EXPECT_EQ(s.casm[2].chordMute, kAllChordsOn);
-}
-
-// Guards against a dialog left open across File > Open writing into the next song's channel.
-TEST_F(ChordMuteDialogTest, DialogOfASongNoLongerOpenStoresNothing) {
-    ChordMuteDialog dialog = OpenChordMuteDialog(s, 0);
-    dialog.None();
-    ++s.songsOpened;  // another song was opened meanwhile
-    EXPECT_FALSE(ChordMuteDialogIsCurrent(s, dialog));
-    EXPECT_FALSE(StoreChordMute(s, dialog));
-    EXPECT_EQ(s.casm[0].chordMute, kAllChordsOn);
-    EXPECT_TRUE(StoreChordMute(s, OpenChordMuteDialog(s, 0)));
-}
-
-// Guards against the preset buttons using wrong box sets or only adding to the current boxes:
-// each starts from a mixed state and must give its exact bytes.
-TEST_F(ChordMuteDialogTest, PresetButtonsGiveTheirExactBytes) {
-    const struct {
-        const char* button;
-        std::function<void(ChordMuteDialog&)> press;
-        ChordMute bytes;
-    } presets[] = {
-        {"Major", &ChordMuteDialog::Major, {3, 255, 249, 0, 255}},  // keeps m7M(9)
-        {"Minor", &ChordMuteDialog::Minor, {0, 0, 6, 255, 0}},
-        {"None", &ChordMuteDialog::None, {0, 0, 0, 0, 0}},
-        {"All", &ChordMuteDialog::All, {3, 255, 255, 255, 255}},
-    };
-    for (const auto& preset : presets) {
-        ChordMuteDialog dialog(3, {0x02, 0x5A, 0xA5, 0x3C, 0xC3});
-        preset.press(dialog);
-        EXPECT_EQ(dialog.Bytes(), preset.bytes) << preset.button;
-    }
-}
-
-// Guards against OK writing to the wrong row or touching the other rows, and Cancel storing.
+// Guards against loading another row or the default, OK writing to another row or passing on
+// stored bits no box shows (byte 0 keeps only its two chord bits), and Cancel storing anything.
 TEST_F(ChordMuteDialogTest, OkStoresTheBoxesIntoTheDialogsRowOnlyAndCancelNothing) {
-    ChordMuteDialog dialog = OpenChordMuteDialog(s, 15);
-    dialog.Minor();
-    StoreChordMute(s, dialog);
-    EXPECT_EQ(s.casm[15].chordMute, (ChordMute{0, 0, 6, 255, 0}));
-    for (int row = 0; row < 15; ++row)
-        EXPECT_EQ(s.casm[row].chordMute, kAllChordsOn) << row;
-
+    s.casm[5].chordMute = {0x01, 0x81, 0x06, 0x00, 0x10};
+    ChordMuteDialog dialog = OpenChordMuteDialog(s, 5);
+    EXPECT_EQ(CheckedBoxes(dialog), (std::set<int>{0, 2, 9, 11, 12, 30}));
+    s.casm[7].chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     dialog = OpenChordMuteDialog(s, 7);
     dialog.SetChecked(13, false);  // "7"
-    StoreChordMute(s, dialog);
-    EXPECT_EQ(s.casm[7].chordMute, (ChordMute{3, 255, 0xF7, 255, 255}));
-
-    dialog = OpenChordMuteDialog(s, 7);
+    EXPECT_TRUE(StoreChordMute(s, dialog));
     dialog.None();
     CloseChordMuteDialog(s);
+    for (int row = 0; row < 16; ++row) {
+        const ChordMute expected = row == 5   ? ChordMute{0x01, 0x81, 0x06, 0x00, 0x10}
+                                   : row == 7 ? ChordMute{3, 255, 0xF7, 255, 255}
+                                              : kAllChordsOn;
+        EXPECT_EQ(s.casm[row].chordMute, expected) << row;
+    }
+    ++s.songsOpened;  // a dialog left open across File > Open stores nothing
+    EXPECT_FALSE(ChordMuteDialogIsCurrent(s, dialog));
+    EXPECT_FALSE(StoreChordMute(s, dialog));
     EXPECT_EQ(s.casm[7].chordMute, (ChordMute{3, 255, 0xF7, 255, 255}));
+}
+
+// Guards against the preset buttons using wrong box sets or only adding to the current boxes.
+TEST(ChordMuteLayout, PresetButtonsGiveTheirExactBytes) {
+    const std::pair<void (ChordMuteDialog::*)(), ChordMute> presets[] = {
+        {&ChordMuteDialog::Major, {3, 255, 249, 0, 255}},  // m7M(9) stays on
+        {&ChordMuteDialog::Minor, {0, 0, 6, 255, 0}},
+        {&ChordMuteDialog::None, {0, 0, 0, 0, 0}},
+        {&ChordMuteDialog::All, {3, 255, 255, 255, 255}}};
+    for (const auto& [press, bytes] : presets) {
+        ChordMuteDialog dialog(3, {0x02, 0x5A, 0xA5, 0x3C, 0xC3});
+        (dialog.*press)();
+        EXPECT_EQ(dialog.Bytes(), bytes);
+    }
 }
 
 TEST_F(ChordMuteDialogTest, CaptionNamesTheChannelAndOtherRowsAreRefused) {
