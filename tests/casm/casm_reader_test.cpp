@@ -98,9 +98,12 @@ Lines Listing(const Bytes& file) {
     return lines;
 }
 
-Bytes OneSegmentStyle() {
-    return Style(Cseg("Main A,Main B",
-                      Concat({Ctab(kRhythm), Ctab(kSubRhythm), Ctab(kBass), Ctab(kChordInD)})));
+// Four Ctabs, the Bass one with a byte beyond its fields, and a Cntt record; an OTSc chunk follows
+// the CASM.
+Bytes SoundStyle() {
+    const Bytes records = Concat({Ctab(kRhythm), Ctab(kSubRhythm), Ctab(kBass + " + 5A"),
+                                  Ctab(kChordInD), Chunk("Cntt", {10, 0x83})});
+    return Concat({Style(Cseg("Main A,Main B", records)), Chunk("OTSc", {1, 2, 3, 4})});
 }
 
 // `bytes` with `patch` written over it from `at`.
@@ -113,30 +116,13 @@ Bytes Cut(const Bytes& bytes, size_t size) {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
-TEST(CasmReader, OneSegmentGivesItsSectionListAndEveryCtabByField) {
-    EXPECT_EQ(
-        Listing(OneSegmentStyle()),
-        (Lines{"end 34", "CASM 34 169", "CSEG 42 161 Main A,Main B", "Ctab 71 27 " + kRhythm,
-               "Ctab 106 27 " + kSubRhythm, "Ctab 141 27 " + kBass, "Ctab 176 27 " + kChordInD}));
-}
-
-TEST(CasmReader, EachSegmentKeepsItsOwnSectionsAndRecords) {
-    const Bytes style =
-        Style(Concat({Cseg("Main A", Ctab(kChordInD)), Cseg("Main B", Ctab(kChordInF))}));
-    EXPECT_EQ(Listing(style),
-              (Lines{"end 34", "CASM 34 114", "CSEG 42 49 Main A", "Ctab 64 27 " + kChordInD,
-                     "CSEG 99 49 Main B", "Ctab 121 27 " + kChordInF}));
-}
-
-// Guards against the 28th Ctab byte being dropped or read as the next tag, a Cntt record ending
-// its CSEG, and the chunks after the CASM being lost or read as CSEGs.
-TEST(CasmReader, OtherRecordsAndChunksKeepTheirBytesAndOffsets) {
-    const Bytes style =
-        Concat({Style(Cseg("Main A", Concat({Ctab(kBass + " + 5A"), Chunk("Cntt", {10, 0x83})}))),
-                Chunk("OTSc", {1, 2, 3, 4})});
-    EXPECT_EQ(Listing(style),
-              (Lines{"end 34", "CASM 34 68", "CSEG 42 60 Main A", "Ctab 64 28 " + kBass + " + 5A",
-                     "Cntt 100 2 raw 0A 83", "OTSc 110 4"}));
+// Guards against shifted Ctab fields, a 28th byte dropped or read as the next tag, a Cntt record
+// ending its CSEG, and chunks after the CASM lost or read as CSEGs.
+TEST(CasmReader, SoundStyleIsListedChunkByChunkAndCtabsFieldByField) {
+    EXPECT_EQ(Listing(SoundStyle()),
+              (Lines{"end 34", "CASM 34 180", "CSEG 42 172 Main A,Main B", "Ctab 71 27 " + kRhythm,
+                     "Ctab 106 27 " + kSubRhythm, "Ctab 141 28 " + kBass + " + 5A",
+                     "Ctab 177 27 " + kChordInD, "Cntt 212 2 raw 0A 83", "OTSc 222 4"}));
 }
 
 // Guards against finding the track end by searching for FF 2F 00 rather than walking the events:
@@ -154,33 +140,32 @@ TEST(CasmReader, TrackEndFollowsTheEndOfTrackEventAfterRunningStatusAndSysEx) {
                      "data."}));
 }
 
-// Guards against refusing a style whose track follows a chunk of another type, which every MIDI
-// reader skips, and against a track length field deciding where the track ends.
+// Guards against refusing a style whose track follows a chunk of another type (every MIDI reader
+// skips it), and against the track length field deciding where the track ends.
 TEST(CasmReader, ChunkBeforeTheTrackIsSkippedAndStaleTrackLengthIsReported) {
-    const Bytes style = OneSegmentStyle();
-    const Bytes shifted = Concat(
-        {Cut(style, 14), Chunk("XFIH", {0xAB, 0xCD}), Bytes(style.begin() + 14, style.end())});
-    const Lines moved = Listing(shifted);
-    EXPECT_EQ(Lines(moved.begin(), moved.begin() + 2), (Lines{"end 44", "CASM 44 169"}));
-    EXPECT_EQ(moved.size(), 7u);
+    const Bytes style = SoundStyle();
+    const Lines moved = Listing(Concat(
+        {Cut(style, 14), Chunk("XFIH", {0xAB, 0xCD}), Bytes(style.begin() + 14, style.end())}));
+    EXPECT_EQ(Lines(moved.begin(), moved.begin() + 2), (Lines{"end 44", "CASM 44 180"}));
+    EXPECT_EQ(moved.size(), 9u);
     const Lines stale = Listing(Patched(style, 21, {8}));
     EXPECT_EQ(
-        Lines(stale.begin() + 6, stale.end()),
-        (Lines{"Ctab 176 27 " + kChordInD,
+        Lines(stale.begin() + 8, stale.end()),
+        (Lines{"OTSc 222 4",
                "! The track length at offset 18 declares 8 bytes, but the End of Track event "
                "ends the track after 12 bytes, at offset 34; the chunks are read from there."}));
 }
 
-// Guards against a Ctab running into the next CSEG: its CSEG is cut off there, and the following
-// CSEG, whose own length is sound, is still read.
+// Guards against a Ctab running into the next CSEG: its CSEG is cut off there, the next is read.
 TEST(CasmReader, CtabLengthPastItsSegmentStopsThatSegmentOnly) {
     const Bytes badCtab = Concat({{'C', 't', 'a', 'b', 0, 0, 0, 40}, Bytes(27, 0)});
-    const Bytes style = Style(Concat({Cseg("Main A", badCtab), Cseg("Main B", Ctab(kChordInF))}));
+    const Bytes style = Style(Concat(
+        {Cseg("Main A", Concat({Ctab(kChordInD), badCtab})), Cseg("Main B", Ctab(kChordInF))}));
     EXPECT_EQ(
         Listing(style),
-        (Lines{"end 34", "CASM 34 114", "CSEG 42 49 Main A", "CSEG 99 49 Main B",
-               "Ctab 121 27 " + kChordInF,
-               "! \"Ctab\" at offset 64 declares 40 data bytes, but only 27 remain in the CSEG "
+        (Lines{"end 34", "CASM 34 149", "CSEG 42 84 Main A", "Ctab 64 27 " + kChordInD,
+               "CSEG 134 49 Main B", "Ctab 156 27 " + kChordInF,
+               "! \"Ctab\" at offset 99 declares 40 data bytes, but only 27 remain in the CSEG "
                "at offset 42; the rest of that CSEG is not read."}));
 }
 
@@ -217,7 +202,7 @@ TEST(CasmReader, DamagedFilesListNoChunksAndNameTheirProblem) {
         {Patched(kSong, 0, {'R', 'I', 'F', 0}), "end none",
          "The file does not begin with \"MThd\" (it begins with \"RIF\\x00\"): it is not a "
          "Standard MIDI File; no chunks are read."},
-        {Patched(OneSegmentStyle(), 7, {4}), "end none",
+        {Patched(SoundStyle(), 7, {4}), "end none",
          "The header chunk \"MThd\" declares 4 data bytes, too few for the format, the track "
          "count and the division (6 bytes); no chunks are read."},
         {Patched(kSong, 9, {1}), "end none",
@@ -248,7 +233,7 @@ TEST(CasmReader, DamagedFilesListNoChunksAndNameTheirProblem) {
 // replaced by 00, 7F, 80 or FF, must be read without an exception (the sanitizer build also sees
 // every read).
 TEST(CasmReader, EveryCutAndEveryChangedByteEndsInAListingNeverAFault) {
-    const Bytes style = Concat({OneSegmentStyle(), Chunk("OTSc", {9})});
+    const Bytes style = SoundStyle();
     for (size_t size = 0; size <= style.size(); ++size)
         EXPECT_NO_THROW(Listing(Cut(style, size))) << "cut at " << size;
     for (size_t at = 0; at < style.size(); ++at) {
