@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
+#include "analysis/voice_names.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 
@@ -35,12 +39,10 @@ TEST_F(ScanSongTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
     EXPECT_EQ(s.facts.tempoBpm, 130);
 }
 
-// Guards against a song without time signature having no measures (and so no sections): a
-// Standard MIDI File is in 4/4 until a time signature says otherwise, except in SMPTE time.
+// A Standard MIDI File is in 4/4 until a time signature says otherwise, except in SMPTE time.
 TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
     Scan(test::MeasuresSongWithoutTimeSignature(11));
     EXPECT_EQ(s.facts.measureCount, 11);
-    // Note-on at 22, then 10 bytes a measure: note-off and note-on, each with a 2-byte delta.
     for (int m = 1; m < 11; ++m)
         EXPECT_EQ(std::tie(s.measures.entries[m].position, s.measures.entries[m].tick),
                   std::tuple(22 + 10 * m, m * 1920));
@@ -50,8 +52,7 @@ TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
     EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(0.0, 0));
 }
 
-// Guards against the default outliving the time signature, or the time signature reaching back
-// before its own position; a measure's entry is the last delta byte of its first event.
+// A measure's entry is the last delta byte of its first event.
 TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
     Scan(TrackBuilder()
              .NoteOn(0, 1, 60, 100)      // 22: tick 0
@@ -67,8 +68,7 @@ TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
               std::tuple(int16_t{5}, 50, 51));
 }
 
-// Guards against the data bytes after a meta or SysEx event being read as another such event,
-// which refused the song with error 9: the channel's running status goes on across them.
+// Data bytes after a meta or SysEx event are not another event: the running status goes on.
 TEST_F(ScanSongTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
     TrackBuilder t;
     t.TimeSignature(0, 4, 2).Program(0, 2, 5).Text(0, 1, "verse").RunningStatus(0, {6});
@@ -122,8 +122,6 @@ TEST_F(ScanSongTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
               std::tuple("Caf\xC3\xA9 Swing", 43, int16_t{10}));
 }
 
-// Markers are listed with position and tick; the list grows by ten and keeps, beyond the count,
-// what earlier scans left.
 TEST_F(ScanSongTest, MarkersAreListedAndOnlySectionMarkersOrNoteOnsStartTheMusic) {
     TrackBuilder t;
     Scan(t.Marker(0, "SFF1").Marker(0, "SInt").Marker(960, ">Main A").NoteOn(0, 1, 60, 100));
@@ -135,13 +133,6 @@ TEST_F(ScanSongTest, MarkersAreListedAndOnlySectionMarkersOrNoteOnsStartTheMusic
     Scan(u.Marker(0, "SInt").Program(0, 1, 4).NoteOn(10, 1, 60, 0).Marker(0, "Main A"));
     EXPECT_EQ(s.facts.musicStartPos, 33);
     EXPECT_TRUE(s.Channel(1).hasNotes);  // velocity 0 counts
-    TrackBuilder many;
-    for (int i = 0; i < 25; ++i)
-        many.Marker(0, std::string("M").append(std::to_string(i)));
-    Scan(many);
-    EXPECT_EQ(std::tuple(s.markers.count, s.markers.entries.size()), std::tuple(25, 31u));
-    Scan(TrackBuilder().Marker(0, "X"));
-    EXPECT_EQ(std::tie(s.markers.count, s.markers.entries[1].text), std::tuple(1, "M1"));
 }
 
 TEST_F(ScanSongTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
@@ -149,16 +140,6 @@ TEST_F(ScanSongTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
     t.Controller(0, 3, 0, 0).Controller(0, 3, 32, 0).Program(0, 3, 33).Controller(0, 3, 0, 127);
     Scan(t.Controller(0, 3, 32, 5).Program(0, 3, 34).NoteOn(0, 3, 40, 90));
     EXPECT_EQ(s.Channel(3), (ChannelInfo{"Bass-XG( 2)", true, 33, 2, 0, 0}));
-}
-
-TEST_F(ScanSongTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
-    TrackBuilder track;
-    track.Program(0, 9, 5).Program(0, 9, 6).NoteOn(0, 9, 60, 1).EndOfTrack();
-    s.Channel(9).bankLsb = 3;  // only an LSB came before: the label is kept
-    s.Channel(9).voiceLabel = "Kept";
-    Scan(track);
-    Scan(track);
-    EXPECT_EQ(s.Channel(9).voiceLabel, "Kept( 2)");
 }
 
 TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
@@ -171,7 +152,7 @@ TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
 }
 
 TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
-    // Division E7 28: 25 frames of 40 ticks, SMPTE time, which the measure arithmetic refuses.
+    // SMPTE time (25 frames of 40 ticks) has no measure length for a time signature.
     EXPECT_EQ(Scan(TrackBuilder().TimeSignature(0, 4, 2).EndOfTrack(), 0xE728), "failed");
     EXPECT_EQ(Scan(TrackBuilder().Tempo(0, 0).EndOfTrack()), "failed");
     EXPECT_EQ(test.platform.messages,
@@ -180,6 +161,119 @@ TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
                   "obvious, please report this to the author.",
                   "Error #: 11, Division by zero, encountered in Function GetInfo. If the solution "
                   "is not obvious, please report this to the author."}));
+}
+
+// Every program of each list, written as runs "last category;" (a run ends at program `last`,
+// "-" is no category: "Program #" and the program), so that each range end and each regrouped
+// voice (timpani 47, kalimba 108, steel drums 114, synth effects, plucked strings) is pinned.
+TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
+    const std::pair<CategoryTable, std::string> cases[] = {
+        {CategoryTable::kSubRhythmGm,
+         "7 Keyboard;16 Chrom. Perc.;21 Organ;24 Accordion;32 Guitar;40 Bass;51 Strings;56 Choir;"
+         "64 Brass;72 Sax,Clarinet,etc;80 Flute/Pipe;88 Synth Lead;96 Synth Pad;104 SynthFx;"
+         "112 Ethnic;120 PercFx;127 SoundFx;"},
+        {CategoryTable::kSubRhythmXg,
+         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;32 Guitar;40 Bass;46 Strings;"
+         "47 Chrom.Perc.;51 Strings;55 Choir;64 Brass;72 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
+         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
+         "103 Synth Pad;107 Strings;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
+        {CategoryTable::kMelodicXg,
+         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;46 Strings;"
+         "47 Chrom.Perc.;51 Strings;54 Choir;63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
+         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
+         "103 Synth Pad;107 -;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
+        {CategoryTable::kMelodicGm,
+         "7 Keyboard;15 Chrom. Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;51 Strings;55 Choir;"
+         "63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;95 Synth Pad;103 SynthFx;"
+         "111 Ethnic;119 PercFx;127 SoundFx;"},
+    };
+    for (const auto& [table, text] : cases) {
+        std::istringstream runs(text);
+        int program = 0;
+        int last = 0;
+        std::string category;
+        while (runs >> last && std::getline(runs.ignore(1), category, ';')) {
+            for (; program <= last; ++program) {
+                const std::string expected =
+                    category == "-" ? "Program # " + std::to_string(program) : category;
+                EXPECT_EQ(VoiceCategory(table, program), expected) << text << program;
+            }
+        }
+        EXPECT_EQ(program, 128) << text;
+    }
+}
+
+TEST(DrumKitName, NamedXgKitsKeepTheirNamesAndEveryOtherProgramIsDrumKit) {
+    const std::map<int, std::string> named = {
+        {0, "Std Drum Kit 1"},   {1, "Std Drum Kit 2"},     {4, "Hit Drum Kit"},
+        {8, "Room Drum Kit"},    {16, "Rock Drum Kit"},     {24, "Electronic Drum Kit"},
+        {25, "Analog Drum Kit"}, {27, "Dance Drum Kit"},    {32, "Jazz Drum Kit"},
+        {40, "Brush Drum Kit"},  {48, "Symphony Drum Kit"},
+    };
+    for (int program = 0; program <= 127; ++program) {
+        const auto kit = named.find(program);
+        EXPECT_EQ(DrumKitName(program), kit == named.end() ? "Drum Kit" : kit->second) << program;
+    }
+}
+
+// A program change: "channel bank-MSB bank-LSB first-program change-count program" (-1: no bank
+// select came before the first change), the label standing before it, the label after it.
+struct LabelCase {
+    const char* change;
+    const char* standing;
+    const char* expected;
+};
+
+// clang-format off
+const LabelCase kLabelCases[] = {
+    // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127, bank
+    // and current program in plain numbers otherwise, SFX banks included.
+    {"10 -1 -1 26 1 26", "", "Drum Kit-GM"}, {"10 -1 0 25 1 25", "", "Drum Kit-GM"},
+    {"10 127 0 0 1 0", "", "Std Drum Kit 1"}, {"10 127 -1 48 1 48", "", "Symphony Drum Kit"},
+    {"10 127 0 25 2 0", "", "Analog Drum Kit( 2)"}, {"10 0 0 5 1 5", "", "Msb:0 Lsb:0 Pc:5"},
+    {"10 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"}, {"10 126 -1 3 1 3", "", "Msb:126 Lsb:-1 Pc:3"},
+    {"10 64 0 3 1 3", "", "Msb:64 Lsb:0 Pc:3"},
+    // Channel 9: kits, the SFX kit, its own GM and XG lists; banks naming neither drums nor voices
+    // keep the standing label.
+    {"9 127 -1 26 1 26", "", "Drum Kit"}, {"9 127 0 32 3 0", "", "Jazz Drum Kit( 3)"},
+    {"9 126 0 127 1 127", "", "SoundFx Kit"}, {"9 -1 -1 24 1 24", "", "Accordion-GM"},
+    {"9 0 0 104 1 104", "", "Strings-XG"}, {"9 0 100 33 1 33", "", "Bass-Panel"},
+    {"9 0 -1 5 1 5", "", "Msb:0 Lsb:-1 Pc:5"}, {"9 -1 0 24 1 24", "", ""},
+    {"9 -1 0 24 1 24", "Strings-XG", "Strings-XG"}, {"9 1 0 24 1 24", "Organ-GM", "Organ-GM"},
+    {"9 8 -1 24 1 24", "Organ-GM", "Organ-GM"}, {"9 64 0 24 1 24", "Organ-GM", "Organ-GM"},
+    {"9 125 -1 24 1 24", "Organ-GM", "Organ-GM"},
+    // Channels 1-8 and 11-16; the category follows the first program, not the current one.
+    {"5 0 -1 5 2 9", "", "Msb:0 Lsb Missing Pc:9( 2)"}, {"3 0 99 33 1 33", "", "Bass-XG"},
+    {"5 -1 3 7 2 120", "", "Msb Missing Lsb:3 Pc:120( 2)"},
+    {"3 0 100 33 1 33", "", "Bass-Panel"}, {"4 0 0 97 1 97", "", "Program # 97-XG"},
+    {"4 0 100 104 1 104", "", "Program # 104-Panel"}, {"2 64 0 0 1 0", "", "SoundFx Kit"},
+    {"2 126 -1 40 1 40", "", "SoundFx Kit"}, {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"},
+    {"6 1 3 0 1 0", "", "Msb:1 Lsb:3 Pc:0"}, {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"},
+    {"3 0 0 33 2 0", "", "Bass-XG( 2)"}, {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"},
+    {"1 -1 -1 24 1 24", "", "Guitar-GM"}, {"8 0 0 32 1 32", "", "Bass-XG"},
+    {"11 -1 -1 24 1 24", "", "Guitar-GM"}, {"16 0 0 32 1 32", "", "Bass-XG"},
+    {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
+    // The change count: the blank-signed count from the second change on. A rebuilt label drops
+    // the count it had, a kept one shows only the latest, and only a blank-signed number in
+    // parentheses at the very end is taken for a count.
+    {"3 0 0 0 12 0", "", "Keyboard-XG( 12)"}, {"3 0 0 0 1 0", "Keyboard-XG( 2)", "Keyboard-XG"},
+    {"7 -1 -1 0 2 48", "Keyboard-GM", "Keyboard-GM( 2)"}, {"9 -1 0 5 2 6", "", "( 2)"},
+    {"9 -1 0 5 3 7", "( 2)", "( 3)"}, {"9 8 0 5 2 6", "Strings-XG", "Strings-XG( 2)"},
+    {"9 -1 0 5 1 5", "Strings-XG( 3)", "Strings-XG"}, {"9 -1 0 5 2 6", "Pad(12)", "Pad(12)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( )", "Pad( )( 2)"}, {"9 -1 0 5 2 6", "Pad( 1a)", "Pad( 1a)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( 12) ", "Pad( 12) ( 2)"}, {"9 -1 0 5 2 6", "Pad( 12)", "Pad( 2)"},
+};
+// clang-format on
+
+TEST(VoiceLabel, EachProgramChangeGivesItsLabel) {
+    for (const LabelCase& c : kLabelCases) {
+        VoiceLabelInput in{};
+        std::istringstream(c.change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
+            in.programChangeCount >> in.currentProgram;
+        std::string label = c.standing;
+        BuildVoiceLabel(in, label);
+        EXPECT_EQ(label, c.expected) << c.change << " over \"" << c.standing << '"';
+    }
 }
 
 }  // namespace

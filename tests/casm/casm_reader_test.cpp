@@ -1,5 +1,5 @@
-// The inspection reader of the chunks after a style's track. Each listing is compared whole, one
-// line per chunk, CSEG and record, with its file offset and declared length, then the problems.
+// Each listing is compared whole: a line per chunk, CSEG and record (tag, file offset, declared
+// length, Ctab fields), then the problems.
 
 #include "casm/casm_reader.h"
 
@@ -19,16 +19,15 @@ using test::Chunk;
 using test::Concat;
 using Lines = std::vector<std::string>;
 
-// The song every style starts with: marker "SFF1", End of Track; the track ends at offset 34.
+// Marker "SFF1", End of Track: the track ends at offset 34.
 const Bytes kSong = test::SongFile(test::TrackBuilder().Marker(0, "SFF1").EndOfTrack());
 
 // Ctab fields as hex bytes with the 8-character name quoted: source channel, name, destination,
 // editable, note mute (2), chord mute (5), source root and chord, NTR, NTT, high key, low and
 // high limit, retrigger, special feature; "+" and the bytes beyond the 27.
-const std::string kRhythm = "08 'Rhythm  ' 09 00 0F FF 07 FF FF FF FF 00 00 00 00 00 00 7F 00 00";
 const std::string kSubRhythm =
     "09 'SubRhyth' 08 00 0F FF 07 FF FF FF FF 00 00 00 00 00 00 7F 00 00";
-// Bass in D maj7 on the "Major" chords: Root Trans, Bass, high key D#, E2..G10, Retrigger to Root.
+// Bass in D maj7 on the major chords: Root Trans, Bass, high key D#, E2..G10, Retrigger to Root.
 const std::string kBass = "0A 'Bass    ' 0A 00 0F FF 03 FF F9 00 FF 02 02 00 03 03 1C 7F 04 00";
 // Chord 1 in D min7 and in F maj: Root Fixed, Melody, high key G, C4..C7, Pitch Shift To Root.
 const std::string kChordInD = "0B 'Chord 1 ' 0B 00 0F FF 03 FF FF FF FF 02 0A 01 01 07 30 54 02 00";
@@ -44,7 +43,6 @@ std::string Hex(const Bytes& bytes) {
     return text;
 }
 
-// A Ctab record from its fields written as above.
 Bytes Ctab(const std::string& fields) {
     Bytes data;
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -59,7 +57,6 @@ Bytes Ctab(const std::string& fields) {
     return Chunk("Ctab", data);
 }
 
-// A CSEG for `sections` holding `records`, and a style of the song and a CASM of such CSEGs.
 Bytes Cseg(const std::string& sections, const Bytes& records) {
     return Chunk("CSEG", Concat({Chunk("Sdec", Bytes(sections.begin(), sections.end())), records}));
 }
@@ -98,15 +95,13 @@ Lines Listing(const Bytes& file) {
     return lines;
 }
 
-// Four Ctabs, the Bass one with a byte beyond its fields, and a Cntt record; an OTSc chunk follows
-// the CASM.
+// The Bass Ctab has a byte beyond its fields; an OTSc chunk follows the CASM.
 Bytes SoundStyle() {
-    const Bytes records = Concat({Ctab(kRhythm), Ctab(kSubRhythm), Ctab(kBass + " + 5A"),
-                                  Ctab(kChordInD), Chunk("Cntt", {10, 0x83})});
+    const Bytes records = Concat(
+        {Ctab(kSubRhythm), Ctab(kBass + " + 5A"), Ctab(kChordInD), Chunk("Cntt", {10, 0x83})});
     return Concat({Style(Cseg("Main A,Main B", records)), Chunk("OTSc", {1, 2, 3, 4})});
 }
 
-// `bytes` with `patch` written over it from `at`.
 Bytes Patched(Bytes bytes, size_t at, const Bytes& patch) {
     std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     return bytes;
@@ -116,17 +111,14 @@ Bytes Cut(const Bytes& bytes, size_t size) {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
-// Guards against shifted Ctab fields, a 28th byte dropped or read as the next tag, a Cntt record
-// ending its CSEG, and chunks after the CASM lost or read as CSEGs.
 TEST(CasmReader, SoundStyleIsListedChunkByChunkAndCtabsFieldByField) {
     EXPECT_EQ(Listing(SoundStyle()),
-              (Lines{"end 34", "CASM 34 180", "CSEG 42 172 Main A,Main B", "Ctab 71 27 " + kRhythm,
-                     "Ctab 106 27 " + kSubRhythm, "Ctab 141 28 " + kBass + " + 5A",
-                     "Ctab 177 27 " + kChordInD, "Cntt 212 2 raw 0A 83", "OTSc 222 4"}));
+              (Lines{"end 34", "CASM 34 145", "CSEG 42 137 Main A,Main B",
+                     "Ctab 71 27 " + kSubRhythm, "Ctab 106 28 " + kBass + " + 5A",
+                     "Ctab 142 27 " + kChordInD, "Cntt 177 2 raw 0A 83", "OTSc 187 4"}));
 }
 
-// Guards against finding the track end by searching for FF 2F 00 rather than walking the events:
-// the SysEx carries those bytes as data, and a note under running status precedes the real one.
+// The events are walked: the SysEx carries FF 2F 00 as data, a note under running status follows.
 TEST(CasmReader, TrackEndFollowsTheEndOfTrackEventAfterRunningStatusAndSysEx) {
     const Bytes track = test::TrackBuilder()
                             .SysEx(0, {0xFF, 0x2F, 0x00, 0xF7})
@@ -140,52 +132,37 @@ TEST(CasmReader, TrackEndFollowsTheEndOfTrackEventAfterRunningStatusAndSysEx) {
                      "data."}));
 }
 
-// Guards against refusing a style whose track follows a chunk of another type (every MIDI reader
-// skips it), and against the track length field deciding where the track ends.
-TEST(CasmReader, ChunkBeforeTheTrackIsSkippedAndStaleTrackLengthIsReported) {
-    const Bytes style = SoundStyle();
-    const Lines moved = Listing(Concat(
-        {Cut(style, 14), Chunk("XFIH", {0xAB, 0xCD}), Bytes(style.begin() + 14, style.end())}));
-    EXPECT_EQ(Lines(moved.begin(), moved.begin() + 2), (Lines{"end 44", "CASM 44 180"}));
-    EXPECT_EQ(moved.size(), 9u);
-    const Lines stale = Listing(Patched(style, 21, {8}));
+TEST(CasmReader, StaleTrackLengthIsReportedAndTheEventsDecide) {
+    const Lines stale = Listing(Patched(SoundStyle(), 21, {8}));
     EXPECT_EQ(
-        Lines(stale.begin() + 8, stale.end()),
-        (Lines{"OTSc 222 4",
+        Lines(stale.begin() + 7, stale.end()),
+        (Lines{"OTSc 187 4",
                "! The track length at offset 18 declares 8 bytes, but the End of Track event "
                "ends the track after 12 bytes, at offset 34; the chunks are read from there."}));
 }
 
-// Guards against a Ctab running into the next CSEG: its CSEG is cut off there, the next is read.
-TEST(CasmReader, CtabLengthPastItsSegmentStopsThatSegmentOnly) {
-    const Bytes badCtab = Concat({{'C', 't', 'a', 'b', 0, 0, 0, 40}, Bytes(27, 0)});
-    const Bytes style = Style(Concat(
-        {Cseg("Main A", Concat({Ctab(kChordInD), badCtab})), Cseg("Main B", Ctab(kChordInF))}));
-    EXPECT_EQ(
-        Listing(style),
-        (Lines{"end 34", "CASM 34 149", "CSEG 42 84 Main A", "Ctab 64 27 " + kChordInD,
-               "CSEG 134 49 Main B", "Ctab 156 27 " + kChordInF,
-               "! \"Ctab\" at offset 99 declares 40 data bytes, but only 27 remain in the CSEG "
-               "at offset 42; the rest of that CSEG is not read."}));
-}
-
-// Guards against a Ctab too short for its fields being read past its end, a CSEG without a
-// section list passing unnoticed, a stray chunk inside the CASM being taken for a CSEG, and
-// reading a chunk header from the last bytes of a CSEG.
+// A Ctab too short for its fields, a CSEG without Sdec, a stray chunk in the CASM, a header cut
+// by its CSEG's end; a Ctab running past its CSEG ends that CSEG only.
 TEST(CasmReader, IncompleteSegmentsAreDescribed) {
-    const Bytes style = Style(Concat({Cseg("Main A", Chunk("Ctab", {})), Chunk("CSEG", {}),
-                                      Chunk("JUNK", {}), Cseg("Main B", {'C', 't', 'a'})}));
+    const Bytes badCtab = Concat({{'C', 't', 'a', 'b', 0, 0, 0, 40}, Bytes(27, 0)});
+    const Bytes style =
+        Style(Concat({Cseg("Main A", Concat({Ctab(kChordInD), badCtab})),
+                      Cseg("Main B", Chunk("Ctab", {})), Chunk("CSEG", {}), Chunk("JUNK", {}),
+                      Cseg("Main C", Concat({Ctab(kChordInF), {'C', 't', 'a'}}))}));
     EXPECT_EQ(
         Listing(style),
-        (Lines{"end 34", "CASM 34 71", "CSEG 42 22 Main A", "Ctab 64 0 raw ", "CSEG 72 0 (no Sdec)",
-               "CSEG 88 17 Main B",
-               "! \"Ctab\" at offset 64 has 0 data bytes, fewer than the 27 of its fields; its "
+        (Lines{"end 34", "CASM 34 198", "CSEG 42 84 Main A", "Ctab 64 27 " + kChordInD,
+               "CSEG 134 22 Main B", "Ctab 156 0 raw ", "CSEG 164 0 (no Sdec)",
+               "CSEG 180 52 Main C", "Ctab 202 27 " + kChordInF,
+               "! \"Ctab\" at offset 99 declares 40 data bytes, but only 27 remain in the CSEG "
+               "at offset 42; the rest of that CSEG is not read.",
+               "! \"Ctab\" at offset 156 has 0 data bytes, fewer than the 27 of its fields; its "
                "bytes are listed as they are.",
-               "! The CSEG at offset 72 holds no \"Sdec\" chunk: no sections are named for its "
+               "! The CSEG at offset 164 holds no \"Sdec\" chunk: no sections are named for its "
                "records.",
-               "! \"JUNK\" at offset 80 inside the CASM chunk at offset 34 is not a CSEG; it is "
+               "! \"JUNK\" at offset 172 inside the CASM chunk at offset 34 is not a CSEG; it is "
                "skipped.",
-               "! The last 3 bytes of the CSEG at offset 88, from offset 110, are too few for a "
+               "! The last 3 bytes of the CSEG at offset 180, from offset 237, are too few for a "
                "chunk header (a 4-character tag and a 4-byte length); they are not read."}));
 }
 

@@ -2,17 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/casm_commands.h"
+#include "app/chord_mute_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
+#include "casm/chord_mute.h"
 
 namespace zephrane {
 namespace {
 
-// A row as the grid shows it: part, NTR, NTT, high key, retrigger (list positions), source key
-// and chord, the limit texts with their note numbers.
+// A row as the grid shows it: part, NTR, NTT, high key, retrigger, key, chord, limits.
 std::string Shown(const CasmRow& row) {
     const std::string part = row.part < 0 ? "-" : std::string(kPartList[row.part].text);
     std::ostringstream text;
@@ -24,10 +27,6 @@ std::string Shown(const CasmRow& row) {
 
 class CasmTableTest : public ::testing::Test {
   protected:
-    void Instrument(int channel, const std::string& voice, int16_t program) {
-        s.view.rows[channel - 1].voice = voice;
-        s.channels[channel - 1].firstProgram = program;
-    }
     std::string Parts() const {
         std::string parts;
         for (const CasmRow& row : s.casm)
@@ -100,52 +99,136 @@ TEST_F(CasmTableTest, ClearKeepsOnlyMuteLockAndLeavesChordMuteAndNumbers) {
 TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurnAndEveryRowTheSongsKey) {
     s.facts.keyText = "Ebminor";
     s.facts.modeWord = "minor";
-    const struct {
-        std::vector<std::tuple<int, const char*, int16_t>> instruments;
-        const char* parts;
-    } cases[] = {
-        // clang-format off
-        {{{1, "Keyboard-GM", 0}, {2, "Guitar-GM", 24}, {3, "Strings-GM", 48},
-          {4, "Strings-GM", 49}, {5, "Organ-GM", 16}, {6, "Synth Lead-GM", 80}, {7, "Bass-XG", 33}},
+    // Per channel from 1 the voice label and first program, ";" between channels.
+    const std::pair<std::string, const char*> cases[] = {
+        {"Keyboard-GM 0;Guitar-GM 24;Strings-GM 48;Strings-GM 49;Organ-GM 16;Synth Lead-GM 80;"
+         "Bass-XG 33",
          "Chord 1,Chord 2,Pad,Phrase 1,Phrase 2,-,Bass,-,-,-,-,-,-,-,-,-"},
-        // Later channels of the same instrument group and first program join the first's part
-        // without moving the counters.
-        {{{1, "Strings-XG", 48}, {2, "Keyboard-GM", 0}, {3, "Strings-GM", 48},
-          {4, "Keyboard-Panel", 0}, {5, "Synth Pad-GM", 48}, {6, "Guitar-GM", 25}},
+        // Later channels of the same group and first program join the first's part.
+        {"Strings-XG 48;Keyboard-GM 0;Strings-GM 48;Keyboard-Panel 0;Synth Pad-GM 48;Guitar-GM 25",
          "Pad,Chord 1,Pad,Chord 1,Pad,Chord 2,-,-,-,-,-,-,-,-,-,-"},
-        {{{1, "Guitar-GM", 25}, {2, "Guitar-GM", 26}, {3, "Guitar-GM", 27},
-          {4, "Guitar-GM", 28}, {5, "Guitar-GM", 29}},
+        {"Guitar-GM 25;Guitar-GM 26;Guitar-GM 27;Guitar-GM 28;Guitar-GM 29",
          "Chord 1,Chord 2,Phrase 1,Phrase 2,-,-,-,-,-,-,-,-,-,-,-,-"},
         // Drums get rhythm parts only on channels 9 and 10.
-        {{{3, "Drum Kit-GM", 0}, {9, "Std Drum Kit 1", 0}, {10, "Drum Kit-GM no PC", 0},
-          {11, "SoundFx Kit", 0}},
+        {";;Drum Kit-GM 0;;;;;;Std Drum Kit 1 0;Drum Kit-GM no PC 0;SoundFx Kit 0",
          "-,-,-,-,-,-,-,-,SubRhythm,Rhythm,-,-,-,-,-,-"},
-        // clang-format on
     };
-    for (const auto& c : cases) {
-        for (int channel = 1; channel <= 16; ++channel)
-            Instrument(channel, "", 0);
-        for (const auto& [channel, voice, program] : c.instruments)
-            Instrument(channel, voice, program);
+    for (const auto& [instruments, parts] : cases) {
+        std::istringstream list(instruments + ";;;;;;;;;;;;;;;;");
+        std::string voice;
+        for (int row = 0; row < 16 && std::getline(list, voice, ';'); ++row) {
+            const size_t blank = voice.rfind(' ');
+            s.view.rows[row].voice = voice.substr(0, blank);
+            s.channels[row].firstProgram = static_cast<int16_t>(
+                blank == std::string::npos ? 0 : std::stoi(voice.substr(blank)));
+        }
         AutoSetCasm(s);
-        EXPECT_EQ(Parts(), c.parts);
+        EXPECT_EQ(Parts(), parts);
         for (const CasmRow& row : s.casm)
             EXPECT_EQ(std::tie(row.sourceKey, row.sourceChord), std::tuple(3, 8));
     }
-    // Drums elsewhere get the rhythm settings without a part.
     EXPECT_EQ(Shown(s.casm[2]), "- 1 0 6 1 key 3 chord 8 C0=0 G10=127");
     EXPECT_EQ(Shown(s.casm[10]), "- -1 -1 -1 -1 key 3 chord 8 =0 =0");
 }
 
-TEST_F(CasmTableTest, MuteLockSurvivesAutoAssignmentUntilUnMuted) {
-    Instrument(1, "Bass-GM", 33);
-    PickPart(s, 0, kMuteLockPart);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts().substr(0, 10), "Mute-Lock,");
-    PickPart(s, 0, 9);
-    ClearCasmSet(s);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts().substr(0, 5), "Bass,");
+std::set<int> CheckedBoxes(const ChordMuteDialog& dialog) {
+    std::set<int> checked;
+    for (int i = 0; i < kChordMuteBoxCount; ++i)
+        if (dialog.IsChecked(i)) checked.insert(i);
+    return checked;
+}
+
+// The writer copies these bits into the style: one shifted box silences the wrong chord.
+TEST(ChordMute, EveryBoxHasItsCaptionByteBitAndChordType) {
+    const struct {
+        const char* caption;
+        int byte, bit;
+        const char* chordName;  // in the CASM chord-type list
+    } boxes[kChordMuteBoxCount] = {
+        // clang-format off
+        {"sus4", 0, 0, "sus4"}, {"1+2+5", 0, 1, "1+2+5"}, {"7(13)", 1, 0, "7(13)"},
+        {"7(b9)", 1, 1, "7(b9)"}, {"7(b13)", 1, 2, "7(b13)"}, {"7(#9)", 1, 3, "7(#9)"},
+        {"M7aug", 1, 4, "maj7aug"}, {"7aug", 1, 5, "7ang"}, {"1+8", 1, 6, "1+8"},
+        {"1+5", 1, 7, "1+5"}, {"m7M(9)", 2, 0, "minMaj7(9)"}, {"dim", 2, 1, "dim"},
+        {"dim7", 2, 2, "dim7"}, {"7", 2, 3, "7th"}, {"7sus4", 2, 4, "7sus4"}, {"7b5", 2, 5, "7b5"},
+        {"7(9)", 2, 6, "7(9)"}, {"7#11", 2, 7, "7(#11)"}, {"min", 3, 0, "min"},
+        {"min6", 3, 1, "min6"}, {"min7", 3, 2, "min7"}, {"m7b5", 3, 3, "min7b5"},
+        {"m(9)", 3, 4, "min(9)"}, {"m7(9)", 3, 5, "min7(9)"}, {"m7(11)", 3, 6, "min7(11)"},
+        {"mM7", 3, 7, "minMaj7"}, {"Maj", 4, 0, "maj"}, {"Maj6", 4, 1, "maj6"},
+        {"Maj7", 4, 2, "maj7"}, {"M7#11", 4, 3, "maj7#11"}, {"(9)", 4, 4, "maj(9)"},
+        {"M7(9)", 4, 5, "maj7(9)"}, {"6(9)", 4, 6, "maj6(9)"}, {"aug", 4, 7, "aug"},
+        // clang-format on
+    };
+    for (int i = 0; i < kChordMuteBoxCount; ++i) {
+        SCOPED_TRACE(boxes[i].caption);
+        const ChordMuteBox& box = kChordMuteBoxes[i];
+        EXPECT_EQ(box.caption, boxes[i].caption);
+        EXPECT_EQ(kChordTypeList.at(box.chordType), boxes[i].chordName);
+        ChordMute single{};
+        single[boxes[i].byte] = static_cast<uint8_t>(1u << boxes[i].bit);
+        const ChordMuteDialog dialog(0, single);
+        EXPECT_EQ(CheckedBoxes(dialog), std::set<int>{i});
+        EXPECT_EQ(dialog.Bytes(), single);
+    }
+}
+
+// OK stores the boxes alone (byte 0 keeps its two chord bits) into its own row; Cancel nothing.
+TEST_F(CasmTableTest, OkStoresTheBoxesIntoTheDialogsRowOnlyAndCancelNothing) {
+    s.casm[5].chordMute = {0x01, 0x81, 0x06, 0x00, 0x10};
+    ChordMuteDialog dialog = OpenChordMuteDialog(s, 5);
+    EXPECT_EQ(CheckedBoxes(dialog), (std::set<int>{0, 2, 9, 11, 12, 30}));
+    s.casm[7].chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    dialog = OpenChordMuteDialog(s, 7);
+    dialog.SetChecked(13, false);  // "7"
+    EXPECT_TRUE(StoreChordMute(s, dialog));
+    dialog.None();
+    CloseChordMuteDialog(s);
+    for (int row = 0; row < 16; ++row) {
+        const ChordMute expected = row == 5   ? ChordMute{0x01, 0x81, 0x06, 0x00, 0x10}
+                                   : row == 7 ? ChordMute{3, 255, 0xF7, 255, 255}
+                                              : kAllChordsOn;
+        EXPECT_EQ(s.casm[row].chordMute, expected) << row;
+    }
+    ++s.songsOpened;  // a dialog left open across File > Open stores nothing
+    EXPECT_FALSE(ChordMuteDialogIsCurrent(s, dialog));
+    EXPECT_FALSE(StoreChordMute(s, dialog));
+    EXPECT_EQ(s.casm[7].chordMute, (ChordMute{3, 255, 0xF7, 255, 255}));
+}
+
+TEST(ChordMute, PresetButtonsGiveTheirExactBytes) {
+    const std::pair<void (ChordMuteDialog::*)(), ChordMute> presets[] = {
+        {&ChordMuteDialog::Major, {3, 255, 249, 0, 255}},  // m7M(9) stays on
+        {&ChordMuteDialog::Minor, {0, 0, 6, 255, 0}},
+        {&ChordMuteDialog::None, {0, 0, 0, 0, 0}},
+        {&ChordMuteDialog::All, {3, 255, 255, 255, 255}}};
+    for (const auto& [press, bytes] : presets) {
+        ChordMuteDialog dialog(3, {0x02, 0x5A, 0xA5, 0x3C, 0xC3});
+        (dialog.*press)();
+        EXPECT_EQ(dialog.Bytes(), bytes);
+    }
+}
+
+TEST_F(CasmTableTest, CaptionNamesTheChannelAndOtherRowsAreRefused) {
+    EXPECT_EQ(OpenChordMuteDialog(s, 0).Caption(), " Chord Recognition for Channel  1");
+    EXPECT_EQ(OpenChordMuteDialog(s, 15).Caption(), " Chord Recognition for Channel  16");
+    EXPECT_THROW(ChordMuteDialog(-1, kAllChordsOn), std::out_of_range);
+    EXPECT_THROW(ChordMuteDialog(16, kAllChordsOn), std::out_of_range);
+}
+
+// Once the dialog is gone the buttons of present sections (slots 1-24) show pressed again.
+TEST_F(CasmTableTest, OkAndCancelPressTheButtonsOfPresentSections) {
+    for (const bool ok : {true, false}) {
+        s.view.sectionPressed = {};
+        s.sectionFlags = {};
+        for (int slot : {0, 2, 9, 24, 25})
+            s.sectionFlags[slot] = true;
+        s.view.sectionPressed[17] = true;  // pressed without a flag
+        ok ? (void)StoreChordMute(s, OpenChordMuteDialog(s, 0)) : CloseChordMuteDialog(s);
+        for (int slot = 0; slot <= 25; ++slot)
+            EXPECT_EQ(s.view.sectionPressed[slot],
+                      slot == 2 || slot == 9 || slot == 24 || slot == 17)
+                << (ok ? "OK " : "Cancel ") << slot;
+    }
 }
 
 }  // namespace

@@ -7,14 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "app/effect_commands.h"
+#include "app/session.h"
+#include "app/stub_platform.h"
+#include "effects/effect_list.h"
+#include "support/error_of.h"
+#include "support/temp_dir.h"
+
 namespace zephrane {
 namespace {
 
 constexpr auto kSys = VariationConnection::System;
 constexpr auto kIns = VariationConnection::Insertion;
 
-// Every field as "name=value", from settings with every field holding a value (reverb 5,
-// chorus 6, variation 7 selected) so that any change shows.
+// Every field as "name=value".
 // clang-format off
 std::vector<std::string> Fields(const EffectSettings& e) {
     return {"reverb=" + std::to_string(e.reverb), "reverbReturn=" + e.reverbReturn,
@@ -26,7 +32,7 @@ std::vector<std::string> Fields(const EffectSettings& e) {
 }
 // clang-format on
 
-// The fields that `text` changes in filled settings of `connection`, in field order.
+// The fields `text` changes in settings with every field filled (reverb 5, chorus 6, variation 7).
 std::string Changes(VariationConnection connection, const std::string& text) {
     EffectSettings e{5, " 11", 6, " 12", connection, 7, " 13", " 14", " 15", " 16", " 17"};
     const std::vector<std::string> before = Fields(e);
@@ -49,8 +55,7 @@ struct ImportCase {
     const char* changes;
 };
 
-// The type positions of the listed types are checked against the shipped effect list; these rows
-// pin what the list cannot show.
+// The listed types' positions are checked against the shipped effect list; these rows pin the rest.
 // clang-format off
 const ImportCase kEffectBlockCases[] = {
     // One-byte levels fill their box with the blank-signed D1; the insertion part counts from 1.
@@ -85,7 +90,8 @@ const ImportCase kEffectBlockCases[] = {
     {kSys, "5A 01", ""}, {kSys, "5A 7F", ""}, {kIns, "5A 00", ""},
     // Parameters outside the dialog change nothing; nor does a message whose data is cut short
     // or has bit 7 set: a type needs both bytes, even an unlisted or "any" MSB.
-    {kSys, "02 05", ""}, {kSys, "42 00 10", ""}, {kSys, "0C", ""}, {kSys, "0C 80", ""},
+    {kSys, "02 05", ""}, {kSys, "42 00 10", ""}, {kSys, "0B 01", ""}, {kSys, "0D 01", ""},
+    {kSys, "2B 01", ""}, {kSys, "55 01", ""}, {kSys, "5C 01", ""}, {kSys, "7F 01", ""}, {kSys, "0C", ""}, {kSys, "0C 80", ""},
     {kSys, "5B", ""}, {kSys, "5A", ""}, {kIns, "5A", ""}, {kSys, "00 01", ""},
     {kSys, "00 20", ""}, {kSys, "00 10", ""},
 };
@@ -97,8 +103,8 @@ TEST(XgImport, EffectBlockMessagesChangeTheirFieldsOnly) {
             << (c.connection == kSys ? "System: " : "Insertion: ") << c.alAndData;
 }
 
-// Guards against importing messages for another device, block, model or kind of SysEx, and
-// against reading past the end of a cut-off text; a text lacking only its F7 still applies.
+// Other devices, blocks, models or kinds of SysEx and cut texts change nothing; a text lacking
+// only its F7 still applies.
 TEST(XgImport, OtherMessagesAndCutTextsChangeNothing) {
     // clang-format off
     for (const char* text : {
@@ -112,19 +118,93 @@ TEST(XgImport, OtherMessagesAndCutTextsChangeNothing) {
         EXPECT_EQ(Changes(kSys, text), "") << '"' << text << '"';
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 0C 50"), "reverbReturn= 80");
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 00 01 00"), "reverb=1");
-    for (const int al : {0x01, 0x0B, 0x0D, 0x21, 0x2B, 0x2D, 0x41, 0x55, 0x5C, 0x70, 0x7F}) {
-        char text[32];
-        std::snprintf(text, sizeof text, "43 10 4C 02 01 %02X 01 10 F7 ", al);
-        EXPECT_EQ(Changes(kSys, text), "") << text;
-    }
 }
 
-// Guards against lower-case digits, missing leading zeros or a missing blank after the closing
-// F7, any of which would make the "43 10 4C" prefix test or the character positions miss.
+// Lower-case digits, lost zeros or a lost blank after F7 would make the character positions miss.
 TEST(XgImport, SysExHexTextIsTwoUpperCaseDigitsAndABlankPerByte) {
     EXPECT_EQ(SysExHexText(std::vector<uint8_t>{0x43, 0x0A, 0xFF, 0x00, 0x9B, 0xF7}),
               "43 0A FF 00 9B F7 ");
     EXPECT_EQ(SysExHexText({}), "");
+}
+
+EffectLists ShippedLists() {
+    const test::Bytes bytes = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
+    EffectLists lists;
+    ParseEffectListFile(std::string(bytes.begin(), bytes.end()), lists);
+    return lists;
+}
+
+// Every entry's code must be a type that selects that very entry when a song sends it, so that
+// what the dialog shows and what the style sends agree.
+TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
+    const EffectLists lists = ShippedLists();
+    EXPECT_EQ(lists.reverb[1].name, "Hall 1*");
+    EXPECT_EQ(lists.systemVariation[28].name, "Reverse Gate*");
+    const struct {
+        const std::vector<EffectListEntry>& list;
+        size_t size;
+        int address;
+        VariationConnection connection;
+    } sections[] = {{lists.reverb, 24, 0x00, VariationConnection::System},
+                    {lists.chorus, 20, 0x20, VariationConnection::System},
+                    {lists.systemVariation, 102, 0x40, VariationConnection::System},
+                    {lists.insertionVariation, 75, 0x40, VariationConnection::Insertion}};
+    for (const auto& section : sections) {
+        EXPECT_EQ(section.list.size(), section.size);
+        for (size_t position = 0; position < section.list.size(); ++position) {
+            // Position 81 of the System list shares its type with another entry.
+            if (&section.list == &lists.systemVariation && position == 81) continue;
+            const int code = section.list[position].code;  // MSB x 100 + LSB
+            char message[40];
+            std::snprintf(message, sizeof message, "43 10 4C 02 01 %02X %02X %02X F7 ",
+                          section.address, code / 100, code % 100);
+            EffectSettings effects;
+            effects.connection = section.connection;
+            ImportXgMessage(effects, message);
+            const int selected = section.address == 0x00   ? effects.reverb
+                                 : section.address == 0x20 ? effects.chorus
+                                                           : effects.variation;
+            EXPECT_EQ(selected, static_cast<int>(position)) << section.list[position].name;
+        }
+    }
+}
+
+TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
+    const std::pair<const char*, int> damaged[] = {{"No Effect,0\r\nHall 1,100\r\n", 9},
+                                                   {"No Effect 0\r\n", 5},
+                                                   {"No Effect,zero\r\n", 13},
+                                                   {"No Effect,0x\r\n", 13}};
+    for (const auto& [text, error] : damaged) {
+        EffectLists lists;
+        EXPECT_EQ(test::ErrorOf([&] { ParseEffectListFile(text, lists); }), error) << text;
+    }
+    EffectLists lists;
+    EXPECT_THROW(ParseEffectListFile("No Effect,0\r\n\r\nHall 1, 100\r\n", lists), RuntimeError);
+    ASSERT_EQ(lists.reverb.size(), 2u);  // empty lines are skipped, blanks around codes allowed
+    EXPECT_EQ(lists.reverb[1].code, 100);
+}
+
+TEST(EffectListFile, MissingFileIsReportedAndAConnectionChangeRefillsTheVariationList) {
+    StubSession test;
+    Session& s = test.session;
+    test::TempDir empty;
+    test.platform.programDirectory = empty.Path().string();
+    s.effects.reverb = 3;
+    SetUpEffectLists(s);
+    EXPECT_EQ(s.effects.reverb, -1);
+    ASSERT_EQ(test.platform.messages.size(), 1u);
+    EXPECT_NE(test.platform.messages[0].find("encountered in Function SetUpTextBox"),
+              std::string::npos);
+    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
+    SetUpEffectLists(s);
+    s.effects.variation = 10;
+    ChangeVariationConnection(s, VariationConnection::Insertion);
+    EXPECT_EQ(std::tie(s.effects.connection, s.effects.variation),
+              std::tuple(VariationConnection::Insertion, -1));
+    EXPECT_EQ(s.effectLists.Variation(s.effects.connection).size(), 75u);
+    EXPECT_EQ(EffectCode(s.effectLists.insertionVariation, 1), 100);
+    EXPECT_EQ(test::ErrorOf([&] { EffectCode(s.effectLists.insertionVariation, 75); }), 9);
+    EXPECT_EQ(test.platform.messages.size(), 1u);
 }
 
 }  // namespace
