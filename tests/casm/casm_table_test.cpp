@@ -138,38 +138,30 @@ std::set<int> CheckedBoxes(const ChordMuteDialog& dialog) {
     return checked;
 }
 
-// The writer copies these bits into the style: one shifted box silences the wrong chord.
+// Each box as "caption byte bit chord-type-name": the writer copies these bits into the style, so
+// one shifted box silences the wrong chord.
 TEST(ChordMute, EveryBoxHasItsCaptionByteBitAndChordType) {
-    const struct {
-        const char* caption;
-        int byte, bit;
-        const char* chordName;  // in the CASM chord-type list
-    } boxes[kChordMuteBoxCount] = {
-        // clang-format off
-        {"sus4", 0, 0, "sus4"}, {"1+2+5", 0, 1, "1+2+5"}, {"7(13)", 1, 0, "7(13)"},
-        {"7(b9)", 1, 1, "7(b9)"}, {"7(b13)", 1, 2, "7(b13)"}, {"7(#9)", 1, 3, "7(#9)"},
-        {"M7aug", 1, 4, "maj7aug"}, {"7aug", 1, 5, "7ang"}, {"1+8", 1, 6, "1+8"},
-        {"1+5", 1, 7, "1+5"}, {"m7M(9)", 2, 0, "minMaj7(9)"}, {"dim", 2, 1, "dim"},
-        {"dim7", 2, 2, "dim7"}, {"7", 2, 3, "7th"}, {"7sus4", 2, 4, "7sus4"}, {"7b5", 2, 5, "7b5"},
-        {"7(9)", 2, 6, "7(9)"}, {"7#11", 2, 7, "7(#11)"}, {"min", 3, 0, "min"},
-        {"min6", 3, 1, "min6"}, {"min7", 3, 2, "min7"}, {"m7b5", 3, 3, "min7b5"},
-        {"m(9)", 3, 4, "min(9)"}, {"m7(9)", 3, 5, "min7(9)"}, {"m7(11)", 3, 6, "min7(11)"},
-        {"mM7", 3, 7, "minMaj7"}, {"Maj", 4, 0, "maj"}, {"Maj6", 4, 1, "maj6"},
-        {"Maj7", 4, 2, "maj7"}, {"M7#11", 4, 3, "maj7#11"}, {"(9)", 4, 4, "maj(9)"},
-        {"M7(9)", 4, 5, "maj7(9)"}, {"6(9)", 4, 6, "maj6(9)"}, {"aug", 4, 7, "aug"},
-        // clang-format on
-    };
-    for (int i = 0; i < kChordMuteBoxCount; ++i) {
-        SCOPED_TRACE(boxes[i].caption);
-        const ChordMuteBox& box = kChordMuteBoxes[i];
-        EXPECT_EQ(box.caption, boxes[i].caption);
-        EXPECT_EQ(kChordTypeList.at(box.chordType), boxes[i].chordName);
+    std::istringstream boxes(
+        "sus4 0 0 sus4 1+2+5 0 1 1+2+5 7(13) 1 0 7(13) 7(b9) 1 1 7(b9) 7(b13) 1 2 7(b13) "
+        "7(#9) 1 3 7(#9) M7aug 1 4 maj7aug 7aug 1 5 7ang 1+8 1 6 1+8 1+5 1 7 1+5 "
+        "m7M(9) 2 0 minMaj7(9) dim 2 1 dim dim7 2 2 dim7 7 2 3 7th 7sus4 2 4 7sus4 7b5 2 5 7b5 "
+        "7(9) 2 6 7(9) 7#11 2 7 7(#11) min 3 0 min min6 3 1 min6 min7 3 2 min7 m7b5 3 3 min7b5 "
+        "m(9) 3 4 min(9) m7(9) 3 5 min7(9) m7(11) 3 6 min7(11) mM7 3 7 minMaj7 Maj 4 0 maj "
+        "Maj6 4 1 maj6 Maj7 4 2 maj7 M7#11 4 3 maj7#11 (9) 4 4 maj(9) M7(9) 4 5 maj7(9) "
+        "6(9) 4 6 maj6(9) aug 4 7 aug");
+    std::string caption, chordName;
+    int byte = 0, bit = 0, i = 0;
+    for (; boxes >> caption >> byte >> bit >> chordName; ++i) {
+        SCOPED_TRACE(caption);
+        EXPECT_EQ(kChordMuteBoxes.at(i).caption, caption);
+        EXPECT_EQ(kChordTypeList.at(kChordMuteBoxes[i].chordType), chordName);
         ChordMute single{};
-        single[boxes[i].byte] = static_cast<uint8_t>(1u << boxes[i].bit);
+        single[byte] = static_cast<uint8_t>(1u << bit);
         const ChordMuteDialog dialog(0, single);
         EXPECT_EQ(CheckedBoxes(dialog), std::set<int>{i});
         EXPECT_EQ(dialog.Bytes(), single);
     }
+    EXPECT_EQ(i, kChordMuteBoxCount);
 }
 
 // OK stores the boxes alone (byte 0 keeps its two chord bits) into its own row; Cancel nothing.
@@ -217,18 +209,20 @@ TEST_F(CasmTableTest, CaptionNamesTheChannelAndOtherRowsAreRefused) {
 
 // Once the dialog is gone the buttons of present sections (slots 1-24) show pressed again.
 TEST_F(CasmTableTest, OkAndCancelPressTheButtonsOfPresentSections) {
-    for (const bool ok : {true, false}) {
-        s.view.sectionPressed = {};
-        s.sectionFlags = {};
-        for (int slot : {0, 2, 9, 24, 25})
-            s.sectionFlags[slot] = true;
-        s.view.sectionPressed[17] = true;  // pressed without a flag
-        ok ? (void)StoreChordMute(s, OpenChordMuteDialog(s, 0)) : CloseChordMuteDialog(s);
+    for (int slot : {0, 2, 9, 24, 25})
+        s.sectionFlags[slot] = true;
+    const auto pressed = [&] {
+        std::string slots;
         for (int slot = 0; slot <= 25; ++slot)
-            EXPECT_EQ(s.view.sectionPressed[slot],
-                      slot == 2 || slot == 9 || slot == 24 || slot == 17)
-                << (ok ? "OK " : "Cancel ") << slot;
-    }
+            if (s.view.sectionPressed[slot]) slots += std::to_string(slot) + " ";
+        return slots;
+    };
+    StoreChordMute(s, OpenChordMuteDialog(s, 0));
+    EXPECT_EQ(pressed(), "2 9 24 ");
+    s.view.sectionPressed = {};
+    s.view.sectionPressed[17] = true;  // pressed without a flag: stays
+    CloseChordMuteDialog(s);
+    EXPECT_EQ(pressed(), "2 9 17 24 ");
 }
 
 }  // namespace

@@ -55,44 +55,38 @@ struct ImportCase {
     const char* changes;
 };
 
-// The listed types' positions are checked against the shipped effect list; these rows pin the rest.
+// The listed types' positions are checked against the shipped effect list; these rows pin: the
+// one-byte values (blank-signed D1, the insertion part from 1); "No Effect" (0) for an unlisted
+// MSB, type 00 and the system-only Early Ref under insertion; a listed MSB with an unlisted LSB
+// keeping the selection (4E 02 has an entry no type selects, 4E 01 is system-only); "any" entries
+// ignoring the LSB without shadowing MSBs listed LSB by LSB; Reverse Gate by 0B 00 and 1B, system
+// only; the connection in force (Karaoke 1 is System 33, Insertion 25), a change (XG 0 is
+// insertion) clearing the variation type only; other parameters, cut data and bytes with bit 7
+// changing nothing.
 // clang-format off
 const ImportCase kEffectBlockCases[] = {
-    // One-byte levels fill their box with the blank-signed D1; the insertion part counts from 1.
     {kSys, "0C 50", "reverbReturn= 80"}, {kSys, "2C 40", "chorusReturn= 64"},
     {kSys, "56 7F", "variationReturn= 127"}, {kSys, "57 01", "pan= 1"},
     {kSys, "58 00", "sendToReverb= 0"}, {kSys, "59 21", "sendToChorus= 33"},
     {kSys, "5B 00", "insertionPart= 1"}, {kSys, "5B 0F", "insertionPart= 16"},
-    // Hall 1; an unlisted MSB, and type 00 (no effect), select "No Effect" (0); Early Ref (09)
-    // is a system-only type.
-    {kSys, "00 01 00", "reverb=1"}, {kSys, "00 20 00", "reverb=0"}, {kSys, "00 00 00", "reverb=0"},
-    {kSys, "20 01 00", "chorus=0"}, {kSys, "20 00 00", "chorus=0"},
-    {kSys, "40 20 00", "variation=0"}, {kSys, "40 00 00", "variation=0"},
-    {kIns, "40 09 00", "variation=0"},
-    // A listed MSB with an unlisted LSB keeps the selection (Auto Wah+OD 4E 02 has an entry but
-    // no type selects it; Auto Wah+Dist 4E 01 is system-only).
-    {kSys, "00 01 05", ""}, {kSys, "20 41 05", ""}, {kSys, "40 14 03", ""},
-    {kSys, "40 4E 02", ""}, {kIns, "40 4E 01", ""},
-    // "Any" entries ignore the LSB, without shadowing MSBs listed LSB by LSB elsewhere.
-    {kSys, "00 10 7F", "reverb=20"}, {kSys, "00 13 05", "reverb=23"},
+    {kSys, "00 20 00", "reverb=0"}, {kSys, "00 00 00", "reverb=0"}, {kSys, "20 01 00", "chorus=0"},
+    {kSys, "20 00 00", "chorus=0"}, {kSys, "40 20 00", "variation=0"},
+    {kSys, "40 00 00", "variation=0"}, {kIns, "40 09 00", "variation=0"},
+    {kSys, "00 01 05", ""}, {kSys, "20 41 05", ""}, {kSys, "40 14 03", ""}, {kSys, "40 4E 02", ""},
+    {kIns, "40 4E 01", ""}, {kSys, "00 10 7F", "reverb=20"}, {kSys, "00 13 05", "reverb=23"},
     {kSys, "20 48 08", "chorus=18"}, {kSys, "20 57 33", "chorus=19"},
     {kSys, "40 4A 12", "variation=72"}, {kSys, "40 5E 01", "variation=95"},
-    {kSys, "40 48 08", "variation=66"}, {kSys, "40 48 01", ""},
-    {kIns, "40 57 33", "variation=74"}, {kIns, "40 4D 01", "variation=64"}, {kIns, "40 48 08", ""},
-    // Reverse Gate: its XG type 0B 00 and the MSB 1B; neither is an insertion type.
+    {kSys, "40 48 08", "variation=66"}, {kSys, "40 48 01", ""}, {kIns, "40 57 33", "variation=74"},
+    {kIns, "40 4D 01", "variation=64"}, {kIns, "40 48 08", ""},
     {kSys, "40 0B 00", "variation=28"}, {kSys, "40 1B 00", "variation=28"},
     {kIns, "40 0B 00", "variation=0"}, {kIns, "40 1B 00", "variation=0"},
-    // The connection in force picks the variation list (Karaoke 1 is System 33, Insertion 25);
-    // changing it (XG 0 is insertion, any other value system) clears the variation type only.
     {kSys, "40 14 00", "variation=33"}, {kIns, "40 14 00", "variation=25"},
     {kSys, "5A 00", "connection=Insertion variation=-1"},
     {kIns, "5A 02", "connection=System variation=-1"},
-    {kSys, "5A 01", ""}, {kSys, "5A 7F", ""}, {kIns, "5A 00", ""},
-    // Parameters outside the dialog change nothing; nor does a message whose data is cut short
-    // or has bit 7 set: a type needs both bytes, even an unlisted or "any" MSB.
-    {kSys, "02 05", ""}, {kSys, "42 00 10", ""}, {kSys, "0B 01", ""}, {kSys, "0D 01", ""},
-    {kSys, "2B 01", ""}, {kSys, "55 01", ""}, {kSys, "5C 01", ""}, {kSys, "7F 01", ""}, {kSys, "0C", ""}, {kSys, "0C 80", ""},
-    {kSys, "5B", ""}, {kSys, "5A", ""}, {kIns, "5A", ""}, {kSys, "00 01", ""},
+    {kSys, "5A 01", ""}, {kSys, "5A 7F", ""}, {kIns, "5A 00", ""}, {kSys, "02 05", ""},
+    {kSys, "42 00 10", ""}, {kSys, "0B 01", ""}, {kSys, "0D 01", ""}, {kSys, "2B 01", ""},
+    {kSys, "55 01", ""}, {kSys, "5C 01", ""}, {kSys, "7F 01", ""}, {kSys, "0C", ""},
+    {kSys, "0C 80", ""}, {kSys, "5B", ""}, {kSys, "5A", ""}, {kIns, "5A", ""}, {kSys, "00 01", ""},
     {kSys, "00 20", ""}, {kSys, "00 10", ""},
 };
 // clang-format on
@@ -127,44 +121,36 @@ TEST(XgImport, SysExHexTextIsTwoUpperCaseDigitsAndABlankPerByte) {
     EXPECT_EQ(SysExHexText({}), "");
 }
 
-EffectLists ShippedLists() {
-    const test::Bytes bytes = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
-    EffectLists lists;
-    ParseEffectListFile(std::string(bytes.begin(), bytes.end()), lists);
-    return lists;
-}
-
-// Every entry's code must be a type that selects that very entry when a song sends it, so that
+// Every entry's code (MSB x 100 + LSB) must select that very entry when a song sends it, so that
 // what the dialog shows and what the style sends agree.
 TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
-    const EffectLists lists = ShippedLists();
-    EXPECT_EQ(lists.reverb[1].name, "Hall 1*");
+    const test::Bytes file = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
+    EffectLists lists;
+    ParseEffectListFile(std::string(file.begin(), file.end()), lists);
     EXPECT_EQ(lists.systemVariation[28].name, "Reverse Gate*");
     const struct {
         const std::vector<EffectListEntry>& list;
         size_t size;
         int address;
         VariationConnection connection;
-    } sections[] = {{lists.reverb, 24, 0x00, VariationConnection::System},
-                    {lists.chorus, 20, 0x20, VariationConnection::System},
-                    {lists.systemVariation, 102, 0x40, VariationConnection::System},
-                    {lists.insertionVariation, 75, 0x40, VariationConnection::Insertion}};
-    for (const auto& section : sections) {
-        EXPECT_EQ(section.list.size(), section.size);
-        for (size_t position = 0; position < section.list.size(); ++position) {
-            // Position 81 of the System list shares its type with another entry.
-            if (&section.list == &lists.systemVariation && position == 81) continue;
-            const int code = section.list[position].code;  // MSB x 100 + LSB
-            char message[40];
-            std::snprintf(message, sizeof message, "43 10 4C 02 01 %02X %02X %02X F7 ",
-                          section.address, code / 100, code % 100);
-            EffectSettings effects;
-            effects.connection = section.connection;
-            ImportXgMessage(effects, message);
-            const int selected = section.address == 0x00   ? effects.reverb
-                                 : section.address == 0x20 ? effects.chorus
-                                                           : effects.variation;
-            EXPECT_EQ(selected, static_cast<int>(position)) << section.list[position].name;
+    } sections[] = {{lists.reverb, 24, 0x00, kSys},
+                    {lists.chorus, 20, 0x20, kSys},
+                    {lists.systemVariation, 102, 0x40, kSys},
+                    {lists.insertionVariation, 75, 0x40, kIns}};
+    for (const auto& [list, size, address, connection] : sections) {
+        EXPECT_EQ(list.size(), size);
+        for (size_t position = 0; position < list.size(); ++position) {
+            if (&list == &lists.systemVariation && position == 81) continue;  // shares its type
+            char type[16];
+            std::snprintf(type, sizeof type, "%02X %02X %02X", address, list[position].code / 100,
+                          list[position].code % 100);
+            EffectSettings e;
+            e.connection = connection;
+            ImportXgMessage(e, EffectMessage(type));
+            const int selected = address == 0x00   ? e.reverb
+                                 : address == 0x20 ? e.chorus
+                                                   : e.variation;
+            EXPECT_EQ(selected, static_cast<int>(position)) << list[position].name;
         }
     }
 }
