@@ -103,28 +103,6 @@ TEST_F(ScanSongTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
     EXPECT_EQ(s.facts.keyText, "major");
 }
 
-TEST_F(ScanSongTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
-    TrackBuilder t;
-    Scan(t.Text(0, 2, "(c) Me").Text(0, 3, "Old").Text(0, 3, "Caf\xE9 Swing").EndOfTrack());
-    EXPECT_EQ(std::tie(s.facts.copyright, s.facts.copyrightPos, s.facts.copyrightLength),
-              std::tuple("(c) Me", 26, int16_t{6}));
-    EXPECT_EQ(std::tie(s.facts.styleName, s.facts.styleNamePos, s.facts.styleNameLength),
-              std::tuple("Caf\xC3\xA9 Swing", 43, int16_t{10}));
-}
-
-TEST_F(ScanSongTest, MarkersAreListedAndOnlySectionMarkersOrNoteOnsStartTheMusic) {
-    TrackBuilder t;
-    Scan(t.Marker(0, "SFF1").Marker(0, "SInt").Marker(960, ">Main A").NoteOn(0, 1, 60, 100));
-    ASSERT_EQ(s.markers.count, 3);
-    EXPECT_EQ(s.markers.entries[1], (Marker{"SInt", 30, 0}));
-    EXPECT_EQ(s.markers.entries[2], (Marker{">Main A", 38, 960}));
-    EXPECT_EQ(s.facts.musicStartPos, 38);
-    TrackBuilder u;
-    Scan(u.Marker(0, "SInt").Program(0, 1, 4).NoteOn(10, 1, 60, 0).Marker(0, "Main A"));
-    EXPECT_EQ(s.facts.musicStartPos, 33);
-    EXPECT_TRUE(s.Channel(1).hasNotes);  // velocity 0 counts
-}
-
 TEST_F(ScanSongTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
     TrackBuilder t;
     t.Controller(0, 3, 0, 0).Controller(0, 3, 32, 0).Program(0, 3, 33).Controller(0, 3, 0, 127);

@@ -120,12 +120,9 @@ TEST(CasmReader, SoundStyleIsListedChunkByChunkAndCtabsFieldByField) {
 
 // The events are walked: the SysEx carries FF 2F 00 as data, a note under running status follows.
 TEST(CasmReader, TrackEndFollowsTheEndOfTrackEventAfterRunningStatusAndSysEx) {
-    const Bytes track = test::TrackBuilder()
-                            .SysEx(0, {0xFF, 0x2F, 0x00, 0xF7})
-                            .NoteOn(0, 1, 60, 100)
-                            .RunningStatus(0x10, {60, 0})
-                            .EndOfTrack()
-                            .Events();
+    test::TrackBuilder track;
+    track.SysEx(0, {0xFF, 0x2F, 0x00, 0xF7}).NoteOn(0, 1, 60, 100).RunningStatus(16, {60, 0});
+    track.EndOfTrack();
     EXPECT_EQ(Listing(Concat({test::SongFile(track), Chunk("OTSc", {})})),
               (Lines{"end 40", "OTSc 40 0",
                      "! The only chunk after the track is not a \"CASM\" chunk: there is no CASM "
