@@ -2,24 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+
+#include "analysis/voice_names.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 
 namespace zephrane {
 namespace {
 
-using test::Bytes;
 using test::TrackBuilder;
 
 class ScanSongTest : public ::testing::Test {
   protected:
     std::string Scan(const TrackBuilder& track, uint16_t division = 480,
                      std::string_view decodeXg = "") {
-        return ScanBytes(test::SongFile(track.Events(), division), decodeXg);
-    }
-    std::string ScanBytes(const Bytes& file, std::string_view decodeXg = "") {
-        s.song.bytes = ByteImage(file);
+        s.song.bytes = ByteImage(test::SongFile(track.Events(), division));
         return ScanSong(s, decodeXg);
+    }
+    std::vector<int32_t> MeasurePositions(int last) const {
+        std::vector<int32_t> positions;
+        for (int m = 0; m <= last; ++m)
+            positions.push_back(s.measures.entries[m].position);
+        return positions;
     }
 
     StubSession test;
@@ -27,248 +33,81 @@ class ScanSongTest : public ::testing::Test {
 };
 
 TEST_F(ScanSongTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
-    TrackBuilder track;
-    track.Tempo(0, 600000).Tempo(10, 500000).EndOfTrack();
-    EXPECT_EQ(Scan(track), "ok");
+    EXPECT_EQ(Scan(TrackBuilder().Tempo(0, 600000).Tempo(10, 500000).EndOfTrack()), "ok");
     EXPECT_EQ(s.facts.tempoBpm, 120);
-    // 60000000 / 480000 = 125 exactly; 60000000 / 461538 = 130.0001 rounds to 130.
-    track = {};
-    track.Tempo(0, 461538).EndOfTrack();
-    Scan(track);
+    Scan(TrackBuilder().Tempo(0, 461538).EndOfTrack());  // 130.0001 beats a minute
     EXPECT_EQ(s.facts.tempoBpm, 130);
 }
 
-TEST_F(ScanSongTest, TimeSignatureSetsMeasureLengthFromTheDivision) {
-    TrackBuilder track;
-    track.TimeSignature(0, 6, 3).EndOfTrack();
-    Scan(track, 480);
-    EXPECT_EQ(s.facts.timeSigNumerator, 6);
-    EXPECT_EQ(s.facts.timeSigDenominator, 8);
-    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1440.0);
-}
-
-// Guards against a song without time signature having no measures (and so no sections): a
-// Standard MIDI File is in 4/4 until a time signature says otherwise.
+// A Standard MIDI File is in 4/4 until a time signature says otherwise, except in SMPTE time.
 TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
-    for (int measures : {35, 11, 3}) {
-        Scan(test::MeasuresSongWithoutTimeSignature(measures));
-        EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1920.0);
-        EXPECT_EQ(s.facts.measureCount, measures);
-        // Measure m opens with the note-on after the note-off of measure m - 1: note-on at 22,
-        // then 10 bytes a measure (note-off and note-on, each with a two-byte delta of 960
-        // ticks), the last delta byte of the note-on closing them.
-        for (int m = 1; m < measures; ++m) {
-            EXPECT_EQ(s.measures.entries[m].position, 22 + 10 * m) << m;
-            EXPECT_EQ(s.measures.entries[m].tick, m * 1920) << m;
-        }
-    }
-    // Four quarter notes of the file's division: 3 measures of 1920 ticks are 15 of 384.
-    Scan(test::MeasuresSongWithoutTimeSignature(3), 96);
-    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 384.0);
-    EXPECT_EQ(s.facts.measureCount, 15);
-}
-
-// Guards against the default outliving the time signature, or the time signature reaching back
-// before its own position.
-TEST_F(ScanSongTest, LaterTimeSignatureTakesOverFromItsPosition) {
-    TrackBuilder track;
-    track
-        .NoteOn(0, 1, 60, 100)      // 22: tick 0
-        .NoteOn(1920, 1, 62, 100)   // 26: delta 8F 00, tick 1920, measure 1 in 4/4
-        .TimeSignature(1920, 3, 2)  // 31: delta 8F 00, tick 3840: from here 1440 a measure
-        .NoteOn(1440, 1, 64, 100)   // 40: delta 8B 20, tick 5280, measure 3 of 1440 ticks
-        .EndOfTrack();
-    Scan(track);
-    EXPECT_EQ(s.facts.timeSigNumerator, 3);
-    EXPECT_DOUBLE_EQ(s.facts.ticksPerMeasure, 1440.0);
-    EXPECT_EQ(s.measures.entries[1].position, 27);
-    EXPECT_EQ(s.measures.entries[2].position, 32);  // the time signature, still in 4/4
-    EXPECT_EQ(s.measures.entries[3].position, 41);
-    EXPECT_EQ(s.facts.measureCount, 3);
-}
-
-// Guards against the 4/4 default refusing songs timed in SMPTE frames, which have no measure
-// length in ticks: they load without measures, as before.
-TEST_F(ScanSongTest, SmpteTimeWithoutTimeSignatureHasNoMeasures) {
+    Scan(test::MeasuresSongWithoutTimeSignature(11));
+    EXPECT_EQ(s.facts.measureCount, 11);
+    for (int m = 1; m < 11; ++m)
+        EXPECT_EQ(std::tie(s.measures.entries[m].position, s.measures.entries[m].tick),
+                  std::tuple(22 + 10 * m, m * 1920));
+    Scan(test::MeasuresSongWithoutTimeSignature(3), 96);  // 4 quarters of 96 ticks a measure
+    EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(384.0, 15));
     EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
-    EXPECT_EQ(s.facts.ticksPerMeasure, 0);
-    EXPECT_EQ(s.facts.measureCount, 0);
-    EXPECT_TRUE(test.platform.messages.empty());
+    EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(0.0, 0));
 }
 
-TEST_F(ScanSongTest, MeasureTableHoldsTheLastDeltaByteOfEachMeasuresFirstEvent) {
-    TrackBuilder track;
-    track
-        .TimeSignature(0, 4, 2)    // 22: tick 0
-        .NoteOn(1920, 1, 60, 100)  // 30: delta 8F 00, measure 1, last delta byte 31
-        .NoteOn(100, 1, 62, 100)   // 35: still measure 1
-        .NoteOn(3740, 1, 64, 100)  // 39: tick 5760, measure 3 (measure 2 empty)
-        .EndOfTrack(1920);         // 44: tick 7680, measure 4
-    Scan(track);
-    EXPECT_EQ(s.measures.entries[0].position, 22);
-    EXPECT_EQ(s.measures.entries[1].position, 31);
-    EXPECT_EQ(s.measures.entries[2].position, 0);
-    EXPECT_EQ(s.measures.entries[3].position, 40);
-    EXPECT_EQ(s.measures.entries[4].position, 45);
-    EXPECT_EQ(s.facts.measureCount, 4);
-    EXPECT_EQ(s.facts.endOfTrackPos, 45);
-    EXPECT_EQ(s.facts.scanEndPos, 46);
+// A measure's entry is the last delta byte of its first event.
+TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
+    Scan(TrackBuilder()
+             .NoteOn(0, 1, 60, 100)      // 22: tick 0
+             .NoteOn(1920, 1, 62, 100)   // 26: delta 8F 00, tick 1920, measure 1 in 4/4
+             .TimeSignature(1920, 6, 3)  // 31: tick 3840, 6/8: from here 1440 a measure
+             .NoteOn(100, 1, 64, 100)    // 40: still measure 2
+             .NoteOn(2780, 1, 64, 100)   // 44: delta 95 5C, tick 6720, measure 4 (3 empty)
+             .EndOfTrack(1440));         // 49: tick 8160, measure 5
+    EXPECT_EQ(std::tie(s.facts.timeSigNumerator, s.facts.timeSigDenominator),
+              std::tuple(int16_t{6}, int16_t{8}));
+    EXPECT_EQ(MeasurePositions(5), (std::vector<int32_t>{22, 27, 32, 0, 45, 50}));
+    EXPECT_EQ(std::tie(s.facts.measureCount, s.facts.endOfTrackPos, s.facts.scanEndPos),
+              std::tuple(int16_t{5}, 50, 51));
 }
 
-TEST_F(ScanSongTest, MeasureTableRecordsTheRunningStatusOfAMeasuresFirstEvent) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Raw({0x8F, 0x00, 60, 0}).EndOfTrack();
-    Scan(track);
-    EXPECT_EQ(s.measures.entries[1].position, 35);
-    EXPECT_EQ(s.measures.entries[1].runningStatus, 0x91);
-    EXPECT_EQ(s.measures.entries[0].runningStatus, 0);
-}
-
-// Guards against the data bytes after a meta or SysEx event being read as another such event,
-// which refused the song with error 9: the channel's running status goes on across them.
+// Data bytes after a meta or SysEx event are not another event: the running status goes on.
 TEST_F(ScanSongTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2)
-        .Program(0, 2, 5)
-        .Text(0, 1, "verse")
-        .RunningStatus(0, {6})  // program 6 on channel 2
-        .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7})
-        .RunningStatus(0, {7})  // program 7
-        .Marker(0, "SFF1")
-        .RunningStatus(0, {8})       // program 8
-        .NoteOn(0, 3, 60, 100)       // 64
-        .Tempo(1900, 400000)         // 68: delta 8E 6C, measure 0
-        .RunningStatus(20, {62, 0})  // 76: measure 1, note-on of channel 3 under running status
-        .EndOfTrack(1920);
-    ASSERT_EQ(Scan(track), "ok");
-    EXPECT_EQ(s.Channel(2).programChangeCount, 4);
-    EXPECT_EQ(s.Channel(2).firstProgram, 5);
+    TrackBuilder t;
+    t.TimeSignature(0, 4, 2).Program(0, 2, 5).Text(0, 1, "verse").RunningStatus(0, {6});
+    t.SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).RunningStatus(0, {7}).Marker(0, "SFF1");
+    t.RunningStatus(0, {8}).NoteOn(0, 3, 60, 100).Tempo(1900, 400000);  // tempo at 68: 8E 6C
+    t.RunningStatus(20, {62, 0}).EndOfTrack(1920);  // 76: measure 1, a note-on of channel 3
+    ASSERT_EQ(Scan(t), "ok");
+    EXPECT_EQ(std::tie(s.Channel(2).programChangeCount, s.Channel(2).firstProgram),
+              std::tuple(int16_t{4}, int16_t{5}));
     EXPECT_TRUE(s.Channel(3).hasNotes);
-    EXPECT_EQ(s.facts.tempoBpm, 150);
-    EXPECT_EQ(s.markers.count, 1);
-    EXPECT_EQ(s.measures.entries[1].position, 76);
-    EXPECT_EQ(s.measures.entries[1].runningStatus, 0x92);
-    EXPECT_EQ(s.facts.measureCount, 2);
-}
-
-TEST_F(ScanSongTest, MeasureTableGrowsFiftyBeyondTheLastMeasureMetAndNeverShrinks) {
-    EXPECT_EQ(s.measures.LastIndex(), 10);
-    Scan(test::MeasuresSong(12));
-    // The End of Track lies in measure 12: the table grows to 12 + 50 entries at measure 11.
-    EXPECT_EQ(s.measures.LastIndex(), 61);
-    EXPECT_EQ(s.facts.measureCount, 12);
-    Scan(test::MeasuresSong(3));
-    EXPECT_EQ(s.measures.LastIndex(), 61);
-    EXPECT_EQ(s.facts.measureCount, 3);
+    EXPECT_EQ(std::tie(s.facts.tempoBpm, s.markers.count, s.facts.measureCount),
+              std::tuple(int16_t{150}, 1, int16_t{2}));
+    EXPECT_EQ(std::tie(s.measures.entries[1].position, s.measures.entries[1].runningStatus,
+                       s.measures.entries[0].runningStatus),
+              std::tuple(76, uint8_t{0x92}, uint8_t{0}));
 }
 
 TEST_F(ScanSongTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
-    const struct {
-        int sharpsFlats;
-        uint8_t mode;
-        const char* keyText;
-    } cases[] = {
+    const std::tuple<int, uint8_t, const char*> cases[] = {
         {0, 0, "Cmajor"},  {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},
         {-3, 1, "Cminor"}, {0, 1, "Aminor"},   {3, 1, "F#minor"},  {-6, 1, "Ebminor"},
-        {7, 1, "A#minor"}, {-7, 1, "Abminor"}, {2, 2, "DMode  2"},
-    };
-    for (const auto& c : cases) {
-        TrackBuilder track;
-        track.KeySignature(0, c.sharpsFlats, c.mode).EndOfTrack();
-        Scan(track);
-        EXPECT_EQ(s.facts.keyText, c.keyText) << c.sharpsFlats << "/" << int{c.mode};
+        {7, 1, "A#minor"}, {-7, 1, "Abminor"}, {2, 2, "DMode  2"}};
+    for (const auto& [sharpsFlats, mode, keyText] : cases) {
+        Scan(TrackBuilder().KeySignature(0, sharpsFlats, mode).EndOfTrack());
+        EXPECT_EQ(s.facts.keyText, keyText) << sharpsFlats << "/" << int{mode};
     }
     EXPECT_EQ(s.facts.keySignaturePos, 26);
-}
-
-TEST_F(ScanSongTest, OutOfRangeSignatureKeepsThePreviousKeyNameOfTheScan) {
-    TrackBuilder track;
-    track.KeySignature(0, 2, 0).KeySignature(0, 9, 1).EndOfTrack();
-    Scan(track);
+    // An out-of-range signature keeps the key name the scan had, with its own mode word.
+    Scan(TrackBuilder().KeySignature(0, 2, 0).KeySignature(0, 9, 1).EndOfTrack());
     EXPECT_EQ(s.facts.keyText, "Dminor");
-    track = {};
-    track.KeySignature(0, 9, 0).EndOfTrack();
-    Scan(track);
+    Scan(TrackBuilder().KeySignature(0, 9, 0).EndOfTrack());
     EXPECT_EQ(s.facts.keyText, "major");
 }
 
-TEST_F(ScanSongTest, StyleNameAndCopyrightKeepTextPositionAndLength) {
-    TrackBuilder track;
-    track.Text(0, 2, "(c) Me").Text(0, 3, "Old").Text(0, 3, "Caf\xE9 Swing").EndOfTrack();
-    Scan(track);
-    EXPECT_EQ(s.facts.copyright, "(c) Me");
-    EXPECT_EQ(s.facts.copyrightPos, 26);
-    EXPECT_EQ(s.facts.copyrightLength, 6);
-    EXPECT_EQ(s.facts.styleName, "Caf\xC3\xA9 Swing");
-    EXPECT_EQ(s.facts.styleNamePos, 43);
-    EXPECT_EQ(s.facts.styleNameLength, 10);
-}
-
-TEST_F(ScanSongTest, MarkersAreListedAndOnlySectionMarkersStartTheMusic) {
-    TrackBuilder track;
-    track.Marker(0, "SFF1")
-        .Marker(0, "SInt")
-        .Marker(960, ">Main A")
-        .NoteOn(0, 1, 60, 100)
-        .EndOfTrack();
-    Scan(track);
-    ASSERT_EQ(s.markers.count, 3);
-    EXPECT_EQ(s.markers.entries[0].text, "SFF1");
-    EXPECT_EQ(s.markers.entries[1].position, 30);
-    EXPECT_EQ(s.markers.entries[2].text, ">Main A");
-    EXPECT_EQ(s.markers.entries[2].tick, 960);
-    EXPECT_EQ(s.facts.musicStartPos, s.markers.entries[2].position);
-}
-
-TEST_F(ScanSongTest, FirstNoteOnStartsTheMusicWhenNoSectionMarkerComesFirst) {
-    TrackBuilder track;
-    track.Marker(0, "SInt").Program(0, 1, 4).NoteOn(10, 1, 60, 0).Marker(0, "Main A").EndOfTrack();
-    Scan(track);
-    EXPECT_EQ(s.facts.musicStartPos, 33);
-    EXPECT_TRUE(s.Channel(1).hasNotes);  // velocity 0 counts
-}
-
-TEST_F(ScanSongTest, MarkerListGrowsByTenAndKeepsOlderEntriesBeyondTheCount) {
-    TrackBuilder many;
-    for (int i = 0; i < 25; ++i)
-        many.Marker(0, std::string("M").append(std::to_string(i)));
-    Scan(many.EndOfTrack());
-    EXPECT_EQ(s.markers.count, 25);
-    EXPECT_EQ(s.markers.entries.size(), 31u);
-    TrackBuilder few;
-    Scan(few.Marker(0, "X").EndOfTrack());
-    EXPECT_EQ(s.markers.count, 1);
-    EXPECT_EQ(s.markers.entries[1].text, "M1");
-}
-
 TEST_F(ScanSongTest, BankSelectCountsOnlyBeforeTheFirstProgramChange) {
-    TrackBuilder track;
-    track.Controller(0, 3, 0, 0)
-        .Controller(0, 3, 32, 0)
-        .Program(0, 3, 33)
-        .Controller(0, 3, 0, 127)
-        .Controller(0, 3, 32, 5)
-        .Program(0, 3, 34)
-        .NoteOn(0, 3, 40, 90)
-        .EndOfTrack();
-    Scan(track);
-    const ChannelInfo& bass = s.Channel(3);
-    EXPECT_EQ(bass.bankMsb, 0);
-    EXPECT_EQ(bass.bankLsb, 0);
-    EXPECT_EQ(bass.firstProgram, 33);
-    EXPECT_EQ(bass.programChangeCount, 2);
-    EXPECT_EQ(bass.voiceLabel, "Bass-XG( 2)");
-}
-
-TEST_F(ScanSongTest, RescanKeepsLabelsAndBanksButRecountsProgramChanges) {
-    TrackBuilder track;
-    track.Program(0, 9, 5).Program(0, 9, 6).NoteOn(0, 9, 60, 1).EndOfTrack();
-    s.Channel(9).bankLsb = 3;  // only an LSB came before: the label is kept
-    s.Channel(9).voiceLabel = "Kept";
-    Scan(track);
-    Scan(track);
-    EXPECT_EQ(s.Channel(9).programChangeCount, 2);
-    EXPECT_EQ(s.Channel(9).voiceLabel, "Kept( 2)");
+    TrackBuilder t;
+    t.Controller(0, 3, 0, 0).Controller(0, 3, 32, 0).Program(0, 3, 33).Controller(0, 3, 0, 127);
+    Scan(t.Controller(0, 3, 32, 5).Program(0, 3, 34).NoteOn(0, 3, 40, 90));
+    EXPECT_EQ(s.Channel(3), (ChannelInfo{"Bass-XG( 2)", true, 33, 2, 0, 0}));
 }
 
 TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
@@ -281,19 +120,124 @@ TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
 }
 
 TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
-    TrackBuilder smpte;
-    smpte.TimeSignature(0, 4, 2).EndOfTrack();
-    // Division E7 28: 25 frames of 40 ticks, SMPTE time, which the measure arithmetic refuses.
-    EXPECT_EQ(Scan(smpte, 0xE728), "failed");
-    ASSERT_EQ(test.platform.messages.size(), 1u);
-    EXPECT_EQ(test.platform.messages[0],
-              "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not "
-              "obvious, please report this to the author.");
+    // SMPTE time (25 frames of 40 ticks) has no measure length for a time signature.
+    EXPECT_EQ(Scan(TrackBuilder().TimeSignature(0, 4, 2).EndOfTrack(), 0xE728), "failed");
+    EXPECT_EQ(Scan(TrackBuilder().Tempo(0, 0).EndOfTrack()), "failed");
+    EXPECT_EQ(test.platform.messages,
+              (std::vector<std::string>{
+                  "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not "
+                  "obvious, please report this to the author.",
+                  "Error #: 11, Division by zero, encountered in Function GetInfo. If the solution "
+                  "is not obvious, please report this to the author."}));
+}
 
-    TrackBuilder zeroTempo;
-    zeroTempo.Tempo(0, 0).EndOfTrack();
-    EXPECT_EQ(Scan(zeroTempo), "failed");
-    EXPECT_NE(test.platform.messages[1].find("Error #: 11, Division by zero"), std::string::npos);
+// Every program of each list, written as runs "last category;" (a run ends at program `last`,
+// "-" is no category: "Program #" and the program), so that each range end and each regrouped
+// voice (timpani 47, kalimba 108, steel drums 114, synth effects, plucked strings) is pinned.
+TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
+    const std::pair<CategoryTable, std::string> cases[] = {
+        {CategoryTable::kSubRhythmGm,
+         "7 Keyboard;16 Chrom. Perc.;21 Organ;24 Accordion;32 Guitar;40 Bass;51 Strings;56 Choir;"
+         "64 Brass;72 Sax,Clarinet,etc;80 Flute/Pipe;88 Synth Lead;96 Synth Pad;104 SynthFx;"
+         "112 Ethnic;120 PercFx;127 SoundFx;"},
+        {CategoryTable::kSubRhythmXg,
+         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;32 Guitar;40 Bass;46 Strings;"
+         "47 Chrom.Perc.;51 Strings;55 Choir;64 Brass;72 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
+         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
+         "103 Synth Pad;107 Strings;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
+        {CategoryTable::kMelodicXg,
+         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;46 Strings;"
+         "47 Chrom.Perc.;51 Strings;54 Choir;63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
+         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
+         "103 Synth Pad;107 -;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
+        {CategoryTable::kMelodicGm,
+         "7 Keyboard;15 Chrom. Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;51 Strings;55 Choir;"
+         "63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;95 Synth Pad;103 SynthFx;"
+         "111 Ethnic;119 PercFx;127 SoundFx;"},
+    };
+    for (const auto& [table, text] : cases) {
+        std::istringstream runs(text);
+        int program = 0;
+        int last = 0;
+        std::string category;
+        while (runs >> last && std::getline(runs.ignore(1), category, ';')) {
+            for (; program <= last; ++program) {
+                const std::string expected =
+                    category == "-" ? "Program # " + std::to_string(program) : category;
+                EXPECT_EQ(VoiceCategory(table, program), expected) << text << program;
+            }
+        }
+        EXPECT_EQ(program, 128) << text;
+    }
+}
+
+TEST(DrumKitName, NamedXgKitsKeepTheirNamesAndEveryOtherProgramIsDrumKit) {
+    const std::map<int, std::string> named = {
+        {0, "Std Drum Kit 1"},   {1, "Std Drum Kit 2"},    {4, "Hit Drum Kit"},
+        {8, "Room Drum Kit"},    {16, "Rock Drum Kit"},    {24, "Electronic Drum Kit"},
+        {25, "Analog Drum Kit"}, {27, "Dance Drum Kit"},   {32, "Jazz Drum Kit"},
+        {40, "Brush Drum Kit"},  {48, "Symphony Drum Kit"}};
+    for (int program = 0; program <= 127; ++program) {
+        const auto kit = named.find(program);
+        EXPECT_EQ(DrumKitName(program), kit == named.end() ? "Drum Kit" : kit->second) << program;
+    }
+}
+
+// A program change: "channel bank-MSB bank-LSB first-program change-count program" (-1: no bank
+// select came before the first change), the label standing before it, the label after it.
+struct LabelCase {
+    const char* change;
+    const char* standing;
+    const char* expected;
+};
+
+// clang-format off
+const LabelCase kLabelCases[] = {
+    // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127, bank
+    // and current program in plain numbers otherwise, SFX banks included.
+    {"10 -1 -1 26 1 26", "", "Drum Kit-GM"}, {"10 -1 0 25 1 25", "", "Drum Kit-GM"},
+    {"10 127 0 0 1 0", "", "Std Drum Kit 1"}, {"10 127 -1 48 1 48", "", "Symphony Drum Kit"},
+    {"10 127 0 25 2 0", "", "Analog Drum Kit( 2)"}, {"10 0 0 5 1 5", "", "Msb:0 Lsb:0 Pc:5"},
+    {"10 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"}, {"10 126 -1 3 1 3", "", "Msb:126 Lsb:-1 Pc:3"},
+    {"10 64 0 3 1 3", "", "Msb:64 Lsb:0 Pc:3"},
+    // Channel 9: kits, the SFX kit, its own GM and XG lists; banks naming neither drums nor voices
+    // keep the standing label.
+    {"9 127 0 32 3 0", "", "Jazz Drum Kit( 3)"}, {"9 126 0 127 1 127", "", "SoundFx Kit"},
+    {"9 -1 -1 24 1 24", "", "Accordion-GM"}, {"9 0 0 104 1 104", "", "Strings-XG"},
+    {"9 0 100 33 1 33", "", "Bass-Panel"}, {"9 0 -1 5 1 5", "", "Msb:0 Lsb:-1 Pc:5"},
+    {"9 -1 0 24 1 24", "", ""}, {"9 -1 0 24 1 24", "Strings-XG", "Strings-XG"},
+    {"9 1 0 24 1 24", "Organ-GM", "Organ-GM"}, {"9 125 -1 24 1 24", "Organ-GM", "Organ-GM"},
+    // Channels 1-8 and 11-16; the category follows the first program, not the current one.
+    {"5 0 -1 5 2 9", "", "Msb:0 Lsb Missing Pc:9( 2)"}, {"3 0 99 33 1 33", "", "Bass-XG"},
+    {"5 -1 3 7 2 120", "", "Msb Missing Lsb:3 Pc:120( 2)"}, {"3 0 100 33 1 33", "", "Bass-Panel"},
+    {"4 0 0 97 1 97", "", "Program # 97-XG"},
+    {"4 0 100 104 1 104", "", "Program # 104-Panel"}, {"2 64 0 0 1 0", "", "SoundFx Kit"},
+    {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"}, {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"},
+    {"3 0 0 33 2 0", "", "Bass-XG( 2)"}, {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"},
+    {"8 0 0 32 1 32", "", "Bass-XG"}, {"11 -1 -1 24 1 24", "", "Guitar-GM"},
+    {"16 0 0 32 1 32", "", "Bass-XG"},
+    {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
+    // The change count: the blank-signed count from the second change on. A rebuilt label drops
+    // the count it had, a kept one shows only the latest, and only a blank-signed number in
+    // parentheses at the very end is taken for a count.
+    {"3 0 0 0 12 0", "", "Keyboard-XG( 12)"}, {"3 0 0 0 1 0", "Keyboard-XG( 2)", "Keyboard-XG"},
+    {"7 -1 -1 0 2 48", "Keyboard-GM", "Keyboard-GM( 2)"}, {"9 -1 0 5 2 6", "", "( 2)"},
+    {"9 -1 0 5 3 7", "( 2)", "( 3)"}, {"9 8 0 5 2 6", "Strings-XG", "Strings-XG( 2)"},
+    {"9 -1 0 5 1 5", "Strings-XG( 3)", "Strings-XG"}, {"9 -1 0 5 2 6", "Pad(12)", "Pad(12)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( )", "Pad( )( 2)"}, {"9 -1 0 5 2 6", "Pad( 1a)", "Pad( 1a)( 2)"},
+    {"9 -1 0 5 2 6", "Pad( 12) ", "Pad( 12) ( 2)"}, {"9 -1 0 5 2 6", "Pad( 12)", "Pad( 2)"},
+};
+// clang-format on
+
+TEST(VoiceLabel, EachProgramChangeGivesItsLabel) {
+    for (const LabelCase& c : kLabelCases) {
+        VoiceLabelInput in{};
+        std::istringstream(c.change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
+            in.programChangeCount >> in.currentProgram;
+        std::string label = c.standing;
+        BuildVoiceLabel(in, label);
+        EXPECT_EQ(label, c.expected) << c.change << " over \"" << c.standing << '"';
+    }
 }
 
 }  // namespace

@@ -2,30 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
 #include "app/casm_commands.h"
+#include "app/chord_mute_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
+#include "casm/chord_mute.h"
 
 namespace zephrane {
 namespace {
 
-constexpr char kLimitMessage[] =
-    "This value must be of the form note name & octave (E.g. C3, F6) where note name is C, C#, "
-    "D, D#, E, F, F#, G, G#, A, A#, B and octave is from 0 to 10. C0 is minimum and G10 is "
-    "maximum.";
+// A row as the grid shows it: part, NTR, NTT, high key, retrigger, key, chord, limits.
+std::string Shown(const CasmRow& row) {
+    const std::string part = row.part < 0 ? "-" : std::string(kPartList[row.part].text);
+    std::ostringstream text;
+    text << part << " " << row.ntr << " " << row.ntt << " " << row.highKey << " " << row.retrigger
+         << " key " << row.sourceKey << " chord " << row.sourceChord << " " << row.lowLimitText
+         << "=" << row.lowLimit << " " << row.highLimitText << "=" << row.highLimit;
+    return text.str();
+}
 
 class CasmTableTest : public ::testing::Test {
   protected:
-    // Channels as the grid shows them: voice label and first program.
-    void Instrument(int channel, const std::string& voice, int16_t program) {
-        s.view.rows[channel - 1].voice = voice;
-        s.channels[channel - 1].firstProgram = program;
-    }
-    std::vector<std::string> Parts() const {
-        std::vector<std::string> parts;
-        for (const CasmRow& row : s.casm) {
-            parts.push_back(row.part < 0 ? "-" : std::string(kPartList[row.part].text));
-        }
+    std::string Parts() const {
+        std::string parts;
+        for (const CasmRow& row : s.casm)
+            parts += (parts.empty() ? "" : ",") +
+                     (row.part < 0 ? "-" : std::string(kPartList[row.part].text));
         return parts;
     }
 
@@ -33,88 +39,50 @@ class CasmTableTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-TEST(CasmLists, TextsAndCodesOfTheGridLists) {
-    const std::pair<const char*, int> parts[] = {
-        {"SubRhythm", 8}, {"Rhythm", 9},    {"Bass", 10},     {"Chord 1", 11},  {"Chord 2", 12},
-        {"Pad", 13},      {"Phrase 1", 14}, {"Phrase 2", 15}, {"Mute-Lock", 0}, {"Un-Mute", 0}};
-    for (size_t i = 0; i < kPartList.size(); ++i) {
-        EXPECT_EQ(kPartList[i].text, parts[i].first);
-        EXPECT_EQ(kPartList[i].code, parts[i].second);
-    }
-    EXPECT_EQ(kKeyList[10], "Bb");
-    EXPECT_EQ(kKeyList[6], "F#");
-    EXPECT_EQ(kChordTypeList[2], "maj7");
-    EXPECT_EQ(kChordTypeList[8], "min");
-    EXPECT_EQ(kChordTypeList[29], "7ang");
-    EXPECT_EQ(kChordTypeList[33], "1+2+5");
-    EXPECT_EQ(kNtrList[1], "Root Fixed");
-    EXPECT_EQ(kNttList[4], "Mel. Minor");
-    EXPECT_EQ(kRetriggerList[2], "Pitch Shift To Root");
-    EXPECT_EQ(kRetriggerList[4], "Retrigger to Root");
-}
-
-TEST_F(CasmTableTest, LimitTextsGiveNoteNumbers) {
-    const std::pair<const char*, int> accepted[] = {{"C0", 0},     {"c5", 60},  {"G10", 127},
-                                                    {"Eb10", 123}, {"C3 ", 36}, {"C 3", 36},
-                                                    {"E2", 28},    {"f#4", 54}, {"bb9", 118}};
-    for (const auto& [text, number] : accepted)
-        EXPECT_EQ(LimitNoteNumber(text), number) << text;
-}
-
-TEST_F(CasmTableTest, MalformedLimitTextsAreRefused) {
-    for (const char* text : {"G#10", "A10", "C11", "C-1", "H3", "10", "C", ""})
-        EXPECT_EQ(LimitNoteNumber(text), std::nullopt) << text;
+TEST(CasmLimits, LimitTextsGiveNoteNumbersUpToG10AndKeyTextsAKey) {
+    constexpr std::nullopt_t kNo = std::nullopt;
+    // clang-format off
+    const std::pair<const char*, std::optional<int16_t>> limits[] = {
+        {"C0", 0}, {"c5", 60}, {"G10", 127}, {"Eb10", 123}, {"C3 ", 36}, {"C 3", 36}, {"E2", 28},
+        {"f#4", 54}, {"bb9", 118}, {"G#10", kNo}, {"A10", kNo}, {"C11", kNo}, {"C-1", kNo},
+        {"H3", kNo}, {"10", kNo}, {"C", kNo}, {"", kNo}};
+    const std::pair<const char*, int> keys[] = {
+        {"Dbmajor", 1}, {"C#major", 1}, {"Cbmajor", 0}, {"", 0}, {"Fminor", 5}, {"Amajor", 9},
+        {"Bbminor", 10}, {"G#minor", 8}, {"CMode  2", 0}, {"BMode  3", 11}, {"major", 0},
+        {"Eminor", 4}};
+    // clang-format on
+    for (const auto& [text, number] : limits)
+        EXPECT_EQ(LimitNoteNumber(text), number) << '"' << text << '"';
+    for (const auto& [keyText, index] : keys)
+        EXPECT_EQ(SongKeyIndex(keyText), index) << keyText;
 }
 
 TEST_F(CasmTableTest, RefusedLimitCellKeepsThePreviousNoteNumber) {
     PickPart(s, 0, kBassPart);
     EXPECT_FALSE(LeaveLimitCell(s, 0, LimitCell::Low, "H3"));
-    EXPECT_EQ(s.casm[0].lowLimit, 28);
     EXPECT_TRUE(LeaveLimitCell(s, 0, LimitCell::High, "C6"));
-    EXPECT_EQ(s.casm[0].highLimit, 72);
     EXPECT_TRUE(LeaveLimitCell(s, 0, LimitCell::Low, ""));  // an empty cell is not checked
-    EXPECT_EQ(s.casm[0].lowLimit, 28);
-    EXPECT_EQ(test.platform.messages, std::vector<std::string>{kLimitMessage});
-}
-
-TEST_F(CasmTableTest, SongKeyIndexReadsTheKeyNamesFirstTwoCharacters) {
-    const std::pair<const char*, int> cases[] = {{"Dbmajor", 1},   {"C#major", 1}, {"Cbmajor", 0},
-                                                 {"", 0},          {"Fminor", 5},  {"Amajor", 9},
-                                                 {"Bbminor", 10},  {"G#minor", 8}, {"CMode  2", 0},
-                                                 {"BMode  3", 11}, {"major", 0},   {"Eminor", 4}};
-    for (const auto& [keyText, index] : cases)
-        EXPECT_EQ(SongKeyIndex(keyText), index) << keyText;
-    EXPECT_EQ(SongChordPosition("minor"), 8);
-    EXPECT_EQ(SongChordPosition("major"), 2);
-    EXPECT_EQ(SongChordPosition("Mode  2"), 2);
+    EXPECT_EQ(std::tie(s.casm[0].lowLimit, s.casm[0].highLimit), std::tuple(28, 72));
+    EXPECT_EQ(test.platform.messages,
+              std::vector<std::string>{
+                  "This value must be of the form note name & octave (E.g. C3, F6) where note "
+                  "name is C, C#, D, D#, E, F, F#, G, G#, A, A#, B and octave is from 0 to 10. C0 "
+                  "is minimum and G10 is maximum."});
 }
 
 TEST_F(CasmTableTest, PickingAPartLoadsItsDefaultsAndTheSongsKey) {
     s.facts.keyText = "Dminor";
     s.facts.modeWord = "minor";
     PickPart(s, 2, kBassPart);
-    const CasmRow& bass = s.casm[2];
-    EXPECT_EQ(bass.part, 2);
-    EXPECT_EQ(bass.sourceKey, 2);
-    EXPECT_EQ(bass.sourceChord, 8);
-    EXPECT_EQ(std::tie(bass.ntr, bass.ntt, bass.highKey, bass.retrigger), std::tuple(0, 3, 3, 4));
-    EXPECT_EQ(bass.lowLimitText, "E2");
-    EXPECT_EQ(bass.highLimitText, "G10");
-    EXPECT_EQ(std::tie(bass.lowLimit, bass.highLimit), std::tuple(int16_t{28}, int16_t{127}));
-
     PickPart(s, 9, kRhythmPart);
-    EXPECT_EQ(std::tie(s.casm[9].ntr, s.casm[9].ntt, s.casm[9].highKey, s.casm[9].retrigger),
-              std::tuple(1, 0, 6, 1));
-    EXPECT_EQ(s.casm[9].lowLimitText, "C0");
     PickPart(s, 4, 7);
-    EXPECT_EQ(std::tie(s.casm[4].ntr, s.casm[4].ntt, s.casm[4].highKey, s.casm[4].retrigger),
-              std::tuple(0, 2, 7, 1));
-
     s.casm[4].sourceKey = 5;
     PickPart(s, 4, kChord1Part);  // picking again resets the key to the song's
-    EXPECT_EQ(s.casm[4].sourceKey, 2);
     PickPart(s, 5, kMuteLockPart);
-    EXPECT_EQ(s.casm[5].ntr, -1);
+    EXPECT_EQ(Shown(s.casm[2]), "Bass 0 3 3 4 key 2 chord 8 E2=28 G10=127");
+    EXPECT_EQ(Shown(s.casm[9]), "Rhythm 1 0 6 1 key 2 chord 8 C0=0 G10=127");
+    EXPECT_EQ(Shown(s.casm[4]), "Chord 1 0 2 7 1 key 2 chord 8 C0=0 G10=127");
+    EXPECT_EQ(Shown(s.casm[5]), "Mute-Lock -1 -1 -1 -1 key -1 chord -1 =0 =0");
 }
 
 TEST_F(CasmTableTest, ClearKeepsOnlyMuteLockAndLeavesChordMuteAndNumbers) {
@@ -123,92 +91,134 @@ TEST_F(CasmTableTest, ClearKeepsOnlyMuteLockAndLeavesChordMuteAndNumbers) {
     PickPart(s, 2, 9);  // "Un-Mute"
     s.casm[0].chordMute = {1, 2, 3, 4, 5};
     ClearCasmSet(s);
-    EXPECT_EQ(s.casm[0].part, -1);
-    EXPECT_EQ(s.casm[0].sourceKey, -1);
-    EXPECT_EQ(s.casm[0].lowLimitText, "");
-    EXPECT_EQ(s.casm[0].lowLimit, 28);
+    EXPECT_EQ(Shown(s.casm[0]), "- -1 -1 -1 -1 key -1 chord -1 =28 =127");
     EXPECT_EQ(s.casm[0].chordMute, (ChordMute{1, 2, 3, 4, 5}));
-    EXPECT_EQ(s.casm[1].part, kMuteLockPart);
-    EXPECT_EQ(s.casm[2].part, -1);
+    EXPECT_EQ(Parts(), "-,Mute-Lock,-,-,-,-,-,-,-,-,-,-,-,-,-,-");
 }
 
-TEST_F(CasmTableTest, AutoAssignmentGivesChordPadAndPhrasePartsInTurn) {
-    Instrument(1, "Keyboard-GM", 0);
-    Instrument(2, "Guitar-GM", 24);
-    Instrument(3, "Strings-GM", 48);
-    Instrument(4, "Strings-GM", 49);
-    Instrument(5, "Organ-GM", 16);
-    Instrument(6, "Synth Lead-GM", 80);
-    AutoSetCasm(s);
-    const std::vector<std::string> expected = {
-        "Chord 1", "Chord 2", "Pad", "Phrase 1", "Phrase 2", "-", "-", "-",
-        "-",       "-",       "-",   "-",        "-",        "-", "-", "-"};
-    EXPECT_EQ(Parts(), expected);
-}
-
-TEST_F(CasmTableTest, SameInstrumentAndProgramJoinTheFirstChannelsPart) {
-    Instrument(1, "Strings-XG", 48);
-    Instrument(2, "Keyboard-GM", 0);
-    Instrument(3, "Strings-GM", 48);
-    Instrument(4, "Keyboard-Panel", 0);
-    Instrument(5, "Synth Pad-GM", 48);
-    Instrument(6, "Guitar-GM", 25);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts()[0], "Pad");
-    EXPECT_EQ(Parts()[1], "Chord 1");
-    EXPECT_EQ(Parts()[2], "Pad");
-    EXPECT_EQ(Parts()[3], "Chord 1");
-    EXPECT_EQ(Parts()[4], "Pad");      // Synth Pad is in the pad group, same program
-    EXPECT_EQ(Parts()[5], "Chord 2");  // the counters did not move for the joined channels
-    EXPECT_EQ(s.casm[2].ntt, 2);       // joined channels get the chord defaults
-}
-
-TEST_F(CasmTableTest, DrumsGetRhythmPartsOnlyOnChannelsNineAndTen) {
-    Instrument(3, "Drum Kit-GM", 0);
-    Instrument(9, "Std Drum Kit 1", 0);
-    Instrument(10, "Drum Kit-GM no PC", 0);
-    Instrument(11, "SoundFx Kit", 0);
-    AutoSetCasm(s);
-    EXPECT_EQ(s.casm[2].part, -1);
-    EXPECT_EQ(s.casm[2].ntr, 1);  // rhythm settings without a part
-    EXPECT_EQ(s.casm[2].lowLimitText, "C0");
-    EXPECT_EQ(Parts()[8], "SubRhythm");
-    EXPECT_EQ(Parts()[9], "Rhythm");
-    EXPECT_EQ(s.casm[10].part, -1);
-    EXPECT_EQ(s.casm[10].ntr, -1);
-}
-
-TEST_F(CasmTableTest, BassAndEveryRowTakeTheSongsKeyAndChord) {
+TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurnAndEveryRowTheSongsKey) {
     s.facts.keyText = "Ebminor";
     s.facts.modeWord = "minor";
-    Instrument(2, "Bass-XG", 33);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts()[1], "Bass");
-    for (const CasmRow& row : s.casm) {
-        EXPECT_EQ(row.sourceKey, 3);
-        EXPECT_EQ(row.sourceChord, 8);
+    // Per channel from 1 the voice label and first program, ";" between channels.
+    const std::pair<std::string, const char*> cases[] = {
+        {"Keyboard-GM 0;Guitar-GM 24;Strings-GM 48;Strings-GM 49;Organ-GM 16;Synth Lead-GM 80;"
+         "Bass-XG 33",
+         "Chord 1,Chord 2,Pad,Phrase 1,Phrase 2,-,Bass,-,-,-,-,-,-,-,-,-"},
+        // Later channels of the same group and first program join the first's part.
+        {"Strings-XG 48;Keyboard-GM 0;Strings-GM 48;Keyboard-Panel 0;Synth Pad-GM 48;Guitar-GM 25",
+         "Pad,Chord 1,Pad,Chord 1,Pad,Chord 2,-,-,-,-,-,-,-,-,-,-"},
+        {"Guitar-GM 25;Guitar-GM 26;Guitar-GM 27;Guitar-GM 28;Guitar-GM 29",
+         "Chord 1,Chord 2,Phrase 1,Phrase 2,-,-,-,-,-,-,-,-,-,-,-,-"},
+        // Drums get rhythm parts only on channels 9 and 10.
+        {";;Drum Kit-GM 0;;;;;;Std Drum Kit 1 0;Drum Kit-GM no PC 0;SoundFx Kit 0",
+         "-,-,-,-,-,-,-,-,SubRhythm,Rhythm,-,-,-,-,-,-"},
+    };
+    for (const auto& [instruments, parts] : cases) {
+        std::istringstream list(instruments + ";;;;;;;;;;;;;;;;");
+        std::string voice;
+        for (int row = 0; row < 16 && std::getline(list, voice, ';'); ++row) {
+            const size_t blank = voice.rfind(' ');
+            s.view.rows[row].voice = voice.substr(0, blank);
+            s.channels[row].firstProgram = static_cast<int16_t>(
+                blank == std::string::npos ? 0 : std::stoi(voice.substr(blank)));
+        }
+        AutoSetCasm(s);
+        EXPECT_EQ(Parts(), parts);
+        for (const CasmRow& row : s.casm)
+            EXPECT_EQ(std::tie(row.sourceKey, row.sourceChord), std::tuple(3, 8));
     }
+    EXPECT_EQ(Shown(s.casm[2]), "- 1 0 6 1 key 3 chord 8 C0=0 G10=127");
+    EXPECT_EQ(Shown(s.casm[10]), "- -1 -1 -1 -1 key 3 chord 8 =0 =0");
 }
 
-TEST_F(CasmTableTest, MuteLockSurvivesAutoAssignmentUntilUnMuted) {
-    Instrument(1, "Bass-GM", 33);
-    PickPart(s, 0, kMuteLockPart);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts()[0], "Mute-Lock");
-    PickPart(s, 0, 9);
-    ClearCasmSet(s);
-    AutoSetCasm(s);
-    EXPECT_EQ(Parts()[0], "Bass");
+std::set<int> CheckedBoxes(const ChordMuteDialog& dialog) {
+    std::set<int> checked;
+    for (int i = 0; i < kChordMuteBoxCount; ++i)
+        if (dialog.IsChecked(i)) checked.insert(i);
+    return checked;
 }
 
-TEST_F(CasmTableTest, FifthChordInstrumentGetsNoPart) {
-    for (int channel = 1; channel <= 5; ++channel) {
-        Instrument(channel, "Guitar-GM", static_cast<int16_t>(24 + channel));
+// Each box as "caption byte bit chord-type-name": the writer copies these bits into the style, so
+// one shifted box silences the wrong chord.
+TEST(ChordMute, EveryBoxHasItsCaptionByteBitAndChordType) {
+    std::istringstream boxes(
+        "sus4 0 0 sus4 1+2+5 0 1 1+2+5 7(13) 1 0 7(13) 7(b9) 1 1 7(b9) 7(b13) 1 2 7(b13) "
+        "7(#9) 1 3 7(#9) M7aug 1 4 maj7aug 7aug 1 5 7ang 1+8 1 6 1+8 1+5 1 7 1+5 "
+        "m7M(9) 2 0 minMaj7(9) dim 2 1 dim dim7 2 2 dim7 7 2 3 7th 7sus4 2 4 7sus4 7b5 2 5 7b5 "
+        "7(9) 2 6 7(9) 7#11 2 7 7(#11) min 3 0 min min6 3 1 min6 min7 3 2 min7 m7b5 3 3 min7b5 "
+        "m(9) 3 4 min(9) m7(9) 3 5 min7(9) m7(11) 3 6 min7(11) mM7 3 7 minMaj7 Maj 4 0 maj "
+        "Maj6 4 1 maj6 Maj7 4 2 maj7 M7#11 4 3 maj7#11 (9) 4 4 maj(9) M7(9) 4 5 maj7(9) "
+        "6(9) 4 6 maj6(9) aug 4 7 aug");
+    std::string caption, chordName;
+    int byte = 0, bit = 0, i = 0;
+    for (; boxes >> caption >> byte >> bit >> chordName; ++i) {
+        SCOPED_TRACE(caption);
+        EXPECT_EQ(kChordMuteBoxes.at(i).caption, caption);
+        EXPECT_EQ(kChordTypeList.at(kChordMuteBoxes[i].chordType), chordName);
+        ChordMute single{};
+        single[byte] = static_cast<uint8_t>(1u << bit);
+        const ChordMuteDialog dialog(0, single);
+        EXPECT_EQ(CheckedBoxes(dialog), std::set<int>{i});
+        EXPECT_EQ(dialog.Bytes(), single);
     }
-    AutoSetCasm(s);
-    const std::vector<std::string> parts = Parts();
-    EXPECT_EQ(std::vector<std::string>(parts.begin(), parts.begin() + 5),
-              (std::vector<std::string>{"Chord 1", "Chord 2", "Phrase 1", "Phrase 2", "-"}));
+    EXPECT_EQ(i, kChordMuteBoxCount);
+}
+
+// OK stores the boxes alone (byte 0 keeps its two chord bits) into its own row; Cancel nothing.
+TEST_F(CasmTableTest, OkStoresTheBoxesIntoTheDialogsRowOnlyAndCancelNothing) {
+    s.casm[5].chordMute = {0x01, 0x81, 0x06, 0x00, 0x10};
+    ChordMuteDialog dialog = OpenChordMuteDialog(s, 5);
+    EXPECT_EQ(CheckedBoxes(dialog), (std::set<int>{0, 2, 9, 11, 12, 30}));
+    s.casm[7].chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    dialog = OpenChordMuteDialog(s, 7);
+    dialog.SetChecked(13, false);  // "7"
+    EXPECT_TRUE(StoreChordMute(s, dialog));
+    dialog.None();
+    CloseChordMuteDialog(s);
+    for (int row = 0; row < 16; ++row) {
+        const ChordMute expected = row == 5   ? ChordMute{0x01, 0x81, 0x06, 0x00, 0x10}
+                                   : row == 7 ? ChordMute{3, 255, 0xF7, 255, 255}
+                                              : kAllChordsOn;
+        EXPECT_EQ(s.casm[row].chordMute, expected) << row;
+    }
+    ++s.songsOpened;  // a dialog left open across File > Open stores nothing
+    EXPECT_FALSE(ChordMuteDialogIsCurrent(s, dialog));
+    EXPECT_FALSE(StoreChordMute(s, dialog));
+    EXPECT_EQ(s.casm[7].chordMute, (ChordMute{3, 255, 0xF7, 255, 255}));
+}
+
+TEST(ChordMute, PresetButtonsGiveTheirExactBytesAndRowsAreChannels) {
+    const std::pair<void (ChordMuteDialog::*)(), ChordMute> presets[] = {
+        {&ChordMuteDialog::Major, {3, 255, 249, 0, 255}},  // m7M(9) stays on
+        {&ChordMuteDialog::Minor, {0, 0, 6, 255, 0}},
+        {&ChordMuteDialog::None, {0, 0, 0, 0, 0}},
+        {&ChordMuteDialog::All, {3, 255, 255, 255, 255}}};
+    for (const auto& [press, bytes] : presets) {
+        ChordMuteDialog dialog(3, {0x02, 0x5A, 0xA5, 0x3C, 0xC3});
+        (dialog.*press)();
+        EXPECT_EQ(dialog.Bytes(), bytes);
+    }
+    EXPECT_EQ(ChordMuteDialog(15, kAllChordsOn).Caption(), " Chord Recognition for Channel  16");
+    EXPECT_THROW(ChordMuteDialog(-1, kAllChordsOn), std::out_of_range);
+    EXPECT_THROW(ChordMuteDialog(16, kAllChordsOn), std::out_of_range);
+}
+
+// Once the dialog is gone the buttons of present sections (slots 1-24) show pressed again.
+TEST_F(CasmTableTest, OkAndCancelPressTheButtonsOfPresentSections) {
+    for (int slot : {0, 2, 9, 24, 25})
+        s.sectionFlags[slot] = true;
+    const auto pressed = [&] {
+        std::string slots;
+        for (int slot = 0; slot <= 25; ++slot)
+            if (s.view.sectionPressed[slot]) slots += std::to_string(slot) + " ";
+        return slots;
+    };
+    StoreChordMute(s, OpenChordMuteDialog(s, 0));
+    EXPECT_EQ(pressed(), "2 9 24 ");
+    s.view.sectionPressed = {};
+    s.view.sectionPressed[17] = true;  // pressed without a flag: stays
+    CloseChordMuteDialog(s);
+    EXPECT_EQ(pressed(), "2 9 17 24 ");
 }
 
 }  // namespace
