@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,7 +27,6 @@ using test::TrackBuilder;
 constexpr int kD = 2;  // key-list position of D
 constexpr int kF = 5;
 constexpr int kMaj7 = 2;  // chord-list positions
-constexpr int kMin = 8;
 constexpr int kWithoutPart = -1;
 constexpr int kChord2Part = 4;
 constexpr int kPhrase2Part = 7;
@@ -46,28 +44,18 @@ Bytes TextEvent() {
     return TrackBuilder().Text(0, 1, "x").Events();
 }
 
-// Every note event of `channel` as on (true) or off and its note number, in file order.
-using NoteEvent = std::pair<bool, int>;
-std::vector<NoteEvent> NoteEvents(const ByteImage& song, int channel) {
-    std::vector<NoteEvent> notes;
+// The note numbers of the note-ons (velocity above 0) of `channel`, in file order.
+std::vector<int> NoteOns(const ByteImage& song, int channel) {
+    std::vector<int> notes;
     WalkState walk;
     TrackWalker walker(song, walk);
     while (!walker.AtEnd()) {
         const TrackEvent& event = walker.Next();
-        const bool isNote =
-            event.IsChannelMessage() && (event.Kind() == 0x8 || event.Kind() == 0x9);
-        if (!isNote || event.Channel() != channel) continue;
-        const bool on = event.Kind() == 0x9 && song.At(int64_t{event.dataPos} + 1) > 0;
-        notes.emplace_back(on, song.At(event.dataPos));
+        if (event.IsChannelMessage() && event.Kind() == 0x9 && event.Channel() == channel &&
+            song.At(int64_t{event.dataPos} + 1) > 0) {
+            notes.push_back(song.At(event.dataPos));
+        }
     }
-    return notes;
-}
-
-// The note numbers of the note-ons of `channel`, in file order.
-std::vector<int> NoteOns(const ByteImage& song, int channel) {
-    std::vector<int> notes;
-    for (const auto& [on, note] : NoteEvents(song, channel))
-        if (on) notes.push_back(note);
     return notes;
 }
 
@@ -193,27 +181,6 @@ const WalkCase kWalkCases[] = {
                      .Marker(0, "<Main A").NoteOn(0, 1, 60, 100).NoteOn(0, 1, 63, 100)
                      .NoteOn(0, 1, 69, 100).EndOfTrack().Events(),
      .item = ConvertItem::Sevenths, .addB = true},
-    // A note-off ends the pitch its note-on was given, whatever rules are in force when it comes.
-    {.name = "NoteHeldAcrossASectionMarkerEndsOnItsOwnPitch",
-     .plays = {{1, kChord1Part}},
-     .events = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 64, 100).Marker(240, "<Main A")
-                   .NoteOn(0, 1, 64, 100).NoteOff(240, 1, 64).NoteOn(0, 1, 64, 0)
-                   .NoteOff(0, 1, 64)  // no note sounds: converted by the rules in force
-                   .EndOfTrack().Events(),
-     .expected = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 60, 100).Marker(240, "<Main A")
-                     .NoteOn(0, 1, 62, 100).NoteOff(240, 1, 60).NoteOn(0, 1, 62, 0)
-                     .NoteOff(0, 1, 62).EndOfTrack().Events()},
-    // In an ending the minor third of a minor channel becomes major, note-offs too.
-    {.name = "MinorThirdOfAnEndingBecomesMajorForEveryNoteAndItsNoteOff",
-     .plays = {{1, kChord1Part, kD, kMin}, {2, kChord1Part}},
-     .events = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 65, 100).Marker(240, "<Main A")
-                   .Marker(0, ">Ending A").NoteOff(0, 1, 65).NoteOn(0, 1, 65, 100)
-                   .NoteOn(0, 1, 77, 100).NoteOn(0, 2, 65, 100).Marker(240, "<Ending A")
-                   .NoteOff(0, 1, 65).NoteOff(0, 1, 77).NoteOff(0, 2, 65).EndOfTrack().Events(),
-     .expected = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 64, 100).Marker(240, "<Main A")
-                     .Marker(0, ">Ending A").NoteOff(0, 1, 64).NoteOn(0, 1, 64, 100)
-                     .NoteOn(0, 1, 76, 100).NoteOn(0, 2, 63, 100).Marker(240, "<Ending A")
-                     .NoteOff(0, 1, 64).NoteOff(0, 1, 76).NoteOff(0, 2, 63).EndOfTrack().Events()},
     // "Un-Mute" and no part only move by the key; beyond 0..127 notes move an octave back.
     {.name = "UnMuteAndNoPartMoveByTheKeyAndNotesBeyondTheRangeAnOctaveBack",
      .plays = {{1, kChord1Part, 0}, {2, kBassPart}, {3, kWithoutPart}, {4, kUnMutePart}},
@@ -408,7 +375,7 @@ TEST_F(ConvertCommandTest, PlainItemConvertsTheWorkingFileAndSelectsMakeCasm) {
     ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain));
     EXPECT_TRUE(recorder.messages.empty());
     EXPECT_EQ(WorkingFile(), s.song.bytes.Bytes());
-    EXPECT_EQ(NoteEvents(s.song.bytes, 1), (std::vector<NoteEvent>{{true, 64}, {false, 64}}));
+    EXPECT_EQ(NoteOns(s.song.bytes, 1), std::vector<int>{64});
     EXPECT_EQ(s.facts.keyText, "Cmajor");
     const auto keySignature = s.song.bytes.Span(s.facts.keySignaturePos - 3, 5);
     EXPECT_EQ(Bytes(keySignature.begin(), keySignature.end()),
@@ -420,21 +387,6 @@ TEST_F(ConvertCommandTest, PlainItemConvertsTheWorkingFileAndSelectsMakeCasm) {
     EXPECT_EQ(s.casm[0].part, kChord1Part);
     EXPECT_FALSE(s.useStyleCasm);
     EXPECT_FALSE(s.view.casmOptionsVisible);
-}
-
-// Guards against the sevenths item leaving the table at "maj" or adding no seventh.
-TEST_F(ConvertCommandTest, SeventhsItemAddsTheBAndSetsCMaj7) {
-    OpenDMajorSong();
-    s.settings.convertSeventhAddB = true;
-    PickPart(s, 0, kBassPart);    // F#4 on a bass: E4, no root
-    PickPart(s, 1, kChord1Part);  // E2 on a chord part: C2 and its B2
-    ASSERT_TRUE(ConvertNotes(s, ConvertItem::Sevenths));
-    EXPECT_EQ(NoteEvents(s.song.bytes, 2),
-              (std::vector<NoteEvent>{{true, 36}, {true, 47}, {false, 36}, {false, 47}}));
-    for (const CasmRow& row : s.casm) {
-        EXPECT_EQ(row.sourceKey, 0);
-        EXPECT_EQ(row.sourceChord, kMaj7);
-    }
 }
 
 // Guards against the style's records being left in their old key after the conversion, and

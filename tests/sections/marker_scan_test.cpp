@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "app/session.h"
 #include "app/stub_platform.h"
@@ -15,27 +14,6 @@ namespace {
 
 using test::Bytes;
 using test::TrackBuilder;
-
-// The scan results in words, to show where two sessions part.
-std::string ScanSummary(const SessionState& s) {
-    std::ostringstream out;
-    const SongFacts& f = s.facts;
-    out << "music " << f.musicStartPos << " end " << f.endOfTrackPos << " text "
-        << f.lastTextEventPos << " measures " << f.measureCount << "\n";
-    for (const MeasureEntry& e : s.measures.entries)
-        out << e.position << "/" << e.firstDeltaPos << "/" << e.tick << "/" << int{e.runningStatus}
-            << " ";
-    for (size_t i = 0; i < s.markers.entries.size(); ++i)
-        out << "\n"
-            << (static_cast<int>(i) < s.markers.count ? "marker " : "stale ")
-            << s.markers.entries[i].text << " " << s.markers.entries[i].position;
-    return out.str() + "\nwalk " + std::to_string(s.walk.walkPos) + " " + s.walk.metaText;
-}
-
-#define EXPECT_SAME_SCAN(actual, expected)                                                  \
-    EXPECT_TRUE(SameScanResults(actual, expected)) << "worked out:\n"                       \
-                                                   << ScanSummary(actual) << "\nscanned:\n" \
-                                                   << ScanSummary(expected)
 
 Session& Loaded(StubSession& test, const Bytes& track) {
     test.session.song.bytes = ByteImage(test::SongFile(track));
@@ -113,7 +91,7 @@ TEST_P(FollowMarkerInsertionTest, LeavesWhatAScanOfTheNewSongGives) {
     scanned.session.song = s.song;
     ASSERT_EQ(ScanSong(scanned.session, ""), "ok");
     ASSERT_TRUE(FollowMarkerInsertion(s, c.marker, c.measure, s.song.bytes.Size() - oldSize));
-    EXPECT_SAME_SCAN(s, scanned.session);
+    EXPECT_TRUE(SameScanResults(s, scanned.session));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FollowMarkerInsertionTest, ::testing::ValuesIn(kFollowCases),
@@ -128,7 +106,7 @@ TEST(FollowMarkerInsertion, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     EXPECT_FALSE(FollowMarkerInsertion(s, "SFF1", 1, 8));
     EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 0, 11));
     EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 9, 11));  // no event starts there
-    EXPECT_SAME_SCAN(s, before);
+    EXPECT_TRUE(SameScanResults(s, before));
 }
 
 // A song whose bar lines carry, in turn, a note with its own status, a note under running
@@ -187,7 +165,7 @@ TEST(FollowMarkerInsertion, EveryButtonInEitherOrderLeavesWhatScansLeft) {
             SCOPED_TRACE(key);
             ASSERT_TRUE(PressSectionButton(s, key));
             PressWithScans(scanned.session, key);
-            EXPECT_SAME_SCAN(s, scanned.session);
+            EXPECT_TRUE(SameScanResults(s, scanned.session));
         }
         EXPECT_EQ(s.markers.count, 27);
     }
@@ -207,7 +185,7 @@ TEST(PressSectionButtons, ARowLeavesWhatSinglePressesLeave) {
             if (!allMarked) break;
         }
         EXPECT_EQ(PressSectionButtons(row.session, AllSectionKeys()), allMarked);
-        EXPECT_SAME_SCAN(row.session, single.session);
+        EXPECT_TRUE(SameScanResults(row.session, single.session));
         EXPECT_EQ(row.session.sectionFlags, single.session.sectionFlags);
         EXPECT_EQ(row.platform.messages, single.platform.messages);
     }
