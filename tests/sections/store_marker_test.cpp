@@ -11,130 +11,83 @@ namespace {
 
 using test::Bytes;
 using test::Concat;
-using test::Headers;
 using test::TrackBuilder;
 
-const Bytes kMainAMarker = {0xFF, 0x06, 0x07, '>', 'M', 'a', 'i', 'n', ' ', 'A'};
+// A style's CASM behind the track: the track length must not count it, nor the marker move it.
+const Bytes kCasm = {'C', 'A', 'S', 'M', 0, 0, 0, 4, 'C', 'S', 'E', 'G'};
 
-class StoreMarkerTest : public ::testing::Test {
-  protected:
-    void Load(const Bytes& events) { s.song.bytes = ByteImage(test::SongFile(events)); }
-    Bytes Track() const {
-        const auto& all = s.song.bytes.Bytes();
-        return Bytes(all.begin() + 22, all.end());
-    }
-    // Absolute tick of every event, walked by an independent reading of the test's own bytes.
-    std::vector<int64_t> Times() {
-        std::vector<int64_t> times;
-        WalkState walk;
-        TrackWalker walker(s.song.bytes, walk);
-        while (!walker.AtEnd())
-            times.push_back(walker.Next().absoluteTime);
-        return times;
-    }
-
-    StubSession test;
-    Session& s = test.session;
+struct StoreCase {
+    const char* name;
+    Bytes events;
+    std::vector<std::pair<const char*, int>> markers;  // text and measure, stored in turn
+    Bytes expected;
 };
 
-TEST_F(StoreMarkerTest, RunningStatusEventGetsItsStatusByteWrittenOut) {
-    Load({
-        0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8,  // 4/4
-        0x00, 0x91, 60,   100,                // note-on, channel 2
-        0x8F, 0x00, 60,   0,                  // measure 1, running status: velocity 0
-        0x00, 0xFF, 0x2F, 0x00,
-    });
-    ASSERT_TRUE(StoreMarker(s, ">Main A", 1));
-    EXPECT_EQ(Track(), Concat({
-                           {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, 0x00, 0x91, 60, 100},
-                           {0x8F, 0x00},
-                           kMainAMarker,         // the marker takes the note's delta
-                           {0x00, 0x91, 60, 0},  // the note follows at delta 0
-                           {0x00, 0xFF, 0x2F, 0x00},
-                       }));
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 20u + 7 + 5);
+// clang-format off
+const StoreCase kStoreCases[] = {
+    // The marker takes the delta of the measure's first event, which follows at delta 0 with
+    // its status byte written out, also where it had running status after a text event.
+    {"RunningStatusEventGetsItsStatusByteWrittenOut",
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).RunningStatus(1920, {60, 0})
+         .EndOfTrack().Events(),
+     {{">Main A", 1}},
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Marker(1920, ">Main A")
+         .NoteOn(0, 2, 60, 0).EndOfTrack().Events()},
+    {"RunningStatusAfterATextEventGetsItsStatusByteWrittenOut",
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Text(0, 1, "on")
+         .RunningStatus(1920, {60, 0}).EndOfTrack().Events(),
+     {{">Main A", 1}},
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Text(0, 1, "on")
+         .Marker(1920, ">Main A").NoteOn(0, 2, 60, 0).EndOfTrack().Events()},
+    {"LaterEventsKeepTheirDeltas",
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(1920, 1, 60, 100).NoteOff(480, 1, 60)
+         .EndOfTrack(1440).Events(),
+     {{">Main A", 1}},
+     TrackBuilder().TimeSignature(0, 4, 2).Marker(1920, ">Main A").NoteOn(0, 1, 60, 100)
+         .NoteOff(480, 1, 60).EndOfTrack(1440).Events()},
+    {"MeasureZeroInsertsAfterAMultiByteFirstDelta",
+     TrackBuilder().NoteOn(200, 1, 60, 100).EndOfTrack().Events(),
+     {{"SInt", 0}},
+     TrackBuilder().Marker(200, "SInt").NoteOn(0, 1, 60, 100).EndOfTrack().Events()},
+    {"SecondMarkerInOneMeasureLandsInFrontOfTheFirst",
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).NoteOn(3840, 10, 36, 100)
+         .EndOfTrack().Events(),
+     {{"<Intro A", 2}, {">Intro B", 2}},
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).Marker(3840, ">Intro B")
+         .Marker(0, "<Intro A").NoteOn(0, 10, 36, 100).EndOfTrack().Events()},
+};
+// clang-format on
+
+class StoreMarkerTest : public ::testing::TestWithParam<StoreCase> {};
+
+TEST_P(StoreMarkerTest, InsertsTheMarkerAndRewritesTheTrackLength) {
+    const StoreCase& c = GetParam();
+    StubSession test;
+    Session& s = test.session;
+    s.song.bytes = ByteImage(Concat({test::SongFile(c.events), kCasm}));
+    for (const auto& [text, measure] : c.markers)
+        ASSERT_TRUE(StoreMarker(s, text, measure)) << text;
+    EXPECT_EQ(s.song.bytes.Bytes(), Concat({test::SongFile(c.expected), kCasm}));
 }
 
-// Guards against a running status that goes on after a text event: the scan reads the note
-// with the channel's status, and the marker in front of it writes that status out.
-TEST_F(StoreMarkerTest, RunningStatusAfterATextEventGetsItsStatusByteWrittenOut) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2)
-        .NoteOn(0, 2, 60, 100)
-        .Text(0, 1, "on")
-        .RunningStatus(1920, {60, 0})  // measure 1, running status after the text
-        .EndOfTrack();
-    Load(track.Events());
-    ASSERT_TRUE(StoreMarker(s, ">Main A", 1));
-    EXPECT_EQ(Track(), Concat({
-                           {0x00, 0xFF, 0x58, 0x04, 4, 2, 24, 8, 0x00, 0x91, 60, 100},
-                           {0x00, 0xFF, 0x01, 0x02, 'o', 'n'},
-                           {0x8F, 0x00},
-                           kMainAMarker,         // the marker takes the note's delta
-                           {0x00, 0x91, 60, 0},  // the note follows with its status
-                           {0x00, 0xFF, 0x2F, 0x00},
-                       }));
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 26u + 7 + 5);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, StoreMarkerTest, ::testing::ValuesIn(kStoreCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(StoreMarkerTest, MultiByteDeltaStaysWithTheMarkerAndLaterTimesAreUnchanged) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(1920, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack(1440);
-    Load(track.Events());
-    const std::vector<int64_t> before = Times();
-    ASSERT_TRUE(StoreMarker(s, ">Main A", 1));
-    const Bytes track2 = Track();
-    EXPECT_EQ(Bytes(track2.begin() + 8, track2.begin() + 24),
-              Concat({{0x8F, 0x00}, kMainAMarker, {0x00, 0x90, 60, 100}}));
-    std::vector<int64_t> after = Times();
-    after.erase(after.begin() + 1);  // the marker
-    EXPECT_EQ(after, before);
-}
-
-TEST_F(StoreMarkerTest, MeasureZeroInsertsAfterAMultiByteFirstDelta) {
-    // The first event at tick 200 carries the two delta bytes 81 48.
-    Load({0x81, 0x48, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00});
-    ASSERT_TRUE(StoreMarker(s, "SInt", 0));
-    EXPECT_EQ(Track(), (Bytes{0x81, 0x48, 0xFF, 0x06, 0x04, 'S', 'I', 'n', 't', 0x00, 0x90, 60, 100,
-                              0x00, 0xFF, 0x2F, 0x00}));
-}
-
-TEST_F(StoreMarkerTest, SecondMarkerInOneMeasureLandsInFrontOfTheFirst) {
-    Load(test::MeasuresSong(3).Events());
-    StoreMarker(s, "<Intro A", 2);
-    StoreMarker(s, ">Intro B", 2);
-    ScanSong(s, "");
-    ASSERT_EQ(s.markers.count, 2);
-    EXPECT_EQ(s.markers.entries[0].text, ">Intro B");
-    EXPECT_EQ(s.markers.entries[1].text, "<Intro A");
-    EXPECT_EQ(s.markers.entries[0].tick, 3840);
-}
-
-TEST_F(StoreMarkerTest, MeasureWithoutEventOrBeyondTheTableIsRefusedUntouched) {
+TEST(StoreMarker, MeasureWithoutEventOrBeyondTheTableIsRefusedUntouched) {
+    StubSession test;
+    Session& s = test.session;
     TrackBuilder track;
     track.TimeSignature(0, 4, 2).NoteOn(0, 1, 60, 1).NoteOn(3840, 1, 60, 1).EndOfTrack();
-    Load(track.Events());
+    s.song.bytes = ByteImage(test::SongFile(track));
     const ByteImage before = s.song.bytes;
     EXPECT_FALSE(StoreMarker(s, ">Main A", 1));   // measure 1 holds no event
     EXPECT_FALSE(StoreMarker(s, ">Main B", 11));  // the table ends at 10
     EXPECT_EQ(s.song.bytes, before);
-    ASSERT_EQ(test.platform.messages.size(), 2u);
-    EXPECT_EQ(test.platform.messages[0],
-              "This file is too small to add the marker>Main A using the buttons\r\nGo to "
-              "Sequencer and add the marker manually");
-    EXPECT_EQ(test.platform.messages[1],
-              "This file is too small to add the marker>Main B using the buttons\r\nGo to "
-              "Sequencer and add the marker manually");
-}
-
-TEST_F(StoreMarkerTest, TrackLengthIgnoresAStylesCasmKeptBehindTheTrack) {
-    const Bytes events = {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00};
-    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 4, 'C', 'S', 'E', 'G'};
-    s.song.bytes = ByteImage(Concat({Headers(8), events, casm}));
-    ASSERT_TRUE(StoreMarker(s, "SFF1", 0));
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 8u + 8);
-    const auto& all = s.song.bytes.Bytes();
-    EXPECT_EQ(Bytes(all.end() - 12, all.end()), casm);
+    EXPECT_EQ(test.platform.messages,
+              (std::vector<std::string>{"This file is too small to add the marker>Main A using the "
+                                        "buttons\r\nGo to Sequencer and add the marker manually",
+                                        "This file is too small to add the marker>Main B using the "
+                                        "buttons\r\nGo to Sequencer and add the marker manually"}));
 }
 
 }  // namespace

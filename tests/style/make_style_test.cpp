@@ -1,6 +1,7 @@
 #include "style/make_style.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,6 @@
 namespace zephrane {
 namespace {
 
-using test::Bytes;
-using test::TrackBuilder;
-
-struct StyleEvent {
-    int64_t tick;
-    std::string marker;  // marker text, "EOT" for End of Track, "" for other events
-};
-
 class MakeStyleTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -29,80 +22,22 @@ class MakeStyleTest : public ::testing::Test {
         test.platform.workingFilePath = (dir.Path() / "Zephwork.mid").string();
         SetUpEffectLists(s);
     }
-    void Open(const TrackBuilder& track, const std::string& name = "song.mid") {
-        ASSERT_EQ(OpenChosenFile(s, dir.Write(name, test::SongFile(track))), "");
+    // Opens a 12-measure song with Main A marked and channel 10 playing the rhythm part.
+    void OpenMainASong() {
+        ASSERT_EQ(OpenChosenFile(s, dir.Write("song.mid", test::SongFile(test::MeasuresSong(12)))),
+                  "");
+        ASSERT_TRUE(PressSectionButton(s, "Main A"));
+        PickPart(s, 9, kRhythmPart);
     }
-    // The markers and End of Track of the built style's track, with their ticks.
-    std::vector<StyleEvent> Markers() const {
-        std::vector<StyleEvent> events;
-        WalkState walk;
-        TrackWalker walker(s.output, walk);
-        while (!walker.AtEnd()) {
-            const TrackEvent& event = walker.Next();
-            if (event.IsEndOfTrack()) events.push_back({event.absoluteTime, "EOT"});
-            if (event.IsMeta() && event.metaType == 6) {
-                events.push_back({event.absoluteTime, walk.metaText});
-            }
-        }
-        return events;
-    }
-
     test::TempDir dir;
     StubSession test;
     Session& s = test.session;
 };
 
-// Measures of 1920 ticks with a drum hit on every first beat; set-up events at tick 0.
-TrackBuilder Song(int measures) {
-    return test::MeasuresSong(measures);
-}
-
-TEST_F(MakeStyleTest, LastSectionEndsOnABarLineAfterItsLastEvent) {
-    // Main A (measures 8-9) ends with a note-off 1.5 measures after its start.
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2)
-        .NoteOn(0, 10, 36, 90)
-        .NoteOn(8 * 1920, 1, 60, 90)
-        .NoteOff(2880, 1, 60)
-        .NoteOn(960, 10, 36, 90)
-        .EndOfTrack(1920);
-    Open(track);
-    ASSERT_TRUE(PressSectionButton(s, "Main A"));
-    PickPart(s, 0, kChord1Part);
-    ASSERT_TRUE(MakeStyleFromMidi(s));
-    const std::vector<StyleEvent> markers = Markers();
-    ASSERT_EQ(markers.size(), 4u);
-    EXPECT_EQ(markers[2].marker, "Main A");
-    EXPECT_EQ(markers[2].tick, 1920);
-    EXPECT_EQ(markers[3].marker, "EOT");
-    EXPECT_EQ(markers[3].tick, 1920 + 2 * 1920);  // padded by half a measure
-}
-
-TEST_F(MakeStyleTest, LateSetUpPartLeadsInToTheNextBarLine) {
-    // The notes start 2.25 measures in: the set-up part takes longer than a measure.
-    TrackBuilder track = Song(12);
-    Bytes events = track.Events();
-    TrackBuilder late;
-    late.TimeSignature(0, 4, 2)
-        .Controller(4320, 10, 7, 100)
-        .Raw(Bytes(events.begin() + 8, events.end()));
-    Open(late);
-    ASSERT_TRUE(PressSectionButton(s, "Main A"));
-    PickPart(s, 9, kRhythmPart);
-    ASSERT_TRUE(MakeStyleFromMidi(s));
-    const std::vector<StyleEvent> markers = Markers();
-    ASSERT_EQ(markers[2].marker, "Main A");
-    // The set-up part ends at 4320, 0.25 measures into measure 2: the section starts on 5760.
-    EXPECT_EQ(markers[2].tick, 5760);
-    EXPECT_EQ(markers.back().tick, 5760 + 2 * 1920);
-}
-
 TEST_F(MakeStyleTest, EffectSettingsOutliveTheReloadAfterABuild) {
     // The working file reloaded after a build still holds the set-up of its last preparation,
     // made before the user chose these effects: a second style must get them all the same.
-    Open(Song(12));
-    ASSERT_TRUE(PressSectionButton(s, "Main A"));
-    PickPart(s, 9, kRhythmPart);
+    OpenMainASong();
     s.effects.reverb = 3;
     s.effects.reverbReturn = "80";
     s.effects.connection = VariationConnection::Insertion;
@@ -111,44 +46,16 @@ TEST_F(MakeStyleTest, EffectSettingsOutliveTheReloadAfterABuild) {
     const EffectSettings chosen = s.effects;
     for (int build = 1; build <= 2; ++build) {
         ASSERT_TRUE(MakeStyleFromMidi(s));
-        EXPECT_EQ(s.effects.reverb, chosen.reverb) << "build " << build;
-        EXPECT_EQ(s.effects.reverbReturn, chosen.reverbReturn) << "build " << build;
-        EXPECT_EQ(s.effects.connection, chosen.connection) << "build " << build;
-        EXPECT_EQ(s.effects.variation, chosen.variation) << "build " << build;
-        EXPECT_EQ(s.effects.pan, chosen.pan) << "build " << build;
+        const EffectSettings& e = s.effects;
+        EXPECT_EQ(std::tie(e.reverb, e.reverbReturn, e.connection, e.variation, e.pan),
+                  std::tie(chosen.reverb, chosen.reverbReturn, chosen.connection, chosen.variation,
+                           chosen.pan))
+            << "build " << build;
     }
 }
 
-TEST_F(MakeStyleTest, ReopenedStyleKeepsItsClosingRest) {
-    // A style whose last section "Main A" ends with a rest: End of Track 300 ticks after the last
-    // note-off (delta 82 2C).
-    TrackBuilder style;
-    style.Marker(0, "SFF1")
-        .Marker(0, "SInt")
-        .TimeSignature(0, 4, 2)
-        .NoteOn(0, 10, 36, 90)
-        .Marker(1920, "Main A")
-        .NoteOn(0, 10, 36, 90)
-        .NoteOff(1620, 10, 36)
-        .EndOfTrack(300);
-    const Bytes casm = {'C', 'A', 'S', 'M', 0,   0, 0, 22, 'C', 'S', 'E', 'G', 0,   0,   0,
-                        14,  'S', 'd', 'e', 'c', 0, 0, 0,  6,   'M', 'a', 'i', 'n', ' ', 'A'};
-    ASSERT_EQ(OpenChosenFile(s, dir.Write("old.sty", test::Concat({test::SongFile(style), casm}))),
-              "");
-    s.useStyleCasm = true;
-    ASSERT_TRUE(MakeStyleFromMidi(s));
-    const std::vector<StyleEvent> markers = Markers();
-    ASSERT_FALSE(markers.empty());
-    EXPECT_EQ(markers.back().marker, "EOT");
-    EXPECT_EQ(markers.back().tick, 3840);
-    const auto& bytes = s.output.Bytes();
-    EXPECT_EQ(Bytes(bytes.end() - static_cast<long>(casm.size()), bytes.end()), casm);
-}
-
 TEST_F(MakeStyleTest, UnwritableWorkingFileStopsBeforeAnythingChanges) {
-    Open(Song(12));
-    ASSERT_TRUE(PressSectionButton(s, "Main A"));
-    PickPart(s, 9, kRhythmPart);
+    OpenMainASong();
     const ByteImage song = s.song.bytes;
     test.platform.workingFilePath = (dir.Path() / "gone" / "Zephwork.mid").string();
     EXPECT_FALSE(MakeStyleFromMidi(s));
