@@ -115,7 +115,9 @@ TEST_F(SafeSaveTest, SaveEndedBySignalLeavesNoHiddenFileAndTheTargetAsItWas) {
         EXPECT_EQ(EndingSignal(StartChild(target, kNewBytes, signalNumber)), signalNumber);
         EXPECT_EQ(NamesIn(dir.Path()), targetExists ? std::vector<std::string>{"style.sty"}
                                                     : std::vector<std::string>{});
-        if (targetExists) EXPECT_EQ(test::ReadFile(target), kUsersBytes);
+        if (targetExists) {
+            EXPECT_EQ(test::ReadFile(target), kUsersBytes);
+        }
     }
 }
 
