@@ -1,11 +1,14 @@
 #!/usr/bin/python3
-"""Runs two builds of zephrane-cli over the same songs, styles and options and shows whether every
-output file, every message and every exit status is byte for byte the same.
+"""Runs zephrane-cli over a fixed table of songs, styles and options and shows whether every exit
+status, every message and every output file is byte for byte what another build gives (compare
+mode) or what a recorded digest file holds (record and check modes).
 
     scripts/compare_cli.py BASE [--candidate CLI] [--keep DIR]
+    scripts/compare_cli.py CLI --record DIGESTS [--all] [--keep DIR]
+    scripts/compare_cli.py CLI --check DIGESTS [--keep DIR]
 
-BASE is a commit (or branch, tag) whose zephrane-cli is built in build/compare/<commit>, or the
-path of a zephrane-cli already built; the candidate is the working tree's
+BASE (and CLI) is a commit (or branch, tag) whose zephrane-cli is built in build/compare/<commit>,
+or the path of a zephrane-cli already built; the candidate is the working tree's
 build/release/cli/zephrane-cli unless --candidate names another. The inputs are the demo song,
 songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs), the
 malformed files of tests/data/invalid (running status after meta and SysEx events among them),
@@ -13,9 +16,24 @@ styles that the base build makes from the songs, and type-1 files for `merge`. E
 a folder of its own side (base, candidate) with the same relative names, so that messages naming
 files compare as well. Prints one line for each difference and a summary; exits 1 when anything
 differs.
+
+--record runs one CLI and writes, for each run, its exit status and the sha256 of its standard
+output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
+a CLI over the same table and prints each run whose exit status, texts or file differ from
+DIGESTS (exit 1). Both take the golden subset of the table (every option set on a few songs and
+on the styles made from them, three runs on every malformed file, every merge) unless --all
+records the whole table; the file says which. Nothing in a run depends on the machine, the time
+or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from the CLI of commit
+04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When an output changes
+on purpose, check the new output first (compare mode against the previous commit shows every run
+that differs), then record again and commit the file with the change, naming the runs that differ:
+
+    scripts/compare_cli.py build/dev/cli/zephrane-cli --record tests/data/golden/cli-digests.json
 """
 
 import argparse
+import collections
+import hashlib
 import json
 import os
 import shutil
@@ -199,15 +217,6 @@ def arguments_of(command, options, source, output):
     return args + [source]
 
 
-def run_side(cli, folder, args):
-    """One run in `folder`: exit status, standard output, standard error."""
-    work = os.path.join(folder, "work")
-    shutil.rmtree(work, ignore_errors=True)
-    os.mkdir(work)
-    done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
-    return done.returncode, done.stdout, done.stderr
-
-
 def read(folder, name):
     path = os.path.join(folder, name)
     if not os.path.exists(path):
@@ -216,37 +225,151 @@ def read(folder, name):
         return data.read()
 
 
-class Comparison:
-    def __init__(self, base_cli, candidate_cli, root):
-        self.clis = {"base": base_cli, "candidate": candidate_cli}
-        self.folders = {side: os.path.join(root, side) for side in self.clis}
+def outcome(cli, folder, args, output):
+    """One run in `folder` with a fresh working folder: exit status, standard output, standard
+    error and the output file (None when none was written)."""
+    work = os.path.join(folder, "work")
+    shutil.rmtree(work, ignore_errors=True)
+    os.mkdir(work)
+    done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
+    return done.returncode, done.stdout, done.stderr, read(folder, output) if output else None
+
+
+PARTS = ("exit status", "standard output", "standard error", "output file")
+
+
+def sha256(data):
+    return None if data is None else hashlib.sha256(data).hexdigest()
+
+
+def digest(result):
+    """What a digest file keeps of one run: the exit status and the sha256 of the rest."""
+    return [result[0]] + [sha256(data) for data in result[1:]]
+
+
+class Runs:
+    """Runs the table's command lines with one or more CLIs, each in a folder of its own."""
+
+    def __init__(self, clis, root):
+        self.clis = clis
+        self.folders = {side: os.path.join(root, side) for side in clis}
         self.runs = 0
         self.files = 0
         self.differences = []
-        self.exit_statuses = {}
+        self.exit_statuses = collections.Counter()
+
+    def make_inputs(self):
+        for folder in self.folders.values():
+            os.makedirs(os.path.join(folder, "out"), exist_ok=True)
+            inputs = make_inputs(folder)
+        return inputs
 
     def run(self, command, options, source):
+        """Runs one command line; returns its output file when the run that decides it (the
+        base, or the recorded one) succeeded."""
         output = None
         if command in ("working", "style", "merge"):
             extension = ".sty" if command == "style" else ".mid"
             output = "out/%04d%s" % (self.runs, extension)
         args = arguments_of(command, options, source, output)
-        results = {side: run_side(self.clis[side], self.folders[side], args)
-                   for side in self.clis}
+        results = {side: outcome(cli, self.folders[side], args, output)
+                   for side, cli in self.clis.items()}
         self.runs += 1
-        status = results["base"][0]
-        self.exit_statuses[status] = self.exit_statuses.get(status, 0) + 1
-        label = " ".join(args)
-        for index, part in enumerate(("exit status", "standard output", "standard error")):
-            if results["base"][index] != results["candidate"][index]:
+        status = self.judge(" ".join(args), list(results.values()))
+        self.exit_statuses[status] += 1
+        self.files += output is not None and list(results.values())[0][3] is not None
+        return output if status == 0 else None
+
+
+class Comparison(Runs):
+    def judge(self, label, results):
+        base, candidate = results
+        for part, ours, theirs in zip(PARTS, base, candidate):
+            if ours != theirs:
                 self.differences.append("%s: %s differs" % (label, part))
-        if output:
-            written = {side: read(self.folders[side], output) for side in self.clis}
-            if written["base"] is not None:
-                self.files += 1
-            if written["base"] != written["candidate"]:
-                self.differences.append("%s: %s differs" % (label, output))
-        return output if results["base"][0] == 0 else None
+        return base[0]
+
+
+class Recording(Runs):
+    def __init__(self, cli, root):
+        super().__init__({"cli": cli}, root)
+        self.digests = {}
+
+    def judge(self, label, results):
+        self.digests[label] = digest(results[0])
+        return results[0][0]
+
+
+class Check(Runs):
+    def __init__(self, cli, root, recorded):
+        super().__init__({"cli": cli}, root)
+        self.recorded = recorded
+        self.seen = set()
+
+    def judge(self, label, results):
+        found = digest(results[0])
+        self.seen.add(label)
+        expected = self.recorded.get(label)
+        if expected is None:
+            self.differences.append("%s: not recorded" % label)
+            return found[0]
+        if found[0] != expected[0]:
+            self.differences.append("%s: exit status %d, recorded %d"
+                                    % (label, found[0], expected[0]))
+        for part, ours, theirs in zip(PARTS[1:], found[1:], expected[1:]):
+            if ours != theirs:
+                what = ("not written" if ours is None else
+                        "written, none recorded" if theirs is None else "differs")
+                self.differences.append("%s: %s %s" % (label, part, what))
+        return expected[0]
+
+
+# The golden subset: every option set on these songs and on the styles made from them, these runs
+# on every malformed file, every merge.
+GOLDEN_SONGS = ("zephrane-demo.mid", "four-four-40-tempos.mid", "three-four-34.mid",
+                "six-eight-36.mid", "short-12.mid", "sysex-8-channels.mid", "bb-44.mid")
+GOLDEN_CORPUS_RUNS = [
+    ("info", ["--json", "--raw"]),
+    ("working", []),
+    ("style", ["--all-sections", "--auto-casm"]),
+]
+
+
+def runs_of_song(song, golden):
+    if not golden or song in GOLDEN_SONGS:
+        return SONG_RUNS
+    return GOLDEN_CORPUS_RUNS if song.startswith("invalid-") else []
+
+
+def run_table(runs, songs, merges, golden):
+    """Every run of the table (or of its golden subset); returns the styles made."""
+    styles = []
+    for song in songs:
+        for command, run_options in runs_of_song(song, golden):
+            written = runs.run(command, run_options, song)
+            if command == "style" and written and run_options[0] in ("--all-sections", "--bb"):
+                styles.append(written)
+    for style in styles:
+        for command, run_options in STYLE_RUNS:
+            runs.run(command, run_options, style)
+    for merge in merges:
+        runs.run("merge", [], merge)
+    return styles
+
+
+def input_digests(folder):
+    return {name: sha256(read(folder, name)) for name in sorted(os.listdir(folder))
+            if os.path.isfile(os.path.join(folder, name))}
+
+
+def write_digests(path, table, inputs, digests):
+    """One input or run a line, so that a change to the file shows which."""
+    def lines(mapping):
+        return ",\n".join("  %s: %s" % (json.dumps(key), json.dumps(value))
+                          for key, value in mapping.items())
+    with open(path, "w", encoding="utf-8") as out:
+        out.write('{"table": %s,\n "inputs": {\n%s},\n "runs": {\n%s}}\n'
+                  % (json.dumps(table), lines(inputs), lines(digests)))
 
 
 def build_base(ref):
@@ -271,44 +394,63 @@ def build_base(ref):
     return os.path.join(build, "cli", "zephrane-cli")
 
 
+def program(name):
+    """A zephrane-cli named by its path, or built from a commit."""
+    if os.path.isfile(name) and os.access(name, os.X_OK):
+        return os.path.abspath(name)
+    return build_base(name)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("base")
+    parser.add_argument("base", help="commit or zephrane-cli: the base, or the CLI recorded or "
+                        "checked")
     parser.add_argument("--candidate",
                         default=os.path.join(ROOT, "build", "release", "cli", "zephrane-cli"))
+    digests = parser.add_mutually_exclusive_group()
+    digests.add_argument("--record", metavar="DIGESTS", help="write the digests of BASE's runs")
+    digests.add_argument("--check", metavar="DIGESTS", help="check BASE's runs against DIGESTS")
+    parser.add_argument("--all", action="store_true",
+                        help="record the whole table, not its golden subset")
     parser.add_argument("--keep", help="keep the inputs and outputs in this folder")
     options = parser.parse_args()
-    base_cli = (os.path.abspath(options.base) if os.access(options.base, os.X_OK)
-                and os.path.isfile(options.base) else build_base(options.base))
     root = options.keep or tempfile.mkdtemp(prefix="zephrane-compare-")
-    comparison = Comparison(base_cli, os.path.abspath(options.candidate), root)
-    for folder in comparison.folders.values():
-        os.makedirs(os.path.join(folder, "out"), exist_ok=True)
-    songs, merges = make_inputs(comparison.folders["base"])
-    make_inputs(comparison.folders["candidate"])
+    cli = program(options.base)
+    golden = not options.all
+    if options.check:
+        with open(options.check, encoding="utf-8") as recorded:
+            recorded = json.load(recorded)
+        golden = recorded["table"] == "golden"
+        runs = Check(cli, root, recorded["runs"])
+    elif options.record:
+        runs = Recording(cli, root)
+    else:
+        golden = False
+        runs = Comparison({"base": cli, "candidate": os.path.abspath(options.candidate)}, root)
+    songs, merges = runs.make_inputs()
+    inputs = input_digests(list(runs.folders.values())[0])
+    if options.check and inputs != recorded["inputs"]:
+        runs.differences += ["input %s differs from the recorded one: the songs are no longer "
+                             "written the same (another mido?)" % name for name in sorted(
+                                 set(inputs) | set(recorded["inputs"]))
+                             if inputs.get(name) != recorded["inputs"].get(name)]
+    styles = run_table(runs, songs, merges, golden)
+    if options.check:
+        runs.differences += ["%s: recorded, not run" % label for label in recorded["runs"]
+                             if label not in runs.seen]
+    if options.record:
+        write_digests(options.record, "golden" if golden else "all", inputs, runs.digests)
 
-    styles = []
-    for song in songs:
-        for command, run_options in SONG_RUNS:
-            written = comparison.run(command, run_options, song)
-            if command == "style" and written and run_options[0] in ("--all-sections", "--bb"):
-                styles.append(written)
-    for style in styles:
-        for command, run_options in STYLE_RUNS:
-            comparison.run(command, run_options, style)
-    for merge in merges:
-        comparison.run("merge", [], merge)
-
-    for difference in comparison.differences:
+    for difference in runs.differences:
         print(difference)
-    print("exit statuses of the base: " + ", ".join(
-        "%d: %d runs" % item for item in sorted(comparison.exit_statuses.items())))
+    print("exit statuses: " + ", ".join(
+        "%d: %d runs" % item for item in sorted(runs.exit_statuses.items())))
     print("%d runs over %d songs, %d styles and %d type-1 files; %d output files; %d differences"
-          % (comparison.runs, len(songs), len(styles), len(merges), comparison.files,
-             len(comparison.differences)))
+          % (runs.runs, sum(1 for song in songs if runs_of_song(song, golden)), len(styles),
+             len(merges), runs.files, len(runs.differences)))
     if not options.keep:
         shutil.rmtree(root)
-    return 1 if comparison.differences else 0
+    return 1 if runs.differences else 0
 
 
 if __name__ == "__main__":
