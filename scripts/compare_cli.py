@@ -10,23 +10,25 @@ mode) or what a recorded digest file holds (record and check modes).
 BASE (and CLI) is a commit (or branch, tag) whose zephrane-cli is built in build/compare/<commit>,
 or the path of a zephrane-cli already built; the candidate is the working tree's
 build/release/cli/zephrane-cli unless --candidate names another. The inputs are the demo song,
-songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs), the
-malformed files of tests/data/invalid (running status after meta and SysEx events among them),
-styles that the base build makes from the songs, and type-1 files for `merge`. Each run happens in
-a folder of its own side (base, candidate) with the same relative names, so that messages naming
-files compare as well. Prints one line for each difference and a summary; exits 1 when anything
-differs.
+songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs, a song
+of facts for `info`), the malformed files of tests/data/invalid (running status after meta and
+SysEx events among them), a style whose CASM holds every kind of record, styles that the base
+build makes from the songs, type-1 files and files `merge` refuses, and --casm and --effects files
+whose numbers are refused. Each run happens in a folder of its own side (base, candidate) with
+the same relative names, so that messages naming files compare as well. Prints one line for each
+difference and a summary; exits 1 when anything differs.
 
 --record runs one CLI and writes, for each run, its exit status and the sha256 of its standard
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
 a CLI over the same table and prints each run whose exit status, texts or file differ from
 DIGESTS (exit 1). Both take the golden subset of the table (every option set on a few songs and
-on the styles made from them, three runs on every malformed file, every merge) unless --all
-records the whole table; the file says which. Nothing in a run depends on the machine, the time
-or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from the CLI of commit
-04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When an output changes
-on purpose, check the new output first (compare mode against the previous commit shows every run
-that differs), then record again and commit the file with the change, naming the runs that differ:
+on the styles made from them, four runs on every malformed file, every merge and edit file)
+unless --all records the whole table; the file says which. Nothing in a run depends on the
+machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from
+the CLI of commit 04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When
+an output changes on purpose, check the new output first (compare mode against the previous
+commit shows every run that differs), then record again and commit the file with the change,
+naming the runs that differ:
 
     scripts/compare_cli.py build/dev/cli/zephrane-cli --record tests/data/golden/cli-digests.json
 """
@@ -70,6 +72,9 @@ SONG_RUNS = [
     ("style", ["--bb"]),
     ("style", ["--bb8", "--style-name", "Eight"]),
     ("style", ["--raw", "--sections", "Main A", "--auto-casm"]),
+    ("casm", ["--json"]),
+    ("working", ["--auto-casm", "--convert", "plain"]),
+    ("working", ["--sections", "Main A", "--convert", "sevenths"]),
 ]
 
 # Runs over a style the base build made.
@@ -90,6 +95,23 @@ CASM_ROWS = [
     {"channel": 2, "part": "Bass"},
     {"channel": 10, "part": "Rhythm"},
 ]
+
+# Edit files whose numbers are refused, as JSON texts: the numbers must reach the reader exactly
+# as written. 4294967297 is 2**32 + 1 and 4294967299 is 2**32 + 3: cut down to 32 bits they
+# become 1 and 3; 18446744073709551617 is too large for any 64-bit whole number.
+REFUSED_EDIT_FILES = [("--casm", "[%s]" % row) for row in (
+    '{"channel": 0}', '{"channel": 17}', '{"channel": -1}', '{"channel": 1.5}',
+    '{"channel": 2.0}', '{"channel": "3"}', '{"channel": null}', '{"part": "Bass"}',
+    '{"channel": 4294967297, "part": "Bass"}', '{"channel": 18446744073709551617}')] + [
+    ("--casm", '[{"channel": 1, "chordMute": %s}]' % mute) for mute in (
+        "[3, 255, 255, 255, 256]", "[-1, 255, 255, 255, 255]", "[3.5, 255, 255, 255, 255]",
+        '["3", 255, 255, 255, 255]', "[4294967299, 255, 255, 255, 255]", "[3, 255, 255, 255]",
+        "[3, 255, 255, 255, 255, 255]", "3")] + [("--effects", text) for text in (
+            '{"reverb": -1}', '{"reverb": 1.5}', '{"reverb": "3"}', '{"reverb": true}',
+            '{"reverb": {"text": "Hall 1"}}', '{"chorus": {"position": -2}}',
+            '{"variation": 18446744073709551617}', '{"reverb": 24}', '{"reverb": 4294967297}',
+            '{"chorus": {"position": 4294967296}}', '{"variation": 102}',
+            '{"connection": "Insertion", "variation": 75}')]
 
 EFFECTS = {"reverb": 3, "reverbReturn": "64", "chorus": 2, "chorusReturn": "32",
            "variation": 5, "variationReturn": "50", "pan": "64", "sendToReverb": "40",
@@ -166,9 +188,66 @@ def write_type1(path, tracks):
     song.save(path)
 
 
+def write_facts_song(path):
+    """12 measures of 3/4 at 100 BPM in E flat minor with a Latin-1 name padded with blanks, a
+    copyright, XG bank select, two programs on one channel and a section start marker."""
+    events = [mido.MetaMessage("track_name", name="  Caf\xe9 Bossa "),
+              mido.MetaMessage("copyright", text="(c) Zephrane"),
+              mido.MetaMessage("set_tempo", tempo=600000),
+              mido.MetaMessage("time_signature", numerator=3, denominator=4),
+              mido.MetaMessage("key_signature", key="Ebm"),
+              mido.Message("control_change", channel=0, control=0, value=0),
+              mido.Message("control_change", channel=0, control=32, value=0)]
+    events += [mido.Message("program_change", channel=channel, program=program)
+               for channel, program in ((0, 33), (1, 0), (2, 48), (2, 49))]
+    for measure in range(12):
+        events += [mido.Message("note_on", channel=channel, note=note, velocity=90)
+                   for channel, note in ((9, 36), (0, 40), (1, 60), (2, 64))]
+        events[-4].time = 0 if measure == 0 else 960
+        events += [mido.Message("note_off", channel=channel, note=note, time=480 * (channel == 9))
+                   for channel, note in ((9, 36), (0, 40), (1, 60), (2, 64))]
+        events += [mido.MetaMessage("marker", text=">Main A")] if measure == 7 else []
+    events.append(mido.MetaMessage("end_of_track", time=960))
+    song = mido.MidiFile(type=0, ticks_per_beat=TICKS, charset="latin1")
+    song.tracks.append(mido.MidiTrack(events))
+    song.save(path)
+
+
+def chunk(tag, data):
+    return tag + len(data).to_bytes(4, "big") + data
+
+
+def write_listing_style(path):
+    """A style of one measure whose CASM holds two Ctab records (one with a byte beyond its 27)
+    and a Cntt, followed by an OTSc chunk."""
+    song = mido.MidiFile(type=0, ticks_per_beat=TICKS)
+    song.tracks.append(mido.MidiTrack([
+        mido.MetaMessage("marker", text="SFF1"), mido.MetaMessage("marker", text="SInt"),
+        mido.MetaMessage("marker", text="Main A"),
+        mido.Message("note_on", channel=9, note=36, velocity=100),
+        mido.Message("note_off", channel=9, note=36, time=4 * TICKS)]))
+    song.save(path)
+    bass = bytes([2]) + b"Bass    " + bytes([10, 0, 0x0F, 0xFF, 3, 255, 255, 255, 255,
+                                             0, 2, 0, 3, 3, 28, 127, 4, 0])
+    rhythm = bytes([9]) + b"Rhythm  " + bytes([9, 0, 0x0F, 0xFF, 7, 255, 255, 255, 255,
+                                               0, 0, 0, 0, 0, 0, 127, 0, 0, 0x5A])
+    cseg = chunk(b"CSEG", chunk(b"Sdec", b"Main A,Main B") + chunk(b"Ctab", bass) +
+                 chunk(b"Ctab", rhythm) + chunk(b"Cntt", bytes([2, 0x83])))
+    with open(path, "ab") as out:
+        out.write(chunk(b"CASM", cseg) + chunk(b"OTSc", bytes(range(10))))
+
+
 def make_inputs(folder):
-    """Writes the inputs into `folder`; returns (songs, type-1 files), names relative to it."""
-    songs = []
+    """Writes the inputs into `folder`; returns (songs, type-1 files, styles), names relative to
+    it."""
+    write_facts_song(os.path.join(folder, "facts-3-4-e-flat-minor.mid"))
+    song = mido.MidiFile(type=0, ticks_per_beat=TICKS)  # the set-up markers take the delta over
+    song.tracks.append(mido.MidiTrack([
+        mido.Message("note_on", channel=0, note=60, velocity=1, time=200),
+        mido.MetaMessage("end_of_track", time=10)]))
+    song.save(os.path.join(folder, "late-first-event.mid"))
+    songs = ["facts-3-4-e-flat-minor.mid", "late-first-event.mid"]
+    write_listing_style(os.path.join(folder, "listing.sty"))
     shutil.copy(os.path.join(ROOT, "demo", "zephrane-demo.mid"), folder)
     songs.append("zephrane-demo.mid")
     shapes = {
@@ -198,13 +277,22 @@ def make_inputs(folder):
         name = "type1-%d.mid" % count
         write_type1(os.path.join(folder, name), count)
         merges.append(name)
+    type2 = mido.MidiFile(type=2)
+    type2.tracks += [mido.MidiTrack([mido.Message("note_on", note=60)])] * 2
+    type2.save(os.path.join(folder, "type2.mid"))
+    with open(os.path.join(folder, "not-midi.mid"), "w") as out:
+        out.write("These are not the notes you are looking for.\n")
+    merges += ["zephrane-demo.mid", "type2.mid", "not-midi.mid", "missing.mid"]
+    for number, (_, text) in enumerate(REFUSED_EDIT_FILES):
+        with open(os.path.join(folder, "refused-%02d.json" % number), "w") as out:
+            out.write(text)
     with open(os.path.join(folder, "rows.json"), "w") as out:
         json.dump(CASM_ROWS, out)
     with open(os.path.join(folder, "refused-limit.json"), "w") as out:
         json.dump([{"channel": 2, "part": "Bass", "lowLimit": "H3"}], out)
     with open(os.path.join(folder, "effects.json"), "w") as out:
         json.dump(EFFECTS, out)
-    return songs, merges
+    return songs, merges, ["listing.sty"]
 
 
 def arguments_of(command, options, source, output):
@@ -326,9 +414,11 @@ class Check(Runs):
 
 # The golden subset: every option set on these songs and on the styles made from them, these runs
 # on every malformed file, every merge.
-GOLDEN_SONGS = ("zephrane-demo.mid", "four-four-40-tempos.mid", "three-four-34.mid",
-                "six-eight-36.mid", "short-12.mid", "sysex-8-channels.mid", "bb-44.mid")
+GOLDEN_SONGS = ("facts-3-4-e-flat-minor.mid", "late-first-event.mid", "zephrane-demo.mid",
+                "four-four-40-tempos.mid", "three-four-34.mid", "six-eight-36.mid", "short-12.mid",
+                "sysex-8-channels.mid", "bb-44.mid")
 GOLDEN_CORPUS_RUNS = [
+    ("casm", ["--json"]),
     ("info", ["--json", "--raw"]),
     ("working", []),
     ("style", ["--all-sections", "--auto-casm"]),
@@ -341,9 +431,10 @@ def runs_of_song(song, golden):
     return GOLDEN_CORPUS_RUNS if song.startswith("invalid-") else []
 
 
-def run_table(runs, songs, merges, golden):
-    """Every run of the table (or of its golden subset); returns the styles made."""
-    styles = []
+def run_table(runs, songs, merges, styles, golden):
+    """Every run of the table (or of its golden subset) over the songs, the type-1 files, the
+    styles given and those made; returns the styles."""
+    styles = list(styles)
     for song in songs:
         for command, run_options in runs_of_song(song, golden):
             written = runs.run(command, run_options, song)
@@ -354,6 +445,8 @@ def run_table(runs, songs, merges, golden):
             runs.run(command, run_options, style)
     for merge in merges:
         runs.run("merge", [], merge)
+    for number, (option, _) in enumerate(REFUSED_EDIT_FILES):
+        runs.run("working", ["--raw", option, "refused-%02d.json" % number], "zephrane-demo.mid")
     return styles
 
 
@@ -427,14 +520,14 @@ def main():
     else:
         golden = False
         runs = Comparison({"base": cli, "candidate": os.path.abspath(options.candidate)}, root)
-    songs, merges = runs.make_inputs()
+    songs, merges, styles = runs.make_inputs()
     inputs = input_digests(list(runs.folders.values())[0])
     if options.check and inputs != recorded["inputs"]:
         runs.differences += ["input %s differs from the recorded one: the songs are no longer "
                              "written the same (another mido?)" % name for name in sorted(
                                  set(inputs) | set(recorded["inputs"]))
                              if inputs.get(name) != recorded["inputs"].get(name)]
-    styles = run_table(runs, songs, merges, golden)
+    styles = run_table(runs, songs, merges, styles, golden)
     if options.check:
         runs.differences += ["%s: recorded, not run" % label for label in recorded["runs"]
                              if label not in runs.seen]
