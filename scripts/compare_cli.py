@@ -22,7 +22,7 @@ difference and a summary; exits 1 when anything differs.
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
 a CLI over the same table and prints each run whose exit status, texts or file differ from
 DIGESTS (exit 1). Both take the golden subset of the table (every option set on a few songs and
-on the styles made from them, four runs on every malformed file, every merge and edit file)
+on the styles made from them, five runs on every malformed file, every merge and edit file)
 unless --all records the whole table; the file says which. Nothing in a run depends on the
 machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from
 the CLI of commit 04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When
@@ -56,6 +56,7 @@ SONG_RUNS = [
     ("info", ["--json", "--auto-casm", "--all-sections"]),
     ("info", ["--json", "--no-panel", "--no-xg-on", "--multiple-tempos", "--add-b"]),
     ("working", []),
+    ("working", ["--raw"]),
     ("working", ["--raw", "--sections", "Main A"]),
     ("working", ["--sections", "Intro A,Main A,Fill AA,End A", "--style-name", "Cmp"]),
     ("working", ["--all-sections", "--auto-casm", "--convert", "plain"]),
@@ -277,6 +278,16 @@ def make_inputs(folder):
         name = "type1-%d.mid" % count
         write_type1(os.path.join(folder, name), count)
         merges.append(name)
+    # Three tracks written by hand: a tempo; notes under running status without End of Track;
+    # a note ended by a note-off.
+    tracks = [bytes([0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x2F, 0x00]),
+              bytes([0x00, 0x90, 0x3C, 0x64, 0x60, 0x3E, 0x64, 0x87, 0x40, 0x3C, 0x00,
+                     0x00, 0x3E, 0x00]),
+              bytes([0x00, 0x91, 0x40, 0x64, 0x60, 0x81, 0x40, 0x00, 0x00, 0xFF, 0x2F, 0x00])]
+    with open(os.path.join(folder, "type1-open-track.mid"), "wb") as out:
+        out.write(chunk(b"MThd", bytes([0, 1, 0, 3, 0x01, 0xE0])) +
+                  b"".join(chunk(b"MTrk", track) for track in tracks))
+    merges.append("type1-open-track.mid")
     type2 = mido.MidiFile(type=2)
     type2.tracks += [mido.MidiTrack([mido.Message("note_on", note=60)])] * 2
     type2.save(os.path.join(folder, "type2.mid"))
@@ -421,6 +432,7 @@ GOLDEN_CORPUS_RUNS = [
     ("casm", ["--json"]),
     ("info", ["--json", "--raw"]),
     ("working", []),
+    ("working", ["--raw"]),
     ("style", ["--all-sections", "--auto-casm"]),
 ]
 
