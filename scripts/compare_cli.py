@@ -14,7 +14,7 @@ songs written here with mido (time signatures, tempos, drums, SysEx, short and l
 of facts for `info`), the malformed files of tests/data/invalid (running status after meta and
 SysEx events among them), a style whose CASM holds every kind of record, styles that the base
 build makes from the songs, type-1 files and files `merge` refuses, and --casm and --effects files
-whose numbers are refused. Each run happens in a folder of its own side (base, candidate) with
+whose numbers are refused or at the ends of their ranges. Each run happens in a folder of its own side (base, candidate) with
 the same relative names, so that messages naming files compare as well. Prints one line for each
 difference and a summary; exits 1 when anything differs.
 
@@ -294,6 +294,11 @@ def make_inputs(folder):
     with open(os.path.join(folder, "not-midi.mid"), "w") as out:
         out.write("These are not the notes you are looking for.\n")
     merges += ["zephrane-demo.mid", "type2.mid", "not-midi.mid", "missing.mid"]
+    with open(os.path.join(folder, "ends.json"), "w") as out:  # numbers at the ends of ranges
+        out.write('[{"channel": 1, "part": "Bass", "chordMute": [-0, 0, 0, 0, 0]}, {"channel": 16, '
+                  '"part": "Pad", "chordMute": [255, 255, 255, 255, 255]}]')
+    with open(os.path.join(folder, "ends-effects.json"), "w") as out:
+        out.write('{"reverb": 23, "chorus": {"position": 0}, "variation": 101}')
     for number, (_, text) in enumerate(REFUSED_EDIT_FILES):
         with open(os.path.join(folder, "refused-%02d.json" % number), "w") as out:
             out.write(text)
@@ -457,6 +462,8 @@ def run_table(runs, songs, merges, styles, golden):
             runs.run(command, run_options, style)
     for merge in merges:
         runs.run("merge", [], merge)
+    runs.run("info", ["--json", "--raw", "--casm", "ends.json", "--effects", "ends-effects.json"],
+             "zephrane-demo.mid")
     for number, (option, _) in enumerate(REFUSED_EDIT_FILES):
         runs.run("working", ["--raw", option, "refused-%02d.json" % number], "zephrane-demo.mid")
     return styles
