@@ -55,6 +55,7 @@ SONG_RUNS = [
     ("info", ["--json", "--raw"]),
     ("info", ["--json", "--auto-casm", "--all-sections"]),
     ("info", ["--json", "--no-panel", "--no-xg-on", "--multiple-tempos", "--add-b"]),
+    ("info", ["--json", "--raw", "--sections", "Main A", "--sections", "End A"]),
     ("working", []),
     ("working", ["--raw"]),
     ("working", ["--raw", "--sections", "Main A"]),
