@@ -14,9 +14,9 @@ songs written here with mido (time signatures, tempos, drums, SysEx, short and l
 of facts for `info`), the malformed files of tests/data/invalid (running status after meta and
 SysEx events among them), a style whose CASM holds every kind of record, styles that the base
 build makes from the songs, type-1 files and files `merge` refuses, and --casm and --effects files
-whose numbers are refused or at the ends of their ranges. Each run happens in a folder of its own side (base, candidate) with
-the same relative names, so that messages naming files compare as well. Prints one line for each
-difference and a summary; exits 1 when anything differs.
+whose numbers are refused or at the ends of their ranges. Each run happens in a folder of its own
+side (base, candidate) with the same relative names, so that messages naming files compare as
+well. Prints one line for each difference and a summary; exits 1 when anything differs.
 
 --record runs one CLI and writes, for each run, its exit status and the sha256 of its standard
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
@@ -215,6 +215,26 @@ def write_facts_song(path):
     song.save(path)
 
 
+def write_marked_song(path, measures, timed):
+    """A song of (tick, message) events and a click on channel 10 in every measure from the
+    eighth, a piano note under it."""
+    measure = 4 * TICKS
+    for start in range(8 * measure, measures * measure, measure):
+        velocity = 90 - start // measure  # tells the measures apart
+        timed += [(start, mido.Message("note_on", channel=9, note=36, velocity=100)),
+                  (start, mido.Message("note_on", channel=0, note=60, velocity=velocity)),
+                  (start + 240, mido.Message("note_off", channel=9, note=36)),
+                  (start + 960, mido.Message("note_off", channel=0, note=60))]
+    track, now = mido.MidiTrack(), 0
+    for tick, message in sorted(timed, key=lambda event: event[0]):
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=measures * measure - now))
+    song = mido.MidiFile(type=0, ticks_per_beat=TICKS)
+    song.tracks.append(track)
+    song.save(path)
+
+
 def chunk(tag, data):
     return tag + len(data).to_bytes(4, "big") + data
 
@@ -248,7 +268,16 @@ def make_inputs(folder):
         mido.Message("note_on", channel=0, note=60, velocity=1, time=200),
         mido.MetaMessage("end_of_track", time=10)]))
     song.save(os.path.join(folder, "late-first-event.mid"))
-    songs = ["facts-3-4-e-flat-minor.mid", "late-first-event.mid"]
+    # Set-up events running past the set-up measure (a volume change 80 ticks into measure 2);
+    # a section start marker without its end marker.
+    write_marked_song(os.path.join(folder, "set-up-past-a-measure.mid"), 12, [
+        (0, mido.Message("program_change", channel=0, program=0)),
+        (4 * TICKS + 80, mido.Message("control_change", channel=0, control=7, value=100))])
+    write_marked_song(os.path.join(folder, "start-marker-alone.mid"), 14, [
+        (0, mido.Message("program_change", channel=0, program=0)),
+        (11 * 4 * TICKS + TICKS, mido.MetaMessage("marker", text=">Main B"))])
+    songs = ["facts-3-4-e-flat-minor.mid", "late-first-event.mid", "set-up-past-a-measure.mid",
+             "start-marker-alone.mid"]
     write_listing_style(os.path.join(folder, "listing.sty"))
     shutil.copy(os.path.join(ROOT, "demo", "zephrane-demo.mid"), folder)
     songs.append("zephrane-demo.mid")
@@ -431,9 +460,10 @@ class Check(Runs):
 
 # The golden subset: every option set on these songs and on the styles made from them, these runs
 # on every malformed file, every merge.
-GOLDEN_SONGS = ("facts-3-4-e-flat-minor.mid", "late-first-event.mid", "zephrane-demo.mid",
-                "four-four-40-tempos.mid", "three-four-34.mid", "six-eight-36.mid", "short-12.mid",
-                "sysex-8-channels.mid", "bb-44.mid")
+GOLDEN_SONGS = ("facts-3-4-e-flat-minor.mid", "late-first-event.mid", "set-up-past-a-measure.mid",
+                "start-marker-alone.mid", "zephrane-demo.mid", "four-four-40-tempos.mid",
+                "three-four-34.mid", "six-eight-36.mid", "short-12.mid", "sysex-8-channels.mid",
+                "bb-44.mid")
 GOLDEN_CORPUS_RUNS = [
     ("casm", ["--json"]),
     ("info", ["--json", "--raw"]),
