@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-"""Writes the corpus of malformed songs and styles: one folder per fault, named for it, each
-holding a few files that show the fault in different places. Every byte is written here by
-hand, so that the files stay exactly as damaged as intended. Run from anywhere; it rewrites the
-folders beside this script (the fuzz-* folders of fuzzer findings are left alone):
+"""Writes the corpus of malformed songs and styles, every byte by hand so that the files stay
+exactly as damaged as intended: one folder per fault, each holding a few files that show it in
+different places. Rewrites the folders beside this script, but the fuzz-* ones of fuzzer finds:
 
     tests/data/invalid/make_invalid.py
 """
@@ -11,15 +10,6 @@ import os
 import shutil
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def vlq(value):
-    """A MIDI variable-length quantity."""
-    out = [value & 0x7F]
-    while value > 0x7F:
-        value >>= 7
-        out.insert(0, 0x80 | (value & 0x7F))
-    return bytes(out)
 
 
 def be32(value):
@@ -46,9 +36,9 @@ def song(events, length=None):
 
 
 def meta(kind, data):
-    """A meta event at delta 0."""
+    """A meta event at delta 0, of fewer than 128 bytes."""
     data = data.encode("latin-1") if isinstance(data, str) else data
-    return bytes([0x00, 0xFF, kind]) + vlq(len(data)) + data
+    return bytes([0x00, 0xFF, kind, len(data)]) + data
 
 
 TEMPO = meta(0x51, bytes([0x07, 0xA1, 0x20]))
