@@ -1,142 +1,79 @@
 #!/usr/bin/env python3
 """End-to-end: `zephrane-cli style` runs side by side. Every command writes the working file and
 loads it again, so two runs in one working folder must never load each other's song: each style
-must be byte for byte the one its song makes alone."""
+must be byte for byte the one its song makes alone. A held working folder is waited for, then
+refused by name."""
 
 import fcntl
+import itertools
 import os
 import subprocess
-import sys
 import threading
 import unittest
 
-import mido
+from e2e_support import FolderTest, band_song, read_bytes, take_arguments
 
-from e2e_support import FolderTest
-
-CLI = sys.argv.pop(1) if len(sys.argv) > 1 else "zephrane-cli"
-
-ROUNDS = 30
-TICKS_PER_MEASURE = 1920
+CLI = take_arguments("zephrane-cli")
 LOCK_FILE = "Zephwork.lock"
 
 
-def write_song(path, seed, measures=40):
-    """A type-0 song whose notes and programs depend on `seed`, with a click on channel 10 in
-    every measure for the section markers."""
-    track = mido.MidiTrack()
-    track.append(mido.MetaMessage("time_signature", numerator=4, denominator=4))
-    track.append(mido.Message("program_change", channel=0, program=seed % 100))
-    track.append(mido.Message("program_change", channel=1, program=32 + seed % 8))
-    for measure in range(measures):
-        for beat in range(4):
-            note = 40 + (seed * 7 + measure * 3 + beat) % 40
-            track.append(mido.Message("note_on", channel=9 if beat == 0 else 0,
-                                      note=36 if beat == 0 else note, velocity=64 + seed % 60))
-            track.append(mido.Message("note_on", channel=1, note=30 + (seed + beat) % 20,
-                                      velocity=90))
-            track.append(mido.Message("note_off", channel=1, note=30 + (seed + beat) % 20,
-                                      time=TICKS_PER_MEASURE // 8))
-            track.append(mido.Message("note_off", channel=9 if beat == 0 else 0,
-                                      note=36 if beat == 0 else note,
-                                      time=TICKS_PER_MEASURE // 8))
-    track.append(mido.MetaMessage("end_of_track"))
-    song = mido.MidiFile(type=0, ticks_per_beat=TICKS_PER_MEASURE // 4)
-    song.tracks.append(track)
-    song.save(path)
-    return path
-
-
-def style_command(song, output, *work_dir):
-    return [CLI, "style", *work_dir, "--sections", "Main A,Main B", "--auto-casm", "-o", output,
-            song]
-
-
-def read(path):
-    with open(path, "rb") as file:
-        return file.read()
-
-
 class SharedWorkDir(FolderTest):
-    def make_alone(self, song, name):
-        """The style `song` makes in a working folder of its own."""
-        output = self.path(name)
-        done = subprocess.run(style_command(song, output, "--work-dir", self.fresh_work_dir()),
-                              capture_output=True, text=True)
-        self.assertEqual((done.returncode, done.stderr), (0, ""))
-        return read(output)
+    made = itertools.count()
 
-    def run_side_by_side(self, songs, outputs, work_dir_options, env=None):
-        runs = [subprocess.Popen(style_command(song, output, *work_dir_options), env=env,
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-                for song, output in zip(songs, outputs)]
-        for run in runs:
-            _, errors = run.communicate()
-            self.assertEqual((run.returncode, errors), (0, ""))
+    def song(self, seed):
+        """A song whose notes and programs depend on `seed`."""
+        return band_song(self.path("song%d.mid" % seed), 40, {
+            0: (seed % 100, [(beat, 40 + (seed * 7 + beat * 3) % 40, 0.25) for beat in (1, 2, 3)]),
+            1: (32 + seed % 8, [(beat, 30 + (seed + beat) % 20, 0.25) for beat in range(4)])})
 
-    def test_runs_sharing_a_work_dir_each_make_the_style_of_their_own_song(self):
-        work = self.fresh_work_dir()
-        for round_number in range(ROUNDS):
-            songs = [write_song(self.path("song%d-%d.mid" % (round_number, side)),
-                                2 * round_number + side) for side in (0, 1)]
-            alone = [self.make_alone(song, "alone%d-%d.sty" % (round_number, side))
-                     for side, song in enumerate(songs)]
-            self.assertNotEqual(alone[0], alone[1])
-            outputs = [self.path("side%d-%d.sty" % (round_number, side)) for side in (0, 1)]
-            self.run_side_by_side(songs, outputs, ["--work-dir", work])
-            for side in (0, 1):
-                self.assertEqual(read(outputs[side]), alone[side],
-                                 "round %d: the style of song %d is not its own" %
-                                 (round_number, side))
+    def styles(self, songs, work_dir=None, env=None):
+        """The styles `songs` make side by side, with `work_dir` the options naming the working
+        folder; without it one after the other, each alone in a folder of its own. Each run
+        must succeed without a word."""
+        runs, outputs = [], []
+        for song in songs:
+            outputs.append(self.path("style%d.sty" % next(self.made)))
+            folder = ["--work-dir", self.fresh_work_dir()] if work_dir is None else work_dir
+            runs.append(subprocess.Popen(
+                [CLI, "style", *folder, "--sections", "Main A,Main B", "--auto-casm", "-o",
+                 outputs[-1], song], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+            if work_dir is None:
+                runs[-1].wait()
+        for started in runs:
+            self.assertEqual((started.communicate()[1], started.returncode), (b"", 0))
+        return [read_bytes(output) for output in outputs]
 
-    def test_runs_without_a_work_dir_each_work_in_a_fresh_folder_removed_at_the_end(self):
-        # The default folder is private to the run: nothing of it stays in the temporary folder
-        # nor in the per-user folder the desktop program uses.
-        temporary = self.fresh_work_dir()
-        user_data = self.fresh_work_dir()
+    def test_runs_side_by_side_each_make_the_style_of_their_own_song(self):
+        # In one working folder, and in the default one, private to the run: nothing of it stays
+        # in the temporary folder nor in the per-user folder the desktop program uses.
+        temporary, user_data = self.fresh_work_dir(), self.fresh_work_dir()
         env = dict(os.environ, TMPDIR=temporary, XDG_DATA_HOME=user_data)
-        for round_number in range(ROUNDS // 3):
-            songs = [write_song(self.path("song%d-%d.mid" % (round_number, side)),
-                                100 + 2 * round_number + side) for side in (0, 1)]
-            alone = [self.make_alone(song, "alone%d-%d.sty" % (round_number, side))
-                     for side, song in enumerate(songs)]
-            outputs = [self.path("side%d-%d.sty" % (round_number, side)) for side in (0, 1)]
-            self.run_side_by_side(songs, outputs, [], env=env)
-            self.assertEqual([read(output) for output in outputs], alone)
-        self.assertEqual(os.listdir(temporary), [])
-        self.assertEqual(os.listdir(user_data), [])
+        for work_dir, rounds in ((["--work-dir", self.fresh_work_dir()], 30), ([], 10)):
+            for number in range(rounds):
+                songs = [self.song(len(work_dir) * 100 + 2 * number + side) for side in (0, 1)]
+                alone = self.styles(songs)
+                self.assertNotEqual(alone[0], alone[1])
+                self.assertEqual(self.styles(songs, work_dir, env), alone, number)
+        self.assertEqual(os.listdir(temporary) + os.listdir(user_data), [])
 
-    def hold_work_dir(self, work):
+    def test_a_held_work_dir_is_waited_for_then_refused_by_name(self):
+        work, song = self.fresh_work_dir(), self.song(7)
+        alone = self.styles([song])
         lock = open(os.path.join(work, LOCK_FILE), "w")
         fcntl.flock(lock, fcntl.LOCK_EX)
-        return lock
-
-    def test_a_run_waits_while_another_holds_the_work_dir(self):
-        work = self.fresh_work_dir()
-        song = write_song(self.path("song.mid"), 7)
-        alone = self.make_alone(song, "alone.sty")
-        lock = self.hold_work_dir(work)
         release = threading.Timer(1.0, lock.close)
         release.start()
-        output = self.path("waited.sty")
-        done = subprocess.run(style_command(song, output, "--work-dir", work),
-                              capture_output=True, text=True)
+        self.assertEqual(self.styles([song], ["--work-dir", work]), alone)
         release.join()
-        self.assertEqual((done.returncode, done.stderr), (0, ""))
-        self.assertEqual(read(output), alone)
-
-    def test_a_run_refuses_a_work_dir_held_too_long_and_names_it(self):
         work = self.fresh_work_dir()
-        song = write_song(self.path("song.mid"), 7)
-        with self.hold_work_dir(work):
-            output = self.path("refused.sty")
-            done = subprocess.run(style_command(song, output, "--work-dir", work),
-                                  capture_output=True, text=True)
-        self.assertEqual(done.returncode, 1)
-        self.assertEqual(done.stderr,
-                         "The working folder %s is in use by another run of Zephrane. Wait until "
-                         "it ends or choose another working folder.\n" % work)
-        self.assertFalse(os.path.exists(output))
+        with open(os.path.join(work, LOCK_FILE), "w") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            done = subprocess.run([CLI, "style", "--work-dir", work, "--all-sections", "-o",
+                                   self.path("refused.sty"), song], capture_output=True, text=True)
+        self.assertEqual((done.returncode, done.stderr), (1, (
+            "The working folder %s is in use by another run of Zephrane. Wait until it ends or "
+            "choose another working folder.\n" % work)))
+        self.assertFalse(os.path.exists(self.path("refused.sty")))
         self.assertEqual(sorted(os.listdir(work)), [LOCK_FILE])
 
 

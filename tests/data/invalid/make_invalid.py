@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-"""Writes the corpus of malformed songs and styles: one folder per fault, named for it, each
-holding a few files that show the fault in different places. Every byte is written here by
-hand, so that the files stay exactly as damaged as intended. Run from anywhere; it rewrites the
-folders beside this script (the fuzz-* folders of fuzzer findings are left alone):
+"""Writes the corpus of malformed songs and styles, every byte by hand so that the files stay
+exactly as damaged as intended: one folder per fault, each holding a few files that show it in
+different places. Rewrites the folders beside this script, but the fuzz-* ones of fuzzer finds:
 
     tests/data/invalid/make_invalid.py
 """
@@ -13,69 +12,58 @@ import shutil
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def vlq(value):
-    """A MIDI variable-length quantity."""
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.insert(0, 0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(out)
-
-
 def be32(value):
     return value.to_bytes(4, "big")
 
 
-def header(division=480, fmt=0, tracks=1, length=6, extra=b""):
-    """The MThd chunk; `length` overrides the true length of its data, `extra` follows the
-    division."""
-    return b"MThd" + be32(length) + fmt.to_bytes(2, "big") + tracks.to_bytes(2, "big") + \
-        division.to_bytes(2, "big") + extra
+def chunk(tag, data, length=None):
+    """A chunk; `length`, when given, lies about the length of its data."""
+    return tag + be32(len(data) if length is None else length) + data
+
+
+def header(division=480, length=None, extra=b""):
+    """The MThd chunk of a type-0 file with one track; `extra` follows the division."""
+    return chunk(b"MThd", bytes([0, 0, 0, 1]) + division.to_bytes(2, "big") + extra, length)
 
 
 def track_chunk(events, length=None):
-    """An MTrk chunk; `length` overrides the true length of the events."""
-    return b"MTrk" + be32(len(events) if length is None else length) + events
+    return chunk(b"MTrk", events, length)
 
 
-def meta(delta, kind, data):
-    return vlq(delta) + bytes([0xFF, kind]) + vlq(len(data)) + data
+def song(events, length=None):
+    """A type-0 file of one track holding `events`."""
+    return header() + track_chunk(events, length)
 
 
-def text(delta, kind, words):
-    return meta(delta, kind, words.encode("latin-1"))
+def meta(kind, data):
+    """A meta event at delta 0, of fewer than 128 bytes."""
+    data = data.encode("latin-1") if isinstance(data, str) else data
+    return bytes([0x00, 0xFF, kind, len(data)]) + data
 
 
-TEMPO = meta(0, 0x51, bytes([0x07, 0xA1, 0x20]))
-TIME_SIGNATURE = meta(0, 0x58, bytes([4, 2, 24, 8]))
+TEMPO = meta(0x51, bytes([0x07, 0xA1, 0x20]))
+TIME_SIGNATURE = meta(0x58, bytes([4, 2, 24, 8]))
 END_OF_TRACK = bytes([0x00, 0xFF, 0x2F, 0x00])
 NOTES = bytes([0x00, 0xC0, 0x00,  # program change
                0x00, 0x90, 0x3C, 0x64,  # note on
                0x83, 0x60, 0x80, 0x3C, 0x00])  # note off a beat later
 
 # A sound little song whose pieces the faults below are cut from.
-EVENTS = text(0, 3, "Sound") + TEMPO + TIME_SIGNATURE + NOTES + END_OF_TRACK
-SONG = header() + track_chunk(EVENTS)
+EVENTS = meta(3, "Sound") + TEMPO + TIME_SIGNATURE + NOTES + END_OF_TRACK
+SONG = song(EVENTS)
+CTAB = b"Chord1  " + bytes([11, 0, 0x0F, 0xFF, 3, 255, 255, 255, 255, 0, 2, 1, 1, 0, 0, 127, 0, 0])
 
 
-def style_casm(sdec=b"Main A", ctab_data=None, casm_length=None, cseg_length=None,
-               sdec_length=None, ctab_length=None):
+def style_casm(ctab_data=bytes([0]) + CTAB, casm_length=None, cseg_length=None, sdec_length=None,
+               ctab_length=None):
     """A CASM chunk with one CSEG, its Sdec and one Ctab; each length may be made to lie."""
-    if ctab_data is None:
-        ctab_data = bytes([0]) + b"Chord1  " + bytes([11, 0, 0x0F, 0xFF, 3, 255, 255, 255, 255,
-                                                     0, 2, 1, 1, 0, 0, 127, 0, 0])
-    sdec_chunk = b"Sdec" + be32(len(sdec) if sdec_length is None else sdec_length) + sdec
-    ctab_chunk = b"Ctab" + be32(len(ctab_data) if ctab_length is None else ctab_length) + \
-        ctab_data
-    cseg_body = sdec_chunk + ctab_chunk
-    cseg = b"CSEG" + be32(len(cseg_body) if cseg_length is None else cseg_length) + cseg_body
-    return b"CASM" + be32(len(cseg) if casm_length is None else casm_length) + cseg
+    cseg = chunk(b"Sdec", b"Main A", sdec_length) + chunk(b"Ctab", ctab_data, ctab_length)
+    return chunk(b"CASM", chunk(b"CSEG", cseg, cseg_length), casm_length)
 
 
-STYLE_EVENTS = text(0, 3, "Style") + TEMPO + TIME_SIGNATURE + text(0, 6, "SFF1") + \
-    text(0, 6, "SInt") + NOTES + text(0, 6, "Main A") + NOTES + END_OF_TRACK
-STYLE_TRACK = header() + track_chunk(STYLE_EVENTS)
+STYLE_EVENTS = meta(3, "Style") + TEMPO + TIME_SIGNATURE + meta(6, "SFF1") + meta(6, "SInt") + \
+    NOTES + meta(6, "Main A") + NOTES + END_OF_TRACK
+STYLE_TRACK = song(STYLE_EVENTS)
 
 FAULTS = {
     # The file ends inside the MThd chunk, or before the track's length field is complete.
@@ -84,103 +72,79 @@ FAULTS = {
         "before-format.mid": SONG[:9],
         "before-division.mid": SONG[:12],
         "before-track-tag.mid": SONG[:14],
-        "inside-track-length.mid": SONG[:20],
-    },
+        "inside-track-length.mid": SONG[:20]},
     # The track length field promises more bytes than the file holds (and, but in one, no End
     # of Track stops the walk before the end).
     "track-length-past-end": {
-        "forty-more.mid": header() + track_chunk(EVENTS[:-4], len(EVENTS) + 40),
-        "four-gigabytes.mid": header() + track_chunk(EVENTS[:-4], 0xFFFFFFFF),
-        "cut-inside-note-off.mid": header() + track_chunk(EVENTS[:-6], len(EVENTS) + 40),
-        "with-end-of-track.mid": header() + track_chunk(EVENTS, 0xFFFFFFFF),
-    },
+        "forty-more.mid": song(EVENTS[:-4], len(EVENTS) + 40),
+        "four-gigabytes.mid": song(EVENTS[:-4], 0xFFFFFFFF),
+        "cut-inside-note-off.mid": song(EVENTS[:-6], len(EVENTS) + 40),
+        "with-end-of-track.mid": song(EVENTS, 0xFFFFFFFF)},
     # A variable-length quantity whose bytes all have their top bit set.
     "endless-variable-length-quantity": {
-        "delta-to-the-end.mid": header() + track_chunk(bytes([0x80] * 24)),
-        "delta-beyond-32-bits.mid": header() + track_chunk(bytes([0xFF] * 6) + bytes([0x00]) +
-                                                           bytes([0x90, 0x3C, 0x64]) +
-                                                           END_OF_TRACK),
-        "meta-length-to-the-end.mid": header() + track_chunk(
-            TEMPO + bytes([0x00, 0xFF, 0x01]) + bytes([0x81] * 16)),
-    },
+        "delta-to-the-end.mid": song(bytes([0x80] * 24)),
+        "delta-beyond-32-bits.mid": song(bytes([0xFF] * 6 + [0x00, 0x90, 0x3C, 0x64]) +
+                                         END_OF_TRACK),
+        "meta-length-to-the-end.mid": song(TEMPO + bytes([0x00, 0xFF, 0x01] + [0x81] * 16))},
     # The first event has a data byte where its status byte belongs.
     "running-status-before-status": {
-        "first-event.mid": header() + track_chunk(bytes([0x00, 0x3C, 0x64]) + NOTES +
-                                                  END_OF_TRACK),
-        "after-meta.mid": header() + track_chunk(TEMPO + bytes([0x00, 0x3C, 0x64]) +
-                                                 END_OF_TRACK),
-    },
+        "first-event.mid": song(bytes([0x00, 0x3C, 0x64]) + NOTES + END_OF_TRACK),
+        "after-meta.mid": song(TEMPO + bytes([0x00, 0x3C, 0x64]) + END_OF_TRACK)},
     # Channel messages that go on under running status after a meta or system-exclusive event,
     # which the file format says cancel it; common readers and writers keep the channel's status.
     "running-status-after-meta-or-sysex": {
-        "after-text.mid": header() + track_chunk(
+        "after-text.mid": song(
             TEMPO + TIME_SIGNATURE + bytes([0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x3E, 0x64]) +
-            text(0, 1, "half way") + bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) +
+            meta(1, "half way") + bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) +
             END_OF_TRACK),
-        "after-sysex.mid": header() + track_chunk(
+        "after-sysex.mid": song(
             TEMPO + TIME_SIGNATURE + bytes([0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x3E, 0x64]) +
             bytes([0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7]) +
-            bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) + END_OF_TRACK),
-    },
+            bytes([0x83, 0x60, 0x40, 0x64, 0x83, 0x60, 0x41, 0x64]) + END_OF_TRACK)},
     # The track stops without its End of Track event.
     "no-end-of-track": {
-        "length-fits.mid": header() + track_chunk(EVENTS[:-4]),
-        "cut-inside-end-of-track.mid": header() + track_chunk(EVENTS[:-1]),
-    },
+        "length-fits.mid": song(EVENTS[:-4]),
+        "cut-inside-end-of-track.mid": song(EVENTS[:-1])},
     # A system-exclusive event whose length runs past the end of the file.
     "sysex-length-past-end": {
-        "f0.mid": header() + track_chunk(TEMPO + bytes([0x00, 0xF0, 0x40, 0x43, 0x10, 0xF7])),
-        "f7-escape.mid": header() + track_chunk(TEMPO + bytes([0x00, 0xF7, 0x7F, 0x43])),
-        "f0-huge.mid": header() + track_chunk(bytes([0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0xF7]) +
-                                              END_OF_TRACK),
-    },
+        "f0.mid": song(TEMPO + bytes([0x00, 0xF0, 0x40, 0x43, 0x10, 0xF7])),
+        "f7-escape.mid": song(TEMPO + bytes([0x00, 0xF7, 0x7F, 0x43])),
+        "f0-huge.mid": song(bytes([0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0x7F, 0xF7]) + END_OF_TRACK)},
     # A meta event whose length runs past the end of the file.
     "meta-length-past-end": {
-        "track-name.mid": header() + track_chunk(bytes([0x00, 0xFF, 0x03, 0x40]) + b"Name"),
-        "tempo.mid": header() + track_chunk(bytes([0x00, 0xFF, 0x51, 0x20, 0x07, 0xA1])),
-        "end-of-track.mid": header() + track_chunk(TEMPO + bytes([0x00, 0xFF, 0x2F, 0x10])),
-    },
+        "track-name.mid": song(bytes([0x00, 0xFF, 0x03, 0x40]) + b"Name"),
+        "tempo.mid": song(bytes([0x00, 0xFF, 0x51, 0x20, 0x07, 0xA1])),
+        "end-of-track.mid": song(TEMPO + bytes([0x00, 0xFF, 0x2F, 0x10]))},
     # Status bytes of system common and real-time messages, which a file cannot hold.
-    "status-f1-to-fe": {
-        f"status-{status:02x}.mid": header() + track_chunk(
-            TEMPO + TIME_SIGNATURE + bytes([0x00, status, 0x00, 0x90, 0x3C, 0x64]) + NOTES +
-            END_OF_TRACK)
-        for status in (0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD,
-                       0xFE)
-    },
+    "status-f1-to-fe": {  # but F7, which escapes SysEx
+        f"status-{status:02x}.mid": song(TEMPO + TIME_SIGNATURE + bytes(
+            [0x00, status, 0x00, 0x90, 0x3C, 0x64]) + NOTES + END_OF_TRACK)
+        for status in range(0xF1, 0xFF) if status != 0xF7},
     # The division counts SMPTE frames (top bit set) instead of ticks per quarter note.
     "smpte-division": {
         "25-fps-40-ticks.mid": header(division=0xE728) + track_chunk(EVENTS),
-        "30-fps-80-ticks.mid": header(division=0xE250) + track_chunk(EVENTS),
-    },
+        "30-fps-80-ticks.mid": header(division=0xE250) + track_chunk(EVENTS)},
     # A chunk of another type stands between MThd and the track.
     "junk-chunk-before-track": {
         "xfih.mid": header() + b"XFIH" + be32(6) + b"junk!!" + track_chunk(EVENTS),
         "empty-chunk.mid": header() + b"JUNK" + be32(0) + track_chunk(EVENTS),
         "two-chunks.mid": header() + b"XFIH" + be32(2) + b"ab" + b"XFKM" + be32(3) + b"cde" +
-        track_chunk(EVENTS),
-    },
+        track_chunk(EVENTS)},
     # No chunk of the file is a track.
     "no-track-chunk": {
         "only-junk.mid": header() + b"XFIH" + be32(len(EVENTS)) + EVENTS,
         "junk-past-end.mid": header() + b"XFIH" + be32(0x7FFFFFFF) + track_chunk(EVENTS),
-        "track-tag-cut.mid": header() + b"JUNK" + be32(0) + b"MTrk" + bytes([0x00, 0x00]),
-    },
+        "track-tag-cut.mid": header() + b"JUNK" + be32(0) + b"MTrk" + bytes([0x00, 0x00])},
     # Not a MIDI file at all.
-    "not-a-midi-file": {
-        "zeros.mid": bytes(64),
-        "riff.mid": b"RIFF" + be32(56) + b"WAVEfmt " + bytes(52),
-    },
+    "not-a-midi-file": {"zeros.mid": bytes(64), "riff.mid": b"RIFF" + be32(56) + b"WAVEfmt " +
+                        bytes(52)},
     # The header chunk's length is not the 6 bytes of format, track count and division.
     "header-length-lies": {
         "too-short.mid": header(length=2) + track_chunk(EVENTS),
         "four-gigabytes.mid": header(length=0xFFFFFFFF) + track_chunk(EVENTS),
-        "eight-with-extra-bytes.mid": header(length=8, extra=b"\x00\x00") + track_chunk(EVENTS),
-    },
+        "eight-with-extra-bytes.mid": header(length=8, extra=b"\x00\x00") + track_chunk(EVENTS)},
     # A division of no ticks per quarter note.
-    "zero-division": {
-        "division-0.mid": header(division=0) + track_chunk(EVENTS),
-    },
+    "zero-division": {"division-0.mid": header(division=0) + track_chunk(EVENTS)},
     # Styles whose CASM chunk lengths do not match their content.
     "style-casm-lengths-lie": {
         "casm-past-end.sty": STYLE_TRACK + style_casm(casm_length=0x00100000),
@@ -189,10 +153,7 @@ FAULTS = {
         "ctab-past-end.sty": STYLE_TRACK + style_casm(ctab_length=0x00010000),
         "ctab-too-short.sty": STYLE_TRACK + style_casm(ctab_data=bytes([0, 1, 2]),
                                                        ctab_length=27),
-        "ctab-channel-17.sty": STYLE_TRACK + style_casm(
-            ctab_data=bytes([16]) + b"Chord1  " + bytes([11, 0, 0x0F, 0xFF, 3, 255, 255, 255,
-                                                         255, 0, 2, 1, 1, 0, 0, 127, 0, 0])),
-    },
+        "ctab-channel-17.sty": STYLE_TRACK + style_casm(ctab_data=bytes([16]) + CTAB)},
 }
 
 
