@@ -7,8 +7,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -19,7 +17,6 @@
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/main_window.h"
-#include "gui/qt_services.h"
 #include "gui/rtf_to_html.h"
 #include "gui/section_map.h"
 #include "support/midi_builder.h"
@@ -114,9 +111,6 @@ class MainWindowTest : public QObject {
     void sectionMapShowsTheSectionsOfAnOpenedStyle();
     void styleCasmChoiceEndsWithItsStyle();
     void helpDocumentsExplainEveryCaption();
-    void rtfAndFilterTextsBecomeQtTexts();
-    void aboutWindowShowsTheLicence();
-    void screenshotOfAWorkingSession();
 
   private:
     QAction* Action(const char* name) const { return window_->findChild<QAction*>(name); }
@@ -235,50 +229,6 @@ void MainWindowTest::helpDocumentsExplainEveryCaption() {
         if (!documents.contains(caption)) missing << caption;
     }
     QVERIFY2(missing.isEmpty(), qPrintable("not in the documents: " + missing.join(" | ")));
-}
-
-void MainWindowTest::rtfAndFilterTextsBecomeQtTexts() {
-    QCOMPARE(gui::QtFilter("Style Files(*.sty;*.pcs;*.mid)|*.sty;*.pcs;*.mid|"),
-             QString("Style Files (*.sty *.pcs *.mid)"));
-    // The font table and generator are dropped, the "?" after \u8364 is its skipped fallback.
-    const std::string html = RtfToHtml(
-        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\*\\generator Wordpad;}\\fs22 "
-        "{\\b Bold} and {\\i it\\'e9}\\par Line\\u8364?\\par}");
-    QVERIFY(html.find("Arial") == std::string::npos && html.find("Wordpad") == std::string::npos);
-    QVERIFY(html.find("font-weight:bold;\">Bold</span>") != std::string::npos);
-    QVERIFY(html.find("font-style:italic;\">it\xC3\xA9</span>") != std::string::npos);
-    QVERIFY(html.find("font-size:11pt;") != std::string::npos);
-    QVERIFY(html.find("Line\xE2\x82\xAC</span></p>") != std::string::npos);
-    QCOMPARE(std::count(html.begin(), html.end(), '\n'), 2);  // two paragraphs
-}
-
-// The licence line and the full text of the shipped LICENSE behind the About window's button.
-void MainWindowTest::aboutWindowShowsTheLicence() {
-    Action("mnuAbout")->trigger();
-    auto* about = Find<QDialog>("frmAbout");
-    QCOMPARE(about->findChild<QLabel*>("lblLicence")->text(),
-             QString("Licensed under the GNU General Public License, version 3 or later"));
-    QTest::mouseClick(about->findChild<QPushButton*>("cmdLicence"), Qt::LeftButton);
-    auto* licence = about->findChild<QDialog*>("frmLicence");
-    QVERIFY(licence->isVisible());
-    QFile shipped(ZEPHRANE_LICENSE_FILE);
-    QVERIFY(shipped.open(QIODevice::ReadOnly));
-    const QString text = licence->findChild<QPlainTextEdit*>("txtLicence")->toPlainText();
-    QVERIFY(text.startsWith("                    GNU GENERAL PUBLIC LICENSE\n"));
-    QCOMPARE(text, QString::fromUtf8(shipped.readAll()));
-}
-
-// With ZEPHRANE_SCREENSHOT set to a file name, saves the main window with the demo song open,
-// every section marked and the CASM set, as docs/main-window.png shows it.
-void MainWindowTest::screenshotOfAWorkingSession() {
-    const QString target = qEnvironmentVariable("ZEPHRANE_SCREENSHOT");
-    if (target.isEmpty()) QSKIP("set ZEPHRANE_SCREENSHOT to take the screenshot");
-    Open(ZEPHRANE_DEMO_SONG);
-    for (const SectionRow& row : kSectionTable)
-        Action(std::string(row.key).c_str())->trigger();
-    Click("cmdAutoCasm");
-    QTest::qWait(300);
-    QVERIFY(window_->grab().save(target));
 }
 
 QTEST_MAIN(MainWindowTest)
