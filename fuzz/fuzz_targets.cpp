@@ -35,8 +35,8 @@ constexpr char kScanOverflowReport[] =
     "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not obvious, "
     "please report this to the author.";
 
-// A folder of this process (in /dev/shm when there is one), removed at exit. Never destroyed:
-// the exit handler runs after static destructors.
+// A folder of this process (in /dev/shm when there is one), removed at exit, after static
+// destructors: so never destroyed.
 const std::string& ScratchFolder() {
     static const std::string& folder = *new std::string([] {
         std::error_code ignored;
@@ -148,11 +148,10 @@ const SessionState& SessionWithGoodSong() {
     return state;
 }
 
-// A built style must load as a style unless it has more measures than the scan counts (a
-// section marked more than once is copied as often). A CASM built from the table must read back
-// without a problem; one taken over from the opened style keeps whatever that held. The header
-// is copied from the opened file as it was (the load reads only its format byte), so it is put
-// right before the CASM is read back.
+// A built style must load unless it has more measures than the scan counts (a section marked
+// twice is copied twice). A CASM built from the table must read back without a problem; one taken
+// over keeps whatever it held. The header is the opened file's (the load reads only its format
+// byte), so it is put right before the CASM is read back.
 void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
     std::vector<uint8_t> bytes = style.Bytes();
     if (bytes.size() < 22) Finding("the built style is shorter than its headers");
@@ -173,9 +172,9 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
 
 }  // namespace
 
-// Opened as a song and as a style by a session that holds a good song. A refused load must leave
-// the session with the song it had; an accepted one must hold the 6-byte header and its track
-// chunk at 14, on which every walk relies, and scan again.
+// Opened as a song and as a style by a session holding a good song: a refused load keeps that
+// song; an accepted one has the 6-byte header and the track chunk at 14 every walk relies on,
+// and scans again.
 void Load(const uint8_t* data, size_t size) {
     const SessionState& good = SessionWithGoodSong();
     for (const std::string name : {"input.mid", "input.sty"}) {
@@ -200,9 +199,8 @@ void Load(const uint8_t* data, size_t size) {
     }
 }
 
-// Prepared with each option; a song prepared with every channel is written as the working file,
-// which must load again unless it has more measures than the scan counts (only the first time
-// signature is kept, so later ones that shortened its measures may lengthen the count).
+// Prepared with each option, then written as the working file, which must load again unless it
+// has more measures than the scan counts (only the first time signature is kept).
 void Prepare(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
@@ -221,9 +219,8 @@ void Prepare(const uint8_t* data, size_t size) {
     }
 }
 
-// The style built with the table's CASM and, for a style that brought one, with its own. Last,
-// Save Style: a save that showed an error report must have written no file, and the command says
-// it saved exactly when the file is there.
+// The style built with the table's CASM and with a style's own; then Save Style, which writes
+// no file after an error report and says it saved exactly when the file is there.
 void Style(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
@@ -246,8 +243,7 @@ void Style(const uint8_t* data, size_t size) {
     if (saved != written) Finding(saved ? "Save Style wrote no file" : "a refused save wrote");
 }
 
-// "Convert Notes" with both items in turn; a failed one keeps the song, the parts and the source
-// chords.
+// "Convert Notes" with both items; a failed one keeps the song, parts and source chords.
 void Convert(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
@@ -268,9 +264,8 @@ void Convert(const uint8_t* data, size_t size) {
     }
 }
 
-// The inspection reader of style chunks, which reports damage in its problem list and never
-// throws; then, loaded as a style, its kept CASM read for every section as conversion reads it
-// and appended to the output as a style built with it is.
+// The inspection reader of style chunks (damage goes to its problem list), then the kept CASM of
+// the loaded style read for every section and appended to the output, as a build does.
 void Casm(const uint8_t* data, size_t size) {
     const CasmListing listing = ReadCasmListing(ByteImage(std::vector<uint8_t>(data, data + size)));
     for (const StyleChunk& chunk : listing.chunks) {
@@ -289,10 +284,9 @@ void Casm(const uint8_t* data, size_t size) {
     if (!AddCasm(s)) fuzz.RequireReport(messages, "appending the kept CASM");
 }
 
-// Loaded as it is (as `--raw` does), then the fourteen section buttons pressed in toolbar order
-// and in reverse, one by one and in a row. A row works out the scan between markers from the
-// scan before; it must leave the song, the scan results, the pressed buttons and the messages
-// exactly as the single presses do.
+// Loaded as it is (as `--raw` does), the fourteen section buttons pressed in toolbar order and
+// in reverse, one by one and in a row, which works the scan out from the scan before: both must
+// end with the same song, scan results, pressed buttons and messages.
 void Sections(const uint8_t* data, size_t size) {
     FuzzSession loaded;
     if (OpenChosenFile(loaded.session, WriteInputByKind(data, size)) == kResultFailed) return;
