@@ -1,9 +1,16 @@
+// The settings: the four text files beside the program, the recent-file list in the settings
+// store, the Setup dialog that edits the program paths, and where all these files live.
+
 #include "app/settings_files.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "app/recent_files.h"
 #include "app/session.h"
+#include "app/setup_dialog.h"
+#include "app/standard_paths.h"
 #include "app/stub_platform.h"
 #include "support/temp_dir.h"
 
@@ -11,6 +18,7 @@ namespace zephrane {
 namespace {
 
 using test::Bytes;
+using Texts = std::vector<std::string>;
 
 class SettingsTest : public ::testing::Test {
   protected:
@@ -18,10 +26,10 @@ class SettingsTest : public ::testing::Test {
         test.platform.settingsDirectory = dir.Path().string();
         test.platform.programDirectory = ZEPHRANE_DATA_DIR;  // the effect list file
     }
-    void WriteSetting(const std::string& name, const std::string& text) {
+    void Write(const std::string& name, const std::string& text) {
         dir.Write(name, Bytes(text.begin(), text.end()));
     }
-    std::string FileText(const std::string& name) {
+    std::string Text(const std::string& name) {
         const Bytes bytes = test::ReadFile((dir.Path() / name).string());
         return std::string(bytes.begin(), bytes.end());
     }
@@ -29,107 +37,145 @@ class SettingsTest : public ::testing::Test {
     test::TempDir dir;
     StubSession test;
     Session& s = test.session;
+    const Texts& messages = test.platform.messages;
 };
 
-TEST_F(SettingsTest, FirstStartWithoutFilesKeepsTheInitialMarksSilently) {
-    StartUp(s);
-    EXPECT_TRUE(test.platform.messages.empty());
-    EXPECT_EQ(s.settings.sequencerPath, "");
-    EXPECT_EQ(s.settings.stylePlayerPath, "");
-    EXPECT_EQ(s.settings.defaultDirectory, "");
-    EXPECT_TRUE(s.settings.panelVoices);
-    EXPECT_FALSE(s.settings.eightMeasureBbMains);
-    EXPECT_TRUE(s.settings.xgSystemOn);
-    EXPECT_FALSE(s.settings.convertSeventhAddB);
-    EXPECT_FALSE(s.settings.multipleTempos);
+TEST_F(SettingsTest, StartUpTakesPathsWithoutTheirLineEndAndMarksAsTwoDigits) {
+    StartUp(s);  // no files: the initial marks, silently
+    EXPECT_TRUE(s.settings.panelVoices && s.settings.xgSystemOn);
+    EXPECT_FALSE(s.settings.eightMeasureBbMains || s.settings.convertSeventhAddB ||
+                 s.settings.multipleTempos);
     EXPECT_EQ(s.effectLists.reverb.size(), 24u);
-}
 
-TEST_F(SettingsTest, ProgramPathsLoseTheirLineEndTheFolderKeepsIt) {
-    WriteSetting("Zephrane.ini", "/usr/bin/rosegarden --nosplash\r\n");
-    WriteSetting("Zephrane2.ini", "p");  // one character: that character is the path
-    WriteSetting("Zephrane3.ini", "/home/me/styles/\r\n");
+    Write("Zephrane.ini", "/usr/bin/rosegarden --nosplash\r\n");
+    Write("Zephrane2.ini", "p");  // one character: that character is the path
+    Write("Zephrane3.ini", "/home/me/styles/\r\n");
+    Write("Zephrane4.ini", "01\r\n");
     StartUp(s);
     EXPECT_EQ(s.settings.sequencerPath, "/usr/bin/rosegarden --nosplash");
     EXPECT_EQ(s.settings.stylePlayerPath, "p");
     EXPECT_EQ(s.settings.defaultDirectory, "/home/me/styles/\r\n");
-    EXPECT_TRUE(test.platform.messages.empty());
-}
-
-TEST_F(SettingsTest, StoredMarksAreTwoDigits) {
-    WriteSetting("Zephrane4.ini", "01\r\n");
-    StartUp(s);
     EXPECT_FALSE(s.settings.panelVoices);
     EXPECT_TRUE(s.settings.eightMeasureBbMains);
 
-    WriteSetting("Zephrane4.ini", "1");  // a missing second digit counts as unchecked
-    s.settings.eightMeasureBbMains = true;
+    Write("Zephrane4.ini", "1");  // a missing second digit counts as unchecked
     StartUp(s);
     EXPECT_TRUE(s.settings.panelVoices);
     EXPECT_FALSE(s.settings.eightMeasureBbMains);
+    EXPECT_EQ(messages, Texts{});
 }
 
 TEST_F(SettingsTest, TogglingAStoredMarkWritesBothDigits) {
     ToggleOptionMark(s, OptionMark::EightMeasureBbMains);
-    EXPECT_EQ(FileText("Zephrane4.ini"), "11\r\n");
+    EXPECT_EQ(Text("Zephrane4.ini"), "11\r\n");
     ToggleOptionMark(s, OptionMark::PanelVoices);
-    EXPECT_EQ(FileText("Zephrane4.ini"), "01\r\n");
-    ToggleOptionMark(s, OptionMark::MultipleTempos);
+    EXPECT_EQ(Text("Zephrane4.ini"), "01\r\n");
+    ToggleOptionMark(s, OptionMark::MultipleTempos);  // not stored
     EXPECT_TRUE(s.settings.multipleTempos);
-    EXPECT_EQ(FileText("Zephrane4.ini"), "01\r\n");
+    EXPECT_EQ(Text("Zephrane4.ini"), "01\r\n");
 }
 
-TEST_F(SettingsTest, TextFilesAreWrittenWithCrLfAndReadWhole) {
+TEST_F(SettingsTest, TextFilesAreWrittenInLatin1WithCrLfAndReadWhole) {
     const std::string path = (dir.Path() / "Zephrane.ini").string();
     EXPECT_TRUE(WriteTextFileContents(s, "Caf\xC3\xA9 seq", path));
     EXPECT_EQ(test::ReadFile(path), (Bytes{'C', 'a', 'f', 0xE9, ' ', 's', 'e', 'q', '\r', '\n'}));
     EXPECT_EQ(ReadTextFileContents(s, path), "Caf\xC3\xA9 seq\r\n");
     EXPECT_EQ(ReadTextFileContents(s, (dir.Path() / "none.ini").string()), "");
-    EXPECT_TRUE(test.platform.messages.empty());
-}
-
-TEST_F(SettingsTest, UnreadableAndUnwritableSettingsAreReported) {
+    EXPECT_EQ(messages, Texts{});
     EXPECT_EQ(ReadTextFileContents(s, dir.Path().string()), "");  // a folder
-    EXPECT_FALSE(WriteTextFileContents(s, "x", "/dev/full"));
-    ASSERT_EQ(test.platform.messages.size(), 2u);
-    EXPECT_EQ(test.platform.messages[1], "Disk is full.");
+    EXPECT_EQ(messages.size(), 1u);
 }
 
-class RecentFilesTest : public ::testing::Test {
-  protected:
-    std::vector<std::string>& Entries() { return s.recentFiles.entries; }
-    StubSession test;
-    Session& s = test.session;
-};
-
-TEST_F(RecentFilesTest, KeepsTheFourNewestOnTop) {
-    for (const char* path : {"/a.mid", "/b.mid", "/c.mid", "/d.mid", "/e.mid"}) {
+TEST_F(SettingsTest, RecentFilesKeepTheFourNewestAndComeBackInTheirOrder) {
+    for (const char* path : {"/a.mid", "/b.mid", "/c.mid", "/d.mid", "/e.mid"})
         AddRecentFile(s, path);
-    }
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"/e.mid", "/d.mid", "/c.mid", "/b.mid"}));
     AddRecentFile(s, "/C.MID");  // listed already, in another case: moved, not added
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"/C.MID", "/e.mid", "/d.mid", "/b.mid"}));
-}
-
-TEST_F(RecentFilesTest, SavedListComesBackInItsOrder) {
-    AddRecentFile(s, "/c.mid");
-    AddRecentFile(s, "/b.mid");
-    AddRecentFile(s, "/a.mid");
+    EXPECT_EQ(s.recentFiles.entries, (Texts{"/C.MID", "/e.mid", "/d.mid", "/b.mid"}));
     SaveRecentFiles(s);
-    EXPECT_EQ(test.platform.store.at("Zephrane/MRUFiles/0"), "/a.mid");
-    EXPECT_EQ(test.platform.store.at("Zephrane/MRUFiles/2"), "/c.mid");
-    Entries().clear();
+    EXPECT_EQ(test.platform.store.at("Zephrane/MRUFiles/3"), "/b.mid");
+    s.recentFiles.entries.clear();
     LoadRecentFiles(s);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"/a.mid", "/b.mid", "/c.mid"}));
-}
+    EXPECT_EQ(s.recentFiles.entries, (Texts{"/C.MID", "/e.mid", "/d.mid", "/b.mid"}));
 
-TEST_F(RecentFilesTest, LoadStopsAtTheFirstGapAndSkipsRepeats) {
     test.platform.store = {{"Zephrane/MRUFiles/0", "/x.mid"},
                            {"Zephrane/MRUFiles/1", "/X.mid"},
                            {"Zephrane/MRUFiles/2", "/y.mid"},
                            {"Zephrane/MRUFiles/4", "/z.mid"}};
-    LoadRecentFiles(s);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"/x.mid", "/y.mid"}));
+    LoadRecentFiles(s);  // stops at the first gap and skips repeats
+    EXPECT_EQ(s.recentFiles.entries, (Texts{"/x.mid", "/y.mid"}));
+}
+
+TEST_F(SettingsTest, SetupReadsTheFilesAgainAndStoresTheTextsOnClose) {
+    Write("Zephrane.ini", "/usr/bin/seq\r\n");
+    Write("Zephrane2.ini", "/usr/bin/player\r\n");
+    Write("Zephrane3.ini", "/home/ann/styles/new\r\n");
+    const SetupTexts opened = OpenSetup(s);  // the folder cut at its last separator
+    EXPECT_EQ((Texts{opened.sequencer, opened.stylePlayer, opened.defaultDirectory}),
+              (Texts{"/usr/bin/seq", "/usr/bin/player", "/home/ann/styles/"}));
+
+    CloseSetup(s, {"rosegarden --nosplash", "/opt/player", "/home/ann/songs/"});
+    EXPECT_EQ((Texts{Text("Zephrane.ini"), Text("Zephrane2.ini"), Text("Zephrane3.ini")}),
+              (Texts{"rosegarden --nosplash\r\n", "/opt/player\r\n", "/home/ann/songs/\r\n"}));
+    EXPECT_EQ(s.settings.sequencerPath, "rosegarden --nosplash");
+    EXPECT_EQ(s.settings.defaultDirectory, "/home/ann/songs/");
+
+    test.platform.settingsDirectory = (dir.Path() / "missing").string();
+    CloseSetup(s, {"seq", "player", "/songs/"});  // each write is tried and reported
+    EXPECT_EQ(messages, Texts(3, "That path doesn't exist."));
+    EXPECT_EQ(s.settings.sequencerPath, "seq");
+}
+
+TEST_F(SettingsTest, BrowsingStoresTheSequencerAtOnceButThePlayerOnlyOnClose) {
+    SetupTexts texts;
+    test.platform.openAnswers = {"/usr/bin/muse", "/usr/bin/player"};
+    BrowseSequencer(s, texts);
+    BrowseStylePlayer(s, texts);
+    BrowseSequencer(s, texts);  // cancelled: nothing changes
+    EXPECT_EQ(texts.sequencer, "/usr/bin/muse");
+    EXPECT_EQ(texts.stylePlayer, "/usr/bin/player");
+    EXPECT_EQ(Text("Zephrane.ini"), "/usr/bin/muse\r\n");
+    EXPECT_EQ(s.settings.sequencerPath, "/usr/bin/muse");
+    EXPECT_EQ(s.settings.stylePlayerPath, "");
+    EXPECT_EQ(test.platform.openRequests[0].title, "Select Location of Sequencer Program");
+    EXPECT_EQ(test.platform.openRequests[1].title, "Select Location of the StylePlayer Program");
+}
+
+PathEnvironment Environment(bool writable) {
+    PathEnvironment environment;
+    environment.home = "/home/ann";
+    environment.installedDataDirectory = "/usr/share/zephrane";
+    environment.dataDirectoryFromProgram = "../share/zephrane";
+    environment.programDirectoryWritable = writable;
+    return environment;
+}
+
+TEST(StandardPaths, SettingsStayBesideAWritableProgramElseGoToTheUsersConfiguration) {
+    EXPECT_EQ(StandardPaths("/opt/z", Environment(true)).SettingsDirectory(), "/opt/z");
+    EXPECT_EQ(StandardPaths("/usr/bin", Environment(false)).SettingsDirectory(),
+              "/home/ann/.config/Zephrane");
+    EXPECT_EQ(StandardPaths("/usr/bin", Environment(false)).WorkingFilePath(),
+              "/home/ann/.local/share/Zephrane/Zephwork.mid");
+    PathEnvironment environment = Environment(false);
+    environment.xdgConfigHome = "/cfg";
+    environment.xdgDataHome = "/data";
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).SettingsDirectory(), "/cfg/Zephrane");
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).WorkingFilePath(),
+              "/data/Zephrane/Zephwork.mid");
+}
+
+// A staged (DESTDIR) or moved installation: <root>/usr/bin beside <root>/usr/share/zephrane.
+TEST(StandardPaths, DataFilesComeFromTheProgramFolderElseItsInstallationElseThePrefix) {
+    test::TempDir root;
+    const std::filesystem::path program = root.Path() / "usr" / "bin";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(root.Path() / "usr" / "share" / "zephrane");
+    const StandardPaths paths(program.string(), Environment(false));
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), "/usr/share/zephrane/cbo3.dat");
+    root.Write("usr/share/zephrane/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"),
+              (root.Path() / "usr/share/zephrane/cbo3.dat").string());
+    root.Write("usr/bin/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), (program / "cbo3.dat").string());
 }
 
 }  // namespace

@@ -13,104 +13,82 @@ using test::Bytes;
 using test::Concat;
 using test::TrackBuilder;
 
-class TextEventsTest : public ::testing::Test {
-  protected:
-    void Load(const TrackBuilder& track) {
-        s.song.bytes = ByteImage(test::SongFile(track));
-        s.song.fileName = "/songs/song.mid";
-    }
-    Bytes Track() const {
-        const auto& all = s.song.bytes.Bytes();
-        return Bytes(all.begin() + 22, all.end());
-    }
-
-    StubSession test;
-    Session& s = test.session;
-};
-
 const Bytes kNote = {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00};
 
-TEST_F(TextEventsTest, ShorterNameIsPaddedWithBlanksInTheExistingEvent) {
-    Load(TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote));
-    LeaveStyleNameBox(s, "Jazz");
-    EXPECT_EQ(Track(), Concat({{0x00, 0xFF, 0x03, 0x0A},
-                               {'J', 'a', 'z', 'z', ' ', ' ', ' ', ' ', ' ', ' '},
-                               kNote}));
-    EXPECT_EQ(s.view.txtStyleName, "Jazz      ");
+struct BoxCase {
+    const char* name;
+    TrackBuilder song;
+    bool copyright;  // else the style name box
+    std::string typed;
+    Bytes track;  // the whole track after leaving the box
+    std::string shown;
+};
+
+// An existing event keeps its length: a shorter text is padded with blanks, a longer one cut. A
+// missing event is added first, with a variable-length length; texts are stored in Latin-1.
+TEST(TextBoxesTest, LeavingABoxRewritesItsEventExactly) {
+    const BoxCase cases[] = {
+        {"padded", TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote), false, "Jazz",
+         Concat(
+             {{0x00, 0xFF, 0x03, 0x0A, 'J', 'a', 'z', 'z', ' ', ' ', ' ', ' ', ' ', ' '}, kNote}),
+         "Jazz      "},
+        {"cut", TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote), false, "Swing Ballad 2",
+         Concat(
+             {{0x00, 0xFF, 0x03, 0x0A, 'S', 'w', 'i', 'n', 'g', ' ', 'B', 'a', 'l', 'l'}, kNote}),
+         "Swing Ball"},
+        {"blanked", TrackBuilder().Text(0, 2, "abc").Raw(kNote), true, "",
+         Concat({{0x00, 0xFF, 0x02, 0x03, ' ', ' ', ' '}, kNote}), "   "},
+        {"empty added", TrackBuilder().Raw(kNote), false, "",
+         Concat({{0x00, 0xFF, 0x03, 0x00}, kNote}), ""},
+        {"Latin-1", TrackBuilder().Raw(kNote), false, "Caf\xC3\xA9",
+         Concat({{0x00, 0xFF, 0x03, 0x04, 'C', 'a', 'f', 0xE9}, kNote}), "Caf\xC3\xA9"},
+        {"long", TrackBuilder().Raw(kNote), false, std::string(200, 'n'),
+         Concat({{0x00, 0xFF, 0x03, 0x81, 0x48}, Bytes(200, 'n'), kNote}), std::string(200, 'n')},
+    };
+    for (const BoxCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        StubSession test;
+        Session& s = test.session;
+        s.song.bytes = ByteImage(test::SongFile(row.song));
+        s.song.fileName = "/songs/song.mid";
+        (row.copyright ? LeaveCopyrightBox : LeaveStyleNameBox)(s, row.typed);
+        EXPECT_EQ(s.song.bytes.Bytes(), test::SongFile(row.track));
+        EXPECT_EQ(row.copyright ? s.view.txtCopyright : s.view.txtStyleName, row.shown);
+        EXPECT_TRUE(test.platform.messages.empty());
+    }
 }
 
-TEST_F(TextEventsTest, LoadTextLeavesTheCursorBehindTheLastByteWritten) {
-    Load(TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote));
-    LoadText(s, "Jazz", 10, 26);
-    EXPECT_EQ(s.walk.walkPos, 26 + 10);
-}
-
-TEST_F(TextEventsTest, LongerNameIsCutToTheExistingEventsLength) {
-    Load(TrackBuilder().Text(0, 3, "Bossa Nova").Raw(kNote));
-    LeaveStyleNameBox(s, "Swing Ballad 2");
-    EXPECT_EQ(s.view.txtStyleName, "Swing Ball");
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 14u + 8);
-}
-
-TEST_F(TextEventsTest, NewCopyrightBecomesTheFirstEventAndTimesStay) {
-    Load(TrackBuilder().Marker(0, "SFF1").Raw({0x83, 0x60, 0x90, 60, 100}).EndOfTrack());
+TEST(TextBoxesTest, NewCopyrightMovesEveryLaterPositionAndReplacesTheOldText) {
+    StubSession test;
+    Session& s = test.session;
+    s.song.bytes = ByteImage(test::SongFile(TrackBuilder().Marker(0x60, "SFF1").Raw(kNote)));
+    s.song.fileName = "/songs/song.mid";
     LeaveCopyrightBox(s, "(c) 2026");
-    EXPECT_EQ(Track(), Concat({{0x00, 0xFF, 0x02, 0x08, '(', 'c', ')', ' ', '2', '0', '2', '6'},
-                               {0x00, 0xFF, 0x06, 0x04, 'S', 'F', 'F', '1'},
-                               {0x83, 0x60, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00}}));
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 12u + 17);
     EXPECT_EQ(s.facts.copyrightPos, 26);
-    EXPECT_EQ(s.markers.entries[0].position, 34);  // every later position moved by 12
-    EXPECT_EQ(s.view.txtCopyright, "(c) 2026");
+    EXPECT_EQ(s.markers.entries[0].position, 34);  // moved by 12
+    LeaveCopyrightBox(s, "(c) 1999");
+    EXPECT_EQ(
+        s.song.bytes.Bytes(),
+        test::SongFile(TrackBuilder().Text(0, 2, "(c) 1999").Marker(0x60, "SFF1").Raw(kNote)));
+    LoadText(s, "Jazz", 4, 26);
+    EXPECT_EQ(s.walk.walkPos, 26 + 4);  // the cursor behind the last byte written
 }
 
-TEST_F(TextEventsTest, EmptyBoxBlanksAnEventOrAddsAnEmptyOne) {
-    Load(TrackBuilder().Text(0, 2, "abc").Raw(kNote));
-    LeaveCopyrightBox(s, "");
-    EXPECT_EQ(Track(), Concat({{0x00, 0xFF, 0x02, 0x03, ' ', ' ', ' '}, kNote}));
-    Load(TrackBuilder().Raw(kNote));
-    LeaveStyleNameBox(s, "");
-    EXPECT_EQ(Track(), Concat({{0x00, 0xFF, 0x03, 0x00}, kNote}));
-}
-
-TEST_F(TextEventsTest, LongTextGetsAVariableLengthLengthAndIsReadBackWhole) {
-    Load(TrackBuilder().Raw(kNote));
-    const std::string name(200, 'n');
-    LeaveStyleNameBox(s, name);
-    const Bytes track = Track();
-    EXPECT_EQ(Bytes(track.begin(), track.begin() + 5), (Bytes{0x00, 0xFF, 0x03, 0x81, 0x48}));
-    EXPECT_EQ(s.facts.styleName, name);
-    EXPECT_EQ(s.view.txtStyleName, name);
-    EXPECT_EQ(s.song.bytes.ReadU32BE(18), 8u + 205);
-    EXPECT_TRUE(test.platform.messages.empty());
-}
-
-TEST_F(TextEventsTest, AccentedTextsAreStoredAsSingleBytes) {
-    Load(TrackBuilder().Raw(kNote));
-    LeaveStyleNameBox(s, "Caf\xC3\xA9");
-    const Bytes track = Track();
-    EXPECT_EQ(Bytes(track.begin(), track.begin() + 8),
-              (Bytes{0x00, 0xFF, 0x03, 0x04, 'C', 'a', 'f', 0xE9}));
-    EXPECT_EQ(s.view.txtStyleName, "Caf\xC3\xA9");
-}
-
-TEST_F(TextEventsTest, WithoutAnOpenFileTheBoxIsEmptiedWithAMessage) {
+TEST(TextBoxesTest, WithoutAnOpenFileOrWithADamagedSongTheBoxIsRefused) {
+    StubSession test;
+    Session& s = test.session;
     s.view.txtCopyright = "typed";
     LeaveCopyrightBox(s, "typed");
     EXPECT_EQ(s.view.txtCopyright, "");
-    EXPECT_EQ(test.platform.messages,
-              (std::vector<std::string>{"A file has not yet been opened. Click on Open File to "
-                                        "identify the file to use."}));
-}
-
-TEST_F(TextEventsTest, DamagedSongIsReportedAndLeftAlone) {
     s.song.bytes = ByteImage(Concat({test::Headers(50), {0x00, 0x90}}));
     s.song.fileName = "/songs/song.mid";
     const ByteImage before = s.song.bytes;
     LeaveStyleNameBox(s, "Name");
     EXPECT_EQ(s.song.bytes, before);
-    ASSERT_EQ(test.platform.messages.size(), 1u);
-    EXPECT_NE(test.platform.messages[0].find("in Function GetInfo"), std::string::npos);
+    ASSERT_EQ(test.platform.messages.size(), 2u);
+    EXPECT_EQ(test.platform.messages[0],
+              "A file has not yet been opened. Click on Open File to identify the file to use.");
+    EXPECT_NE(test.platform.messages[1].find("in Function GetInfo"), std::string::npos);
 }
 
 }  // namespace
