@@ -104,18 +104,12 @@ class ConvertWalkTest : public ::testing::TestWithParam<WalkCase> {
 };
 
 // clang-format off
-// Drums are never re-pitched, and events without a rule are copied as they stand.
+// Drums are never re-pitched, and messages that are no notes are copied as they stand.
 const Bytes kUnchangedSong = Concat({MarkerEvent(">Main A"), {
-    0x00, 0x98, 37, 100,        // SubRhythm C#3 (side stick)
-    0x00, 0x99, 36, 100,        // Rhythm C3 (kick)
-    0x00, 42, 90,               // F#3 (hi-hat), running status
-    0x83, 0x60, 0x88, 37, 64,   // note-off with a velocity
-    0x00, 0x99, 36, 0,          // note-on of velocity 0
-    0x00, 0xF7, 0x02, 0xF3, 0x01,  // escape: song select 1
-    0x00, 0xF8,                    // timing clock
-    0x00, 0xD0, 0x30,              // channel pressure
-    0x00, 0xA0, 62, 0x20,          // polyphonic pressure on D4: no note, not converted
-    }, TrackBuilder().Meta(0, 0x7F, {0x43, 0x7B, 0x00}).Events(), kEndOfTrack});
+    0x00, 0x98, 37, 100, 0x00, 0x99, 36, 0,      // SubRhythm C#3, Rhythm C3 off as a note-on
+    0x00, 0xF7, 0x02, 0xF3, 0x01, 0x00, 0xF8,    // escape (song select 1), timing clock
+    0x00, 0xD0, 0x30, 0x00, 0xA0, 62, 0x20,      // channel and polyphonic pressure (on D4)
+    }, kEndOfTrack});
 
 const WalkCase kWalkCases[] = {
     {.name = "RhythmAndEventsWithoutARuleComeOutByteForByte",
@@ -127,8 +121,7 @@ const WalkCase kWalkCases[] = {
     {.name = "SeventhsByAddingABAndRunningStatusAfterMetaAndSysExEvents",
      .plays = {{1, kChord1Part}},
      .events = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                           0x00, 62, 90,                // D4 after the marker: the root
-                           0x00, 66, 90,                // F#4 after a note
+                           0x00, 62, 90, 0x00, 66, 90,  // D4 after the marker: the root; F#4
                            0x00, 63, 80,                // D#4
                        }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
                            0x00, 66, 0,                 // F#4 off after the SysEx
@@ -137,17 +130,14 @@ const WalkCase kWalkCases[] = {
                            0x00, 0xB0, 7, 100,          // volume
                        }, MarkerEvent("x"), {0x00, 7, 90}, kEndOfTrack}),
      .expected = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                             0x00, 0x90, 60, 90,          // C4 with its status ...
-                             0x00, 0x90, 71, 90,          // ... and its B4 too
+                             0x00, 0x90, 60, 90, 0x00, 0x90, 71, 90,  // C4 and B4, status
                              0x00, 64, 90,                // E4 under running status
-                             0x00, 60, 80,                // C4 from D#4 ...
-                             0x00, 71, 80,                // ... and its B4
+                             0x00, 60, 80, 0x00, 71, 80,  // C4 and B4 from D#4
                          }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
                              0x00, 0x90, 64, 0,           // E4 off with its status
                              0x83, 0x60, 0x80, 60, 0x00,  // C4 off
                              0x00, 0x80, 71, 0x00,        // B4 off
-                             0x00, 0x80, 60, 0x00,        // the second C4 off
-                             0x00, 0x80, 71, 0x00,        // its B4 off
+                             0x00, 0x80, 60, 0x00, 0x00, 0x80, 71, 0x00,  // the second C4, B4
                              0x00, 0xB0, 7, 100,
                          }, MarkerEvent("x"), {0x00, 0xB0, 7, 90}, kEndOfTrack}),
      .item = ConvertItem::Sevenths, .addB = true},

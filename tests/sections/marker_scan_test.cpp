@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "sections/sections.h"
@@ -41,6 +39,10 @@ struct FollowCase {
 
 // clang-format off
 const FollowCase kFollowCases[] = {
+    {"NoteUnderRunningStatusAtTheBarLine",
+     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Raw({0x8F, 0x00, 60, 0})
+         .Raw({0x10, 62, 90}).Raw({0x8F, 0x00, 62, 0}).EndOfTrack(0).Events(),
+     "<Intro A", 1},
     {"MusicThatStartsAfterTheMarker",
      TrackBuilder().TimeSignature(0, 4, 2).Controller(1920, 1, 7, 100).Controller(1920, 1, 7, 90)
          .NoteOn(1920, 1, 60, 100).EndOfTrack(1920).Events(),
@@ -87,68 +89,6 @@ TEST(FollowMarkerInsertion, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 0, 11));
     EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 5, 11));  // no event starts there
     EXPECT_TRUE(SameScanResults(s, before));
-}
-
-// A song whose bar lines carry, in turn, a note with its own status, a note under running
-// status, a controller, a text event, a SysEx message and a program change, with text, name,
-// copyright and key-signature events between them until measure 28.
-Bytes MixedBarLines(int measures = 36) {
-    TrackBuilder track;
-    track.Text(0, 3, "Song").TimeSignature(0, 4, 2).Tempo(0, 500000).Program(0, 2, 33);
-    for (int m = 0; m < measures; ++m) {
-        const int kind = m % 6;
-        if (kind == 0) track.NoteOn(m == 0 ? 0 : 480, 1, 60, 100);
-        if (kind == 1) track.Raw({0x83, 0x60, 62, 100});  // 480 ticks, running status 91
-        if (kind == 2) track.Controller(480, 2, 11, 100);
-        if (kind == 3) track.Text(480, 1, "bar " + std::to_string(m));
-        if (kind == 4) track.SysEx(480, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x00, 0x01, 0x10, 0xF7});
-        if (kind == 5) track.Program(480, 2, static_cast<uint8_t>(m));
-        if (m < 28 && m % 4 == 0) {
-            track.Text(960, 1, "verse " + std::to_string(m));
-        } else if (m == 12) {
-            track.Text(960, 2, "(c) later");
-        } else if (m == 20) {
-            track.KeySignature(960, 1, 0);
-        } else if (m == 25) {
-            track.Text(960, 3, "Renamed");
-        } else {
-            track.NoteOn(960, 2, 48, 0);
-        }
-        track.NoteOn(480, 2, 50, 0);  // channel 2 in force for the next bar line's running status
-    }
-    return track.EndOfTrack(480).Events();
-}
-
-// A section button as it was before the scan between its markers was worked out: the end and
-// start markers go in, each followed by a scan of the song.
-void PressWithScans(Session& session, std::string_view key) {
-    ASSERT_EQ(ScanSong(session, ""), "ok");
-    const SectionRow& row = *SectionByKey(key);
-    for (int i = 0; i < session.markers.count; ++i) {
-        if (session.markers.entries[i].text.find(row.name) != std::string::npos) return;
-    }
-    ASSERT_TRUE(StoreMarker(session, "<" + std::string(row.name), row.end));
-    ASSERT_TRUE(StoreMarker(session, ">" + std::string(row.name), row.start));
-}
-
-// In reverse order end markers land in front of the start markers of sections already marked.
-TEST(FollowMarkerInsertion, EveryButtonInEitherOrderLeavesWhatScansLeft) {
-    std::vector<std::string> keys = AllSectionKeys();
-    for (bool reversed : {false, true}) {
-        SCOPED_TRACE(reversed ? "reverse order" : "toolbar order");
-        if (reversed) std::reverse(keys.begin(), keys.end());
-        StubSession test;
-        StubSession scanned;
-        Session& s = Loaded(test, MixedBarLines());
-        static_cast<SessionState&>(scanned.session) = s;
-        for (const std::string& key : keys) {
-            SCOPED_TRACE(key);
-            ASSERT_TRUE(PressSectionButton(s, key));
-            PressWithScans(scanned.session, key);
-            EXPECT_TRUE(SameScanResults(s, scanned.session));
-        }
-        EXPECT_EQ(s.markers.count, 27);
-    }
 }
 
 }  // namespace

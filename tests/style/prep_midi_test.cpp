@@ -151,15 +151,6 @@ const PrepCase kPrepCases[] = {
                      .Controller(5, 2, 7, 90).NoteOn(0, 1, 64, 100).NoteOn(10, 1, 65, 100)
                      .Marker(0, "Main A").NoteOn(10, 1, 67, 100).NoteOn(10, 1, 69, 100)
                      .EndOfTrack(5).Events()},
-    {.name = "DeltasUpToFourBytes",
-     .events = TrackBuilder().NoteOn(0, 1, 60, 100)
-                   .Text(1 << 20, 5, "la").NoteOff(1 << 20, 1, 60)  // 2^21, half of it dropped
-                   .NoteOn(0x0FFFFFFF, 1, 62, 100).EndOfTrack().Events(),
-     .expected = Concat({{0x00, 0x90, 60, 100,
-                          0x81, 0x80, 0x80, 0x00, 0x80, 60, 0,     // 2^21
-                          0xFF, 0xFF, 0xFF, 0x7F, 0x90, 62, 100},  // 2^28 - 1
-                         kEndOfTrack}),
-     .division = kLongQuarters},
     {.name = "DeltaBeyondFourBytesOverflows",
      .events = TrackBuilder().NoteOn(0, 1, 60, 100).NoteOff(0x10000000, 1, 60).EndOfTrack()
                    .Events(),
