@@ -160,11 +160,6 @@ const PrepCase kPrepCases[] = {
      .expected = TrackBuilder().Marker(0, "SFF1").Marker(3, "Intro A").Marker(1, ">Main A")
                      .Marker(1, "Fill In AA").Marker(1, "Main A<").Marker(1, "Ending B")
                      .Marker(1, "SInt2").EndOfTrack().Events()},
-    {.name = "NoSpecialMarkersDropsMarkersWithAngleBrackets",
-     .events = kMarkerSong,
-     .expected = TrackBuilder().Marker(0, "SFF1").Marker(3, "Intro A").Marker(2, "Fill In AA")
-                     .Marker(2, "Ending B").Marker(1, "SInt2").EndOfTrack().Events(),
-     .option = PrepOption::NoSpecialMarkers},
     {.name = "ControllersKeptWithAllChannels",
      .events = Controllers(EveryController()),
      .expected = Controllers({0, 1, 7, 10, 11, 32, 71, 72, 74, 91, 93, 94})},
@@ -174,14 +169,6 @@ const PrepCase kPrepCases[] = {
      .expected = Controllers({0, 1, 6, 7, 10, 11, 32, 64, 66, 67, 71, 72, 74, 91, 93, 94}),
      .option = PrepOption::AssignedOnly,
      .parts = {{1, kBassPart}}},
-    // A BB song's lead-in notes must not end up in the style's set-up part.
-    {.name = "BbModeDropsNotesAndBendsBeforeTheFirstSection",
-     .events = TrackBuilder().NoteOn(0, 1, 60, 100).Raw({0x00, 0xE0, 0, 70})
-                   .Controller(5, 1, 7, 90).NoteOff(5, 1, 60).Marker(10, "Main A")
-                   .NoteOn(0, 1, 62, 100).Raw({0x00, 0xE0, 0, 64}).EndOfTrack().Events(),
-     .expected = TrackBuilder().Controller(5, 1, 7, 90).Marker(15, "Main A")
-                     .NoteOn(0, 1, 62, 100).Raw({0x00, 0xE0, 0, 64}).EndOfTrack().Events(),
-     .setUp = [](Session& s) { s.song.bbMode = true; }},
     // Channels without an accompaniment part are dropped; no assignment texts in this pass.
     {.name = "AssignedOnlyKeepsOnlyChannelsOfAccompanimentParts",
      .events = TrackBuilder().Marker(0, "SInt").NoteOn(1, 1, 60, 100).NoteOn(1, 2, 60, 100)
