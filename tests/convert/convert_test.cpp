@@ -1,5 +1,5 @@
 // "Convert Notes": the walk over the prepared song with exact bytes in and out, and the command
-// with its checks, its working file and what it leaves behind.
+// with its checks, a style's own CASM and what a failed conversion leaves behind.
 
 #include "convert/convert.h"
 #include "app/casm_commands.h"
@@ -24,24 +24,23 @@ using test::Bytes;
 using test::Concat;
 using test::TrackBuilder;
 
-constexpr int kD = 2;  // key-list position of D
+constexpr int kD = 2;  // key-list positions
 constexpr int kF = 5;
-constexpr int kMaj7 = 2;  // chord-list positions
+constexpr int kMaj7 = 2;  // chord-list positions: "maj7", "aug", "min", "dim7", "7th"
+constexpr int kAug = 7;
+constexpr int kMin = 8;
+constexpr int kDim7 = 18;
+constexpr int k7th = 19;
 constexpr int kWithoutPart = -1;
 constexpr int kChord2Part = 4;
 constexpr int kPhrase2Part = 7;
 constexpr int kUnMutePart = 9;
 
 const Bytes kEndOfTrack = TrackBuilder().EndOfTrack().Events();
+const std::string kConvertReport = ErrorReportText(RuntimeError(5), "Convert");
 
 Bytes MarkerEvent(const std::string& text) {
     return TrackBuilder().Marker(0, text).Events();
-}
-Bytes GmOnEvent() {
-    return TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events();
-}
-Bytes TextEvent() {
-    return TrackBuilder().Text(0, 1, "x").Events();
 }
 
 // The note numbers of the note-ons (velocity above 0) of `channel`, in file order.
@@ -68,8 +67,17 @@ struct Plays {
     int chord = kMaj7;
 };
 
+struct WalkCase {
+    const char* name = "";
+    std::vector<Plays> plays{};
+    Bytes events{};
+    Bytes expected{};  // empty: the section list is out of order and the walk stops
+    ConvertItem item = ConvertItem::Plain;
+    bool addB = false;  // "Convert sevenths by adding a B"
+};
+
 // Drives `Convert` on a prepared song put straight into the output image.
-class ConvertWalkTest : public ::testing::Test {
+class ConvertWalkTest : public ::testing::TestWithParam<WalkCase> {
   protected:
     void Assign(const std::vector<Plays>& plays) {
         for (const Plays& p : plays) {
@@ -95,35 +103,12 @@ class ConvertWalkTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-struct WalkCase {
-    const char* name = "";
-    std::vector<Plays> plays{};
-    Bytes events{};
-    Bytes expected{};
-    ConvertItem item = ConvertItem::Plain;
-    bool addB = false;  // "Convert sevenths by adding a B"
-};
-
 // clang-format off
-// Drums are never re-pitched, and events without a rule are copied as they stand: every byte
-// stays, running status, long lengths, escapes and system bytes included.
+// Drums are never re-pitched, and messages that are no notes are copied as they stand.
 const Bytes kUnchangedSong = Concat({MarkerEvent(">Main A"), {
-    0x00, 0x98, 37, 100,        // SubRhythm C#3 (side stick)
-    0x00, 0x99, 36, 100,        // Rhythm C3 (kick)
-    0x00, 42, 90,               // F#3 (hi-hat), running status
-    0x83, 0x60, 0x88, 37, 64,   // note-off with a velocity
-    0x00, 0x99, 36, 0,          // note-on of velocity 0
-    0x00, 42, 0,                // the same, running status
-    }, TrackBuilder()
-        .SysEx(0, Concat({{0x43, 0x10, 0x4C}, Bytes(126, 0x00), {0xF7}}))  // length 81 02
-        .Text(0, 0x01, std::string(200, 'x'))                               // length 81 48
-        .Meta(0, 0x7F, {0x43, 0x7B, 0x00}).Meta(0, 0x20, {0x00})
-        .Controller(0, 1, 7, 100).Program(0, 1, 4).Events(), {
-    0x00, 0xF7, 0x02, 0xF3, 0x01,  // escape: song select 1
-    0x00, 0xF8,                    // timing clock
-    0x00, 0xE0, 0x00, 0x40,        // pitch bend centre
-    0x00, 0xD0, 0x30,              // channel pressure
-    0x00, 0xA0, 62, 0x20,          // polyphonic pressure on D4: no note, not converted
+    0x00, 0x98, 37, 100, 0x00, 0x99, 36, 0,      // SubRhythm C#3, Rhythm C3 off as a note-on
+    0x00, 0xF7, 0x02, 0xF3, 0x01, 0x00, 0xF8,    // escape (song select 1), timing clock
+    0x00, 0xD0, 0x30, 0x00, 0xA0, 62, 0x20,      // channel and polyphonic pressure (on D4)
     }, kEndOfTrack});
 
 const WalkCase kWalkCases[] = {
@@ -136,37 +121,38 @@ const WalkCase kWalkCases[] = {
     {.name = "SeventhsByAddingABAndRunningStatusAfterMetaAndSysExEvents",
      .plays = {{1, kChord1Part}},
      .events = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                           0x00, 62, 90,                // D4 after the marker: the root
-                           0x00, 66, 90,                // F#4 after a note
+                           0x00, 62, 90, 0x00, 66, 90,  // D4 after the marker: the root; F#4
                            0x00, 63, 80,                // D#4
-                       }, GmOnEvent(), {
+                       }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
                            0x00, 66, 0,                 // F#4 off after the SysEx
                            0x83, 0x60, 0x80, 62, 0x00,  // D4 off
                            0x00, 0x80, 63, 0x00,        // D#4 off
                            0x00, 0xB0, 7, 100,          // volume
-                       }, TextEvent(), {0x00, 7, 90}, kEndOfTrack}),
+                       }, MarkerEvent("x"), {0x00, 7, 90}, kEndOfTrack}),
      .expected = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                             0x00, 0x90, 60, 90,          // C4 with its status ...
-                             0x00, 0x90, 71, 90,          // ... and its B4 too
+                             0x00, 0x90, 60, 90, 0x00, 0x90, 71, 90,  // C4 and B4, status
                              0x00, 64, 90,                // E4 under running status
-                             0x00, 60, 80,                // C4 from D#4 ...
-                             0x00, 71, 80,                // ... and its B4
-                         }, GmOnEvent(), {
+                             0x00, 60, 80, 0x00, 71, 80,  // C4 and B4 from D#4
+                         }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
                              0x00, 0x90, 64, 0,           // E4 off with its status
                              0x83, 0x60, 0x80, 60, 0x00,  // C4 off
                              0x00, 0x80, 71, 0x00,        // B4 off
-                             0x00, 0x80, 60, 0x00,        // the second C4 off
-                             0x00, 0x80, 71, 0x00,        // its B4 off
+                             0x00, 0x80, 60, 0x00, 0x00, 0x80, 71, 0x00,  // the second C4, B4
                              0x00, 0xB0, 7, 100,
-                         }, TextEvent(), {0x00, 0xB0, 7, 90}, kEndOfTrack}),
+                         }, MarkerEvent("x"), {0x00, 0xB0, 7, 90}, kEndOfTrack}),
      .item = ConvertItem::Sevenths, .addB = true},
-    // Without the check mark every root goes down to the B below, below 0 an octave up.
-    {.name = "SeventhsWithoutTheCheckMarkLowerEveryRootToTheBBelow",
-     .plays = {{2, kBassPart}},
+    // Without the check mark every root goes down to the B below, below 0 an octave up. Intros
+    // play the minor third (F4 in D) of "min" to "dim7" as a major third, of other chords as it is.
+    {.name = "SeventhsWithoutTheCheckMarkAndTheThirdOfMinorChordsInIntros",
+     .plays = {{2, kBassPart}, {3, kPadPart, kD, kAug}, {4, kPadPart, kD, kMin},
+               {5, kPadPart, kD, kDim7}, {6, kPadPart, kD, k7th}},
      .events = TrackBuilder().Marker(0, ">Intro A").NoteOn(0, 2, 38, 90).NoteOn(0, 2, 45, 90)
-                   .NoteOn(0, 2, 2, 90).NoteOff(480, 2, 38).NoteOff(0, 2, 45).EndOfTrack().Events(),
+                   .NoteOn(0, 2, 2, 90).NoteOff(480, 2, 38).NoteOn(0, 3, 65, 90)
+                   .NoteOn(0, 4, 65, 90).NoteOn(0, 5, 65, 90).NoteOn(0, 6, 65, 90).EndOfTrack()
+                   .Events(),
      .expected = TrackBuilder().Marker(0, ">Intro A").NoteOn(0, 2, 35, 90).NoteOn(0, 2, 43, 90)
-                     .NoteOn(0, 2, 11, 90).NoteOff(480, 2, 35).NoteOff(0, 2, 43).EndOfTrack()
+                     .NoteOn(0, 2, 11, 90).NoteOff(480, 2, 35).NoteOn(0, 3, 63, 90)
+                     .NoteOn(0, 4, 64, 90).NoteOn(0, 5, 64, 90).NoteOn(0, 6, 63, 90).EndOfTrack()
                      .Events(),
      .item = ConvertItem::Sevenths},
     // The open section rules until its end marker; "None" only moves by the key, no sevenths.
@@ -174,12 +160,11 @@ const WalkCase kWalkCases[] = {
      .plays = {{1, kChord1Part}},
      .events = TrackBuilder().Marker(0, ">Main A").Marker(0, ">Fill In AA")
                    .Marker(0, "<Fill In AA").NoteOn(0, 1, 62, 100).Marker(0, "<Main A")
-                   .NoteOn(0, 1, 62, 100).NoteOn(0, 1, 65, 100).NoteOn(0, 1, 71, 100)
-                   .EndOfTrack().Events(),
+                   .NoteOn(0, 1, 62, 100).NoteOn(0, 1, 65, 100).EndOfTrack().Events(),
      .expected = TrackBuilder().Marker(0, ">Main A").Marker(0, ">Fill In AA")
                      .Marker(0, "<Fill In AA").NoteOn(0, 1, 60, 100).NoteOn(0, 1, 71, 100)
                      .Marker(0, "<Main A").NoteOn(0, 1, 60, 100).NoteOn(0, 1, 63, 100)
-                     .NoteOn(0, 1, 69, 100).EndOfTrack().Events(),
+                     .EndOfTrack().Events(),
      .item = ConvertItem::Sevenths, .addB = true},
     // "Un-Mute" and no part only move by the key; beyond 0..127 notes move an octave back.
     {.name = "UnMuteAndNoPartMoveByTheKeyAndNotesBeyondTheRangeAnOctaveBack",
@@ -194,20 +179,25 @@ const WalkCase kWalkCases[] = {
                      .NoteOn(0, 3, 10, 100)  // C-1 in D: Bb-1
                      .EndOfTrack().Events(),
      .item = ConvertItem::Sevenths, .addB = true},
+    {.name = "SectionOpenedTwiceStopsTheWalk",
+     .events = Concat({MarkerEvent(">Main A"), MarkerEvent("Main A"), kEndOfTrack})},
 };
 // clang-format on
 
-class ConvertWalkCaseTest : public ConvertWalkTest,
-                            public ::testing::WithParamInterface<WalkCase> {};
-
-TEST_P(ConvertWalkCaseTest, ConvertedTrack) {
+TEST_P(ConvertWalkTest, ConvertedTrack) {
     const WalkCase& c = GetParam();
     Assign(c.plays);
     s.settings.convertSeventhAddB = c.addB;
-    EXPECT_EQ(Converted(c.events, c.item), c.expected);
+    if (!c.expected.empty()) {
+        EXPECT_EQ(Converted(c.events, c.item), c.expected);
+        return;
+    }
+    s.output = ByteImage(test::SongFile(c.events));
+    EXPECT_FALSE(Convert(s, c.item));
+    EXPECT_EQ(test.platform.messages, std::vector<std::string>{kConvertReport});
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ConvertWalkCaseTest, ::testing::ValuesIn(kWalkCases),
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertWalkTest, ::testing::ValuesIn(kWalkCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // Guards against a part taking the other column, or a wrong entry in either column.
@@ -234,34 +224,20 @@ TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
         EXPECT_EQ(NoteOns(s.output, channel), scale) << channel;
 }
 
-// Guards against a wrong section list: a section closed that is not open, or opened twice.
-TEST_F(ConvertWalkTest, SectionMarkersOutOfOrderStopTheConversionWithTheReport) {
-    const std::string report = ErrorReportText(RuntimeError(5), "Convert");
-    s.output = ByteImage(test::SongFile(TrackBuilder().Marker(0, "<Main A").EndOfTrack()));
-    EXPECT_FALSE(Convert(s, ConvertItem::Plain));
-    s.output = ByteImage(
-        test::SongFile(TrackBuilder().Marker(0, ">Main A").Marker(0, "Main A").EndOfTrack()));
-    EXPECT_FALSE(Convert(s, ConvertItem::Plain));
-    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{report, report}));
-}
-
-// --- A style's own CASM -----------------------------------------------------------------------
+// --- The command -------------------------------------------------------------------------------
 
 // A Ctab record of 27 data bytes.
 Bytes Ctab(int channel, uint8_t destination, uint8_t sourceRoot, uint8_t sourceChord) {
-    return test::Chunk("Ctab",
-                       Concat({
-                           {static_cast<uint8_t>(channel - 1)},       // source channel
-                           {'P', 'a', 'r', 't', ' ', ' ', ' ', ' '},  // name
-                           {destination, 0x00, 0x0F, 0xFF},           // editable, note mute
-                           {0x03, 0xFF, 0xFF, 0xFF, 0xFF},            // chord mute
-                           {sourceRoot, sourceChord},                 // the phrase's chord
-                           {0, 2, 7, 0, 127, 1, 0},  // NTR, NTT, high key, limits, retrigger
-                       }));
+    return test::Chunk("Ctab", Concat({{static_cast<uint8_t>(channel - 1)},
+                                       {'P', 'a', 'r', 't', ' ', ' ', ' ', ' '},
+                                       {destination, 0x00, 0x0F, 0xFF},  // editable, note mute
+                                       {0x03, 0xFF, 0xFF, 0xFF, 0xFF},   // chord mute
+                                       {sourceRoot, sourceChord},        // the phrase's chord
+                                       {0, 2, 7, 0, 127, 1, 0}}));
 }
 
 // Main A: channel 1 Chord 1 (destination 11) and channel 2 Phrase 1 (14), both in D min7;
-// Main B: channel 1 Bass (10) in F min7. Source roots at 56, 91 and 148.
+// Main B: channel 1 Bass (10) in F min7.
 Bytes StyleCasm(uint8_t mainARoot, uint8_t mainBRoot, uint8_t chord) {
     using test::Chunk;
     return Chunk("CASM",
@@ -271,40 +247,6 @@ Bytes StyleCasm(uint8_t mainARoot, uint8_t mainBRoot, uint8_t chord) {
                          Chunk("CSEG", Concat({Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'B'}),
                                                Ctab(1, 10, mainBRoot, chord)}))}));
 }
-
-TrackBuilder StyleSections() {
-    return TrackBuilder()
-        .Marker(0, "Main A")
-        .NoteOn(0, 1, 64, 100)  // E4 on Chord 1 in D: C4
-        .NoteOn(0, 2, 64, 100)  // E4 on Phrase 1 in D: D4
-        .NoteOn(0, 3, 64, 100)  // E4 on a channel of the CASM table
-        .Marker(0, "Main B")
-        .NoteOn(0, 1, 67, 100)  // G4 on Bass in F: D4
-        .NoteOn(0, 2, 68, 100)  // G#4, Phrase 1 in D still: E4
-        .EndOfTrack();
-}
-
-// Guards against the table being followed instead of the style's records, against a section
-// wiping the channels it has no record for, against records of earlier sections being forgotten
-// before they are marked, and against the records being read when the option is not selected.
-TEST_F(ConvertWalkTest, UseStyleCasmFollowsEachSectionsOwnRecords) {
-    s.song.styleCasmBytes = ByteImage(StyleCasm(kD, kF, 10));
-    Assign({{3, kBassPart}});  // followed only without the style's records
-    s.useStyleCasm = true;
-    Converted(StyleSections().Events());
-    EXPECT_EQ(NoteOns(s.output, 1), (std::vector<int>{60, 62}));
-    EXPECT_EQ(NoteOns(s.output, 2), (std::vector<int>{62, 64}));
-    EXPECT_EQ(NoteOns(s.output, 3), std::vector<int>{64});
-    EXPECT_EQ(s.notedRecords, (std::vector<int32_t>{56, 91, 148}));
-
-    s.useStyleCasm = false;
-    Converted(StyleSections().Events());
-    EXPECT_EQ(NoteOns(s.output, 1), (std::vector<int>{64, 67}));
-    EXPECT_EQ(NoteOns(s.output, 3), std::vector<int>{62});
-    EXPECT_TRUE(s.notedRecords.empty());
-}
-
-// --- The command -------------------------------------------------------------------------------
 
 constexpr char kNoFile[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
@@ -317,26 +259,6 @@ constexpr char kNoPart[] =
     "desired channels before performing a Convert operation. This can be done automatically using "
     "Auto Casm Set or individually by clicking on the part box in the appropriate column.";
 
-// A song in D major of 12 measures: a kick on channel 10 in every measure, and in measure 8
-// (Main A) an F#4 on channel 1 and an E2 on channel 2. A stray end marker can be put into
-// measure 3.
-TrackBuilder DMajorSong(bool strayEndMarker = false) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).KeySignature(0, 2, 0).Program(0, 1, 0).Program(0, 2, 33);
-    for (int measure = 0; measure < 12; ++measure) {
-        uint32_t toBarLine = measure == 0 ? 0 : 960;
-        if (strayEndMarker && measure == 3) {
-            track.Marker(toBarLine, "<Main B");
-            toBarLine = 0;
-        }
-        track.NoteOn(toBarLine, 10, 36, 100);
-        if (measure == 8) track.NoteOn(0, 1, 66, 100).NoteOn(0, 2, 40, 100);
-        track.NoteOff(960, 10, 36);
-        if (measure == 8) track.NoteOff(0, 1, 66).NoteOff(0, 2, 40);
-    }
-    return track.EndOfTrack(960);
-}
-
 class ConvertCommandTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -345,19 +267,17 @@ class ConvertCommandTest : public ::testing::Test {
         SetUpEffectLists(s);
         s.settings.sequencerPath = "sequencer";
     }
-    // Opens the song as Open File does; the working file then holds it.
+    // Opens the file as Open File does; the working file then holds it.
     void Open(const std::string& name, const Bytes& file) {
         recorder.openAnswers.push_back(dir.Write(name, file));
         ASSERT_TRUE(OpenFileCommand(s));
     }
-    // The D major song with Chord 1, Bass and Rhythm assigned and Main A marked.
+    // 12 measures in D major with a kick in each; a stray end marker stops a conversion.
     void OpenDMajorSong(bool strayEndMarker = false) {
-        Open("song.mid", test::SongFile(DMajorSong(strayEndMarker)));
-        PickPart(s, 0, kChord1Part);
-        PickPart(s, 1, kBassPart);
-        PickPart(s, 9, kRhythmPart);
-        ASSERT_EQ(s.casm[0].sourceKey, kD);
-        ASSERT_TRUE(PressSectionButton(s, "Main A"));
+        TrackBuilder track;
+        track.KeySignature(0, 2, 0);
+        if (strayEndMarker) track.Marker(0, "<Main B");
+        Open("song.mid", test::SongFile(track.Raw(test::MeasuresSong(12).Events())));
     }
     Bytes WorkingFile() const { return test::ReadFile(recorder.workingFilePath); }
 
@@ -367,52 +287,41 @@ class ConvertCommandTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-// Guards against a converted song that is not written, not reloaded, or left in its old key.
-TEST_F(ConvertCommandTest, PlainItemConvertsTheWorkingFileAndSelectsMakeCasm) {
-    OpenDMajorSong();
-    s.view.casmOptionsVisible = true;
-    s.useStyleCasm = true;  // "Use Style's Casm" was selected
-    ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain));
-    EXPECT_TRUE(recorder.messages.empty());
-    EXPECT_EQ(WorkingFile(), s.song.bytes.Bytes());
-    EXPECT_EQ(NoteOns(s.song.bytes, 1), std::vector<int>{64});
-    EXPECT_EQ(s.facts.keyText, "Cmajor");
-    const auto keySignature = s.song.bytes.Span(s.facts.keySignaturePos - 3, 5);
-    EXPECT_EQ(Bytes(keySignature.begin(), keySignature.end()),
-              (Bytes{0xFF, 0x59, 0x02, 0x00, 0x00}));  // no sharps or flats, major
-    for (const CasmRow& row : s.casm) {
-        EXPECT_EQ(row.sourceKey, 0);
-        EXPECT_EQ(row.sourceChord, 0);  // "maj"
-    }
-    EXPECT_EQ(s.casm[0].part, kChord1Part);
-    EXPECT_FALSE(s.useStyleCasm);
-    EXPECT_FALSE(s.view.casmOptionsVisible);
-}
-
-// Guards against the style's records being left in their old key after the conversion, and
-// against the option of using them staying offered.
+// Guards against the table being followed instead of the style's records, against a section
+// wiping the channels it has no record for, against records of earlier sections being forgotten,
+// against records left in their old key, and against records read when the option is not chosen.
 TEST_F(ConvertCommandTest, StyleWithItsOwnCasmIsConvertedSectionBySection) {
     TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).NoteOff(1920, 10, 36);
-    track.Marker(0, "Main A").NoteOn(0, 1, 64, 100).NoteOff(1920, 1, 64);  // C4 on Chord 1
-    track.Marker(0, "Main B").NoteOn(0, 1, 67, 100).NoteOff(1920, 1, 67);  // D4 on Bass in F
-    track.EndOfTrack();
-    Open("style.sty", Concat({test::SongFile(track), StyleCasm(kD, kF, 10)}));
-    ASSERT_TRUE(s.song.hasStyleCasm);
-    ASSERT_TRUE(s.view.casmOptionsVisible);
-    s.useStyleCasm = true;
-    ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain));
-    EXPECT_TRUE(recorder.messages.empty());
-    EXPECT_EQ(NoteOns(s.song.bytes, 1), (std::vector<int>{60, 62}));
-    EXPECT_EQ(s.song.styleCasmBytes.Bytes(), StyleCasm(0, 0, kMaj7));
-    EXPECT_FALSE(s.useStyleCasm);
-    EXPECT_FALSE(s.view.casmOptionsVisible);
+    track.TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).NoteOff(1920, 10, 36).Marker(0, "Main A");
+    track.NoteOn(0, 1, 64, 100).NoteOn(0, 2, 64, 100).NoteOn(0, 3, 64, 100).NoteOff(1920, 1, 64);
+    track.Marker(0, "Main B").NoteOn(0, 1, 67, 100).NoteOn(0, 2, 68, 100).NoteOff(1920, 1, 67);
+    const Bytes style = Concat({test::SongFile(track.EndOfTrack()), StyleCasm(kD, kF, 10)});
+    for (bool useStyleCasm : {true, false}) {
+        SCOPED_TRACE(useStyleCasm);
+        Open("style.sty", style);
+        ASSERT_TRUE(s.view.casmOptionsVisible);
+        PickPart(s, 2, kBassPart);
+        s.casm[2].sourceKey = kD;
+        s.useStyleCasm = useStyleCasm;
+        ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain));
+        EXPECT_TRUE(recorder.messages.empty());
+        const auto converted = [&](std::vector<int> records, std::vector<int> table) {
+            return useStyleCasm ? records : table;
+        };
+        EXPECT_EQ(NoteOns(s.song.bytes, 1), converted({60, 62}, {64, 67}));  // C4; D4 in F
+        EXPECT_EQ(NoteOns(s.song.bytes, 2), converted({62, 64}, {64, 68}));  // Phrase 1 in D
+        EXPECT_EQ(NoteOns(s.song.bytes, 3), converted({64}, {62}));
+        EXPECT_EQ(s.song.styleCasmBytes.Bytes(),
+                  useStyleCasm ? StyleCasm(0, 0, kMaj7) : StyleCasm(kD, kF, 10));
+        EXPECT_FALSE(s.useStyleCasm);
+        EXPECT_FALSE(s.view.casmOptionsVisible);
+    }
 }
 
 // Guards against the checks coming in another order, or a refused command writing anything.
 TEST_F(ConvertCommandTest, ChecksComeInOrderAndARefusalWritesNothing) {
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain));
-    Open("song.mid", test::SongFile(DMajorSong()));
+    OpenDMajorSong();
     const Bytes working = WorkingFile();
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain));
     ASSERT_TRUE(PressSectionButton(s, "Main A"));
@@ -436,6 +345,8 @@ TEST_F(ConvertCommandTest, ChecksComeInOrderAndARefusalWritesNothing) {
 // fails.
 TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere) {
     OpenDMajorSong(true);
+    PickPart(s, 0, kChord1Part);
+    ASSERT_TRUE(PressSectionButton(s, "Main A"));
     s.useStyleCasm = true;
     s.view.casmOptionsVisible = true;
     s.notedRecords = {7};
@@ -444,8 +355,7 @@ TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere
     const SessionState before = s;
 
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Sevenths));
-    EXPECT_EQ(recorder.messages,
-              std::vector<std::string>{ErrorReportText(RuntimeError(5), "Convert")});
+    EXPECT_EQ(recorder.messages, std::vector<std::string>{kConvertReport});
     EXPECT_EQ(WorkingFile(), working);
     EXPECT_EQ(s.song.bytes, before.song.bytes);  // the key signature still says D major
     EXPECT_EQ(s.output, before.output);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "sections/sections.h"
@@ -21,20 +19,6 @@ Session& Loaded(StubSession& test, const Bytes& track) {
     // What earlier walks left behind, which a scan keeps where it reads no text.
     test.session.walk.metaText = "left by an earlier walk";
     return test.session;
-}
-
-// A song with set-up events and `measures` 4/4 measures, each with a note on its first beat and
-// a text event or a controller on its third.
-Bytes SetUpAndNotes(int measures, bool textOnThirdBeats) {
-    TrackBuilder track;
-    track.Text(0, 3, "Song").Text(0, 2, "(c) us").TimeSignature(0, 4, 2).KeySignature(0, -3, 0);
-    track.Controller(0, 1, 0, 0).Program(0, 1, 5).NoteOn(0, 1, 60, 100);
-    for (int m = 0; m < measures; ++m) {
-        if (textOnThirdBeats) track.Text(960, 1, "beat " + std::to_string(m));
-        if (!textOnThirdBeats) track.Controller(960, 1, 7, 100);
-        track.NoteOn(960, 1, 60, 100);
-    }
-    return track.EndOfTrack(0).Events();
 }
 
 Bytes FullMarkerList() {
@@ -55,8 +39,6 @@ struct FollowCase {
 
 // clang-format off
 const FollowCase kFollowCases[] = {
-    {"MarkerBeforeLaterTextEvents", SetUpAndNotes(6, true), "<Intro A", 2},
-    {"MarkerAfterTheLastTextEvent", SetUpAndNotes(6, false), "<Intro A", 4},
     {"NoteUnderRunningStatusAtTheBarLine",
      TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Raw({0x8F, 0x00, 60, 0})
          .Raw({0x10, 62, 90}).Raw({0x8F, 0x00, 62, 0}).EndOfTrack(0).Events(),
@@ -99,96 +81,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, FollowMarkerInsertionTest, ::testing::ValuesIn(k
 
 TEST(FollowMarkerInsertion, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     StubSession test;
-    Session& s = Loaded(test, SetUpAndNotes(3, false));
+    Session& s = Loaded(test, FullMarkerList());
     ASSERT_EQ(ScanSong(s, ""), "ok");
     const SessionState before = s;
     EXPECT_FALSE(FollowMarkerInsertion(s, "SInt", 1, 8));
     EXPECT_FALSE(FollowMarkerInsertion(s, "SFF1", 1, 8));
     EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 0, 11));
-    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 9, 11));  // no event starts there
+    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 5, 11));  // no event starts there
     EXPECT_TRUE(SameScanResults(s, before));
-}
-
-// A song whose bar lines carry, in turn, a note with its own status, a note under running
-// status, a controller, a text event, a SysEx message and a program change, with text, name,
-// copyright and key-signature events between them until measure 28.
-Bytes MixedBarLines(int measures = 36) {
-    TrackBuilder track;
-    track.Text(0, 3, "Song").TimeSignature(0, 4, 2).Tempo(0, 500000).Program(0, 2, 33);
-    for (int m = 0; m < measures; ++m) {
-        const int kind = m % 6;
-        if (kind == 0) track.NoteOn(m == 0 ? 0 : 480, 1, 60, 100);
-        if (kind == 1) track.Raw({0x83, 0x60, 62, 100});  // 480 ticks, running status 91
-        if (kind == 2) track.Controller(480, 2, 11, 100);
-        if (kind == 3) track.Text(480, 1, "bar " + std::to_string(m));
-        if (kind == 4) track.SysEx(480, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x00, 0x01, 0x10, 0xF7});
-        if (kind == 5) track.Program(480, 2, static_cast<uint8_t>(m));
-        if (m < 28 && m % 4 == 0) {
-            track.Text(960, 1, "verse " + std::to_string(m));
-        } else if (m == 12) {
-            track.Text(960, 2, "(c) later");
-        } else if (m == 20) {
-            track.KeySignature(960, 1, 0);
-        } else if (m == 25) {
-            track.Text(960, 3, "Renamed");
-        } else {
-            track.NoteOn(960, 2, 48, 0);
-        }
-        track.NoteOn(480, 2, 50, 0);  // channel 2 in force for the next bar line's running status
-    }
-    return track.EndOfTrack(480).Events();
-}
-
-// A section button as it was before the scan between its markers was worked out: the end and
-// start markers go in, each followed by a scan of the song.
-void PressWithScans(Session& session, std::string_view key) {
-    ASSERT_EQ(ScanSong(session, ""), "ok");
-    const SectionRow& row = *SectionByKey(key);
-    for (int i = 0; i < session.markers.count; ++i) {
-        if (session.markers.entries[i].text.find(row.name) != std::string::npos) return;
-    }
-    ASSERT_TRUE(StoreMarker(session, "<" + std::string(row.name), row.end));
-    ASSERT_TRUE(StoreMarker(session, ">" + std::string(row.name), row.start));
-}
-
-// In reverse order end markers land in front of the start markers of sections already marked.
-TEST(FollowMarkerInsertion, EveryButtonInEitherOrderLeavesWhatScansLeft) {
-    std::vector<std::string> keys = AllSectionKeys();
-    for (bool reversed : {false, true}) {
-        SCOPED_TRACE(reversed ? "reverse order" : "toolbar order");
-        if (reversed) std::reverse(keys.begin(), keys.end());
-        StubSession test;
-        StubSession scanned;
-        Session& s = Loaded(test, MixedBarLines());
-        static_cast<SessionState&>(scanned.session) = s;
-        for (const std::string& key : keys) {
-            SCOPED_TRACE(key);
-            ASSERT_TRUE(PressSectionButton(s, key));
-            PressWithScans(scanned.session, key);
-            EXPECT_TRUE(SameScanResults(s, scanned.session));
-        }
-        EXPECT_EQ(s.markers.count, 27);
-    }
-}
-
-// 25 measures: "End C" asks for 26 and stops the row.
-TEST(PressSectionButtons, ARowLeavesWhatSinglePressesLeave) {
-    for (int measures : {36, 25}) {
-        SCOPED_TRACE(measures);
-        StubSession single;
-        StubSession row;
-        Loaded(single, MixedBarLines(measures));
-        Loaded(row, MixedBarLines(measures));
-        bool allMarked = true;
-        for (const std::string& key : AllSectionKeys()) {
-            allMarked = PressSectionButton(single.session, key);
-            if (!allMarked) break;
-        }
-        EXPECT_EQ(PressSectionButtons(row.session, AllSectionKeys()), allMarked);
-        EXPECT_TRUE(SameScanResults(row.session, single.session));
-        EXPECT_EQ(row.session.sectionFlags, single.session.sectionFlags);
-        EXPECT_EQ(row.platform.messages, single.platform.messages);
-    }
 }
 
 }  // namespace

@@ -16,62 +16,25 @@ using test::TrackBuilder;
 // A style's CASM behind the track: the track length must not count it, nor the marker move it.
 const Bytes kCasm = {'C', 'A', 'S', 'M', 0, 0, 0, 4, 'C', 'S', 'E', 'G'};
 
-struct StoreCase {
-    const char* name;
-    Bytes events;
-    std::vector<std::pair<const char*, int>> markers;  // text and measure, stored in turn
-    Bytes expected;
-};
-
-// clang-format off
-const StoreCase kStoreCases[] = {
-    // The marker takes the delta of the measure's first event, which follows at delta 0 with
-    // its status byte written out, also where it had running status after a text event.
-    {"RunningStatusEventGetsItsStatusByteWrittenOut",
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).RunningStatus(1920, {60, 0})
-         .EndOfTrack().Events(),
-     {{">Main A", 1}},
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Marker(1920, ">Main A")
-         .NoteOn(0, 2, 60, 0).EndOfTrack().Events()},
-    {"RunningStatusAfterATextEventGetsItsStatusByteWrittenOut",
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Text(0, 1, "on")
-         .RunningStatus(1920, {60, 0}).EndOfTrack().Events(),
-     {{">Main A", 1}},
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100).Text(0, 1, "on")
-         .Marker(1920, ">Main A").NoteOn(0, 2, 60, 0).EndOfTrack().Events()},
-    {"LaterEventsKeepTheirDeltas",
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(1920, 1, 60, 100).NoteOff(480, 1, 60)
-         .EndOfTrack(1440).Events(),
-     {{">Main A", 1}},
-     TrackBuilder().TimeSignature(0, 4, 2).Marker(1920, ">Main A").NoteOn(0, 1, 60, 100)
-         .NoteOff(480, 1, 60).EndOfTrack(1440).Events()},
-    {"MeasureZeroInsertsAfterAMultiByteFirstDelta",
-     TrackBuilder().NoteOn(200, 1, 60, 100).EndOfTrack().Events(),
-     {{"SInt", 0}},
-     TrackBuilder().Marker(200, "SInt").NoteOn(0, 1, 60, 100).EndOfTrack().Events()},
-    {"SecondMarkerInOneMeasureLandsInFrontOfTheFirst",
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).NoteOn(3840, 10, 36, 100)
-         .EndOfTrack().Events(),
-     {{"<Intro A", 2}, {">Intro B", 2}},
-     TrackBuilder().TimeSignature(0, 4, 2).NoteOn(0, 10, 36, 100).Marker(3840, ">Intro B")
-         .Marker(0, "<Intro A").NoteOn(0, 10, 36, 100).EndOfTrack().Events()},
-};
-// clang-format on
-
-class StoreMarkerTest : public ::testing::TestWithParam<StoreCase> {};
-
-TEST_P(StoreMarkerTest, InsertsTheMarkerAndRewritesTheTrackLength) {
-    const StoreCase& c = GetParam();
-    StubSession test;
-    Session& s = test.session;
-    s.song.bytes = ByteImage(Concat({test::SongFile(c.events), kCasm}));
-    for (const auto& [text, measure] : c.markers)
-        ASSERT_TRUE(StoreMarker(s, text, measure)) << text;
-    EXPECT_EQ(s.song.bytes.Bytes(), Concat({test::SongFile(c.expected), kCasm}));
+// The marker takes the delta of the measure's first event, which follows at delta 0 with its
+// status byte written out, also where it had running status after a text event.
+TEST(StoreMarker, RunningStatusEventAtTheBarLineGetsItsStatusByteWrittenOut) {
+    for (bool textBefore : {false, true}) {
+        SCOPED_TRACE(textBefore);
+        TrackBuilder song;
+        TrackBuilder expected;
+        for (TrackBuilder* track : {&song, &expected}) {
+            track->TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100);
+            if (textBefore) track->Text(0, 1, "on");
+        }
+        song.RunningStatus(1920, {60, 0}).EndOfTrack();
+        expected.Marker(1920, ">Main A").NoteOn(0, 2, 60, 0).EndOfTrack();
+        StubSession test;
+        test.session.song.bytes = ByteImage(Concat({test::SongFile(song), kCasm}));
+        ASSERT_TRUE(StoreMarker(test.session, ">Main A", 1));
+        EXPECT_EQ(test.session.song.bytes.Bytes(), Concat({test::SongFile(expected), kCasm}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, StoreMarkerTest, ::testing::ValuesIn(kStoreCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(StoreMarker, MeasureWithoutEventOrBeyondTheTableIsRefusedUntouched) {
     StubSession test;

@@ -54,14 +54,5 @@ TEST_F(MakeStyleTest, EffectSettingsOutliveTheReloadAfterABuild) {
     }
 }
 
-TEST_F(MakeStyleTest, UnwritableWorkingFileStopsBeforeAnythingChanges) {
-    OpenMainASong();
-    const ByteImage song = s.song.bytes;
-    test.platform.workingFilePath = (dir.Path() / "gone" / "Zephwork.mid").string();
-    EXPECT_FALSE(MakeStyleFromMidi(s));
-    EXPECT_EQ(s.song.bytes, song);
-    EXPECT_EQ(test.platform.messages, (std::vector<std::string>{"That path doesn't exist."}));
-}
-
 }  // namespace
 }  // namespace zephrane
