@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/main_commands.h"
@@ -12,7 +13,6 @@
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
-#include "convert/convert.h"
 
 namespace zephrane::cli {
 namespace {

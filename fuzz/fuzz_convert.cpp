@@ -2,9 +2,9 @@
 // "Intro A" marked when no section is, then "Convert Notes" with both items in turn. A refused
 // or failed conversion must show its report and leave the session as it was.
 
+#include "app/convert_commands.h"
 #include "app/main_commands.h"
 #include "casm/casm_table.h"
-#include "convert/convert.h"
 #include "fuzz_support.h"
 
 using namespace zephrane;

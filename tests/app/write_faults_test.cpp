@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
@@ -18,7 +19,6 @@
 #include "app/settings_files.h"
 #include "app/stub_platform.h"
 #include "casm/casm_table.h"
-#include "convert/convert.h"
 #include "sections/sections.h"
 #include "song/merge_tracks.h"
 #include "style/make_style.h"

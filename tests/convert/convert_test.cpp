@@ -1,8 +1,8 @@
 // "Convert Notes": the walk over the prepared song with exact bytes in and out, and the command
 // with its checks, its working file and what it leaves behind.
 
-#include "convert/convert.h"
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 
 #include <gtest/gtest.h>
