@@ -12,8 +12,8 @@
 #include "app/casm_commands.h"
 #include "app/convert_commands.h"
 #include "app/main_commands.h"
+#include "app/style_commands.h"
 #include "bench_session.h"
-#include "style/make_style.h"
 #include "style/prep_midi.h"
 
 namespace {

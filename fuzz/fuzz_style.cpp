@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "app/main_commands.h"
+#include "app/style_commands.h"
 #include "casm/casm_reader.h"
 #include "fuzz_support.h"
-#include "style/make_style.h"
 
 using namespace zephrane;
 using namespace zephrane::fuzz;

@@ -10,9 +10,9 @@
 #include "app/recent_files.h"
 #include "app/save_files.h"
 #include "app/session.h"
+#include "app/style_commands.h"
 #include "song/file_io.h"
 #include "song/merge_tracks.h"
-#include "style/make_style.h"
 #include "style/prep_midi.h"
 
 namespace zephrane {

@@ -18,10 +18,10 @@
 #include "app/session.h"
 #include "app/settings_files.h"
 #include "app/stub_platform.h"
+#include "app/style_commands.h"
 #include "casm/casm_table.h"
 #include "sections/sections.h"
 #include "song/merge_tracks.h"
-#include "style/make_style.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 

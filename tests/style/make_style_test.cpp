@@ -1,4 +1,4 @@
-#include "style/make_style.h"
+#include "app/style_commands.h"
 
 #include <filesystem>
 

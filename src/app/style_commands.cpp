@@ -1,0 +1,99 @@
+#include "app/style_commands.h"
+
+#include <string>
+#include <utility>
+
+#include "app/save_files.h"
+#include "app/session.h"
+#include "style/make_style.h"
+#include "style/prep_midi.h"
+
+namespace zephrane {
+namespace {
+
+// The steps of a style build, which works on the song image: the working file is written, the
+// song prepared, the track assembled, prepared again without the working markers, and the CASM
+// appended.
+class StyleBuild {
+  public:
+    explicit StyleBuild(Session& session) : s_(session) {}
+
+    // False when a step failed (it has shown its report).
+    bool Run();
+    bool WorkingFileWritten() const { return workingFileWritten_; }
+    // After a failure that escaped Run: the song image as it was before the assembly replaced it.
+    void PutSongBack() {
+        if (songReplaced_) s_.song.bytes = std::move(songBefore_);
+    }
+    void ForgetSongBefore() { songBefore_ = ByteImage(); }
+
+  private:
+    bool AssembleTrack();
+
+    Session& s_;
+    bool workingFileWritten_ = false;
+    bool songReplaced_ = false;
+    ByteImage songBefore_;  // the user's song while the assembly works on the song image
+    std::string sectionList_;
+};
+
+bool StyleBuild::Run() {
+    const std::string workingFile = s_.platform.paths.WorkingFilePath();
+    if (ScanSong(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
+    workingFileWritten_ = true;
+    if (!PrepMidi(s_, s_.useStyleCasm ? PrepOption::AllChannels : PrepOption::AssignedOnly) ||
+        !AssembleTrack()) {
+        return false;
+    }
+    if (!PrepMidi(s_, PrepOption::NoSpecialMarkers)) return false;
+    if (!(s_.useStyleCasm ? AddCasm(s_) : CreateCasm(s_, sectionList_))) return false;
+    s_.output.Resize(s_.outputWritePos);
+    return true;
+}
+
+bool StyleBuild::AssembleTrack() {
+    // The prepared song becomes the song image (a failed scan leaves it in both images), then
+    // the assembled track does, each time with a zeroed output image of its size.
+    songBefore_ = std::move(s_.song.bytes);
+    songReplaced_ = true;
+    s_.song.bytes = std::move(s_.output);
+    if (ScanSong(s_, "") == kResultFailed) {
+        s_.output = s_.song.bytes;
+        return false;
+    }
+    sectionList_ = AssembleStyleTrack({s_.song, s_.facts, s_.markers, s_.setupTime}, s_.output);
+    s_.song.bytes = std::move(s_.output);
+    s_.output = ByteImage(std::vector<uint8_t>(s_.song.bytes.Bytes().size(), 0));
+    return true;
+}
+
+}  // namespace
+
+bool MakeStyleFromMidi(Session& session) {
+    StyleBuild build(session);
+    bool built = false;
+    bool workingFileWritten = false;
+    Guarded(session, "MakeStyleFromMidi", [&] {
+        built = build.Run();
+        workingFileWritten = build.WorkingFileWritten();
+    });
+    if (!workingFileWritten) {
+        build.PutSongBack();
+        return false;
+    }
+    build.ForgetSongBefore();
+    // The working file written first holds the user's song: load it again whatever happened,
+    // so that a failure loses nothing. A failed build leaves no style to save. The style stays
+    // in the output image either way.
+    // The reload reads the effects back from the working file's set-up, which still holds those
+    // of its last preparation: the user's settings, just written into the style, are kept.
+    ByteImage style = std::move(session.output);
+    const EffectSettings effects = session.effects;
+    const bool reloaded =
+        LoadSong(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    if (reloaded) session.effects = effects;
+    session.output = std::move(style);
+    return reloaded && built;
+}
+
+}  // namespace zephrane
