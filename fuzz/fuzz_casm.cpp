@@ -2,6 +2,8 @@
 // in its problem list and never throws; then loaded as a style, its kept CASM read for every
 // section as conversion reads it, and appended to the output as a style built with it is.
 
+#include "app/convert_commands.h"
+#include "app/style_commands.h"
 #include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"
 #include "fuzz_support.h"

@@ -124,6 +124,13 @@ bool GetCasmSectionData(Session& session) {
                    [&] { TakeTableSnapshot(session.casm, session.casmSnapshot); });
 }
 
+void GetChannels(Session& session, std::string_view sectionName) {
+    Guarded(session, "GetChannels", [&] {
+        ReadSectionChannels(session.song.styleCasmBytes, sectionName, session.casmSnapshot,
+                            session.notedRecords);
+    });
+}
+
 bool KeepConvertedData(Session& session) {
     return Guarded(session, "KeepConvertedData", [&] {
         MarkRecordsConverted(session.song.styleCasmBytes, session.notedRecords);

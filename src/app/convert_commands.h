@@ -1,6 +1,8 @@
 #pragma once
 // "Convert Notes" and the steps of the conversion that work on the session.
 
+#include <string_view>
+
 #include "convert/convert.h"
 
 namespace zephrane {
@@ -32,5 +34,10 @@ bool GetCasmSectionData(Session& session);
 // C, source chord "maj7") in the kept style CASM. False after a failure (reported under
 // "KeepConvertedData").
 bool KeepConvertedData(Session& session);
+
+// Loads into the snapshot the parts and source keys of the opened style's Ctab records that
+// apply to `sectionName` (every CSEG whose section list contains it), and notes where each
+// record's source root lies. Failures go to the report under "GetChannels".
+void GetChannels(Session& session, std::string_view sectionName);
 
 }  // namespace zephrane

@@ -5,6 +5,7 @@
 
 #include "app/save_files.h"
 #include "app/session.h"
+#include "casm/casm_chunk.h"
 #include "style/make_style.h"
 #include "style/prep_midi.h"
 
@@ -67,7 +68,26 @@ bool StyleBuild::AssembleTrack() {
     return true;
 }
 
+ChunkOutput OutputOf(Session& session) {
+    return {session.output, session.outputWritePos};
+}
+
 }  // namespace
+
+bool LoadCasmString(Session& session, std::string_view text) {
+    return Guarded(session, "LoadCasmString", [&] { AppendCasmText(OutputOf(session), text); });
+}
+
+bool CreateCasm(Session& session, std::string_view sectionList) {
+    return Guarded(session, "CreateCasm", [&] {
+        AppendNewCasm(OutputOf(session), session.casm, session.channels, sectionList);
+    });
+}
+
+bool AddCasm(Session& session) {
+    return Guarded(session, "AddCasm",
+                   [&] { AppendKeptCasm(OutputOf(session), session.song.styleCasmBytes); });
+}
 
 bool MakeStyleFromMidi(Session& session) {
     StyleBuild build(session);

@@ -1,10 +1,24 @@
 #pragma once
 // The steps of making a style that work on the session: the style assembled from the working
-// file.
+// file, and its CASM chunk appended to the output image.
+
+#include <string_view>
 
 namespace zephrane {
 
 struct Session;
+
+// The CASM writers append at the output write position and move it on; they return false after
+// a failure, which they report under their own names.
+
+// Writes `text` at the output write position, one byte per character.
+bool LoadCasmString(Session& session, std::string_view text);
+
+// Appends a CASM chunk built from the CASM table for the sections in `sectionList`.
+bool CreateCasm(Session& session, std::string_view sectionList);
+
+// Appends the bytes kept behind the opened style's track, its CASM chunk and what followed it.
+bool AddCasm(Session& session);
 
 // Builds the style into the output image and reloads the working file. False after a failure,
 // which goes to the report under "MakeStyleFromMidi"; nothing is written but the working file.

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
