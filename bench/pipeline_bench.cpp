@@ -14,7 +14,6 @@
 #include "app/main_commands.h"
 #include "app/style_commands.h"
 #include "bench_session.h"
-#include "style/prep_midi.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // counts.
 
 #include "app/save_files.h"
+#include "app/style_commands.h"
 #include "fuzz_support.h"
 #include "song/song_image.h"
-#include "style/prep_midi.h"
 
 using namespace zephrane;
 using namespace zephrane::fuzz;

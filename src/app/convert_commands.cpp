@@ -8,7 +8,7 @@
 #include "app/messages.h"
 #include "app/save_files.h"
 #include "app/session.h"
-#include "style/prep_midi.h"
+#include "app/style_commands.h"
 
 namespace zephrane {
 namespace {

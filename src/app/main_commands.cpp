@@ -13,7 +13,6 @@
 #include "app/style_commands.h"
 #include "song/file_io.h"
 #include "song/merge_tracks.h"
-#include "style/prep_midi.h"
 
 namespace zephrane {
 namespace {

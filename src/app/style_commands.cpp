@@ -7,7 +7,6 @@
 #include "app/session.h"
 #include "casm/casm_chunk.h"
 #include "style/make_style.h"
-#include "style/prep_midi.h"
 
 namespace zephrane {
 namespace {
@@ -73,6 +72,26 @@ ChunkOutput OutputOf(Session& session) {
 }
 
 }  // namespace
+
+bool PrepMidi(Session& session, PrepOption option) {
+    return Guarded(session, "PrepMidi", [&] {
+        // A failed scan has shown its report; the preparation goes on over what it found.
+        ScanSong(session, "");
+        const Settings& settings = session.settings;
+        const PrepSource source{
+            session.song,
+            session.facts,
+            session.markers,
+            session.channels,
+            session.casm,
+            session.effects,
+            session.effectLists,
+            {settings.panelVoices, settings.xgSystemOn, settings.multipleTempos}};
+        PrepareSong(source,
+                    {session.output, session.outputWritePos, session.setupTime, session.walk},
+                    option);
+    });
+}
 
 bool LoadCasmString(Session& session, std::string_view text) {
     return Guarded(session, "LoadCasmString", [&] { AppendCasmText(OutputOf(session), text); });

@@ -1,12 +1,20 @@
 #pragma once
-// The steps of making a style that work on the session: the style assembled from the working
-// file, and its CASM chunk appended to the output image.
+// The steps of making a style that work on the session: the song prepared, the style assembled
+// from the working file, and its CASM chunk appended to the output image.
 
 #include <string_view>
+
+#include "style/prep_midi.h"
 
 namespace zephrane {
 
 struct Session;
+
+// Re-runs the analysis scan, then fills the output image with the prepared file, cut to its
+// length, with `outputWritePos` just after its last byte and `setupTime` set. A failure goes to
+// the common report under "PrepMidi"; the output image then holds what was written before it.
+// True when the preparation ran to its end.
+bool PrepMidi(Session& session, PrepOption option);
 
 // The CASM writers append at the output write position and move it on; they return false after
 // a failure, which they report under their own names.

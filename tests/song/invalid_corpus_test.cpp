@@ -26,7 +26,6 @@
 #include "sections/sections.h"
 #include "song/file_io.h"
 #include "song/walker.h"
-#include "style/prep_midi.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 
