@@ -8,6 +8,7 @@
 #include "app/error_report.h"
 #include "app/main_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
 #include "cli/cli_platform.h"

@@ -3,6 +3,7 @@
 // section as conversion reads it, and appended to the output as a style built with it is.
 
 #include "app/convert_commands.h"
+#include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"

@@ -2,6 +2,7 @@
 // A refused load must show its report and leave the session with the song it had; an accepted
 // one must hold the 6-byte header and its track chunk at 14, and scan again.
 
+#include "app/song_commands.h"
 #include "fuzz_support.h"
 #include "song/song_image.h"
 

@@ -4,6 +4,7 @@
 // counts.
 
 #include "app/save_files.h"
+#include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "fuzz_support.h"
 #include "song/song_image.h"

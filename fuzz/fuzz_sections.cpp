@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/song_commands.h"
 #include "fuzz_support.h"
 #include "sections/sections.h"
 #include "song/song_image.h"

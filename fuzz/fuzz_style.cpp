@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/main_commands.h"
+#include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "casm/casm_reader.h"
 #include "fuzz_support.h"

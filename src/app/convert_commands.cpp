@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "app/save_files.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/style_commands.h"
 
 namespace zephrane {

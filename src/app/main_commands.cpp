@@ -10,6 +10,7 @@
 #include "app/recent_files.h"
 #include "app/save_files.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "song/file_io.h"
 #include "song/merge_tracks.h"

@@ -5,6 +5,7 @@
 
 #include "app/save_files.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "casm/casm_chunk.h"
 #include "style/make_style.h"
 

@@ -18,6 +18,7 @@
 #include "app/main_commands.h"
 #include "app/save_files.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "app/style_commands.h"
 #include "casm/casm_chunk.h"
