@@ -12,6 +12,7 @@
 #include "app/casm_commands.h"
 #include "app/convert_commands.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "bench_session.h"

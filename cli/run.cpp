@@ -7,6 +7,7 @@
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/text_boxes.h"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/section_commands.h"
 #include "app/song_commands.h"
 #include "fuzz_support.h"
 #include "sections/sections.h"

@@ -10,6 +10,7 @@
 #include "app/casm_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/song_commands.h"
 #include "casm/casm_table.h"
 #include "effects/effect_list.h"

@@ -16,6 +16,7 @@
 #include "app/convert_commands.h"
 #include "app/main_commands.h"
 #include "app/recent_files.h"
+#include "app/section_commands.h"
 #include "app/settings_files.h"
 #include "app/text_boxes.h"
 #include "gui/casm_grid.h"

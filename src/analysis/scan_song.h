@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "song/walker.h"
+
 namespace zephrane {
 
 struct Session;
@@ -80,6 +82,15 @@ struct Marker {
 struct MarkerList {
     std::vector<Marker> entries = std::vector<Marker>(21);
     int count = 0;
+};
+
+// What a scan fills, held by its owner.
+struct ScanResults {
+    WalkState& walk;
+    ChannelTable& channels;
+    SongFacts& facts;
+    MeasureTable& measures;
+    MarkerList& markers;
 };
 
 inline constexpr char kDecodeXg[] = "yes";

@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/style_commands.h"

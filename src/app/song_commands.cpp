@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/recent_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "casm/casm_reader.h"
 #include "sections/sections.h"

@@ -13,6 +13,7 @@
 
 #include "app/error_report.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "effects/effect_list.h"

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "sections/sections.h"
@@ -59,7 +60,7 @@ class MarkerScanTest : public ::testing::Test {
         static_cast<SessionState&>(scanned.session) = before;
         scanned.session.song = s.song;
         EXPECT_EQ(ScanSong(scanned.session, ""), "ok");
-        return FollowMarkerInsertion(s, text, measure, s.song.bytes.Size() - oldSize);
+        return FollowMarkerInsertion(s.ScanParts(), text, measure, s.song.bytes.Size() - oldSize);
     }
 
     StubSession test;
@@ -152,10 +153,10 @@ TEST_F(MarkerScanTest, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     Load(SetUpAndNotes(3, false));
     ASSERT_EQ(ScanSong(s, ""), "ok");
     const SessionState before = s;
-    EXPECT_FALSE(FollowMarkerInsertion(s, "SInt", 1, 8));
-    EXPECT_FALSE(FollowMarkerInsertion(s, "SFF1", 1, 8));
-    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 0, 11));
-    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 9, 11));  // no event starts there
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SInt", 1, 8));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SFF1", 1, 8));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), ">Main A", 0, 11));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), ">Main A", 9, 11));  // no event starts there
     EXPECT_SAME_SCAN(s, before);
 }
 

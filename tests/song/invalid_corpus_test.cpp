@@ -17,6 +17,7 @@
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/stub_platform.h"

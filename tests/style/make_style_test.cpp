@@ -6,6 +6,7 @@
 
 #include "app/casm_commands.h"
 #include "app/effect_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/stub_platform.h"
