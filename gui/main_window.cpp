@@ -18,6 +18,7 @@
 #include "app/recent_files.h"
 #include "app/section_commands.h"
 #include "app/settings_files.h"
+#include "app/song_commands.h"
 #include "app/text_boxes.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"

@@ -8,12 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "effects/effect_settings.h"
+#include "song/byte_image.h"
 #include "song/walker.h"
 
 namespace zephrane {
-
-struct Session;
-struct SessionState;
 
 struct ChannelInfo {
     std::string voiceLabel;
@@ -93,16 +92,9 @@ struct ScanResults {
     MarkerList& markers;
 };
 
-inline constexpr char kDecodeXg[] = "yes";
-
-// The scan. `decodeXg` "yes" also imports the song's XG effect messages. Returns "ok", or
-// "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
-// written before the failure stays.
-std::string ScanSong(Session& session, std::string_view decodeXg);
-
-// True when two sessions hold the same song bytes and the same results of the scan over them:
-// channel, song and walk facts, the measure table and the marker list, stale entries included.
-bool SameScanResults(const SessionState& a, const SessionState& b);
+// The scan of `song` into `results`; with `importXg` it also imports the song's XG effect
+// messages into `effects`. Failures are thrown; what was written before them stays.
+void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg);
 
 // Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
 // tonic. Empty for a sharps/flats value outside -7..7.

@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "sections/sections.h"
 
 namespace zephrane {

@@ -172,6 +172,20 @@ std::string ReadAndShowSong(Session& s, const std::string& path) {
 
 }  // namespace
 
+std::string ScanSong(Session& session, std::string_view decodeXg) {
+    const bool importXg = decodeXg == kDecodeXg;
+    const bool completed = Guarded(session, "GetInfo", [&] {
+        ScanSong(session.song.bytes, session.ScanParts(), session.effects, importXg);
+    });
+    return completed ? kResultOk : kResultFailed;
+}
+
+bool SameScanResults(const SessionState& a, const SessionState& b) {
+    return a.song.bytes.Bytes() == b.song.bytes.Bytes() && a.facts == b.facts &&
+           a.measures.entries == b.measures.entries && a.markers.count == b.markers.count &&
+           a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
+}
+
 std::string OpenFile(Session& session) {
     std::string result;
     Guarded(session, "OpenFile", [&] {

@@ -1,8 +1,9 @@
 #pragma once
-// Loading a song into the session: the Open dialog, the file read, the load procedure that fills
-// the song image and shows what the scan found in it.
+// The song in the session: the scan over it, the Open dialog, the file read, and the load
+// procedure that fills the song image and shows what the scan found in it.
 
 #include <string>
+#include <string_view>
 
 #include "song/byte_image.h"
 #include "song/song_image.h"
@@ -10,6 +11,18 @@
 namespace zephrane {
 
 struct Session;
+struct SessionState;
+
+inline constexpr char kDecodeXg[] = "yes";
+
+// The scan. `decodeXg` "yes" also imports the song's XG effect messages. Returns "ok", or
+// "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
+// written before the failure stays.
+std::string ScanSong(Session& session, std::string_view decodeXg);
+
+// True when two sessions hold the same song bytes and the same results of the scan over them:
+// channel, song and walk facts, the measure table and the marker list, stale entries included.
+bool SameScanResults(const SessionState& a, const SessionState& b);
 
 // Shows the Open dialog and loads the chosen file. "failed" on cancel or a refused load.
 std::string OpenFile(Session& session);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 
