@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
+#include "app/song_commands.h"
+#include "app/style_commands.h"
 #include "bench_session.h"
-#include "convert/convert.h"
-#include "style/make_style.h"
-#include "style/prep_midi.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "app/section_commands.h"
+#include "app/song_commands.h"
 #include "bench_session.h"
 #include "sections/sections.h"
 #include "song_generator.h"

@@ -3,16 +3,18 @@
 #include <iostream>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
-#include "convert/convert.h"
 
 namespace zephrane::cli {
 namespace {

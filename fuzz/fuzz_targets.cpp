@@ -12,10 +12,14 @@
 #include <string_view>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
+#include "app/style_commands.h"
 #include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"
 #include "casm/casm_table.h"

@@ -13,11 +13,13 @@
 #include <QVBoxLayout>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/main_commands.h"
 #include "app/recent_files.h"
+#include "app/section_commands.h"
 #include "app/settings_files.h"
+#include "app/song_commands.h"
 #include "app/text_boxes.h"
-#include "convert/convert.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"

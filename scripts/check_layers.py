@@ -4,13 +4,11 @@
     song  <  subsystems (analysis, sections, casm, effects, style, convert, player)  <  app
           <  programs (cli, gui, the player program, tools)
 
-A file may include headers of its own layer and of the layers below it, never above, nor declare
-the session's types below app/. The core (src/) includes the standard library only, no Qt. Includes that break the rule today and are
-still to be taken out stand in scripts/layer_exceptions.txt, one "FILE -> HEADER" a line; the
-check fails on any other, and on an exception that no longer occurs, so that the list only
-shrinks. Prints what it finds; exits 1 on a finding.
+A file may include headers of its own layer and of the layers below it, never above, nor name
+the session's types below app/. The core (src/) includes the standard library only, no Qt.
+Prints what it finds; exits 1 on a finding.
 
-    scripts/check_layers.py [--list]   (--list: print every upward include, for the exceptions)
+    scripts/check_layers.py
 """
 
 import os
@@ -18,7 +16,6 @@ import re
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-EXCEPTIONS = os.path.join(ROOT, "scripts", "layer_exceptions.txt")
 
 SUBSYSTEMS = ("analysis", "sections", "casm", "effects", "style", "convert", "player")
 LAYER_OF_HEADER_FOLDER = {"song": 0, "app": 2, "cli": 3, "gui": 3}
@@ -26,8 +23,9 @@ LAYER_OF_HEADER_FOLDER.update({name: 1 for name in SUBSYSTEMS})
 LAYER_NAMES = ("song", "subsystem", "app", "program")
 PROGRAM_FOLDERS = ("cli", "gui", "player", "tools")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
-# A declaration of the session's types below app/: the file works on the session it cannot see.
-SESSION_DECLARATION = re.compile(r'^\s*struct (Session|SessionState);')
+# The session's types named below app/ (outside comments): the file works on the session, which
+# it cannot see.
+SESSION_NAME = re.compile(r'\b(Session|SessionState)\b')
 
 
 def layer_of_file(path):
@@ -49,7 +47,8 @@ def sources():
 
 
 def findings():
-    """Every include that points upward or brings Qt into the core, as "FILE -> HEADER"."""
+    """Every include that points upward or brings Qt into the core, as "FILE -> HEADER", and
+    every line below app/ that names the session's types."""
     found = []
     for path in sources():
         layer = layer_of_file(path)
@@ -57,8 +56,9 @@ def findings():
             continue
         with open(os.path.join(ROOT, path), encoding="utf-8") as source:
             for line in source:
-                if layer < 2 and SESSION_DECLARATION.match(line):
-                    found.append("%s -> %s (declared)" % (path, line.strip()))
+                code = line.split("//")[0]
+                if layer < 2 and SESSION_NAME.search(code):
+                    found.append("%s -> %s (names the session)" % (path, line.strip()))
                 match = INCLUDE.match(line)
                 if not match:
                     continue
@@ -75,22 +75,10 @@ def findings():
 
 def main():
     found = findings()
-    if "--list" in sys.argv:
-        print("\n".join(found))
-        return 0
-    with open(EXCEPTIONS, encoding="utf-8") as listed:
-        exceptions = {line.strip() for line in listed
-                      if line.strip() and not line.startswith("#")}
-    new = [finding for finding in found if finding not in exceptions]
-    gone = sorted(exceptions - set(found))
-    for finding in new:
+    for finding in found:
         print("upward include: " + finding)
-    for exception in gone:
-        print("no longer included, take it off %s: %s" % (os.path.relpath(EXCEPTIONS, ROOT),
-                                                           exception))
-    print("%d upward includes, %d of them listed as still to be taken out"
-          % (len(found), len(found) - len(new)))
-    return 1 if new or gone else 0
+    print("%d upward includes" % len(found))
+    return 1 if found else 0
 
 
 if __name__ == "__main__":

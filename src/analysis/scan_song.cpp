@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "analysis/voice_names.h"
-#include "app/session.h"
 #include "effects/xg_import.h"
 #include "song/numbers.h"
 #include "song/walker.h"
@@ -41,8 +40,12 @@ int SignedSharpsFlats(uint8_t byte) {
 
 class InfoScan {
   public:
-    InfoScan(Session& session, bool importXg)
-        : s_(session), walker_(session.song.bytes, session.walk), importXg_(importXg) {}
+    InfoScan(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg)
+        : song_(song),
+          s_(results),
+          effects_(effects),
+          walker_(song, results.walk),
+          importXg_(importXg) {}
 
     void Run();
 
@@ -101,10 +104,12 @@ class InfoScan {
     void AppendMarker(const TrackEvent& event);
     void OnSysEx(const TrackEvent& event);
     uint8_t DataByte(const TrackEvent& event, int index) const {
-        return s_.song.bytes.At(int64_t{event.dataPos} + index);
+        return song_.At(int64_t{event.dataPos} + index);
     }
 
-    Session& s_;
+    const ByteImage& song_;
+    ScanResults s_;
+    EffectSettings& effects_;
     TrackWalker walker_;
     bool importXg_;
     int nextMeasure_ = 1;
@@ -145,7 +150,7 @@ void InfoScan::Run() {
 
 void InfoScan::Reset() {
     // Measures in SMPTE time have no length in ticks.
-    const ByteImage& bytes = s_.song.bytes;
+    const ByteImage& bytes = song_;
     s_.facts.ticksPerMeasure =
         HasSmpteDivision(bytes) ? 0 : MeasureLength(bytes, kDefaultNumerator, kDefaultDenominator);
     for (ChannelInfo& channel : s_.channels)
@@ -240,7 +245,7 @@ void InfoScan::OnTimeSignature(const TrackEvent& event) {
     s_.facts.timeSigNumerator = DataByte(event, 0);
     s_.facts.timeSigDenominator = CheckedInt16(std::ldexp(1.0, power));
     s_.facts.ticksPerMeasure =
-        MeasureLength(s_.song.bytes, s_.facts.timeSigNumerator, s_.facts.timeSigDenominator);
+        MeasureLength(song_, s_.facts.timeSigNumerator, s_.facts.timeSigDenominator);
     quietUntil_ = 0;
 }
 
@@ -266,16 +271,16 @@ void InfoScan::AppendMarker(const TrackEvent& event) {
 }
 
 void InfoScan::OnSysEx(const TrackEvent& event) {
-    const std::span<const uint8_t> data = s_.song.bytes.Span(event.dataPos, event.dataLength);
+    const std::span<const uint8_t> data = song_.Span(event.dataPos, event.dataLength);
     // The hex text starts "43 10 4C" exactly when the data does: only those are written out.
     static constexpr uint8_t kXgParameterChange[] = {0x43, 0x10, 0x4C};
     if (data.size() < 3 || !std::equal(data.begin(), data.begin() + 3, kXgParameterChange)) return;
     const std::string text = SysExHexText(data);
-    if (text.starts_with("43 10 4C")) ImportXgMessage(s_.effects, text);
+    if (text.starts_with("43 10 4C")) ImportXgMessage(effects_, text);
 }
 
 void InfoScan::OnProgramChange(int midiChannel, int program) {
-    ChannelInfo& channel = s_.Channel(midiChannel);
+    ChannelInfo& channel = s_.channels.at(midiChannel - 1);
     if (channel.programChangeCount == 0) channel.firstProgram = CheckedInt16(program);
     channel.programChangeCount = CheckedInt16(channel.programChangeCount + 1);
     BuildVoiceLabel({midiChannel, channel.bankMsb, channel.bankLsb, channel.firstProgram,
@@ -301,16 +306,8 @@ std::string ModeWord(uint8_t mode) {
     return "Mode " + BlankSigned(mode);
 }
 
-bool SameScanResults(const SessionState& a, const SessionState& b) {
-    return a.song.bytes.Bytes() == b.song.bytes.Bytes() && a.facts == b.facts &&
-           a.measures.entries == b.measures.entries && a.markers.count == b.markers.count &&
-           a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
-}
-
-std::string ScanSong(Session& session, std::string_view decodeXg) {
-    const bool importXg = decodeXg == kDecodeXg;
-    const bool completed = Guarded(session, "GetInfo", [&] { InfoScan(session, importXg).Run(); });
-    return completed ? kResultOk : kResultFailed;
+void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg) {
+    InfoScan(song, results, effects, importXg).Run();
 }
 
 }  // namespace zephrane

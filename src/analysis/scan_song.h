@@ -8,10 +8,11 @@
 #include <string_view>
 #include <vector>
 
-namespace zephrane {
+#include "effects/effect_settings.h"
+#include "song/byte_image.h"
+#include "song/walker.h"
 
-struct Session;
-struct SessionState;
+namespace zephrane {
 
 struct ChannelInfo {
     std::string voiceLabel;
@@ -82,16 +83,18 @@ struct MarkerList {
     int count = 0;
 };
 
-inline constexpr char kDecodeXg[] = "yes";
+// What a scan fills, held by its owner.
+struct ScanResults {
+    WalkState& walk;
+    ChannelTable& channels;
+    SongFacts& facts;
+    MeasureTable& measures;
+    MarkerList& markers;
+};
 
-// The scan. `decodeXg` "yes" also imports the song's XG effect messages. Returns "ok", or
-// "failed" after a run-time failure, which goes to the common report under "GetInfo"; what was
-// written before the failure stays.
-std::string ScanSong(Session& session, std::string_view decodeXg);
-
-// True when two sessions hold the same song bytes and the same results of the scan over them:
-// channel, song and walk facts, the measure table and the marker list, stale entries included.
-bool SameScanResults(const SessionState& a, const SessionState& b);
+// The scan of `song` into `results`; with `importXg` it also imports the song's XG effect
+// messages into `effects`. Failures are thrown; what was written before them stays.
+void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg);
 
 // Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
 // tonic. Empty for a sharps/flats value outside -7..7.

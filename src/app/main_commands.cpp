@@ -9,11 +9,12 @@
 #include "app/messages.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
+#include "app/style_commands.h"
 #include "song/file_io.h"
 #include "song/merge_tracks.h"
-#include "style/make_style.h"
-#include "style/prep_midi.h"
 
 namespace zephrane {
 namespace {

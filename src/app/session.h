@@ -45,6 +45,9 @@ struct SessionState {
     Settings settings;
     RecentFiles recentFiles;
     MainWindowView view;
+
+    // The parts of the state that a scan of the song image fills.
+    ScanResults ScanParts() { return {walk, channels, facts, measures, markers}; }
 };
 
 struct Session : SessionState {

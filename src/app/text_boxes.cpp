@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "song/midi.h"
 #include "song/text_codec.h"
 

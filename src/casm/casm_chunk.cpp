@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "app/session.h"
+#include "song/error.h"
 #include "song/text_codec.h"
 
 namespace zephrane {
@@ -19,30 +19,29 @@ uint8_t FieldByte(int value) {
     return static_cast<uint8_t>(value);
 }
 
-void AppendBytes(Session& session, std::span<const uint8_t> bytes) {
-    ByteImage& output = session.output;
-    const int64_t end = session.outputWritePos + static_cast<int64_t>(bytes.size());
-    if (end > output.Size()) output.Resize(end);
+void AppendBytes(ChunkOutput output, std::span<const uint8_t> bytes) {
+    const int64_t end = output.writePos + static_cast<int64_t>(bytes.size());
+    if (end > output.image.Size()) output.image.Resize(end);
     for (uint8_t byte : bytes)
-        output.Set(session.outputWritePos++, byte);
+        output.image.Set(output.writePos++, byte);
 }
 
-void AppendText(Session& session, std::string_view text) {
+void AppendText(ChunkOutput output, std::string_view text) {
     const std::vector<uint8_t> bytes = EncodeAnsi(text);
-    AppendBytes(session, bytes);
+    AppendBytes(output, bytes);
 }
 
 // Leaves four bytes for a length to be filled in later; their position.
-int64_t ReserveLength(Session& session) {
-    const int64_t position = session.outputWritePos;
+int64_t ReserveLength(ChunkOutput output) {
+    const int64_t position = output.writePos;
     const uint8_t zeros[4] = {};
-    AppendBytes(session, zeros);
+    AppendBytes(output, zeros);
     return position;
 }
 
-void AppendLength(Session& session, int64_t value) {
-    const int64_t position = ReserveLength(session);
-    session.output.WriteU32BE(position, value);
+void AppendLength(ChunkOutput output, int64_t value) {
+    const int64_t position = ReserveLength(output);
+    output.image.WriteU32BE(position, value);
 }
 
 std::vector<uint8_t> CtabData(int channel, const CasmRow& row) {
@@ -67,9 +66,9 @@ std::vector<uint8_t> CtabData(int channel, const CasmRow& row) {
     return data;
 }
 
-bool HasCtab(const Session& session, int channel) {
-    const int part = session.casm[channel - 1].part;
-    return session.Channel(channel).hasNotes && part >= 0 && part <= kLastAccompanimentPart;
+bool HasCtab(const CasmTable& table, const ChannelTable& channels, int channel) {
+    const int part = table[channel - 1].part;
+    return channels[channel - 1].hasNotes && part >= 0 && part <= kLastAccompanimentPart;
 }
 
 // Reads CASM data kept from an opened style: tags that do not fit in the bytes match nothing.
@@ -94,7 +93,8 @@ class StyleCasmReader {
     const ByteImage& bytes_;
 };
 
-void ReadSectionRecords(Session& session, const StyleCasmReader& casm, std::string_view name) {
+void ReadSectionRecords(const StyleCasmReader& casm, std::string_view name, CasmSnapshot& snapshot,
+                        std::vector<int32_t>& sourceRoots) {
     // The chunk tag stands within the first eleven bytes; reading starts behind its length.
     int64_t i = 0;
     while (i <= 10 && !casm.TagAt(i, "CASM"))
@@ -113,10 +113,10 @@ void ReadSectionRecords(Session& session, const StyleCasmReader& casm, std::stri
                 if (applies) {
                     const int channel = casm.At(data + kCtabSourceChannel) + 1;
                     if (channel > 16) Fail(error_number::kSubscriptOutOfRange);
-                    session.casmSnapshot.part[channel] =
+                    snapshot.part[channel] =
                         static_cast<int16_t>(casm.At(data + kCtabDestination) + 1);
-                    session.casmSnapshot.sourceKey[channel] = casm.At(data + kCtabSourceRoot);
-                    session.notedRecords.push_back(static_cast<int32_t>(data + kCtabSourceRoot));
+                    snapshot.sourceKey[channel] = casm.At(data + kCtabSourceRoot);
+                    sourceRoots.push_back(static_cast<int32_t>(data + kCtabSourceRoot));
                 }
                 i = start + kChunkHeaderLength + casm.LengthAt(start + 4);
             }
@@ -126,42 +126,39 @@ void ReadSectionRecords(Session& session, const StyleCasmReader& casm, std::stri
 
 }  // namespace
 
-bool LoadCasmString(Session& session, std::string_view text) {
-    return Guarded(session, "LoadCasmString", [&] { AppendText(session, text); });
+void AppendCasmText(ChunkOutput output, std::string_view text) {
+    AppendText(output, text);
 }
 
-bool CreateCasm(Session& session, std::string_view sectionList) {
-    return Guarded(session, "CreateCasm", [&] {
-        AppendText(session, "CASM");
-        const int64_t casmLength = ReserveLength(session);
-        const int64_t casmContent = session.outputWritePos;
-        AppendText(session, "CSEG");
-        const int64_t csegLength = ReserveLength(session);
-        const int64_t csegContent = session.outputWritePos;
-        AppendText(session, "Sdec");
-        AppendLength(session, static_cast<int64_t>(AnsiLength(sectionList)));
-        AppendText(session, sectionList);
-        for (int channel = 1; channel <= 16; ++channel) {
-            if (!HasCtab(session, channel)) continue;
-            AppendText(session, "Ctab");
-            AppendLength(session, kCtabDataLength);
-            AppendBytes(session, CtabData(channel, session.casm[channel - 1]));
-        }
-        session.output.WriteU32BE(casmLength, session.outputWritePos - casmContent);
-        session.output.WriteU32BE(csegLength, session.outputWritePos - csegContent);
-    });
+void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
+                   std::string_view sectionList) {
+    AppendText(output, "CASM");
+    const int64_t casmLength = ReserveLength(output);
+    const int64_t casmContent = output.writePos;
+    AppendText(output, "CSEG");
+    const int64_t csegLength = ReserveLength(output);
+    const int64_t csegContent = output.writePos;
+    AppendText(output, "Sdec");
+    AppendLength(output, static_cast<int64_t>(AnsiLength(sectionList)));
+    AppendText(output, sectionList);
+    for (int channel = 1; channel <= 16; ++channel) {
+        if (!HasCtab(table, channels, channel)) continue;
+        AppendText(output, "Ctab");
+        AppendLength(output, kCtabDataLength);
+        AppendBytes(output, CtabData(channel, table[channel - 1]));
+    }
+    output.image.WriteU32BE(casmLength, output.writePos - casmContent);
+    output.image.WriteU32BE(csegLength, output.writePos - csegContent);
 }
 
-bool AddCasm(Session& session) {
-    return Guarded(session, "AddCasm",
-                   [&] { AppendBytes(session, session.song.styleCasmBytes.Bytes()); });
+void AppendKeptCasm(ChunkOutput output, const ByteImage& styleCasm) {
+    AppendBytes(output, styleCasm.Bytes());
 }
 
-void GetChannels(Session& session, std::string_view sectionName) {
-    Guarded(session, "GetChannels", [&] {
-        if (session.song.styleCasmBytes.LastIndex() == 1) return;  // no CASM kept
-        ReadSectionRecords(session, StyleCasmReader(session.song.styleCasmBytes), sectionName);
-    });
+void ReadSectionChannels(const ByteImage& styleCasm, std::string_view sectionName,
+                         CasmSnapshot& snapshot, std::vector<int32_t>& sourceRoots) {
+    if (styleCasm.LastIndex() == 1) return;  // no CASM kept
+    ReadSectionRecords(StyleCasmReader(styleCasm), sectionName, snapshot, sourceRoots);
 }
 
 }  // namespace zephrane

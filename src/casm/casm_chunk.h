@@ -13,9 +13,11 @@
 #include <string_view>
 #include <vector>
 
-namespace zephrane {
+#include "analysis/scan_song.h"
+#include "casm/casm_table.h"
+#include "song/byte_image.h"
 
-struct Session;
+namespace zephrane {
 
 // Per MIDI channel (index 1-16) the part code + 1 (0 none, 1 "Un-Mute", 9 "SubRhythm" …
 // 16 "Phrase 2"), source key and source chord that conversion follows.
@@ -31,20 +33,31 @@ inline constexpr int kCtabDestination = 9;
 inline constexpr int kCtabSourceRoot = 18;
 inline constexpr int kCtabDataLength = 27;
 
-// The writers return false after a failure, which they report under their own names.
+// Where a chunk is appended: the output image and its next free byte, which moves on past what
+// is written. The image grows as needed.
+struct ChunkOutput {
+    ByteImage& image;
+    int64_t& writePos;
+};
 
-// Writes `text` at the output write position, one byte per character, and moves past it.
-bool LoadCasmString(Session& session, std::string_view text);
+// The writers throw their failures; what was written before a failure stays.
 
-// Appends a CASM chunk built from the CASM table for the sections in `sectionList`.
-bool CreateCasm(Session& session, std::string_view sectionList);
+// Writes `text` at the write position, one byte per character.
+void AppendCasmText(ChunkOutput output, std::string_view text);
 
-// Appends the bytes kept behind the opened style's track, its CASM chunk and what followed it.
-bool AddCasm(Session& session);
+// Appends a CASM chunk built from the CASM table for the sections in `sectionList`: a Ctab for
+// each channel that plays notes and feeds an accompaniment part.
+void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
+                   std::string_view sectionList);
 
-// Loads into the snapshot the parts and source keys of the opened style's Ctab records that
-// apply to `sectionName` (every CSEG whose section list contains it), and notes where each
-// record's source root lies. Failures go to the report under "GetChannels".
-void GetChannels(Session& session, std::string_view sectionName);
+// Appends the bytes kept behind an opened style's track, its CASM chunk and what followed it.
+void AppendKeptCasm(ChunkOutput output, const ByteImage& styleCasm);
+
+// Loads into `snapshot` the parts and source keys of the Ctab records of a kept style CASM that
+// apply to `sectionName` (every CSEG whose section list contains it), and notes in
+// `sourceRoots` where each record's source root lies. A kept CASM of two bytes is none: nothing
+// is read. Failures are thrown; what was loaded before them stays.
+void ReadSectionChannels(const ByteImage& styleCasm, std::string_view sectionName,
+                         CasmSnapshot& snapshot, std::vector<int32_t>& sourceRoots);
 
 }  // namespace zephrane

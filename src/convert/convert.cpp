@@ -9,21 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/main_commands.h"
-#include "app/messages.h"
-#include "app/save_files.h"
-#include "app/session.h"
+#include "sections/sections.h"
 #include "song/numbers.h"
-#include "song/walker.h"
-#include "style/prep_midi.h"
 
 namespace zephrane {
 namespace {
-
-constexpr char kNoPartMessage[] =
-    "You must first select parts (bass, chord1, etc) and the key (if other than C) for any "
-    "desired channels before performing a Convert operation. This can be done automatically "
-    "using Auto Casm Set or individually by clicking on the part box in the appropriate column.";
 
 constexpr int kHighestNote = 127;
 
@@ -96,16 +86,16 @@ struct ConvertedNote {
 // One walk over the prepared song, copying it into the output image with its notes converted.
 class Conversion {
   public:
-    Conversion(Session& session, ConvertItem item) : s_(session), item_(item) {}
-    void Run();
+    Conversion(const ByteImage& song, WalkState& walk, ByteImage& output,
+               const ConversionRules& rules)
+        : song_(song), walk_(walk), output_(output), rules_(rules) {}
+    int64_t Run();
 
   private:
     void Step(const TrackEvent& event);
     void OnMarker(std::string_view text);
     void OpenSection(std::string_view name);
     void CloseSection(std::string_view name);
-    void TakeTableSnapshot();
-    bool FollowsStyleCasm() const;
 
     void StepChannelMessage(const TrackEvent& event);
     void StepNote(const TrackEvent& event, bool withStatus);
@@ -120,8 +110,10 @@ class Conversion {
     void Write(std::span<const uint8_t> bytes);
     void Copy(int64_t first, int64_t last);
 
-    Session& s_;
-    ConvertItem item_;
+    const ByteImage& song_;
+    WalkState& walk_;
+    ByteImage& output_;
+    const ConversionRules& rules_;
     std::vector<std::string> sections_{"None"};  // the current section is the last one
     // Per channel and source note, the conversions of the note-ons still sounding, oldest first.
     std::map<std::pair<int, uint8_t>, std::deque<ConvertedNote>> sounding_;
@@ -129,27 +121,16 @@ class Conversion {
     int64_t w_ = 0;
 };
 
-void Conversion::Run() {
-    CasmSnapshot& snapshot = s_.casmSnapshot;
-    snapshot.part.fill(0);
-    snapshot.sourceKey.fill(0);
-    s_.notedRecords.clear();
-    // The prepared song becomes the song image; the output image is refilled below.
-    s_.song.bytes = std::move(s_.output);
-    // The scan reports its own failure, which leaves the prepared song in both images.
-    if (ScanSong(s_, "") == kResultFailed) {
-        s_.output = s_.song.bytes;
-        Fail(error_number::kSilent);
-    }
-    s_.output = ByteImage();
-    s_.output.Resize(s_.song.bytes.Size());
+int64_t Conversion::Run() {
+    output_ = ByteImage();
+    output_.Resize(song_.Size());
     Copy(0, kTrackHeaderLastPos);
-    TrackWalker walker(s_.song.bytes, s_.walk);
+    TrackWalker walker(song_, walk_);
     while (!walker.AtEnd())
         Step(walker.Next());
-    s_.output.WriteU32BE(kTrackLengthPos, w_ - kFirstEventPos);
-    s_.output.Resize(w_);
-    s_.outputWritePos = w_;
+    output_.WriteU32BE(kTrackLengthPos, w_ - kFirstEventPos);
+    output_.Resize(w_);
+    return w_;
 }
 
 // Every event is copied as it stands except the notes of melodic channels.
@@ -161,7 +142,7 @@ void Conversion::Step(const TrackEvent& event) {
     }
     afterChannelMessage_ = false;
     Copy(event.statusPos, event.lastPos);
-    if (event.IsMeta() && event.metaType == meta_type::kMarker) OnMarker(s_.walk.metaText);
+    if (event.IsMeta() && event.metaType == meta_type::kMarker) OnMarker(walk_.metaText);
 }
 
 // A channel message under running status stays without its status byte while it follows
@@ -182,23 +163,22 @@ void Conversion::StepChannelMessage(const TrackEvent& event) {
 }
 
 // ">Main A" and "<Main A" open and close a section of the working file; a style's own markers
-// ("Main A") each open the next section.
+// ("Main A") each open the next section. A failure to take the settings has been reported: it
+// ends the conversion without a report of its own.
 void Conversion::OnMarker(std::string_view text) {
     const std::string_view named = text.empty() ? text : text.substr(1);
+    bool taken = true;
     if (text.starts_with('>') && IsSectionName(named)) {
         OpenSection(named);
-        TakeTableSnapshot();
+        taken = rules_.sections.TakeTableRules();
     } else if (text.starts_with('<') && IsSectionName(named)) {
         CloseSection(named);
-        TakeTableSnapshot();
+        taken = rules_.sections.TakeTableRules();
     } else if (IsSectionName(text)) {
         OpenSection(text);
-        if (FollowsStyleCasm()) {
-            GetChannels(s_, text);
-        } else {
-            TakeTableSnapshot();
-        }
+        taken = rules_.sections.TakeSectionRules(text);
     }
+    if (!taken) Fail(error_number::kSilent);
 }
 
 void Conversion::OpenSection(std::string_view name) {
@@ -214,21 +194,12 @@ void Conversion::CloseSection(std::string_view name) {
     sections_.erase(open);
 }
 
-// The snapshot reports its own failure, which ends the conversion.
-void Conversion::TakeTableSnapshot() {
-    if (!GetCasmSectionData(s_)) Fail(error_number::kSilent);
-}
-
-bool Conversion::FollowsStyleCasm() const {
-    return s_.useStyleCasm && s_.song.styleCasmBytes.LastIndex() != 1;
-}
-
 // A note-off (or a note-on of velocity 0) ends on the pitch its note-on was given, so that no
 // note hangs when the rules change between the two.
 void Conversion::StepNote(const TrackEvent& event, bool withStatus) {
     const int channel = event.Channel();
-    const uint8_t source = s_.song.bytes.At(event.dataPos);
-    const uint8_t velocity = s_.song.bytes.At(int64_t{event.dataPos} + 1);
+    const uint8_t source = song_.At(event.dataPos);
+    const uint8_t velocity = song_.At(int64_t{event.dataPos} + 1);
     const bool starts = event.Kind() == message_kind::kNoteOn && velocity > 0;
     const ConvertedNote converted =
         starts ? NoteStarted(channel, source) : NoteEnded(channel, source);
@@ -256,21 +227,21 @@ ConvertedNote Conversion::NoteEnded(int channel, uint8_t source) {
 
 // The note moves down by the channel's source key into C, then onto the notes its part may use.
 ConvertedNote Conversion::ByRulesInForce(int channel, uint8_t source) const {
-    const CasmSnapshot& snapshot = s_.casmSnapshot;
+    const CasmSnapshot& snapshot = rules_.snapshot;
     if (IsRhythmPart(snapshot.part.at(channel))) return {source, std::nullopt};
     const int moved = source - snapshot.sourceKey.at(channel);
     const int pitchClass = ((moved % kOctave) + kOctave) % kOctave;
     const int octaveBase = moved - pitchClass;
     const int target = TargetPitchClass(channel, pitchClass);
     if (!TakesSeventh(target)) return {InMidiRange(octaveBase + target), std::nullopt};
-    if (s_.settings.convertSeventhAddB) {
+    if (rules_.seventhAddsB) {
         return {InMidiRange(octaveBase + target), InMidiRange(octaveBase + kMajorSeventh)};
     }
     return {InMidiRange(octaveBase + target - 1), std::nullopt};  // the root becomes the B below
 }
 
 int Conversion::TargetPitchClass(int channel, int pitchClass) const {
-    const CasmSnapshot& snapshot = s_.casmSnapshot;
+    const CasmSnapshot& snapshot = rules_.snapshot;
     switch (CurrentSection()) {
         case SectionKind::IntroOrEnding: {
             // Intros and endings of a minor phrase are played over a major chord: the minor
@@ -292,7 +263,7 @@ int Conversion::TargetPitchClass(int channel, int pitchClass) const {
 }
 
 bool Conversion::TakesSeventh(int targetPitchClass) const {
-    return item_ == ConvertItem::Sevenths && CurrentSection() != SectionKind::None &&
+    return rules_.item == ConvertItem::Sevenths && CurrentSection() != SectionKind::None &&
            targetPitchClass == 0;
 }
 
@@ -309,104 +280,40 @@ void Conversion::WriteNote(const TrackEvent& event, bool withStatus, uint8_t not
 
 void Conversion::Write(std::span<const uint8_t> bytes) {
     const int64_t end = w_ + static_cast<int64_t>(bytes.size());
-    if (end > s_.output.Size()) s_.output.Resize(end);
-    s_.output.Write(w_, bytes);
+    if (end > output_.Size()) output_.Resize(end);
+    output_.Write(w_, bytes);
     w_ = end;
 }
 
 void Conversion::Copy(int64_t first, int64_t last) {
-    Write(s_.song.bytes.Span(first, last - first + 1));
-}
-
-bool AnySectionPressed(const SectionSlots& pressed) {
-    return std::any_of(pressed.begin(), pressed.end(), [](bool down) { return down; });
-}
-
-// "Un-Mute" counts as a part here; "Mute-Lock" does not.
-bool AnyPartChosen(const CasmTable& table) {
-    return std::any_of(table.begin(), table.end(), [](const CasmRow& row) {
-        return row.part >= 0 && row.part != kMuteLockPart;
-    });
-}
-
-bool MayConvert(Session& session, SequencerCheck sequencerCheck) {
-    MessageService& messages = session.platform.messages;
-    if (session.song.fileName.empty()) {
-        messages.ShowMessage(kNoFileOpenMessage);
-        return false;
-    }
-    if (!AnySectionPressed(session.view.sectionPressed)) {
-        messages.ShowMessage(kNoSectionSelectedMessage);
-        return false;
-    }
-    if (sequencerCheck == SequencerCheck::Required && session.settings.sequencerPath.empty()) {
-        messages.ShowMessage(kNoSequencerMessage);
-        return false;
-    }
-    if (!session.song.hasStyleCasm && !AnyPartChosen(session.casm)) {
-        messages.ShowMessage(kNoPartMessage);
-        return false;
-    }
-    return true;
-}
-
-// The steps after the checks; false once one failed (it has shown its report).
-bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
-    const std::string workingFile = session.platform.paths.WorkingFilePath();
-    if (!GetCasmSectionData(session)) return false;
-    ResetKeySignature(session);
-    if (!PrepMidi(session, PrepOption::AllChannels) || !Convert(session, item) ||
-        !SaveStyleFile(session, workingFile) || !KeepConvertedData(session) ||
-        LoadSong(session, workingFile) == kResultFailed) {
-        return false;
-    }
-    // The phrases now stand over C: the table says so, and the style gets a CASM built from it.
-    SetSourceChords(session, item == ConvertItem::Plain ? "major" : "7th");
-    session.useStyleCasm = false;
-    session.view.casmOptionsVisible = false;
-    return true;
+    Write(song_.Span(first, last - first + 1));
 }
 
 }  // namespace
 
-bool ConvertNotes(Session& session, ConvertItem item, SequencerCheck sequencerCheck) {
-    bool converted = false;
-    Guarded(session, "Toobar1ButtonMenu", [&] {
-        if (!MayConvert(session, sequencerCheck)) return;
-        converted = AllOrNothing(session, [&] { return ConvertIntoWorkingFile(session, item); });
-    });
-    return converted;
+int64_t ConvertSong(const ByteImage& song, WalkState& walk, ByteImage& output,
+                    const ConversionRules& rules) {
+    return Conversion(song, walk, output, rules).Run();
 }
 
-bool Convert(Session& session, ConvertItem item) {
-    return Guarded(session, "Convert", [&] { Conversion(session, item).Run(); });
+void TakeTableSnapshot(const CasmTable& table, CasmSnapshot& snapshot) {
+    for (int channel = 1; channel <= 16; ++channel) {
+        const CasmRow& row = table.at(channel - 1);
+        snapshot.part.at(channel) = SnapshotPart(row.part);
+        // Key-list positions are the pitch classes from C, chord-list positions the types.
+        snapshot.sourceKey.at(channel) = CheckedInt16(std::max(row.sourceKey, 0));
+        snapshot.sourceChord.at(channel) = CheckedInt16(std::max(row.sourceChord, 0));
+    }
 }
 
-bool GetCasmSectionData(Session& session) {
-    return Guarded(session, "GetCasmSectionData", [&] {
-        CasmSnapshot& snapshot = session.casmSnapshot;
-        for (int channel = 1; channel <= 16; ++channel) {
-            const CasmRow& row = session.casm.at(channel - 1);
-            snapshot.part.at(channel) = SnapshotPart(row.part);
-            // Key-list positions are the pitch classes from C, chord-list positions the types.
-            snapshot.sourceKey.at(channel) = CheckedInt16(std::max(row.sourceKey, 0));
-            snapshot.sourceChord.at(channel) = CheckedInt16(std::max(row.sourceChord, 0));
-        }
-    });
+void MarkRecordsConverted(ByteImage& styleCasm, std::span<const int32_t> sourceRoots) {
+    for (const int32_t sourceRoot : sourceRoots) {
+        styleCasm.Set(sourceRoot, kSourceRootC);
+        styleCasm.Set(int64_t{sourceRoot} + 1, kSourceChordMaj7);
+    }
 }
 
-bool KeepConvertedData(Session& session) {
-    return Guarded(session, "KeepConvertedData", [&] {
-        ByteImage& casm = session.song.styleCasmBytes;
-        for (const int32_t sourceRoot : session.notedRecords) {
-            casm.Set(sourceRoot, kSourceRootC);
-            casm.Set(int64_t{sourceRoot} + 1, kSourceChordMaj7);
-        }
-    });
-}
-
-void ResetKeySignature(Session& session) {
-    ByteImage& song = session.song.bytes;
+void ResetKeySignature(ByteImage& song) {
     std::optional<int32_t> sharpsFlatsPos;
     WalkState walk;
     TrackWalker walker(song, walk);

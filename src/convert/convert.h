@@ -7,11 +7,16 @@
 // marker, from the CASM table or, for an opened style, from its own CASM.
 
 #include <array>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
-namespace zephrane {
+#include "casm/casm_chunk.h"
+#include "casm/casm_table.h"
+#include "song/byte_image.h"
+#include "song/walker.h"
 
-struct Session;
+namespace zephrane {
 
 enum class ConvertItem {
     Plain,     // to the key of C and the chord or scale notes
@@ -32,34 +37,41 @@ inline constexpr std::array<ConvertMenuItem, 2> kConvertMenuItems = {{
     {"Convert7ths", " To key of C and chord/scale/7th chord ", ConvertItem::Sevenths},
 }};
 
-// A batch run has no sequencer, so the command line skips that one check.
-enum class SequencerCheck { Required, Skipped };
+// Where the CASM settings a conversion follows come from, asked at each section marker.
+class SectionRuleSource {
+  public:
+    virtual ~SectionRuleSource() = default;
+    // A working marker (">Main A", "<Main A") opened or closed a section: the settings come from
+    // the CASM table. False after a failure, which ends the conversion.
+    virtual bool TakeTableRules() = 0;
+    // A style's own section marker opened `sectionName`. False after a failure, which ends the
+    // conversion.
+    virtual bool TakeSectionRules(std::string_view sectionName) = 0;
+};
 
-// The command of both menu items. Refuses with a message when no file is open, no section is
-// marked, no sequencer is set (when required) or, without a style CASM, no channel has a part.
-// Then the song's key signature becomes C major, the song is prepared and converted into the
-// working file, which is loaded again; the CASM table's source chords become C major ("Plain")
-// or C major seven ("Sevenths") and "Make Casm" is selected. A failed step is reported and
-// leaves the session as it was before the command. True when the song was converted.
-bool ConvertNotes(Session& session, ConvertItem item,
-                  SequencerCheck sequencerCheck = SequencerCheck::Required);
+struct ConversionRules {
+    ConvertItem item;
+    bool seventhAddsB;             // a converted root keeps its note and a B sounds with it
+    const CasmSnapshot& snapshot;  // the settings in force, renewed by `sections`
+    SectionRuleSource& sections;
+};
 
-// The walk: the prepared song in the output image becomes the song image and the output image
-// is refilled with its converted copy. False after a failure, which is reported under "Convert";
-// the output image is then incomplete.
-bool Convert(Session& session, ConvertItem item);
+// The walk: copies the prepared `song` into `output` (emptied first) with its notes converted,
+// walking with `walk`. Returns the length written. Failures are thrown; `output` then holds what
+// was written before them.
+int64_t ConvertSong(const ByteImage& song, WalkState& walk, ByteImage& output,
+                    const ConversionRules& rules);
 
 // Takes the snapshot of every channel's part, source key and source chord from the CASM table.
-// False after a failure (reported under "GetCasmSectionData").
-bool GetCasmSectionData(Session& session);
+// Failures are thrown.
+void TakeTableSnapshot(const CasmTable& table, CasmSnapshot& snapshot);
 
-// Marks every Ctab record read during the conversion as written over C major seven (source root
-// C, source chord "maj7") in the kept style CASM. False after a failure (reported under
-// "KeepConvertedData").
-bool KeepConvertedData(Session& session);
+// Marks every Ctab record of a kept style CASM whose source root lies at one of `sourceRoots`
+// as written over C major seven (source root C, source chord "maj7"). Failures are thrown.
+void MarkRecordsConverted(ByteImage& styleCasm, std::span<const int32_t> sourceRoots);
 
 // The song's key signature (the last one) becomes C major; a song without one is left alone.
 // Failures are thrown.
-void ResetKeySignature(Session& session);
+void ResetKeySignature(ByteImage& song);
 
 }  // namespace zephrane

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "app/session.h"
 #include "song/text_codec.h"
 
 namespace zephrane {
@@ -56,9 +55,9 @@ void InsertIntoMarkerList(MarkerList& markers, Marker marker, const PositionShif
 
 }  // namespace
 
-bool FollowMarkerInsertion(SessionState& state, std::string_view text, int measure,
+bool FollowMarkerInsertion(ScanResults scan, std::string_view text, int measure,
                            int64_t insertedBytes) {
-    MeasureTable& table = state.measures;
+    MeasureTable& table = scan.measures;
     if (measure < 1 || measure > table.LastIndex() || table.entries[measure].position == 0) {
         return false;
     }
@@ -66,7 +65,7 @@ bool FollowMarkerInsertion(SessionState& state, std::string_view text, int measu
     std::string readBack = DecodeAnsi(EncodeAnsi(text));
     if (IsSetUpMarkerText(readBack)) return false;
     if (insertedBytes <= 0 ||
-        int64_t{state.facts.scanEndPos} + insertedBytes > std::numeric_limits<int32_t>::max()) {
+        int64_t{scan.facts.scanEndPos} + insertedBytes > std::numeric_limits<int32_t>::max()) {
         return false;
     }
 
@@ -74,17 +73,17 @@ bool FollowMarkerInsertion(SessionState& state, std::string_view text, int measu
     const int32_t markerPos = entry.firstDeltaPos;
     const PositionShift shift(entry.position, static_cast<int32_t>(insertedBytes));
 
-    ShiftFacts(state.facts, shift);
+    ShiftFacts(scan.facts, shift);
     // The marker is a section marker: the music starts at it at the latest.
-    if (state.facts.musicStartPos == 0 || state.facts.musicStartPos >= markerPos) {
-        state.facts.musicStartPos = markerPos;
+    if (scan.facts.musicStartPos == 0 || scan.facts.musicStartPos >= markerPos) {
+        scan.facts.musicStartPos = markerPos;
     }
     // The walk keeps the text of the last text event it read: the marker's, unless one follows.
-    if (state.facts.lastTextEventPos < markerPos) {
-        state.facts.lastTextEventPos = markerPos;
-        state.walk.metaText = readBack;
+    if (scan.facts.lastTextEventPos < markerPos) {
+        scan.facts.lastTextEventPos = markerPos;
+        scan.walk.metaText = readBack;
     }
-    shift(state.walk.walkPos);
+    shift(scan.walk.walkPos);
 
     for (MeasureEntry& other : table.entries) {
         if (other.position == 0) continue;
@@ -94,7 +93,7 @@ bool FollowMarkerInsertion(SessionState& state, std::string_view text, int measu
     // The marker, with a status byte of its own, is now the first event of its measure.
     entry.runningStatus = 0;
 
-    InsertIntoMarkerList(state.markers, Marker{std::move(readBack), markerPos, entry.tick}, shift);
+    InsertIntoMarkerList(scan.markers, Marker{std::move(readBack), markerPos, entry.tick}, shift);
     return true;
 }
 

@@ -7,18 +7,18 @@
 #include <cstdint>
 #include <string_view>
 
+#include "analysis/scan_song.h"
+
 namespace zephrane {
 
-struct SessionState;
-
-// What the session holds about the song after a marker went in, given that it held what a scan
+// What a scan would find in the song after a marker went in, given that `scan` holds what a scan
 // of the song just before found. The marker with `text` went in front of the first event of
 // `measure` (1 or later), whose delta time it took over, and put `insertedBytes` bytes in right
 // after that delta time. The caller makes sure that the event is a channel message, that the
 // scan stopped at End of Track, and that the walk after the marker reads the events as before.
 // False, with nothing changed, where this cannot follow the marker (a set-up marker, a song
 // beyond 32-bit positions): the song must then be scanned again.
-bool FollowMarkerInsertion(SessionState& state, std::string_view text, int measure,
+bool FollowMarkerInsertion(ScanResults scan, std::string_view text, int measure,
                            int64_t insertedBytes);
 
 }  // namespace zephrane

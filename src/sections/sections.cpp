@@ -1,12 +1,9 @@
 #include "sections/sections.h"
 
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/session.h"
 #include "sections/marker_scan.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
@@ -112,74 +109,10 @@ std::optional<int64_t> EndOfTrackOfScan(const ByteImage& bytes, const SongFacts&
     return lastPos;
 }
 
-// What the session's scan results describe once a marker is in.
-enum class ScanAfterMarker {
-    kSongBefore,  // the song without the marker, as the scan before found it
-    kSongAfter,   // the song with the marker, as a scan of it would find it
-};
-
 // The status of the event whose status position is `at`: its own, or the one in force.
 uint8_t StatusOfEvent(const ByteImage& bytes, int64_t at, uint8_t runningStatus) {
     const uint8_t byte = bytes.At(at);
     return IsStatusByte(byte) ? byte : runningStatus;
-}
-
-enum class MarkerOutcome {
-    kStored,
-    kRefused,  // with a message, nothing changed
-    kFailed,   // reported; the scan results may no longer describe the song
-};
-
-// The StoreMarker steps after its scan; the session holds what ScanSong found in the song image
-// as it stands.
-MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
-                                   ScanAfterMarker scanAfter) {
-    const MeasureTable& table = session.measures;
-    if (measure < 0 || measure > table.LastIndex() || table.entries[measure].position == 0) {
-        session.platform.messages.ShowMessage("This file is too small to add the marker" +
-                                              std::string(text) + " using the buttons\r\n" +
-                                              "Go to Sequencer and add the marker manually");
-        return MarkerOutcome::kRefused;
-    }
-    const MeasureEntry entry = table.entries[measure];
-    bool followed = false;
-    const bool stored = Guarded(session, "StoreMarker", [&] {
-        ByteImage& bytes = session.song.bytes;
-        const int64_t lastDeltaPos = LastDeltaByte(bytes, entry.position);
-        // The scan walked the event the marker goes in front of, and a marker leaves the walk
-        // after it as it was (it keeps the channel status in force, and the event gets its own
-        // status byte when it relied on it), so when the scan stopped at End of Track, End of
-        // Track moves on by the bytes put in: the new track length needs no second walk.
-        const std::optional<int64_t> endOfTrack = EndOfTrackOfScan(bytes, session.facts);
-        const bool beforeChannelMessage =
-            IsChannelStatus(StatusOfEvent(bytes, lastDeltaPos + 1, entry.runningStatus));
-        const int64_t inserted = InsertMarkerEvent(bytes, text, lastDeltaPos, entry.runningStatus);
-        if (endOfTrack) {
-            bytes.WriteU32BE(kTrackLengthPos, *endOfTrack + inserted - kTrackHeaderLastPos);
-        } else {
-            UpdateTrackLength(bytes);
-        }
-        followed = scanAfter == ScanAfterMarker::kSongAfter && endOfTrack && beforeChannelMessage &&
-                   FollowMarkerInsertion(session, text, measure, inserted);
-    });
-    if (!stored) return MarkerOutcome::kFailed;
-    if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
-        ScanSong(session, "") == kResultFailed) {
-        return MarkerOutcome::kFailed;
-    }
-    return MarkerOutcome::kStored;
-}
-
-// StoreMarker, on the scan results the session holds when `scanIsCurrent` says they describe
-// the song as it stands (a scan of the same bytes would find the same); afterwards it says
-// whether they still do. Markers put in one after the other this way need only one scan.
-MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
-                                ScanAfterMarker scanAfter, bool& scanIsCurrent) {
-    if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return MarkerOutcome::kFailed;
-    const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
-    scanIsCurrent = outcome == MarkerOutcome::kRefused ||
-                    (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
-    return outcome;
 }
 
 }  // namespace
@@ -201,28 +134,11 @@ bool MeasureHoldsEvent(const MeasureTable& table, int measure) {
     return measure <= table.LastIndex() && table.entries[measure].position != 0;
 }
 
-bool MarkerListNames(const MarkerList& markers, std::string_view sectionName) {
-    for (const Marker& marker : markers.entries) {
-        if (marker.text.find(sectionName) != std::string::npos) return true;
-    }
-    return false;
-}
-
-std::string Marker(char sign, const SectionRow& row) {
+std::string SignedName(char sign, const SectionRow& row) {
     std::string marker(1, sign);
     marker += row.name;
     return marker;
 }
-std::string StartMarker(const SectionRow& row) {
-    return Marker('>', row);
-}
-std::string EndMarker(const SectionRow& row) {
-    return Marker('<', row);
-}
-
-constexpr std::string_view kBbOrder[] = {"Intro A", "Intro B", "Intro C", "Main A",  "Fill AA",
-                                         "Main B",  "Fill BB", "Main C",  "Fill CC", "Main D",
-                                         "Fill DD", "End A",   "End B",   "End C"};
 
 bool IsMainSection(const SectionRow& row) {
     return row.name.starts_with("Main");
@@ -230,85 +146,65 @@ bool IsMainSection(const SectionRow& row) {
 
 }  // namespace
 
-namespace {
-
-// A press of a section button on the scan results the session holds when `scanIsCurrent` says
-// they describe the song as it stands; `afterStartMarker` says what they describe afterwards.
-bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
-                 ScanAfterMarker afterStartMarker) {
-    bool marked = false;
-    const bool completed = Guarded(session, "Toobar2", [&] {
-        if (session.song.fileName.empty()) {
-            session.platform.messages.ShowMessage(kNoFileOpenMessage);
-            return;
-        }
-        if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return;
-        scanIsCurrent = true;
-        const SectionRow* row = SectionByKey(key);
-        if (row == nullptr) return;
-        if (!MeasureHoldsEvent(session.measures, row->start) ||
-            !MeasureHoldsEvent(session.measures, row->end)) {
-            session.platform.messages.ShowMessage(MinimumMeasuresMessage(*row));
-            return;
-        }
-        if (!MarkerListNames(session.markers, row->name)) {
-            // Each marker goes in on a scan of the song as it stands, the start marker on the
-            // scan of the song with the end marker in.
-            if (StoreMarkerOnScan(session, EndMarker(*row), row->end, ScanAfterMarker::kSongAfter,
-                                  scanIsCurrent) != MarkerOutcome::kStored ||
-                StoreMarkerOnScan(session, StartMarker(*row), row->start, afterStartMarker,
-                                  scanIsCurrent) != MarkerOutcome::kStored) {
-                return;
-            }
-        }
-        session.view.sectionPressed[row->slot] = true;
-        session.sectionFlags[row->slot] = true;
-        marked = true;
-    });
-    if (!completed) scanIsCurrent = false;
-    return marked;
-}
-
-}  // namespace
-
-bool PressSectionButton(Session& session, std::string_view key) {
-    bool scanIsCurrent = false;
-    return PressButton(session, key, scanIsCurrent, ScanAfterMarker::kSongBefore);
-}
-
-bool PressSectionButtons(Session& session, std::span<const std::string> keys) {
-    // Each press but the last leaves the scan results describing the song with both its
-    // markers, which is what the next press would scan: it starts from them instead. The last
-    // leaves them as a single press does.
-    bool scanIsCurrent = false;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const ScanAfterMarker after =
-            i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
-        if (!PressButton(session, keys[i], scanIsCurrent, after)) return false;
+std::optional<std::string> SectionRefusal(const MeasureTable& measures, const SectionRow& row) {
+    if (MeasureHoldsEvent(measures, row.start) && MeasureHoldsEvent(measures, row.end)) {
+        return std::nullopt;
     }
-    return true;
+    return MinimumMeasuresMessage(row);
 }
 
-void MarkBBSections(Session& session, bool eightMeasureMains) {
-    bool scanIsCurrent = false;
-    for (std::string_view key : kBbOrder) {
-        const SectionRow& row = *SectionByKey(key);
-        const int end =
-            eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains : row.bbEnd;
-        // As StoreMarker calls in a row, the last leaving the scan it was put in on.
-        const ScanAfterMarker afterStart = key == kBbOrder[std::size(kBbOrder) - 1]
-                                               ? ScanAfterMarker::kSongBefore
-                                               : ScanAfterMarker::kSongAfter;
-        StoreMarkerOnScan(session, EndMarker(row), end, ScanAfterMarker::kSongAfter, scanIsCurrent);
-        StoreMarkerOnScan(session, StartMarker(row), row.bbStart, afterStart, scanIsCurrent);
-        session.view.sectionPressed[row.slot] = true;
+bool SectionIsMarked(const MarkerList& markers, const SectionRow& row) {
+    for (const Marker& marker : markers.entries) {
+        if (marker.text.find(row.name) != std::string::npos) return true;
     }
+    return false;
 }
 
-bool StoreMarker(Session& session, std::string_view text, int measure) {
-    bool scanIsCurrent = false;
-    return StoreMarkerOnScan(session, text, measure, ScanAfterMarker::kSongBefore, scanIsCurrent) ==
-           MarkerOutcome::kStored;
+std::string StartMarker(const SectionRow& row) {
+    return SignedName('>', row);
+}
+
+std::string EndMarker(const SectionRow& row) {
+    return SignedName('<', row);
+}
+
+const std::array<std::string_view, 14> kBbSectionOrder = {
+    "Intro A", "Intro B", "Intro C", "Main A",  "Fill AA", "Main B", "Fill BB",
+    "Main C",  "Fill CC", "Main D",  "Fill DD", "End A",   "End B",  "End C"};
+
+int BbSectionEnd(const SectionRow& row, bool eightMeasureMains) {
+    return eightMeasureMains && IsMainSection(row) ? row.bbEndEightMeasureMains : row.bbEnd;
+}
+
+std::optional<std::string> MarkerRefusal(const MeasureTable& measures, std::string_view text,
+                                         int measure) {
+    if (measure >= 0 && measure <= measures.LastIndex() &&
+        measures.entries[measure].position != 0) {
+        return std::nullopt;
+    }
+    return "This file is too small to add the marker" + std::string(text) +
+           " using the buttons\r\n" + "Go to Sequencer and add the marker manually";
+}
+
+bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
+                  bool followScan) {
+    const MeasureEntry entry = scan.measures.entries.at(measure);
+    const int64_t lastDeltaPos = LastDeltaByte(song, entry.position);
+    // The scan walked the event the marker goes in front of, and a marker leaves the walk after
+    // it as it was (it keeps the channel status in force, and the event gets its own status byte
+    // when it relied on it), so when the scan stopped at End of Track, End of Track moves on by
+    // the bytes put in: the new track length needs no second walk.
+    const std::optional<int64_t> endOfTrack = EndOfTrackOfScan(song, scan.facts);
+    const bool beforeChannelMessage =
+        IsChannelStatus(StatusOfEvent(song, lastDeltaPos + 1, entry.runningStatus));
+    const int64_t inserted = InsertMarkerEvent(song, text, lastDeltaPos, entry.runningStatus);
+    if (endOfTrack) {
+        song.WriteU32BE(kTrackLengthPos, *endOfTrack + inserted - kTrackHeaderLastPos);
+    } else {
+        UpdateTrackLength(song);
+    }
+    return followScan && endOfTrack && beforeChannelMessage &&
+           FollowMarkerInsertion(scan, text, measure, inserted);
 }
 
 }  // namespace zephrane

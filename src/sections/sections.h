@@ -10,9 +10,10 @@
 #include <string_view>
 #include <vector>
 
-namespace zephrane {
+#include "analysis/scan_song.h"
+#include "song/byte_image.h"
 
-struct Session;
+namespace zephrane {
 
 inline constexpr int kSectionSlotCount = 26;
 // One flag per slot of the section toolbar; only the slots of the table below are used.
@@ -41,26 +42,36 @@ const SectionRow* SectionByKey(std::string_view key);
 // The row of a marker text that names a section, plain or as a start marker (">Main A").
 const SectionRow* SectionByMarker(std::string_view markerText);
 
-// A press of the section button `key`: marks the section in the working file with its start and
-// end marker unless a marker naming it is there already, and shows the button pressed. Refuses
-// with a message when no file is open or the file is too short for the section. True when the
-// section is marked.
-bool PressSectionButton(Session& session, std::string_view key);
-
-// Presses the buttons `keys` one after the other, stopping at the first that marks nothing, and
-// leaves the session as those presses would. True when every section is marked.
-bool PressSectionButtons(Session& session, std::span<const std::string> keys);
-
-// Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
-void MarkBBSections(Session& session, bool eightMeasureMains);
-
 // The message shown when the working file is too short for the section of `row`.
 std::string MinimumMeasuresMessage(const SectionRow& row);
 
-// Inserts a marker event with `text` in front of the first event of `measure`, taking over that
-// event's delta time. Refuses with a message when the measure holds no event or lies beyond the
-// measure table. Failures go to the common report under "StoreMarker"; false after a refusal or
-// a failure.
-bool StoreMarker(Session& session, std::string_view text, int measure);
+// Why the section of `row` cannot be marked in a song of these measures: its first measure or
+// the one after it holds no event. Nothing when it can.
+std::optional<std::string> SectionRefusal(const MeasureTable& measures, const SectionRow& row);
+
+// True when a marker of the list (stale entries past the count included) names the section.
+bool SectionIsMarked(const MarkerList& markers, const SectionRow& row);
+
+// The markers a section button puts in: ">" and "<" followed by the section's name.
+std::string StartMarker(const SectionRow& row);
+std::string EndMarker(const SectionRow& row);
+
+// The sections of the BB layout in the order they are marked, and where each one ends, with
+// 8-measure main sections when asked.
+extern const std::array<std::string_view, 14> kBbSectionOrder;
+int BbSectionEnd(const SectionRow& row, bool eightMeasureMains);
+
+// Why a marker cannot go in front of the first event of `measure`: the measure holds no event
+// or lies beyond the measure table. Nothing when it can.
+std::optional<std::string> MarkerRefusal(const MeasureTable& measures, std::string_view text,
+                                         int measure);
+
+// Inserts a marker event with `text` in front of the first event of `measure`, which
+// MarkerRefusal accepts, taking over that event's delta time, and sets the track length. The
+// scan results in `scan` describe the song before the marker; with `followScan` they are made
+// to describe it with the marker where that needs no second walk: true then. Otherwise they are
+// left as they were. Failures are thrown.
+bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
+                  bool followScan);
 
 }  // namespace zephrane

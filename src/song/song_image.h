@@ -1,6 +1,6 @@
 #pragma once
 // The song image: the working type-0 MIDI file as its bytes (index = file offset), never parsed
-// into an event list, and the load procedure that fills it.
+// into an event list, and what the file's name says of it.
 
 #include <string>
 #include <string_view>
@@ -8,8 +8,6 @@
 #include "song/byte_image.h"
 
 namespace zephrane {
-
-struct Session;
 
 enum class FileKind { Midi, Style, Other };
 
@@ -35,22 +33,5 @@ std::string FolderWithSeparator(std::string_view path);
 
 inline constexpr char kResultFailed[] = "failed";
 inline constexpr char kResultOk[] = "ok";
-
-// Shows the Open dialog and loads the chosen file. "failed" on cancel or a refused load.
-std::string OpenFile(Session& session);
-
-// Loads `path` into the session as the Open command does after its dialog: the caption, the file
-// name and the kind flags follow the file only when the load succeeds.
-std::string OpenChosenFile(Session& session, const std::string& path);
-
-// Reads the whole file into `bytes`; "failed", with its message, for an empty or unreadable file
-// and for one that is not a regular file of at most 256 MB.
-std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes);
-
-// The load procedure. A refused load ("failed": empty or unreadable file, not a type-0 file with
-// ticks per quarter note and a track chunk, a scan failure) leaves the session exactly as it was;
-// its failures are reported under "Entry". The song image starts its track at byte 22 whatever
-// came between the header and the track.
-std::string LoadSong(Session& session, const std::string& path);
 
 }  // namespace zephrane

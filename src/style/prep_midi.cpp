@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/session.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
 #include "song/walker.h"
@@ -120,7 +119,8 @@ uint8_t DataByte(int64_t value) {
 
 class Preparation {
   public:
-    Preparation(Session& session, PrepOption option) : s_(session), option_(option) {}
+    Preparation(const PrepSource& source, const PrepTarget& target, PrepOption option)
+        : source_(source), target_(target), option_(option) {}
     void Run();
 
   private:
@@ -133,7 +133,7 @@ class Preparation {
     bool TakesPart(int channel) const;
     bool UsesDrumKitBank(int channel) const;
     bool NeedsBankSelects(const TrackEvent& event) const;
-    int PartOf(int channel) const { return s_.casm.at(channel - 1).part; }
+    int PartOf(int channel) const { return source_.casm.at(channel - 1).part; }
 
     void WriteBankSelects(int channel);
     void WriteEvent(const TrackEvent& event);
@@ -150,16 +150,17 @@ class Preparation {
     void WriteDelta(int64_t delta);
     // Appends at the write position; one event at a time, so inline.
     [[gnu::always_inline]] void Write(std::span<const uint8_t> bytes) {
-        const int64_t end = s_.outputWritePos + static_cast<int64_t>(bytes.size());
-        if (end > s_.output.Size()) s_.output.Resize(end);
-        s_.output.Write(s_.outputWritePos, bytes);
-        s_.outputWritePos = end;
+        const int64_t end = target_.writePos + static_cast<int64_t>(bytes.size());
+        if (end > target_.output.Size()) target_.output.Resize(end);
+        target_.output.Write(target_.writePos, bytes);
+        target_.writePos = end;
     }
     void CopySong(int64_t first, int64_t last) {
-        Write(s_.song.bytes.Span(first, last - first + 1));
+        Write(source_.song.bytes.Span(first, last - first + 1));
     }
 
-    Session& s_;
+    const PrepSource& source_;
+    const PrepTarget& target_;
     PrepOption option_;
     int32_t sintPos_ = 0;
     int32_t firstSectionPos_ = 0;
@@ -169,23 +170,22 @@ class Preparation {
 };
 
 void Preparation::Run() {
-    ScanSong(s_, "");
     FindMarkerPositions();
-    s_.output = ByteImage();
-    s_.output.Resize(s_.song.bytes.Size());
-    s_.outputWritePos = 0;
-    s_.setupTime = 0;
+    target_.output = ByteImage();
+    target_.output.Resize(source_.song.bytes.Size());
+    target_.writePos = 0;
+    target_.setupTime = 0;
     CopySong(0, kTrackHeaderLastPos);
-    TrackWalker walker(s_.song.bytes, s_.walk);
+    TrackWalker walker(source_.song.bytes, target_.walk);
     while (!walker.AtEnd())
         Step(walker.Next());
-    s_.output.WriteU32BE(kTrackLengthPos, s_.outputWritePos - kFirstEventPos);
-    s_.output.Resize(s_.outputWritePos);
+    target_.output.WriteU32BE(kTrackLengthPos, target_.writePos - kFirstEventPos);
+    target_.output.Resize(target_.writePos);
 }
 
 void Preparation::FindMarkerPositions() {
-    for (int i = 0; i < s_.markers.count; ++i) {
-        const Marker& marker = s_.markers.entries.at(i);
+    for (int i = 0; i < source_.markers.count; ++i) {
+        const Marker& marker = source_.markers.entries.at(i);
         if (sintPos_ == 0 && marker.text == "SInt") sintPos_ = marker.position;
         if (firstSectionPos_ == 0 && ContainsAny(marker.text, kSectionWords)) {
             firstSectionPos_ = marker.position;
@@ -195,13 +195,13 @@ void Preparation::FindMarkerPositions() {
 
 // A dropped event leaves its delta time to the next kept one, so the music does not move.
 void Preparation::Step(const TrackEvent& event) {
-    const int64_t delta = s_.walk.deltaTime + carriedDelta_;
+    const int64_t delta = target_.walk.deltaTime + carriedDelta_;
     if (!Keeps(event)) {
         carriedDelta_ = delta;
         return;
     }
     carriedDelta_ = 0;
-    if (event.firstDeltaPos < s_.facts.musicStartPos) s_.setupTime += delta;
+    if (event.firstDeltaPos < source_.facts.musicStartPos) target_.setupTime += delta;
     if (event.IsChannelMessage() && !NeedsBankSelects(event)) {
         WriteChannelMessage(event, delta);
         return;
@@ -217,7 +217,7 @@ void Preparation::Step(const TrackEvent& event) {
 bool Preparation::Keeps(const TrackEvent& event) {
     if (event.IsMeta()) return KeepsMeta(event);
     if (event.status == kSysExStatus) {
-        return IsKeptXgParameterChange(s_.song.bytes.Span(event.dataPos, event.dataLength));
+        return IsKeptXgParameterChange(source_.song.bytes.Span(event.dataPos, event.dataLength));
     }
     if (event.IsChannelMessage()) return KeepsChannelMessage(event);
     return false;  // F7 escapes and stray system bytes
@@ -232,9 +232,9 @@ bool Preparation::KeepsMeta(const TrackEvent& event) {
         case meta_type::kEndOfTrack:
             return true;
         case meta_type::kMarker:
-            return KeepsMarker(s_.walk.metaText);
+            return KeepsMarker(target_.walk.metaText);
         case meta_type::kTempo:
-            return !std::exchange(tempoWritten_, true) || s_.settings.multipleTempos;
+            return !std::exchange(tempoWritten_, true) || source_.settings.multipleTempos;
         case meta_type::kTimeSignature:
             return !std::exchange(timeSignatureWritten_, true);
         default:  // texts, lyrics, cue points, sequencer data and types without a rule
@@ -256,11 +256,11 @@ bool Preparation::KeepsChannelMessage(const TrackEvent& event) const {
         case message_kind::kNoteOn:
         case message_kind::kPitchBend:
             // A BB song's lead-in before its first section is not part of the style.
-            return !(s_.song.bbMode && event.firstDeltaPos < firstSectionPos_);
+            return !(source_.song.bbMode && event.firstDeltaPos < firstSectionPos_);
         case message_kind::kProgramChange:
             return true;
         case message_kind::kController: {
-            const uint8_t controller = s_.song.bytes.At(event.dataPos);
+            const uint8_t controller = source_.song.bytes.At(event.dataPos);
             return option_ == PrepOption::AssignedOnly ? Holds(kAssignedPartControllers, controller)
                                                        : Holds(kStyleControllers, controller);
         }
@@ -286,13 +286,13 @@ bool Preparation::UsesDrumKitBank(int channel) const {
 // A MIDI file that sets no bank on a channel leaves its voice to the instrument's current bank.
 bool Preparation::NeedsBankSelects(const TrackEvent& event) const {
     return event.IsChannelMessage() && event.Kind() == message_kind::kProgramChange &&
-           s_.song.isMidiFile && s_.Channel(event.Channel()).bankLsb == -1;
+           source_.song.isMidiFile && source_.channels.at(event.Channel() - 1).bankLsb == -1;
 }
 
 void Preparation::WriteBankSelects(int channel) {
     const uint8_t status = ChannelStatus(message_kind::kController, channel - 1);
     const bool drumKits = UsesDrumKitBank(channel);
-    const bool panelVoice = !drumKits && channel != kDrumChannel && s_.settings.panelVoices;
+    const bool panelVoice = !drumKits && channel != kDrumChannel && source_.settings.panelVoices;
     const uint8_t msb = drumKits ? kDrumKitBankMsb : 0;
     const uint8_t lsb = panelVoice ? kPanelVoiceBankLsb : 0;
     // The program change's own delta is already written: the three events sound together.
@@ -306,7 +306,7 @@ void Preparation::WriteBankSelects(int channel) {
 // WriteEvent give.
 void Preparation::WriteChannelMessage(const TrackEvent& event, int64_t delta) {
     const VariableLengthBytes deltaBytes = EncodeVariableLength(delta);
-    const std::span<const uint8_t> data = s_.song.bytes.Span(event.dataPos, event.dataLength);
+    const std::span<const uint8_t> data = source_.song.bytes.Span(event.dataPos, event.dataLength);
     uint8_t bytes[sizeof deltaBytes.bytes + 1 + 2];
     size_t count = 0;
     for (uint8_t byte : deltaBytes.Span())
@@ -328,7 +328,7 @@ void Preparation::WriteSetUpBlock() {
     WriteChannelAssignments();
     WriteSetUpMessage(kYamahaStyleMessage);
     WriteSetUpMessage(kGmSystemOn);
-    if (s_.settings.xgSystemOn) WriteSetUpMessage(kXgSystemOn);
+    if (source_.settings.xgSystemOn) WriteSetUpMessage(kXgSystemOn);
     WriteEffectSettings();
 }
 
@@ -366,13 +366,13 @@ void Preparation::WriteAssignmentText(int channel, int part) {
 
 // An effect field that holds no value sends nothing: the instrument keeps its own default.
 void Preparation::WriteEffectSettings() {
-    const EffectSettings& effects = s_.effects;
+    const EffectSettings& effects = source_.effects;
     if (effects.reverb >= 0) {
-        WriteEffectType(kReverbType, EffectCode(s_.effectLists.reverb, effects.reverb));
+        WriteEffectType(kReverbType, EffectCode(source_.effectLists.reverb, effects.reverb));
     }
     WriteEffectText(kReverbReturn, effects.reverbReturn);
     if (effects.chorus >= 0) {
-        WriteEffectType(kChorusType, EffectCode(s_.effectLists.chorus, effects.chorus));
+        WriteEffectType(kChorusType, EffectCode(source_.effectLists.chorus, effects.chorus));
     }
     WriteEffectText(kChorusReturn, effects.chorusReturn);
     if (effects.variation >= 0) WriteVariationSettings();
@@ -380,14 +380,14 @@ void Preparation::WriteEffectSettings() {
 
 // The variation levels are System-connection parameters; an insertion effect has its part.
 void Preparation::WriteVariationSettings() {
-    const EffectSettings& effects = s_.effects;
+    const EffectSettings& effects = source_.effects;
     const bool system = effects.connection == VariationConnection::System;
     WriteEffectValue(kVariationConnection, system ? 1 : 0);
     if (!system && !effects.insertionPart.empty()) {
         WriteEffectValue(kInsertionPart, NumberBoxValue(effects.insertionPart) - 1);
     }
-    WriteEffectType(kVariationType,
-                    EffectCode(s_.effectLists.Variation(effects.connection), effects.variation));
+    WriteEffectType(kVariationType, EffectCode(source_.effectLists.Variation(effects.connection),
+                                               effects.variation));
     if (!system) return;
     WriteEffectText(kVariationReturn, effects.variationReturn);
     WriteEffectText(kVariationPan, effects.pan);
@@ -427,8 +427,8 @@ void Preparation::WriteDelta(int64_t delta) {
 
 }  // namespace
 
-bool PrepMidi(Session& session, PrepOption option) {
-    return Guarded(session, "PrepMidi", [&] { Preparation(session, option).Run(); });
+void PrepareSong(const PrepSource& source, const PrepTarget& target, PrepOption option) {
+    Preparation(source, target, option).Run();
 }
 
 }  // namespace zephrane

@@ -5,9 +5,17 @@
 // the music. Bank selects go in front of program changes of a MIDI file that has none, and the
 // style's set-up messages follow the "SInt" marker.
 
-namespace zephrane {
+#include <cstdint>
 
-struct Session;
+#include "analysis/scan_song.h"
+#include "casm/casm_table.h"
+#include "effects/effect_list.h"
+#include "effects/effect_settings.h"
+#include "song/byte_image.h"
+#include "song/song_image.h"
+#include "song/walker.h"
+
+namespace zephrane {
 
 enum class PrepOption {
     AllChannels,       // every channel; the set-up block names the channel assignments
@@ -15,10 +23,38 @@ enum class PrepOption {
     NoSpecialMarkers,  // every channel; the working markers (with "<" or ">") are dropped
 };
 
-// Re-runs the analysis scan, then fills the output image with the prepared file, cut to its
-// length, with `outputWritePos` just after its last byte and `setupTime` set. A failure goes to
-// the common report under "PrepMidi"; the output image then holds what was written before it.
-// True when the preparation ran to its end.
-bool PrepMidi(Session& session, PrepOption option);
+// The menu options a preparation follows.
+struct PrepSettings {
+    bool panelVoices = true;      // "Specify Panel (bank 112) voices"
+    bool xgSystemOn = true;       // "Include XG System On"
+    bool multipleTempos = false;  // "Allow Multiple Tempos"
+};
+
+// What a preparation reads: the song image, what a scan just found in it, the CASM table's
+// parts and the effects of the set-up block.
+struct PrepSource {
+    const SongImage& song;
+    const SongFacts& facts;
+    const MarkerList& markers;
+    const ChannelTable& channels;
+    const CasmTable& casm;
+    const EffectSettings& effects;
+    const EffectLists& effectLists;
+    PrepSettings settings;
+};
+
+// What a preparation writes: the prepared file, its end, the ticks of the kept events before
+// the music starts, and the walk over the song.
+struct PrepTarget {
+    ByteImage& output;
+    int64_t& writePos;
+    int64_t& setupTime;
+    WalkState& walk;
+};
+
+// Fills the output image with the prepared file, cut to its length, with the write position
+// just after its last byte. Failures are thrown; the output image then holds what was written
+// before them.
+void PrepareSong(const PrepSource& source, const PrepTarget& target, PrepOption option);
 
 }  // namespace zephrane

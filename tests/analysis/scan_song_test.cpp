@@ -4,8 +4,8 @@
 
 #include <map>
 #include <sstream>
-
 #include "analysis/voice_names.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 

@@ -8,6 +8,7 @@
 #include "app/casm_commands.h"
 #include "app/posix_process.h"
 #include "app/recent_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"

@@ -15,16 +15,19 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/settings_files.h"
 #include "app/stub_platform.h"
+#include "app/style_commands.h"
+#include "casm/casm_table.h"
 #include "convert/convert.h"
 #include "sections/sections.h"
 #include "song/merge_tracks.h"
-#include "style/make_style.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 

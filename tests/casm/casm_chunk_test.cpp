@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
+#include "app/style_commands.h"
 #include "support/midi_builder.h"
 
 namespace zephrane {

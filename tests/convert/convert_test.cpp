@@ -1,8 +1,8 @@
 // "Convert Notes": the walk over the prepared song with exact bytes in and out, and the command
 // with its checks, a style's own CASM and what a failed conversion leaves behind.
 
-#include "convert/convert.h"
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "app/error_report.h"
 #include "app/main_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "sections/sections.h"
 #include "support/midi_builder.h"
@@ -72,7 +74,8 @@ TEST_P(FollowMarkerInsertionTest, LeavesWhatAScanOfTheNewSongGives) {
     static_cast<SessionState&>(scanned.session) = before;
     scanned.session.song = s.song;
     ASSERT_EQ(ScanSong(scanned.session, ""), "ok");
-    ASSERT_TRUE(FollowMarkerInsertion(s, c.marker, c.measure, s.song.bytes.Size() - oldSize));
+    ASSERT_TRUE(
+        FollowMarkerInsertion(s.ScanParts(), c.marker, c.measure, s.song.bytes.Size() - oldSize));
     EXPECT_TRUE(SameScanResults(s, scanned.session));
 }
 
@@ -84,10 +87,10 @@ TEST(FollowMarkerInsertion, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     Session& s = Loaded(test, FullMarkerList());
     ASSERT_EQ(ScanSong(s, ""), "ok");
     const SessionState before = s;
-    EXPECT_FALSE(FollowMarkerInsertion(s, "SInt", 1, 8));
-    EXPECT_FALSE(FollowMarkerInsertion(s, "SFF1", 1, 8));
-    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 0, 11));
-    EXPECT_FALSE(FollowMarkerInsertion(s, ">Main A", 5, 11));  // no event starts there
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SInt", 1, 8));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SFF1", 1, 8));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), ">Main A", 0, 11));
+    EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), ">Main A", 5, 11));  // no event starts there
     EXPECT_TRUE(SameScanResults(s, before));
 }
 

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 

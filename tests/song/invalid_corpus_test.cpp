@@ -14,17 +14,20 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
 #include "app/effect_commands.h"
 #include "app/main_commands.h"
 #include "app/save_files.h"
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
+#include "app/style_commands.h"
+#include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"
 #include "sections/sections.h"
 #include "song/file_io.h"
 #include "song/walker.h"
-#include "style/make_style.h"
-#include "style/prep_midi.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"

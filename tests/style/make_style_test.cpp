@@ -1,4 +1,4 @@
-#include "style/make_style.h"
+#include "app/style_commands.h"
 
 #include <filesystem>
 #include <tuple>
@@ -7,7 +7,9 @@
 
 #include "app/casm_commands.h"
 #include "app/effect_commands.h"
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"

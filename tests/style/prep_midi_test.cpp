@@ -1,4 +1,4 @@
-#include "style/prep_midi.h"
+#include "app/style_commands.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,135 @@
+#include "app/section_commands.h"
+
+#include <optional>
+
+#include "app/messages.h"
+#include "app/session.h"
+#include "app/song_commands.h"
+#include "sections/sections.h"
+
+namespace zephrane {
+namespace {
+
+// What the session's scan results describe once a marker is in.
+enum class ScanAfterMarker {
+    kSongBefore,  // the song without the marker, as the scan before found it
+    kSongAfter,   // the song with the marker, as a scan of it would find it
+};
+
+enum class MarkerOutcome {
+    kStored,
+    kRefused,  // with a message, nothing changed
+    kFailed,   // reported; the scan results may no longer describe the song
+};
+
+// The StoreMarker steps after its scan; the session holds what ScanSong found in the song image
+// as it stands.
+MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
+                                   ScanAfterMarker scanAfter) {
+    if (const std::optional<std::string> refusal = MarkerRefusal(session.measures, text, measure)) {
+        session.platform.messages.ShowMessage(*refusal);
+        return MarkerOutcome::kRefused;
+    }
+    bool followed = false;
+    const bool stored = Guarded(session, "StoreMarker", [&] {
+        followed = InsertMarker(session.song.bytes, session.ScanParts(), text, measure,
+                                scanAfter == ScanAfterMarker::kSongAfter);
+    });
+    if (!stored) return MarkerOutcome::kFailed;
+    if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
+        ScanSong(session, "") == kResultFailed) {
+        return MarkerOutcome::kFailed;
+    }
+    return MarkerOutcome::kStored;
+}
+
+// StoreMarker, on the scan results the session holds when `scanIsCurrent` says they describe
+// the song as it stands (a scan of the same bytes would find the same); afterwards it says
+// whether they still do. Markers put in one after the other this way need only one scan.
+MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
+                                ScanAfterMarker scanAfter, bool& scanIsCurrent) {
+    if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return MarkerOutcome::kFailed;
+    const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
+    scanIsCurrent = outcome == MarkerOutcome::kRefused ||
+                    (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
+    return outcome;
+}
+
+// A press of a section button on the scan results the session holds when `scanIsCurrent` says
+// they describe the song as it stands; `afterStartMarker` says what they describe afterwards.
+bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
+                 ScanAfterMarker afterStartMarker) {
+    bool marked = false;
+    const bool completed = Guarded(session, "Toobar2", [&] {
+        if (session.song.fileName.empty()) {
+            session.platform.messages.ShowMessage(kNoFileOpenMessage);
+            return;
+        }
+        if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return;
+        scanIsCurrent = true;
+        const SectionRow* row = SectionByKey(key);
+        if (row == nullptr) return;
+        if (const std::optional<std::string> refusal = SectionRefusal(session.measures, *row)) {
+            session.platform.messages.ShowMessage(*refusal);
+            return;
+        }
+        if (!SectionIsMarked(session.markers, *row)) {
+            // Each marker goes in on a scan of the song as it stands, the start marker on the
+            // scan of the song with the end marker in.
+            if (StoreMarkerOnScan(session, EndMarker(*row), row->end, ScanAfterMarker::kSongAfter,
+                                  scanIsCurrent) != MarkerOutcome::kStored ||
+                StoreMarkerOnScan(session, StartMarker(*row), row->start, afterStartMarker,
+                                  scanIsCurrent) != MarkerOutcome::kStored) {
+                return;
+            }
+        }
+        session.view.sectionPressed[row->slot] = true;
+        session.sectionFlags[row->slot] = true;
+        marked = true;
+    });
+    if (!completed) scanIsCurrent = false;
+    return marked;
+}
+
+}  // namespace
+
+bool PressSectionButton(Session& session, std::string_view key) {
+    bool scanIsCurrent = false;
+    return PressButton(session, key, scanIsCurrent, ScanAfterMarker::kSongBefore);
+}
+
+bool PressSectionButtons(Session& session, std::span<const std::string> keys) {
+    // Each press but the last leaves the scan results describing the song with both its
+    // markers, which is what the next press would scan: it starts from them instead. The last
+    // leaves them as a single press does.
+    bool scanIsCurrent = false;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const ScanAfterMarker after =
+            i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
+        if (!PressButton(session, keys[i], scanIsCurrent, after)) return false;
+    }
+    return true;
+}
+
+void MarkBBSections(Session& session, bool eightMeasureMains) {
+    bool scanIsCurrent = false;
+    for (std::string_view key : kBbSectionOrder) {
+        const SectionRow& row = *SectionByKey(key);
+        // As StoreMarker calls in a row, the last leaving the scan it was put in on.
+        const ScanAfterMarker afterStart = key == kBbSectionOrder.back()
+                                               ? ScanAfterMarker::kSongBefore
+                                               : ScanAfterMarker::kSongAfter;
+        StoreMarkerOnScan(session, EndMarker(row), BbSectionEnd(row, eightMeasureMains),
+                          ScanAfterMarker::kSongAfter, scanIsCurrent);
+        StoreMarkerOnScan(session, StartMarker(row), row.bbStart, afterStart, scanIsCurrent);
+        session.view.sectionPressed[row.slot] = true;
+    }
+}
+
+bool StoreMarker(Session& session, std::string_view text, int measure) {
+    bool scanIsCurrent = false;
+    return StoreMarkerOnScan(session, text, measure, ScanAfterMarker::kSongBefore, scanIsCurrent) ==
+           MarkerOutcome::kStored;
+}
+
+}  // namespace zephrane

@@ -1,0 +1,32 @@
+#pragma once
+// The section buttons and the marker insertion as commands on the session: each marker goes in
+// on a scan of the song as it stands.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zephrane {
+
+struct Session;
+
+// A press of the section button `key`: marks the section in the working file with its start and
+// end marker unless a marker naming it is there already, and shows the button pressed. Refuses
+// with a message when no file is open or the file is too short for the section. True when the
+// section is marked.
+bool PressSectionButton(Session& session, std::string_view key);
+
+// Presses the buttons `keys` one after the other, stopping at the first that marks nothing, and
+// leaves the session as those presses would. True when every section is marked.
+bool PressSectionButtons(Session& session, std::span<const std::string> keys);
+
+// Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
+void MarkBBSections(Session& session, bool eightMeasureMains);
+
+// Inserts a marker event with `text` in front of the first event of `measure`, taking over that
+// event's delta time. Refuses with a message when the measure holds no event or lies beyond the
+// measure table. Failures go to the common report under "StoreMarker"; false after a refusal or
+// a failure.
+bool StoreMarker(Session& session, std::string_view text, int measure);
+
+}  // namespace zephrane
