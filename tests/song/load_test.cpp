@@ -2,9 +2,9 @@
 // the image, and where the load is refused the session keeps the song it had. The corpus in
 // tests/data/invalid/<fault>/ holds one file per way a file goes wrong (what each run of the CLI
 // over it prints and writes is held by the golden digests); the fuzz-<target>-<n> folders hold
-// inputs a fuzzer found, which after the load go through that target's steps here. The CLI's
-// loads of sound files do not reach the other names of styles, a name in capitals, a file of
-// neither kind, nor the shortest trailer a style keeps.
+// inputs a fuzzer found, which after the load go through that target's steps here (the CLI's
+// runs stop before them). Nor do the CLI's loads reach the other names of styles, names in
+// capitals, nor the shortest trailer a style keeps.
 
 #include <algorithm>
 #include <filesystem>
@@ -182,16 +182,16 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
               "120| 4/4||Measures:  0");
 }
 
-TEST_F(GoodSongSession, FileKindFollowsTheLastThreeCharactersInAnyCase) {
-    const Bytes song = GoodSong();
-    OpenChosenFile(s, dir.Write("SONG.MID", song));
-    EXPECT_TRUE(s.song.isMidiFile);
-    OpenChosenFile(s, dir.Write("song.sty", song));
-    EXPECT_TRUE(s.song.isStyleFile && !s.song.isMidiFile);
-    OpenChosenFile(s, dir.Write("song.kar", song));  // neither kind: the flags stay
-    EXPECT_TRUE(s.song.isStyleFile && !s.song.isMidiFile);
-    for (const char* style : {"a.PCS", "a.sst", "a.pst", "a.prs", "a.bcs"})
-        EXPECT_EQ(KindOfFileName(style), FileKind::Style) << style;
+TEST(FileKind, FollowsTheLastThreeCharactersInAnyCase) {
+    for (const auto& [name, kind] : {std::pair{"SONG.MID", FileKind::Midi},
+                                     {"a.PCS", FileKind::Style},
+                                     {"a.sst", FileKind::Style},
+                                     {"a.pst", FileKind::Style},
+                                     {"a.prs", FileKind::Style},
+                                     {"a.bcs", FileKind::Style},
+                                     {"a.Sty", FileKind::Style},
+                                     {"a.kar", FileKind::Other}})
+        EXPECT_EQ(KindOfFileName(name), kind) << name;
 }
 
 TEST_F(GoodSongSession, StyleKeepsWhatFollowsItsTrackOnlyBeyondTwentyEightBytes) {

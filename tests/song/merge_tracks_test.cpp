@@ -1,6 +1,5 @@
-// What the merges of the CLI's golden digests and of tests/e2e do not reach: chunks of other
-// types, a long header, an SMPTE division, the SysEx escape, and the damaged files, each refused
-// with its message.
+// The merges of the CLI's golden digests and of tests/e2e hold what a merge writes; the damaged
+// files they do not reach are refused here, each with its message.
 
 #include "song/merge_tracks.h"
 
@@ -17,22 +16,6 @@ using test::Concat;
 using test::MultiTrackFile;
 
 const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};  // End of Track, delta 0
-
-// Guards against an unknown chunk read as a track, a 6-byte header assumed, an SMPTE division (25
-// frames a second, 40 ticks a frame) reset, the escape F7 not copied byte for byte or taken for
-// a running status, and the song ended with the track that ends last in the file.
-TEST(MergeToTypeZero, SkipsOtherChunksAndKeepsTheDivisionAndTheEscape) {
-    const Bytes file = Concat({Chunk("MThd", {0, 1, 0, 2, 0xE7, 0x28, 0, 0}),
-                               Chunk("XFIH", {1}),
-                               Chunk("MTrk", {0x00, 0xFF, 0x03, 0x01, 'S', 0x40, 0xFF, 0x2F, 0x00}),
-                               Chunk("Junk", {}),
-                               Chunk("MTrk", {0x00, 0x92, 0x3C, 0x64, 0x00, 0xF7, 0x02, 0xF3, 0x01,
-                                              0x10, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00}),
-                               {0x00, 0x00, 0x00}});  // padding too short for a chunk
-    const Bytes merged = {0x00, 0xFF, 0x03, 0x01, 'S',  0x00, 0x92, 0x3C, 0x64, 0x00, 0xF7,
-                          0x02, 0xF3, 0x01, 0x10, 0x92, 0x3C, 0x00, 0x30, 0xFF, 0x2F, 0x00};
-    EXPECT_EQ(MergeToTypeZero(ByteImage(file)).Bytes(), test::SongFile(merged, 0xE728));
-}
 
 TEST(MergeToTypeZero, RefusesEachFaultWithItsMessage) {
     const std::string notMidi = kNotMidiFileMessage, noTracks = kNoTracksMessage;
