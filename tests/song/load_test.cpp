@@ -3,8 +3,9 @@
 // tests/data/invalid/<fault>/ holds one file per way a file goes wrong (what each run of the CLI
 // over it prints and writes is held by the golden digests); the fuzz-<target>-<n> folders hold
 // inputs a fuzzer found, which after the load go through that target's steps here (the CLI's
-// runs stop before them). Nor do the CLI's loads reach the other names of styles, names in
-// capitals, nor the shortest trailer a style keeps.
+// runs prepare with one option only, and refuse the sections before an assembly). Nor do the
+// CLI's loads reach the other names of styles, names in capitals, or the shortest trailer a style
+// keeps.
 
 #include <algorithm>
 #include <filesystem>
