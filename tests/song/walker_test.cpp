@@ -12,21 +12,6 @@ using test::Concat;
 using test::Headers;
 using test::TrackBuilder;
 
-std::vector<TrackEvent> WalkAll(const Bytes& events, WalkState& walk) {
-    static ByteImage image;
-    image = ByteImage(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
-    TrackWalker walker(image, walk);
-    std::vector<TrackEvent> all;
-    while (!walker.AtEnd())
-        all.push_back(walker.Next());
-    return all;
-}
-
-std::vector<TrackEvent> WalkAll(const Bytes& events) {
-    WalkState walk;
-    return WalkAll(events, walk);
-}
-
 TEST(TrackWalker, StepsOverEveryKindOfEventToItsLastByte) {
     Bytes dump(128, 0x11);
     dump.back() = 0xF7;
@@ -38,20 +23,17 @@ TEST(TrackWalker, StepsOverEveryKindOfEventToItsLastByte) {
         {0x00, 0xF0, 0x81, 0x00},
         dump,  // 43: a 128-byte dump
         {0x00, 0xFF, 0x01, 0x81, 0x02},
-        Bytes(130, 'a'),           // 175: a text of 130 bytes
-        {0x00, 0xFF, 0x06, 0x00},  // 310: a marker without text
-        {0x00, 0xFF, 0x2F, 0x00},  // 314: End of Track
-        {0x00, 0x90, 61, 1},       // behind the end: never read
+        Bytes(130, 'a'),                 // 175: a text of 130 bytes
+        {0x00, 0xFF, 0x06, 0x00},        // 310: a marker without text
+        {0x00, 71},                      // 314: running status on across SysEx and meta
+        {0x00, 0xF7, 0x02, 0xF3, 0x01},  // 316: an escape
+        {0x00, 72},                      // 321: running status on across the escape
+        {0x00, 0xFF, 0x2F, 0x00},        // 323: End of Track
+        {0x00, 0x90, 61, 1},             // behind the end: never read
     });
-    struct Row {
-        int32_t firstDelta, lastDelta, status, data, last;
-        int64_t time;
-        uint8_t statusInForce;
-        bool running;
-        uint8_t metaType;
-        int32_t length;
-    };
-    const Row expected[] = {
+    // Each event's first and last delta byte, status, data and last byte positions, time, status
+    // in force, whether under running status, meta type and data length.
+    const std::vector<std::vector<int64_t>> expected = {
         {22, 22, 23, 24, 25, 0, 0x92, false, 0, 2},
         {26, 27, 28, 28, 29, 200, 0x92, true, 0, 2},
         {30, 30, 31, 32, 32, 200, 0xC2, false, 0, 1},
@@ -60,96 +42,44 @@ TEST(TrackWalker, StepsOverEveryKindOfEventToItsLastByte) {
         {43, 43, 44, 47, 174, 200, 0xF0, false, 0, 128},
         {175, 175, 176, 180, 309, 200, 0xFF, false, 0x01, 130},
         {310, 310, 311, 314, 313, 200, 0xFF, false, 0x06, 0},
-        {314, 314, 315, 318, 317, 200, 0xFF, false, 0x2F, 0},
+        {314, 314, 315, 315, 315, 200, 0xC2, true, 0, 1},
+        {316, 316, 317, 319, 320, 200, 0xF7, false, 0, 2},
+        {321, 321, 322, 322, 322, 200, 0xC2, true, 0, 1},
+        {323, 323, 324, 327, 326, 200, 0xFF, false, 0x2F, 0},
     };
+    const ByteImage image(Concat({Headers(static_cast<uint32_t>(events.size())), events}));
     WalkState walk;
-    const std::vector<TrackEvent> walked = WalkAll(events, walk);
-    ASSERT_EQ(walked.size(), std::size(expected));
-    for (size_t i = 0; i < walked.size(); ++i) {
-        const TrackEvent& e = walked[i];
-        const Row& r = expected[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ((std::vector<int64_t>{e.firstDeltaPos, e.lastDeltaPos, e.statusPos, e.dataPos,
-                                        e.lastPos, e.absoluteTime, e.status, e.runningStatus,
-                                        e.metaType, e.dataLength}),
-                  (std::vector<int64_t>{r.firstDelta, r.lastDelta, r.status, r.data, r.last, r.time,
-                                        r.statusInForce, r.running, r.metaType, r.length}));
+    TrackWalker walker(image, walk);
+    std::vector<std::vector<int64_t>> walked;
+    while (!walker.AtEnd()) {
+        const TrackEvent& e = walker.Next();
+        walked.push_back({e.firstDeltaPos, e.lastDeltaPos, e.statusPos, e.dataPos, e.lastPos,
+                          e.absoluteTime, e.status, e.runningStatus, e.metaType, e.dataLength});
     }
+    EXPECT_EQ(walked, expected);
     // The walk ends with the cursor on the FF of End of Track, the last text read kept.
-    EXPECT_EQ(walk.walkPos, 315);
+    EXPECT_EQ(walk.walkPos, 324);
     EXPECT_EQ(walk.metaText, "");
-}
-
-// Guards against the data bytes after a meta or system-exclusive event being read as another
-// such event, or a data byte with no channel status yet taking one from a meta event.
-TEST(TrackWalker, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
-    const struct {
-        const char* name;
-        Bytes event;  // with delta 0
-    } interruptions[] = {
-        {"text", TrackBuilder().Text(0, 1, "mid").Events()},
-        {"marker", TrackBuilder().Marker(0, "Main A").Events()},
-        {"tempo", TrackBuilder().Tempo(0, 500000).Events()},
-        {"end of a zero-length meta", TrackBuilder().Meta(0, 0x7F, {}).Events()},
-        {"sysex", TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events()},
-        {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
-    };
-    for (const auto& interruption : interruptions) {
-        SCOPED_TRACE(interruption.name);
-        TrackBuilder track;
-        track.NoteOn(0, 3, 60, 100).Raw(interruption.event);
-        track.RunningStatus(10, {62, 100}).RunningStatus(10, {64, 0}).EndOfTrack();
-        const auto events = WalkAll(track.Events());
-        ASSERT_EQ(events.size(), 5u);
-        EXPECT_FALSE(events[1].IsChannelMessage());
-        const auto after = static_cast<int32_t>(26 + interruption.event.size());
-        for (int i : {2, 3}) {
-            const TrackEvent& note = events[i];
-            EXPECT_TRUE(note.runningStatus);
-            EXPECT_EQ(note.status, 0x92);
-            EXPECT_EQ(note.statusPos, after + 1 + 3 * (i - 2));
-            EXPECT_EQ(note.lastPos, note.statusPos + 1);
-            EXPECT_EQ(note.absoluteTime, 10 * (i - 1));
-        }
-        EXPECT_TRUE(events[4].IsEndOfTrack());
-
-        const auto orphan =
-            WalkAll(Concat({interruption.event, {0x00, 0x3C, 0x64, 0x00, 0xFF, 0x2F, 0x00}}));
-        ASSERT_GE(orphan.size(), 3u);
-        EXPECT_TRUE(orphan.back().IsEndOfTrack());
-        EXPECT_TRUE(orphan[1].runningStatus);
-        EXPECT_EQ(orphan[1].status, 0);
-    }
 }
 
 // Guards against a written file that strict readers misread: they cancel running status at a meta
 // or SysEx event, so the status byte goes back in there and the track length grows with it, while
-// running status after a channel message stays, and so do the bytes behind the track.
+// running status after a channel message stays, and so do the bytes behind the track. (The working
+// files of the CLI's golden digests hold it after a text and a SysEx event; here: the escape.)
 TEST(WriteStatusAfterMetaAndSysEx, SpellsOutTheStatusWhereStrictReadersNeedIt) {
-    const Bytes casm = {'C', 'A', 'S', 'M', 0, 0, 0, 2, 1, 2};
-    const struct {
-        const char* name;
-        Bytes event;  // with delta 0
-    } interruptions[] = {
-        {"text", TrackBuilder().Text(0, 1, "mid").Events()},
-        {"sysex", TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events()},
-        {"escape", {0x00, 0xF7, 0x02, 0xF3, 0x01}},
+    const Bytes escape = {0x00, 0xF7, 0x02, 0xF3, 0x01}, casm = {'C', 'A', 'S', 'M', 0, 0, 0, 1, 7};
+    const auto track = [&](const Bytes& statusAfter) {
+        TrackBuilder builder;
+        builder.NoteOn(0, 3, 60, 100).RunningStatus(5, {61, 100}).Raw(escape);
+        builder.Raw(Concat({{10}, statusAfter, {62, 100}})).RunningStatus(10, {64, 0});
+        builder.Raw(escape).Program(0, 3, 5).EndOfTrack();
+        return Concat(
+            {Headers(static_cast<uint32_t>(builder.Events().size())), builder.Events(), casm});
     };
-    for (const auto& interruption : interruptions) {
-        SCOPED_TRACE(interruption.name);
-        const auto track = [&](const Bytes& statusAfter) {
-            TrackBuilder builder;
-            builder.NoteOn(0, 3, 60, 100).RunningStatus(5, {61, 100}).Raw(interruption.event);
-            builder.Raw(Concat({{10}, statusAfter, {62, 100}})).RunningStatus(10, {64, 0});
-            builder.Raw(interruption.event).Program(0, 3, 5).EndOfTrack();
-            return Concat(
-                {Headers(static_cast<uint32_t>(builder.Events().size())), builder.Events(), casm});
-        };
-        ByteImage song(track({}));
-        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 1);
-        EXPECT_EQ(song.Bytes(), track({0x92}));
-        EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0);
-    }
+    ByteImage song(track({}));
+    EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 1);
+    EXPECT_EQ(song.Bytes(), track({0x92}));
+    EXPECT_EQ(WriteStatusAfterMetaAndSysEx(song), 0);
 }
 
 // Guards against a save that fails, or writes something else, for an image the walk cannot read
