@@ -7,9 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/effect_commands.h"
-#include "app/session.h"
-#include "app/stub_platform.h"
 #include "effects/effect_list.h"
 #include "support/error_of.h"
 #include "support/temp_dir.h"
@@ -128,6 +125,7 @@ TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
     EffectLists lists;
     ParseEffectListFile(std::string(file.begin(), file.end()), lists);
     EXPECT_EQ(lists.systemVariation[28].name, "Reverse Gate*");
+    EXPECT_EQ(test::ErrorOf([&] { EffectCode(lists.insertionVariation, 75); }), 9);
     const struct {
         const std::vector<EffectListEntry>& list;
         size_t size;
@@ -168,20 +166,6 @@ TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
     EXPECT_THROW(ParseEffectListFile("No Effect,0\r\n\r\nHall 1, 100\r\n", lists), RuntimeError);
     ASSERT_EQ(lists.reverb.size(), 2u);  // empty lines are skipped, blanks around codes allowed
     EXPECT_EQ(lists.reverb[1].code, 100);
-}
-
-TEST(EffectListFile, ConnectionChangeRefillsTheVariationListAndClearsItsChoice) {
-    StubSession test;
-    Session& s = test.session;
-    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
-    SetUpEffectLists(s);
-    s.effects.variation = 10;
-    ChangeVariationConnection(s, kIns);
-    EXPECT_EQ(std::tie(s.effects.connection, s.effects.variation), std::tuple(kIns, -1));
-    EXPECT_EQ(s.effectLists.Variation(s.effects.connection).size(), 75u);
-    EXPECT_EQ(EffectCode(s.effectLists.insertionVariation, 1), 100);
-    EXPECT_EQ(test::ErrorOf([&] { EffectCode(s.effectLists.insertionVariation, 75); }), 9);
-    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 }  // namespace
