@@ -111,13 +111,6 @@ TEST(XgImport, OtherMessagesAndCutTextsChangeNothing) {
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 00 01 00"), "reverb=1");
 }
 
-// Lower-case digits, lost zeros or a lost blank after F7 would make the character positions miss.
-TEST(XgImport, SysExHexTextIsTwoUpperCaseDigitsAndABlankPerByte) {
-    EXPECT_EQ(SysExHexText(std::vector<uint8_t>{0x43, 0x0A, 0xFF, 0x00, 0x9B, 0xF7}),
-              "43 0A FF 00 9B F7 ");
-    EXPECT_EQ(SysExHexText({}), "");
-}
-
 // Every entry's code (MSB x 100 + LSB) must select that very entry when a song sends it, so that
 // what the dialog shows and what the style sends agree.
 TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
