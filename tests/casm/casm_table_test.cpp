@@ -15,16 +15,6 @@
 namespace zephrane {
 namespace {
 
-// A row as the grid shows it: part, NTR, NTT, high key, retrigger, key, chord, limits.
-std::string Shown(const CasmRow& row) {
-    const std::string part = row.part < 0 ? "-" : std::string(kPartList[row.part].text);
-    std::ostringstream text;
-    text << part << " " << row.ntr << " " << row.ntt << " " << row.highKey << " " << row.retrigger
-         << " key " << row.sourceKey << " chord " << row.sourceChord << " " << row.lowLimitText
-         << "=" << row.lowLimit << " " << row.highLimitText << "=" << row.highLimit;
-    return text.str();
-}
-
 class CasmTableTest : public ::testing::Test {
   protected:
     std::string Parts() const {
@@ -67,31 +57,22 @@ TEST_F(CasmTableTest, RefusedLimitCellKeepsThePreviousNoteNumber) {
     EXPECT_EQ(test.platform.messages.size(), 1u);
 }
 
-TEST_F(CasmTableTest, ClearKeepsOnlyMuteLockAndLeavesChordMuteAndNumbers) {
-    PickPart(s, 0, kBassPart);
-    PickPart(s, 1, kMuteLockPart);
-    PickPart(s, 2, 9);  // "Un-Mute"
-    s.casm[0].chordMute = {1, 2, 3, 4, 5};
-    ClearCasmSet(s);
-    EXPECT_EQ(Shown(s.casm[0]), "- -1 -1 -1 -1 key -1 chord -1 =28 =127");
-    EXPECT_EQ(s.casm[0].chordMute, (ChordMute{1, 2, 3, 4, 5}));
-    EXPECT_EQ(Parts(), "-,Mute-Lock,-,-,-,-,-,-,-,-,-,-,-,-,-,-");
-}
-
 TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurnAndEveryRowTheSongsKey) {
     s.facts.keyText = "Ebminor";
     s.facts.modeWord = "minor";
+    PickPart(s, 6, kMuteLockPart);  // kept by the clearing that comes first, and given nothing
     // Per channel from 1 the voice label and first program, ";" between channels.
     const std::pair<std::string, const char*> cases[] = {
         // Later channels of the same group and first program join the first's part.
-        {"Strings-XG 48;Keyboard-GM 0;Strings-GM 48;Keyboard-Panel 0;Synth Pad-GM 48;Guitar-GM 25",
-         "Pad,Chord 1,Pad,Chord 1,Pad,Chord 2,-,-,-,-,-,-,-,-,-,-"},
+        {"Strings-XG 48;Keyboard-GM 0;Strings-GM 48;Keyboard-Panel 0;Synth Pad-GM 48;Guitar-GM 25;"
+         "Bass-GM 33",
+         "Pad,Chord 1,Pad,Chord 1,Pad,Chord 2,Mute-Lock,-,-,-,-,-,-,-,-,-"},
         // A second pad of its own program takes a chord part; four chord parts at most.
         {"Strings-GM 48;Strings-GM 49;Guitar-GM 25;Guitar-GM 26;Guitar-GM 27;Guitar-GM 28",
-         "Pad,Chord 1,Chord 2,Phrase 1,Phrase 2,-,-,-,-,-,-,-,-,-,-,-"},
+         "Pad,Chord 1,Chord 2,Phrase 1,Phrase 2,-,Mute-Lock,-,-,-,-,-,-,-,-,-"},
         // Drums get rhythm parts only on channels 9 and 10.
         {";;Drum Kit-GM 0;;;;;;Std Drum Kit 1 0;Drum Kit-GM no PC 0;SoundFx Kit 0",
-         "-,-,-,-,-,-,-,-,SubRhythm,Rhythm,-,-,-,-,-,-"},
+         "-,-,-,-,-,-,Mute-Lock,-,SubRhythm,Rhythm,-,-,-,-,-,-"},
     };
     for (const auto& [instruments, parts] : cases) {
         std::istringstream list(instruments + ";;;;;;;;;;;;;;;;");
@@ -107,8 +88,11 @@ TEST_F(CasmTableTest, AutoAssignmentGivesPartsByInstrumentInTurnAndEveryRowTheSo
         for (const CasmRow& row : s.casm)
             EXPECT_EQ(std::tie(row.sourceKey, row.sourceChord), std::tuple(3, 8));
     }
-    EXPECT_EQ(Shown(s.casm[2]), "- 1 0 6 1 key 3 chord 8 C0=0 G10=127");
-    EXPECT_EQ(Shown(s.casm[10]), "- -1 -1 -1 -1 key 3 chord 8 =0 =0");
+    // A kit on another channel gets the rhythm settings but no part; earlier settings are cleared.
+    const CasmRow& kit = s.casm[2];
+    EXPECT_EQ(std::tie(kit.ntr, kit.ntt, kit.highKey, kit.retrigger, kit.lowLimit, kit.highLimit),
+              std::tuple(1, 0, 6, 1, 0, 127));
+    EXPECT_EQ(std::tie(s.casm[0].ntr, s.casm[0].highLimitText), std::tuple(-1, std::string()));
 }
 
 std::set<int> CheckedBoxes(const ChordMuteDialog& dialog) {
