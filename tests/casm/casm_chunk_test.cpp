@@ -18,7 +18,8 @@ Bytes Ascii(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
-class CasmWriterTest : public ::testing::Test {
+// CreateCasm writes after the track, GetChannels reads the CASM kept from an opened style.
+class CasmChunkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         s.output = ByteImage(Bytes(4, 0xEE));  // the track ends before the write position
@@ -28,13 +29,14 @@ class CasmWriterTest : public ::testing::Test {
         const auto& all = s.output.Bytes();
         return Bytes(all.begin() + 4, all.begin() + s.outputWritePos);
     }
+    void Keep(const Bytes& csegs) { s.song.styleCasmBytes = ByteImage(Chunk("CASM", csegs)); }
     StubSession test;
     Session& s = test.session;
 };
 
 // Only channels with notes and an accompaniment part get a record; a melodic part keeps its own
 // chord mute, rhythm parts always sound on every chord.
-TEST_F(CasmWriterTest, ChunkHoldsACtabForEachChannelWithNotesAndAPart) {
+TEST_F(CasmChunkTest, ChunkHoldsACtabForEachChannelWithNotesAndAPart) {
     for (int channel : {2, 4, 10})
         s.Channel(channel).hasNotes = true;
     PickPart(s, 9, kRhythmPart);
@@ -59,7 +61,7 @@ TEST_F(CasmWriterTest, ChunkHoldsACtabForEachChannelWithNotesAndAPart) {
     EXPECT_TRUE(test.platform.messages.empty());
 }
 
-TEST_F(CasmWriterTest, UnsetFieldIsAnOverflowReportedUnderCreateCasm) {
+TEST_F(CasmChunkTest, UnsetFieldIsAnOverflowReportedUnderCreateCasm) {
     s.Channel(1).hasNotes = true;
     s.casm[0].part = kBassPart;  // a part without its settings
     CreateCasm(s, "Main A");
@@ -83,30 +85,27 @@ Bytes Cseg(const std::string& sections, const Bytes& records) {
     return Chunk("CSEG", Concat({Chunk("Sdec", Ascii(sections)), records}));
 }
 
-class GetChannelsTest : public ::testing::Test {
-  protected:
-    void Keep(const Bytes& csegs) { s.song.styleCasmBytes = ByteImage(Chunk("CASM", csegs)); }
-    StubSession test;
-    Session& s = test.session;
-};
-
 // Only segments whose section list holds the name count. Per channel the destination + 1 (source
 // channel 0 is channel 1) and the source key; each record's source root offset is noted: CASM 8
-// + CSEG 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165.
-TEST_F(GetChannelsTest, RecordsOfSegmentsNamingTheSectionGiveThePartsAndKeys) {
+// + CSEG 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165. A record of
+// another kind ends the reading.
+TEST_F(CasmChunkTest, GetChannelsReadsTheRecordsOfSegmentsNamingTheSection) {
     Keep(Concat({Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})),
-                 Cseg("Intro A", Ctab(12, 13, 7))}));
+                 Cseg("Intro A", Ctab(12, 13, 7)),
+                 Cseg("Main C", Concat({Chunk("Cntt", {2, 131}), Ctab(5, 4, 3)}))}));
     using Channels = std::array<int16_t, 17>;
     GetChannels(s, "Intro A");
     EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14}));
     EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}));
     GetChannels(s, "Main B");
+    GetChannels(s, "Main C");
     EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 11, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 12}));
     EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 2}));
     EXPECT_EQ(s.notedRecords, (std::vector<int32_t>{165 + 26, 37 + 26, 72 + 26, 107 + 26}));
+    EXPECT_TRUE(test.platform.messages.empty());
 }
 
-TEST_F(GetChannelsTest, ChunkThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
+TEST_F(CasmChunkTest, GetChannelsReportsAChunkThatEndsEarlyAndKeepsWhatWasRead) {
     Keep(Cseg("Main A", Concat({Ctab(9, 8, 3), Ctab(10, 9, 3)})));
     Bytes cut = s.song.styleCasmBytes.Bytes();
     cut.resize(cut.size() - 20);  // the second record's data is cut short
@@ -118,15 +117,6 @@ TEST_F(GetChannelsTest, ChunkThatEndsEarlyIsReportedAndKeepsWhatWasRead) {
               (std::vector<std::string>{"Error #: 9, Subscript out of range, encountered in "
                                         "Function GetChannels. If the solution is not obvious, "
                                         "please report this to the author."}));
-}
-
-TEST_F(GetChannelsTest, OtherRecordsEndTheReadingAndNoCasmMeansNothing) {
-    Keep(Cseg("Main A", Concat({Chunk("Cntt", {2, 131}), Ctab(9, 8, 3)})));
-    GetChannels(s, "Main A");
-    EXPECT_EQ(s.casmSnapshot.part[9], 0);
-    s.song.styleCasmBytes = ByteImage(Bytes{0, 0});
-    GetChannels(s, "Main A");
-    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 }  // namespace
