@@ -57,9 +57,8 @@ TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
 
 TEST_F(ScanSongTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
     const std::tuple<int, uint8_t, const char*> cases[] = {
-        {0, 0, "Cmajor"},  {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},
-        {-3, 1, "Cminor"}, {0, 1, "Aminor"},   {3, 1, "F#minor"},  {-6, 1, "Ebminor"},
-        {7, 1, "A#minor"}, {-7, 1, "Abminor"}, {2, 2, "DMode  2"}};
+        {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},  {0, 1, "Aminor"},
+        {3, 1, "F#minor"},  {7, 1, "A#minor"},  {-7, 1, "Abminor"}, {2, 2, "DMode  2"}};
     for (const auto& [sharpsFlats, mode, keyText] : cases) {
         Scan(TrackBuilder().KeySignature(0, sharpsFlats, mode).EndOfTrack());
         EXPECT_EQ(s.facts.keyText, keyText) << sharpsFlats << "/" << int{mode};
@@ -102,14 +101,8 @@ TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
 
 // A program change: "channel bank-MSB bank-LSB first-program change-count program" (-1: no bank
 // select came before the first change), the label standing before it, the label after it.
-struct LabelCase {
-    const char* change;
-    const char* standing;
-    const char* expected;
-};
-
 // clang-format off
-const LabelCase kLabelCases[] = {
+const char* const kLabelCases[][3] = {
     // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127, bank
     // and current program in plain numbers otherwise, SFX banks included.
     {"10 -1 -1 26 1 26", "", "Drum Kit-GM"}, {"10 -1 0 25 1 25", "", "Drum Kit-GM"},
@@ -131,9 +124,7 @@ const LabelCase kLabelCases[] = {
     {"4 0 100 104 1 104", "", "Program # 104-Panel"}, {"2 64 0 0 1 0", "", "SoundFx Kit"},
     {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"}, {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"},
     {"3 0 0 33 2 0", "", "Bass-XG( 2)"}, {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"},
-    {"11 -1 -1 24 1 24", "", "Guitar-GM"},
-    
-    {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
+    {"11 -1 -1 24 1 24", "", "Guitar-GM"}, {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
     // The change count: the blank-signed count from the second change on. A rebuilt label drops
     // the count it had, a kept one shows only the latest, and only a blank-signed number in
     // parentheses at the very end is taken for a count.
@@ -147,13 +138,13 @@ const LabelCase kLabelCases[] = {
 // clang-format on
 
 TEST(VoiceLabel, EachProgramChangeGivesItsLabel) {
-    for (const LabelCase& c : kLabelCases) {
+    for (const auto& [change, standing, expected] : kLabelCases) {
         VoiceLabelInput in{};
-        std::istringstream(c.change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
+        std::istringstream(change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
             in.programChangeCount >> in.currentProgram;
-        std::string label = c.standing;
+        std::string label = standing;
         BuildVoiceLabel(in, label);
-        EXPECT_EQ(label, c.expected) << c.change << " over \"" << c.standing << '"';
+        EXPECT_EQ(label, expected) << change << " over \"" << standing << '"';
     }
 }
 

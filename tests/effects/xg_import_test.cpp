@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "effects/effect_list.h"
@@ -46,12 +47,6 @@ std::string EffectMessage(const std::string& alAndData) {
     return "43 10 4C 02 01 " + alAndData + " F7 ";
 }
 
-struct ImportCase {
-    VariationConnection connection;
-    const char* alAndData;
-    const char* changes;
-};
-
 // The listed types' positions are checked against the shipped effect list; these rows pin: the
 // one-byte values (blank-signed D1, the insertion part from 1); "No Effect" (0) for an unlisted
 // MSB, type 00 and the system-only Early Ref under insertion; a listed MSB with an unlisted LSB
@@ -61,7 +56,7 @@ struct ImportCase {
 // insertion) clearing the variation type only; other parameters, cut data and bytes with bit 7
 // changing nothing.
 // clang-format off
-const ImportCase kEffectBlockCases[] = {
+const std::tuple<VariationConnection, const char*, const char*> kEffectBlockCases[] = {
     {kSys, "0C 50", "reverbReturn= 80"}, {kSys, "2C 40", "chorusReturn= 64"},
     {kSys, "56 7F", "variationReturn= 127"}, {kSys, "57 01", "pan= 1"},
     {kSys, "58 00", "sendToReverb= 0"}, {kSys, "59 21", "sendToChorus= 33"},
@@ -89,9 +84,9 @@ const ImportCase kEffectBlockCases[] = {
 // clang-format on
 
 TEST(XgImport, EffectBlockMessagesChangeTheirFieldsOnly) {
-    for (const ImportCase& c : kEffectBlockCases)
-        EXPECT_EQ(Changes(c.connection, EffectMessage(c.alAndData)), c.changes)
-            << (c.connection == kSys ? "System: " : "Insertion: ") << c.alAndData;
+    for (const auto& [connection, alAndData, changes] : kEffectBlockCases)
+        EXPECT_EQ(Changes(connection, EffectMessage(alAndData)), changes)
+            << (connection == kSys ? "System: " : "Insertion: ") << alAndData;
 }
 
 // Other devices, blocks, models or kinds of SysEx and cut texts change nothing; a text lacking
@@ -147,10 +142,10 @@ TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
 }
 
 TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
+    // clang-format off
     const std::pair<const char*, int> damaged[] = {{"No Effect,0\r\nHall 1,100\r\n", 9},
-                                                   {"No Effect 0\r\n", 5},
-                                                   {"No Effect,zero\r\n", 13},
-                                                   {"No Effect,0x\r\n", 13}};
+        {"No Effect 0\r\n", 5}, {"No Effect,zero\r\n", 13}, {"No Effect,0x\r\n", 13}};
+    // clang-format on
     for (const auto& [text, error] : damaged) {
         EffectLists lists;
         EXPECT_EQ(test::ErrorOf([&] { ParseEffectListFile(text, lists); }), error) << text;
