@@ -111,8 +111,7 @@ TEST_F(CasmChunkTest, GetChannelsReportsAChunkThatEndsEarlyAndKeepsWhatWasRead) 
     cut.resize(cut.size() - 20);  // the second record's data is cut short
     s.song.styleCasmBytes = ByteImage(cut);
     GetChannels(s, "Main A");
-    EXPECT_EQ(s.casmSnapshot.part[9], 9);
-    EXPECT_EQ(s.casmSnapshot.part[10], 0);
+    EXPECT_EQ(std::tie(s.casmSnapshot.part[9], s.casmSnapshot.part[10]), std::tuple(9, 0));
     EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{"Error #: 9, Subscript out of range, encountered in "
                                         "Function GetChannels. If the solution is not obvious, "

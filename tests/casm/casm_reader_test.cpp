@@ -1,6 +1,5 @@
-// Each listing is compared whole: a line per chunk, CSEG and record (tag, file offset, declared
-// length; for a record, whether its 27 Ctab fields were read or how many bytes it holds), then the
-// problems. The fields' values are held by the `casm` runs over styles.
+// Each listing is compared whole: a line per chunk, CSEG and record (tag, offset, declared length;
+// whether a record's Ctab fields were read, else its byte count), then the problems.
 
 #include "casm/casm_reader.h"
 
