@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sstream>
 #include "analysis/voice_names.h"
 #include "app/song_commands.h"
@@ -21,31 +20,13 @@ class ScanSongTest : public ::testing::Test {
         s.song.bytes = ByteImage(test::SongFile(track.Events(), division));
         return ScanSong(s, decodeXg);
     }
-    std::vector<int32_t> MeasurePositions(int last) const {
-        std::vector<int32_t> positions;
-        for (int m = 0; m <= last; ++m)
-            positions.push_back(s.measures.entries[m].position);
-        return positions;
-    }
 
     StubSession test;
     Session& s = test.session;
 };
 
-TEST_F(ScanSongTest, LaterTempoEventWinsAndIsRoundedToWholeBeats) {
-    EXPECT_EQ(Scan(TrackBuilder().Tempo(0, 600000).Tempo(10, 500000).EndOfTrack()), "ok");
-    EXPECT_EQ(s.facts.tempoBpm, 120);
-    Scan(TrackBuilder().Tempo(0, 461538).EndOfTrack());  // 130.0001 beats a minute
-    EXPECT_EQ(s.facts.tempoBpm, 130);
-}
-
 // A Standard MIDI File is in 4/4 until a time signature says otherwise, except in SMPTE time.
 TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
-    Scan(test::MeasuresSongWithoutTimeSignature(11));
-    EXPECT_EQ(s.facts.measureCount, 11);
-    for (int m = 1; m < 11; ++m)
-        EXPECT_EQ(std::tie(s.measures.entries[m].position, s.measures.entries[m].tick),
-                  std::tuple(22 + 10 * m, m * 1920));
     Scan(test::MeasuresSongWithoutTimeSignature(3), 96);  // 4 quarters of 96 ticks a measure
     EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(384.0, 15));
     EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
@@ -63,39 +44,22 @@ TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
              .EndOfTrack(1440));         // 49: tick 8160, measure 5
     EXPECT_EQ(std::tie(s.facts.timeSigNumerator, s.facts.timeSigDenominator),
               std::tuple(int16_t{6}, int16_t{8}));
-    EXPECT_EQ(MeasurePositions(5), (std::vector<int32_t>{22, 27, 32, 0, 45, 50}));
+    std::vector<int32_t> positions;
+    for (int m = 0; m <= 5; ++m)
+        positions.push_back(s.measures.entries[m].position);
+    EXPECT_EQ(positions, (std::vector<int32_t>{22, 27, 32, 0, 45, 50}));
     EXPECT_EQ(std::tie(s.facts.measureCount, s.facts.endOfTrackPos, s.facts.scanEndPos),
               std::tuple(int16_t{5}, 50, 51));
 }
 
-// Data bytes after a meta or SysEx event are not another event: the running status goes on.
-TEST_F(ScanSongTest, RunningStatusGoesOnAcrossMetaAndSysExEvents) {
-    TrackBuilder t;
-    t.TimeSignature(0, 4, 2).Program(0, 2, 5).Text(0, 1, "verse").RunningStatus(0, {6});
-    t.SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).RunningStatus(0, {7}).Marker(0, "SFF1");
-    t.RunningStatus(0, {8}).NoteOn(0, 3, 60, 100).Tempo(1900, 400000);  // tempo at 68: 8E 6C
-    t.RunningStatus(20, {62, 0}).EndOfTrack(1920);  // 76: measure 1, a note-on of channel 3
-    ASSERT_EQ(Scan(t), "ok");
-    EXPECT_EQ(std::tie(s.Channel(2).programChangeCount, s.Channel(2).firstProgram),
-              std::tuple(int16_t{4}, int16_t{5}));
-    EXPECT_TRUE(s.Channel(3).hasNotes);
-    EXPECT_EQ(std::tie(s.facts.tempoBpm, s.markers.count, s.facts.measureCount),
-              std::tuple(int16_t{150}, 1, int16_t{2}));
-    EXPECT_EQ(std::tie(s.measures.entries[1].position, s.measures.entries[1].runningStatus,
-                       s.measures.entries[0].runningStatus),
-              std::tuple(76, uint8_t{0x92}, uint8_t{0}));
-}
-
 TEST_F(ScanSongTest, KeySignatureTextsNameMinorKeysByTheirTonic) {
     const std::tuple<int, uint8_t, const char*> cases[] = {
-        {0, 0, "Cmajor"},  {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},
-        {-3, 1, "Cminor"}, {0, 1, "Aminor"},   {3, 1, "F#minor"},  {-6, 1, "Ebminor"},
-        {7, 1, "A#minor"}, {-7, 1, "Abminor"}, {2, 2, "DMode  2"}};
+        {-3, 0, "Ebmajor"}, {-7, 0, "Cbmajor"}, {7, 0, "C#major"},  {0, 1, "Aminor"},
+        {3, 1, "F#minor"},  {7, 1, "A#minor"},  {-7, 1, "Abminor"}, {2, 2, "DMode  2"}};
     for (const auto& [sharpsFlats, mode, keyText] : cases) {
         Scan(TrackBuilder().KeySignature(0, sharpsFlats, mode).EndOfTrack());
         EXPECT_EQ(s.facts.keyText, keyText) << sharpsFlats << "/" << int{mode};
     }
-    EXPECT_EQ(s.facts.keySignaturePos, 26);
     // An out-of-range signature keeps the key name the scan had, with its own mode word.
     Scan(TrackBuilder().KeySignature(0, 2, 0).KeySignature(0, 9, 1).EndOfTrack());
     EXPECT_EQ(s.facts.keyText, "Dminor");
@@ -131,75 +95,17 @@ TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
                   "is not obvious, please report this to the author."}));
 }
 
-// Every program of each list, written as runs "last category;" (a run ends at program `last`,
-// "-" is no category: "Program #" and the program), so that each range end and each regrouped
-// voice (timpani 47, kalimba 108, steel drums 114, synth effects, plucked strings) is pinned.
-TEST(VoiceCategory, EveryProgramOfEachListFallsIntoItsCategory) {
-    const std::pair<CategoryTable, std::string> cases[] = {
-        {CategoryTable::kSubRhythmGm,
-         "7 Keyboard;16 Chrom. Perc.;21 Organ;24 Accordion;32 Guitar;40 Bass;51 Strings;56 Choir;"
-         "64 Brass;72 Sax,Clarinet,etc;80 Flute/Pipe;88 Synth Lead;96 Synth Pad;104 SynthFx;"
-         "112 Ethnic;120 PercFx;127 SoundFx;"},
-        {CategoryTable::kSubRhythmXg,
-         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;32 Guitar;40 Bass;46 Strings;"
-         "47 Chrom.Perc.;51 Strings;55 Choir;64 Brass;72 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
-         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
-         "103 Synth Pad;107 Strings;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
-        {CategoryTable::kMelodicXg,
-         "7 Keyboard;15 Chrom.Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;46 Strings;"
-         "47 Chrom.Perc.;51 Strings;54 Choir;63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;"
-         "95 Synth Pad;96 Synth Lead;97 -;98 Synth Lead;99 Synth Pad;100 -;101 Synth Pad;102 -;"
-         "103 Synth Pad;107 -;108 Chrom.Perc.;109 Flute/Pipe;113 -;114 Chrom.Perc.;127 -;"},
-        {CategoryTable::kMelodicGm,
-         "7 Keyboard;15 Chrom. Perc.;20 Organ;23 Accordion;31 Guitar;39 Bass;51 Strings;55 Choir;"
-         "63 Brass;71 Sax,Clarinet;79 Flute/Pipe;87 Synth Lead;95 Synth Pad;103 SynthFx;"
-         "111 Ethnic;119 PercFx;127 SoundFx;"},
-    };
-    for (const auto& [table, text] : cases) {
-        std::istringstream runs(text);
-        int program = 0;
-        int last = 0;
-        std::string category;
-        while (runs >> last && std::getline(runs.ignore(1), category, ';')) {
-            for (; program <= last; ++program) {
-                const std::string expected =
-                    category == "-" ? "Program # " + std::to_string(program) : category;
-                EXPECT_EQ(VoiceCategory(table, program), expected) << text << program;
-            }
-        }
-        EXPECT_EQ(program, 128) << text;
-    }
-}
-
-TEST(DrumKitName, NamedXgKitsKeepTheirNamesAndEveryOtherProgramIsDrumKit) {
-    const std::map<int, std::string> named = {
-        {0, "Std Drum Kit 1"},   {1, "Std Drum Kit 2"},    {4, "Hit Drum Kit"},
-        {8, "Room Drum Kit"},    {16, "Rock Drum Kit"},    {24, "Electronic Drum Kit"},
-        {25, "Analog Drum Kit"}, {27, "Dance Drum Kit"},   {32, "Jazz Drum Kit"},
-        {40, "Brush Drum Kit"},  {48, "Symphony Drum Kit"}};
-    for (int program = 0; program <= 127; ++program) {
-        const auto kit = named.find(program);
-        EXPECT_EQ(DrumKitName(program), kit == named.end() ? "Drum Kit" : kit->second) << program;
-    }
-}
-
 // A program change: "channel bank-MSB bank-LSB first-program change-count program" (-1: no bank
 // select came before the first change), the label standing before it, the label after it.
-struct LabelCase {
-    const char* change;
-    const char* standing;
-    const char* expected;
-};
-
 // clang-format off
-const LabelCase kLabelCases[] = {
+const char* const kLabelCases[][3] = {
     // Channel 10: the GM kit without a bank, the XG kit of the first program under MSB 127, bank
     // and current program in plain numbers otherwise, SFX banks included.
     {"10 -1 -1 26 1 26", "", "Drum Kit-GM"}, {"10 -1 0 25 1 25", "", "Drum Kit-GM"},
     {"10 127 0 0 1 0", "", "Std Drum Kit 1"}, {"10 127 -1 48 1 48", "", "Symphony Drum Kit"},
     {"10 127 0 25 2 0", "", "Analog Drum Kit( 2)"}, {"10 0 0 5 1 5", "", "Msb:0 Lsb:0 Pc:5"},
     {"10 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"}, {"10 126 -1 3 1 3", "", "Msb:126 Lsb:-1 Pc:3"},
-    {"10 64 0 3 1 3", "", "Msb:64 Lsb:0 Pc:3"},
+    {"10 64 0 3 1 3", "", "Msb:64 Lsb:0 Pc:3"}, {"10 127 0 2 1 2", "", "Drum Kit"},
     // Channel 9: kits, the SFX kit, its own GM and XG lists; banks naming neither drums nor voices
     // keep the standing label.
     {"9 127 0 32 3 0", "", "Jazz Drum Kit( 3)"}, {"9 126 0 127 1 127", "", "SoundFx Kit"},
@@ -210,12 +116,10 @@ const LabelCase kLabelCases[] = {
     // Channels 1-8 and 11-16; the category follows the first program, not the current one.
     {"5 0 -1 5 2 9", "", "Msb:0 Lsb Missing Pc:9( 2)"}, {"3 0 99 33 1 33", "", "Bass-XG"},
     {"5 -1 3 7 2 120", "", "Msb Missing Lsb:3 Pc:120( 2)"}, {"3 0 100 33 1 33", "", "Bass-Panel"},
-    {"4 0 0 97 1 97", "", "Program # 97-XG"},
-    {"4 0 100 104 1 104", "", "Program # 104-Panel"}, {"2 64 0 0 1 0", "", "SoundFx Kit"},
-    {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"}, {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"},
-    {"3 0 0 33 2 0", "", "Bass-XG( 2)"}, {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"},
-    {"8 0 0 32 1 32", "", "Bass-XG"}, {"11 -1 -1 24 1 24", "", "Guitar-GM"},
-    {"16 0 0 32 1 32", "", "Bass-XG"},
+    {"4 0 0 97 1 97", "", "Program # 97-XG"}, {"4 0 100 104 1 104", "", "Program # 104-Panel"},
+    {"2 64 0 0 1 0", "", "SoundFx Kit"}, {"1 127 -1 0 1 0", "", "Msb:127 Lsb:-1 Pc:0"},
+    {"6 8 -1 5 2 9", "", "Msb:8 Lsb:-1 Pc:9( 2)"}, {"3 0 0 33 2 0", "", "Bass-XG( 2)"},
+    {"3 -1 -1 24 2 0", "", "Guitar-GM( 2)"}, {"11 -1 -1 24 1 24", "", "Guitar-GM"},
     {"3 0 0 33 1 33", "Msb Missing Lsb:3 Pc:7( 4)", "Bass-XG"},
     // The change count: the blank-signed count from the second change on. A rebuilt label drops
     // the count it had, a kept one shows only the latest, and only a blank-signed number in
@@ -230,13 +134,13 @@ const LabelCase kLabelCases[] = {
 // clang-format on
 
 TEST(VoiceLabel, EachProgramChangeGivesItsLabel) {
-    for (const LabelCase& c : kLabelCases) {
+    for (const auto& [change, standing, expected] : kLabelCases) {
         VoiceLabelInput in{};
-        std::istringstream(c.change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
+        std::istringstream(change) >> in.channel >> in.bankMsb >> in.bankLsb >> in.firstProgram >>
             in.programChangeCount >> in.currentProgram;
-        std::string label = c.standing;
+        std::string label = standing;
         BuildVoiceLabel(in, label);
-        EXPECT_EQ(label, c.expected) << c.change << " over \"" << c.standing << '"';
+        EXPECT_EQ(label, expected) << change << " over \"" << standing << '"';
     }
 }
 

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "app/effect_commands.h"
-#include "app/session.h"
-#include "app/stub_platform.h"
 #include "effects/effect_list.h"
 #include "support/error_of.h"
 #include "support/temp_dir.h"
@@ -49,52 +47,43 @@ std::string EffectMessage(const std::string& alAndData) {
     return "43 10 4C 02 01 " + alAndData + " F7 ";
 }
 
-struct ImportCase {
-    VariationConnection connection;
-    const char* alAndData;
-    const char* changes;
-};
-
-// The listed types' positions are checked against the shipped effect list; these rows pin: the
+// Beyond the listed types' positions (checked against the shipped effect list) these rows pin: the
 // one-byte values (blank-signed D1, the insertion part from 1); "No Effect" (0) for an unlisted
 // MSB, type 00 and the system-only Early Ref under insertion; a listed MSB with an unlisted LSB
-// keeping the selection (4E 02 has an entry no type selects, 4E 01 is system-only); "any" entries
-// ignoring the LSB without shadowing MSBs listed LSB by LSB; Reverse Gate by 0B 00 and 1B, system
-// only; the connection in force (Karaoke 1 is System 33, Insertion 25), a change (XG 0 is
-// insertion) clearing the variation type only; other parameters, cut data and bytes with bit 7
-// changing nothing.
+// keeping the selection (4E 02: an entry no type selects, 4E 01: system-only); "any" entries
+// ignoring the LSB without shadowing MSBs listed LSB by LSB; Reverse Gate (0B 00, 1B) system only;
+// the connection in force (Karaoke 1: System 33, Insertion 25), a change (XG 0 is insertion)
+// clearing the variation type only; other parameters, cut data and bit 7 changing nothing.
 // clang-format off
-const ImportCase kEffectBlockCases[] = {
+const std::tuple<VariationConnection, const char*, const char*> kEffectBlockCases[] = {
     {kSys, "0C 50", "reverbReturn= 80"}, {kSys, "2C 40", "chorusReturn= 64"},
     {kSys, "56 7F", "variationReturn= 127"}, {kSys, "57 01", "pan= 1"},
     {kSys, "58 00", "sendToReverb= 0"}, {kSys, "59 21", "sendToChorus= 33"},
     {kSys, "5B 00", "insertionPart= 1"}, {kSys, "5B 0F", "insertionPart= 16"},
     {kSys, "00 20 00", "reverb=0"}, {kSys, "00 00 00", "reverb=0"}, {kSys, "20 01 00", "chorus=0"},
     {kSys, "20 00 00", "chorus=0"}, {kSys, "40 20 00", "variation=0"},
-    {kSys, "40 00 00", "variation=0"}, {kIns, "40 09 00", "variation=0"},
-    {kSys, "00 01 05", ""}, {kSys, "20 41 05", ""}, {kSys, "40 14 03", ""}, {kSys, "40 4E 02", ""},
-    {kIns, "40 4E 01", ""}, {kSys, "00 10 7F", "reverb=20"}, {kSys, "00 13 05", "reverb=23"},
+    {kSys, "40 00 00", "variation=0"}, {kIns, "40 09 00", "variation=0"}, {kSys, "00 01 05", ""},
+    {kSys, "20 41 05", ""}, {kSys, "40 14 03", ""}, {kSys, "40 4E 02", ""}, {kIns, "40 4E 01", ""},
+    {kSys, "00 10 7F", "reverb=20"}, {kSys, "00 13 05", "reverb=23"},
     {kSys, "20 48 08", "chorus=18"}, {kSys, "20 57 33", "chorus=19"},
     {kSys, "40 4A 12", "variation=72"}, {kSys, "40 5E 01", "variation=95"},
     {kSys, "40 48 08", "variation=66"}, {kSys, "40 48 01", ""}, {kIns, "40 57 33", "variation=74"},
-    {kIns, "40 4D 01", "variation=64"}, {kIns, "40 48 08", ""},
-    {kSys, "40 0B 00", "variation=28"}, {kSys, "40 1B 00", "variation=28"},
-    {kIns, "40 0B 00", "variation=0"}, {kIns, "40 1B 00", "variation=0"},
-    {kSys, "40 14 00", "variation=33"}, {kIns, "40 14 00", "variation=25"},
-    {kSys, "5A 00", "connection=Insertion variation=-1"},
-    {kIns, "5A 02", "connection=System variation=-1"},
-    {kSys, "5A 01", ""}, {kSys, "5A 7F", ""}, {kIns, "5A 00", ""}, {kSys, "02 05", ""},
-    {kSys, "42 00 10", ""}, {kSys, "0B 01", ""}, {kSys, "0D 01", ""}, {kSys, "2B 01", ""},
-    {kSys, "55 01", ""}, {kSys, "5C 01", ""}, {kSys, "7F 01", ""}, {kSys, "0C", ""},
-    {kSys, "0C 80", ""}, {kSys, "5B", ""}, {kSys, "5A", ""}, {kIns, "5A", ""}, {kSys, "00 01", ""},
-    {kSys, "00 20", ""}, {kSys, "00 10", ""},
+    {kIns, "40 4D 01", "variation=64"}, {kIns, "40 48 08", ""}, {kSys, "40 0B 00", "variation=28"},
+    {kSys, "40 1B 00", "variation=28"}, {kIns, "40 0B 00", "variation=0"},
+    {kIns, "40 1B 00", "variation=0"}, {kSys, "40 14 00", "variation=33"},
+    {kIns, "40 14 00", "variation=25"}, {kSys, "5A 00", "connection=Insertion variation=-1"},
+    {kIns, "5A 02", "connection=System variation=-1"}, {kSys, "5A 01", ""}, {kSys, "5A 7F", ""},
+    {kIns, "5A 00", ""}, {kSys, "02 05", ""}, {kSys, "42 00 10", ""}, {kSys, "0B 01", ""},
+    {kSys, "0D 01", ""}, {kSys, "2B 01", ""}, {kSys, "55 01", ""}, {kSys, "5C 01", ""},
+    {kSys, "7F 01", ""}, {kSys, "0C", ""}, {kSys, "0C 80", ""}, {kSys, "5B", ""}, {kSys, "5A", ""},
+    {kIns, "5A", ""}, {kSys, "00 01", ""}, {kSys, "00 20", ""}, {kSys, "00 10", ""},
 };
 // clang-format on
 
 TEST(XgImport, EffectBlockMessagesChangeTheirFieldsOnly) {
-    for (const ImportCase& c : kEffectBlockCases)
-        EXPECT_EQ(Changes(c.connection, EffectMessage(c.alAndData)), c.changes)
-            << (c.connection == kSys ? "System: " : "Insertion: ") << c.alAndData;
+    for (const auto& [connection, alAndData, changes] : kEffectBlockCases)
+        EXPECT_EQ(Changes(connection, EffectMessage(alAndData)), changes)
+            << (connection == kSys ? "System: " : "Insertion: ") << alAndData;
 }
 
 // Other devices, blocks, models or kinds of SysEx and cut texts change nothing; a text lacking
@@ -114,29 +103,19 @@ TEST(XgImport, OtherMessagesAndCutTextsChangeNothing) {
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 00 01 00"), "reverb=1");
 }
 
-// Lower-case digits, lost zeros or a lost blank after F7 would make the character positions miss.
-TEST(XgImport, SysExHexTextIsTwoUpperCaseDigitsAndABlankPerByte) {
-    EXPECT_EQ(SysExHexText(std::vector<uint8_t>{0x43, 0x0A, 0xFF, 0x00, 0x9B, 0xF7}),
-              "43 0A FF 00 9B F7 ");
-    EXPECT_EQ(SysExHexText({}), "");
-}
-
 // Every entry's code (MSB x 100 + LSB) must select that very entry when a song sends it, so that
 // what the dialog shows and what the style sends agree.
 TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
     const test::Bytes file = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
     EffectLists lists;
     ParseEffectListFile(std::string(file.begin(), file.end()), lists);
-    EXPECT_EQ(lists.systemVariation[28].name, "Reverse Gate*");
-    const struct {
-        const std::vector<EffectListEntry>& list;
-        size_t size;
-        int address;
-        VariationConnection connection;
-    } sections[] = {{lists.reverb, 24, 0x00, kSys},
-                    {lists.chorus, 20, 0x20, kSys},
-                    {lists.systemVariation, 102, 0x40, kSys},
-                    {lists.insertionVariation, 75, 0x40, kIns}};
+    EXPECT_EQ(test::ErrorOf([&] { EffectCode(lists.insertionVariation, 75); }), 9);
+    // Each list, its size, the parameter address of its type and the connection it serves.
+    const std::tuple<const std::vector<EffectListEntry>&, size_t, int, VariationConnection>
+        sections[] = {{lists.reverb, 24, 0x00, kSys},
+                      {lists.chorus, 20, 0x20, kSys},
+                      {lists.systemVariation, 102, 0x40, kSys},
+                      {lists.insertionVariation, 75, 0x40, kIns}};
     for (const auto& [list, size, address, connection] : sections) {
         EXPECT_EQ(list.size(), size);
         for (size_t position = 0; position < list.size(); ++position) {
@@ -156,10 +135,10 @@ TEST(EffectListFile, EveryCodeOfTheShippedFileSelectsItsOwnPositionOnImport) {
 }
 
 TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
+    // clang-format off
     const std::pair<const char*, int> damaged[] = {{"No Effect,0\r\nHall 1,100\r\n", 9},
-                                                   {"No Effect 0\r\n", 5},
-                                                   {"No Effect,zero\r\n", 13},
-                                                   {"No Effect,0x\r\n", 13}};
+        {"No Effect 0\r\n", 5}, {"No Effect,zero\r\n", 13}, {"No Effect,0x\r\n", 13}};
+    // clang-format on
     for (const auto& [text, error] : damaged) {
         EffectLists lists;
         EXPECT_EQ(test::ErrorOf([&] { ParseEffectListFile(text, lists); }), error) << text;
@@ -168,20 +147,6 @@ TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
     EXPECT_THROW(ParseEffectListFile("No Effect,0\r\n\r\nHall 1, 100\r\n", lists), RuntimeError);
     ASSERT_EQ(lists.reverb.size(), 2u);  // empty lines are skipped, blanks around codes allowed
     EXPECT_EQ(lists.reverb[1].code, 100);
-}
-
-TEST(EffectListFile, ConnectionChangeRefillsTheVariationListAndClearsItsChoice) {
-    StubSession test;
-    Session& s = test.session;
-    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
-    SetUpEffectLists(s);
-    s.effects.variation = 10;
-    ChangeVariationConnection(s, kIns);
-    EXPECT_EQ(std::tie(s.effects.connection, s.effects.variation), std::tuple(kIns, -1));
-    EXPECT_EQ(s.effectLists.Variation(s.effects.connection).size(), 75u);
-    EXPECT_EQ(EffectCode(s.effectLists.insertionVariation, 1), 100);
-    EXPECT_EQ(test::ErrorOf([&] { EffectCode(s.effectLists.insertionVariation, 75); }), 9);
-    EXPECT_TRUE(test.platform.messages.empty());
 }
 
 }  // namespace
