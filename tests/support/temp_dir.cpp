@@ -1,6 +1,7 @@
 #include "support/temp_dir.h"
 
-#include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -8,11 +9,15 @@
 
 namespace zephrane::test {
 
+// mkdtemp makes a folder no one else has: a folder left behind by a crashed run of another
+// process with the same id must not hand its files to this test.
 TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("zephrane-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zephrane-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::filesystem::filesystem_error("mkdtemp",
+                                                std::error_code(errno, std::generic_category()));
+    path_ = pattern;
 }
 
 TempDir::~TempDir() {
