@@ -86,8 +86,7 @@ TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
         Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))});
     const PlayableStyle style = ReadPlayableStyle(ByteImage(file));
     EXPECT_TRUE(style.notes.empty()) << style.notes.front();
-    bool defaults = true;
-    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    const auto [parts, defaults] = PartsFor(style, "Main A");
     EXPECT_FALSE(defaults);
     ASSERT_EQ(parts.size(), 2u);
     const PartRule& bass = parts[0];
@@ -124,8 +123,7 @@ TEST(StyleReaderTest, SectionsNoCsegNamesPlayWithDefaultParts) {
     const Bytes cseg = Concat({Chunk("Sdec", Text("Intro A")), Chunk("Ctab", ctab)});
     const PlayableStyle style = ReadPlayableStyle(
         ByteImage(Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))})));
-    bool defaults = false;
-    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    const auto [parts, defaults] = PartsFor(style, "Main A");
     EXPECT_TRUE(defaults);
     ASSERT_EQ(parts.size(), 8u);
     EXPECT_EQ(parts[0].destination, 8);
@@ -133,8 +131,7 @@ TEST(StyleReaderTest, SectionsNoCsegNamesPlayWithDefaultParts) {
     EXPECT_EQ(parts[2].ntt, Ntt::kBass);
     EXPECT_EQ(parts[3].ntt, Ntt::kChord);
     EXPECT_EQ(parts[6].ntt, Ntt::kMelody);
-    PartsFor(style, "Intro A", defaults);
-    EXPECT_FALSE(defaults);
+    EXPECT_FALSE(PartsFor(style, "Intro A").defaults);
 }
 
 TEST(StyleReaderTest, DamagedCasmIsNotedAndRecordsOutsideThePartsAreSkipped) {
@@ -149,17 +146,16 @@ TEST(StyleReaderTest, DamagedCasmIsNotedAndRecordsOutsideThePartsAreSkipped) {
         ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
     ASSERT_EQ(style.notes.size(), 1u);
     EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
-    bool defaults = false;
-    EXPECT_EQ(PartsFor(style, "Main A", defaults).size(), 8u);  // no usable record: defaults
-    EXPECT_TRUE(defaults);
+    const SectionParts parts = PartsFor(style, "Main A");
+    EXPECT_EQ(parts.rules.size(), 8u);  // no usable record: defaults
+    EXPECT_TRUE(parts.defaults);
 
     casm[7] += 10;  // the CASM chunk claims 10 bytes more than the file holds
     const PlayableStyle damaged =
         ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
     ASSERT_FALSE(damaged.notes.empty());
     EXPECT_EQ(damaged.notes[0].rfind("CASM: \"CASM\" at offset", 0), 0u) << damaged.notes[0];
-    PartsFor(damaged, "Main A", defaults);
-    EXPECT_TRUE(defaults);
+    EXPECT_TRUE(PartsFor(damaged, "Main A").defaults);
 }
 
 void ExpectRefusal(const Bytes& file, const std::string& part) {
