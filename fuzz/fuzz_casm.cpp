@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (OpenChosenFile(s, WriteInput(data, size, "input.sty")) == kResultFailed) return 0;
+    if (!OpenChosenFile(s, WriteInput(data, size, "input.sty"))) return 0;
     if (!s.song.hasStyleCasm) return 0;
     for (const SectionRow& row : kSectionTable) {
         GetChannels(s, row.name);

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static_cast<SessionState&>(s) = SessionWithGoodSong();
         const std::string path = WriteInput(data, size, name);
         const size_t messages = fuzz.MessageCount();
-        if (OpenChosenFile(s, path) == kResultFailed) {
+        if (!OpenChosenFile(s, path)) {
             RequireReport(fuzz, messages, std::string("loading ") + name);
             if (!(s.song.bytes == SessionWithGoodSong().song.bytes) ||
                 s.song.fileName != SessionWithGoodSong().song.fileName ||
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             image.At(15) != 'T' || image.At(16) != 'r' || image.At(17) != 'k') {
             Finding(std::string("the loaded ") + name + " has no track chunk at 14");
         }
-        if (ScanSong(s, "") == kResultFailed) {
+        if (!ScanSong(s)) {
             Finding(std::string("the loaded ") + name + " does not scan again");
         }
     }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
     const std::string path = WriteInput(data, size, InputName(data, size));
-    if (OpenChosenFile(s, path) == kResultFailed) return 0;
+    if (!OpenChosenFile(s, path)) return 0;
     for (PrepOption option :
          {PrepOption::AssignedOnly, PrepOption::NoSpecialMarkers, PrepOption::AllChannels}) {
         const size_t messages = fuzz.MessageCount();
@@ -30,9 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Only the first time signature is kept, so a song whose later ones shorten its measures
     // may come out with more measures than a 16-bit count holds: only that refusal is expected.
     const size_t messages = fuzz.MessageCount();
-    if (LoadSong(s, workingFile) == kResultFailed &&
-        (fuzz.MessageCount() != messages + 1 ||
-         fuzz.platform.messages.back() != kScanOverflowReport)) {
+    if (!LoadSong(s, workingFile) && (fuzz.MessageCount() != messages + 1 ||
+                                      fuzz.platform.messages.back() != kScanOverflowReport)) {
         Finding("the prepared working file does not load: " +
                 (fuzz.MessageCount() > messages ? fuzz.platform.messages.back() : "no report"));
     }

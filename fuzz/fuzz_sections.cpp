@@ -43,7 +43,7 @@ void CompareRowWithSinglePresses(const SessionState& loaded, std::vector<std::st
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     const std::string path = WriteInput(data, size, InputName(data, size));
-    if (OpenChosenFile(fuzz.session, path) == kResultFailed) return 0;
+    if (!OpenChosenFile(fuzz.session, path)) return 0;
     std::vector<std::string> keys = AllSectionKeys();
     CompareRowWithSinglePresses(fuzz.session, keys);
     std::reverse(keys.begin(), keys.end());

@@ -36,7 +36,7 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
     }
     FuzzSession reader;
     const std::string path = WriteInput(style.Bytes().data(), style.Bytes().size(), "built.sty");
-    if (OpenChosenFile(reader.session, path) == kResultFailed &&
+    if (!OpenChosenFile(reader.session, path) &&
         reader.platform.messages != std::vector<std::string>{kScanOverflowReport}) {
         Finding("the built style does not load: " + (reader.platform.messages.empty()
                                                          ? std::string("no report")

@@ -122,7 +122,7 @@ const SessionState& SessionWithGoodSong() {
     static const SessionState state = [] {
         FuzzSession fuzz;
         const std::string path = WriteInput(GoodSong().data(), GoodSong().size(), "good.mid");
-        if (OpenChosenFile(fuzz.session, path) == kResultFailed) {
+        if (!OpenChosenFile(fuzz.session, path)) {
             Finding("the good song does not load: " +
                     (fuzz.platform.messages.empty() ? "" : fuzz.platform.messages.back()));
         }

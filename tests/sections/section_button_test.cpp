@@ -19,7 +19,7 @@ class SectionButtonTest : public ::testing::Test {
         s.song.fileName = "/songs/song.mid";
     }
     std::vector<std::string> MarkerTexts() {
-        ScanSong(s, "");
+        ScanSong(s);
         std::vector<std::string> texts;
         for (int i = 0; i < s.markers.count; ++i)
             texts.push_back(s.markers.entries[i].text);
@@ -27,7 +27,7 @@ class SectionButtonTest : public ::testing::Test {
     }
     // Markers by measure, in file order.
     std::map<int, std::vector<std::string>> MarkersByMeasure() {
-        ScanSong(s, "");
+        ScanSong(s);
         std::map<int, std::vector<std::string>> byMeasure;
         for (int i = 0; i < s.markers.count; ++i) {
             const Marker& marker = s.markers.entries[i];
@@ -114,7 +114,7 @@ TEST_F(SectionButtonTest, SongWithoutTimeSignatureTakesSectionsOnFourFourMeasure
     Load(test::MeasuresSongWithoutTimeSignature(35));
     EXPECT_TRUE(PressSectionButton(s, "Main A"));
     EXPECT_TRUE(Messages().empty());
-    ScanSong(s, "");
+    ScanSong(s);
     ASSERT_EQ(s.markers.count, 2);
     EXPECT_EQ(s.markers.entries[0].text, ">Main A");
     EXPECT_EQ(s.markers.entries[0].tick, 8 * 1920);

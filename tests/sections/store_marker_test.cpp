@@ -105,7 +105,7 @@ TEST_F(StoreMarkerTest, SecondMarkerInOneMeasureLandsInFrontOfTheFirst) {
     Load(test::MeasuresSong(3).Events());
     StoreMarker(s, "<Intro A", 2);
     StoreMarker(s, ">Intro B", 2);
-    ScanSong(s, "");
+    ScanSong(s);
     ASSERT_EQ(s.markers.count, 2);
     EXPECT_EQ(s.markers.entries[0].text, ">Intro B");
     EXPECT_EQ(s.markers.entries[1].text, "<Intro A");

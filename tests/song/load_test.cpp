@@ -34,7 +34,7 @@ const Bytes kSetUpMarkers = {0x00, 0xFF, 0x06, 0x04, 'S', 'F', 'F', '1',
 
 class LoadTest : public ::testing::Test {
   protected:
-    std::string Open(const std::string& name, const Bytes& file) {
+    bool Open(const std::string& name, const Bytes& file) {
         return OpenChosenFile(s, dir.Write(name, file));
     }
     Bytes Track() const {
@@ -63,7 +63,7 @@ TrackBuilder SmallSong() {
 }
 
 TEST_F(LoadTest, WindowFieldsShowTheSongsFacts) {
-    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    ASSERT_TRUE(Open("bossa.mid", test::SongFile(SmallSong())));
     const MainWindowView& view = s.view;
     EXPECT_EQ(view.caption, "Zephrane   bossa.mid");
     EXPECT_EQ(view.txtFileName, "bossa.mid(modified)");
@@ -86,7 +86,7 @@ TEST_F(LoadTest, WindowFieldsShowTheSongsFacts) {
 TEST_F(LoadTest, PlainSongGetsSff1ThenSIntAtTickZero) {
     TrackBuilder track;
     track.NoteOn(0, 1, 60, 100).EndOfTrack(10);
-    ASSERT_EQ(Open("plain.mid", test::SongFile(track)), "");
+    ASSERT_TRUE(Open("plain.mid", test::SongFile(track)));
     EXPECT_EQ(Track(), Concat({kSetUpMarkers, {0x00, 0x90, 60, 100, 0x0A, 0xFF, 0x2F, 0x00}}));
     EXPECT_EQ(s.song.bytes.ReadU32BE(18), 24u);
     ASSERT_EQ(s.markers.count, 2);
@@ -97,7 +97,7 @@ TEST_F(LoadTest, PlainSongGetsSff1ThenSIntAtTickZero) {
 TEST_F(LoadTest, SongWhoseFirstEventIsLateKeepsItsTiming) {
     TrackBuilder track;
     track.NoteOn(200, 1, 60, 100).EndOfTrack(10);
-    ASSERT_EQ(Open("late.mid", test::SongFile(track)), "");
+    ASSERT_TRUE(Open("late.mid", test::SongFile(track)));
     EXPECT_EQ(Track(), Concat({{0x81, 0x48},
                                Bytes(kSetUpMarkers.begin() + 1, kSetUpMarkers.end()),
                                {0x00, 0x90, 60, 100, 0x0A, 0xFF, 0x2F, 0x00}}));
@@ -113,7 +113,7 @@ TEST_F(LoadTest, ExistingMarkersPressTheirSectionButtonsAndAreNotAddedAgain) {
         .NoteOn(0, 1, 60, 1)
         .EndOfTrack();
     const Bytes file = test::SongFile(track);
-    ASSERT_EQ(Open("marked.mid", file), "");
+    ASSERT_TRUE(Open("marked.mid", file));
     EXPECT_EQ(s.song.bytes.Bytes(), file);
     EXPECT_TRUE(s.sectionFlags[2]);
     EXPECT_TRUE(s.view.sectionPressed[2]);
@@ -124,15 +124,15 @@ TEST_F(LoadTest, ExistingMarkersPressTheirSectionButtonsAndAreNotAddedAgain) {
 TEST_F(LoadTest, OnlyTheLowFormatByteDecidesTypeZero) {
     TrackBuilder track;
     track.NoteOn(0, 1, 60, 1).EndOfTrack();
-    EXPECT_EQ(Open("format256.mid", test::SongFile(track.Events(), 480, 0x0100)), "");
-    EXPECT_EQ(Open("type1.mid", test::SongFile(track.Events(), 480, 1)), "failed");
+    EXPECT_TRUE(Open("format256.mid", test::SongFile(track.Events(), 480, 0x0100)));
+    EXPECT_FALSE(Open("type1.mid", test::SongFile(track.Events(), 480, 1)));
     EXPECT_EQ(test.platform.messages.back(),
               "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
               "this midi to the proper form. Ssee Info/Help");
 }
 
 TEST_F(LoadTest, RefusedLoadLeavesThePreviousSongAsItWas) {
-    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    ASSERT_TRUE(Open("bossa.mid", test::SongFile(SmallSong())));
     s.casm[1].part = 2;
     const ByteImage bytes = s.song.bytes;
     const MainWindowView view = s.view;
@@ -146,10 +146,10 @@ TEST_F(LoadTest, RefusedLoadLeavesThePreviousSongAsItWas) {
         file.resize(file.size() - 6);
         return file;
     }();
-    EXPECT_EQ(Open("type1.mid", test::SongFile(other.Events(), 480, 1)), "failed");
-    EXPECT_EQ(Open("empty.sty", {}), "failed");
-    EXPECT_EQ(Open("truncated.mid", truncated), "failed");
-    EXPECT_EQ(OpenChosenFile(s, (dir.Path() / "missing.mid").string()), "failed");
+    EXPECT_FALSE(Open("type1.mid", test::SongFile(other.Events(), 480, 1)));
+    EXPECT_FALSE(Open("empty.sty", {}));
+    EXPECT_FALSE(Open("truncated.mid", truncated));
+    EXPECT_FALSE(OpenChosenFile(s, (dir.Path() / "missing.mid").string()));
 
     EXPECT_EQ(s.song.bytes, bytes);
     EXPECT_EQ(s.song.fileName, (dir.Path() / "bossa.mid").string());
@@ -216,7 +216,7 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
     s.casm[0].chordMute = {0, 0, 0, 0, 1};
 
     test.platform.workingFilePath = dir.Write("Zephwork.mid", song);
-    ASSERT_EQ(LoadSong(s, test.platform.workingFilePath), "");
+    ASSERT_TRUE(LoadSong(s, test.platform.workingFilePath));
     EXPECT_TRUE(s.song.hasStyleCasm);
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), casm);
     EXPECT_TRUE(s.view.casmOptionsVisible);  // the user's file is still the style
@@ -232,7 +232,7 @@ TEST_F(LoadTest, WorkingFileReloadKeepsTheStylesCasmAndTheTable) {
 
 TEST_F(LoadTest, OpenDialogStartsInTheDefaultFolderWithTheFilterOfTheMode) {
     s.settings.defaultDirectory = "/music/styles/\r\n";
-    EXPECT_EQ(OpenFile(s), "failed");  // cancelled
+    EXPECT_FALSE(OpenFile(s));  // cancelled
     s.song.bbMode = true;
     s.settings.defaultDirectory.clear();
     OpenFile(s);
@@ -249,15 +249,15 @@ TEST_F(LoadTest, OpenDialogStartsInTheDefaultFolderWithTheFilterOfTheMode) {
 
 TEST_F(LoadTest, OpenFileLoadsTheChosenFile) {
     test.platform.openAnswers.push_back(dir.Write("chosen.mid", test::SongFile(SmallSong())));
-    EXPECT_EQ(OpenFile(s), "");
+    EXPECT_TRUE(OpenFile(s));
     EXPECT_EQ(s.view.caption, "Zephrane   chosen.mid");
 }
 
 TEST_F(LoadTest, SongWithoutTempoOrTimeSignatureShowsTheMidiDefaults) {
-    ASSERT_EQ(Open("bossa.mid", test::SongFile(SmallSong())), "");
+    ASSERT_TRUE(Open("bossa.mid", test::SongFile(SmallSong())));
     TrackBuilder bare;
     bare.NoteOn(0, 1, 60, 1).EndOfTrack();
-    ASSERT_EQ(Open("bare.mid", test::SongFile(bare)), "");
+    ASSERT_TRUE(Open("bare.mid", test::SongFile(bare)));
     EXPECT_EQ(s.view.txtTempo, "120");
     EXPECT_EQ(s.view.txtTimeSig, " 4/4");
     EXPECT_EQ(s.view.txtKey, "");
@@ -279,10 +279,10 @@ TEST_F(LoadTest, ChunksBeforeTheTrackAndExtraHeaderBytesAreLeftOutOfTheImage) {
     const Bytes junk = Concat({Chunk("XFIH", {'j', 'u', 'n', 'k'}), Chunk("JUNK", {})});
     const Bytes trackChunk(song.begin() + 14, song.end());
 
-    ASSERT_EQ(Open("junk.mid", Concat({Bytes(song.begin(), song.begin() + 14), junk, trackChunk})),
-              "");
+    ASSERT_TRUE(
+        Open("junk.mid", Concat({Bytes(song.begin(), song.begin() + 14), junk, trackChunk})));
     EXPECT_EQ(s.song.bytes.Bytes(), song);
-    ASSERT_EQ(Open("long-header.mid", Concat({headerOfEight, junk, trackChunk})), "");
+    ASSERT_TRUE(Open("long-header.mid", Concat({headerOfEight, junk, trackChunk})));
     EXPECT_EQ(s.song.bytes.Bytes(), song);
     EXPECT_TRUE(s.view.rows[0].visible);
     EXPECT_TRUE(test.platform.messages.empty());
@@ -293,7 +293,7 @@ TEST_F(LoadTest, StyleWithAChunkBeforeItsTrackKeepsTheBytesAfterTheTrack) {
     const Bytes trailer = CasmOfOneSegment("Main A");
     const Bytes file = Concat({Bytes(song.begin(), song.begin() + 14), Chunk("XFIH", {1, 2}),
                                Bytes(song.begin() + 14, song.end()), trailer});
-    ASSERT_EQ(Open("junk.sty", file), "");
+    ASSERT_TRUE(Open("junk.sty", file));
     EXPECT_EQ(s.song.bytes.Bytes(), Concat({song, trailer}));
     EXPECT_TRUE(s.song.hasStyleCasm);
     EXPECT_EQ(s.song.styleCasmBytes.Bytes(), trailer);
@@ -303,7 +303,7 @@ TEST_F(LoadTest, TrackLengthBeyondTheFileLoadsWhenEndOfTrackEndsTheEvents) {
     // The events decide where the track ends; the field is left as the file has it.
     Bytes file = test::SongFile(MarkedTrack());
     file[18] = file[19] = file[20] = file[21] = 0xFF;
-    ASSERT_EQ(Open("lying.mid", file), "");
+    ASSERT_TRUE(Open("lying.mid", file));
     EXPECT_EQ(s.song.bytes.Bytes(), file);
     EXPECT_TRUE(s.view.rows[0].visible);
 }
@@ -316,10 +316,10 @@ struct RefusedHeader {
 class RefusedHeaderTest : public LoadTest, public ::testing::WithParamInterface<RefusedHeader> {};
 
 TEST_P(RefusedHeaderTest, IsRefusedAsNotTypeZeroAndKeepsTheSong) {
-    ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
+    ASSERT_TRUE(Open("good.mid", test::SongFile(SmallSong())));
     const ByteImage good = s.song.bytes;
     test.platform.messages.clear();
-    EXPECT_EQ(Open("bad.mid", GetParam().file), "failed");
+    EXPECT_FALSE(Open("bad.mid", GetParam().file));
     EXPECT_EQ(test.platform.messages, std::vector<std::string>{kNotTypeZero});
     EXPECT_EQ(s.song.bytes, good);
     EXPECT_EQ(s.view.caption, "Zephrane   good.mid");
@@ -382,11 +382,11 @@ class NotAFileTest : public LoadTest, public ::testing::WithParamInterface<NotAF
 TEST_P(NotAFileTest, IsRefusedByNameAndKeepsTheSong) {
     // Guards against reading a device without end, waiting on a pipe for ever, or reading a
     // huge file whole before failing.
-    ASSERT_EQ(Open("good.mid", test::SongFile(SmallSong())), "");
+    ASSERT_TRUE(Open("good.mid", test::SongFile(SmallSong())));
     const ByteImage good = s.song.bytes;
     test.platform.messages.clear();
     const std::string path = GetParam().make(dir.Path());
-    EXPECT_EQ(OpenChosenFile(s, path), "failed");
+    EXPECT_FALSE(OpenChosenFile(s, path));
     EXPECT_EQ(test.platform.messages, std::vector<std::string>{path + GetParam().messageAfterPath});
     EXPECT_EQ(s.song.bytes, good);
     EXPECT_EQ(s.song.fileName, (dir.Path() / "good.mid").string());
@@ -405,7 +405,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Guards against "Measures: 0" for a song of many bars that leaves its time signature out.
 TEST_F(LoadTest, SongWithoutTimeSignatureCountsItsFourFourMeasures) {
-    ASSERT_EQ(Open("bars.mid", test::SongFile(test::MeasuresSongWithoutTimeSignature(35))), "");
+    ASSERT_TRUE(Open("bars.mid", test::SongFile(test::MeasuresSongWithoutTimeSignature(35))));
     EXPECT_EQ(s.view.txtTimeSig, " 4/4");
     EXPECT_EQ(s.view.lblMaxMeasures, "Measures:  35");
 }

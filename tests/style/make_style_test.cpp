@@ -32,7 +32,7 @@ class MakeStyleTest : public ::testing::Test {
         SetUpEffectLists(s);
     }
     void Open(const TrackBuilder& track, const std::string& name = "song.mid") {
-        ASSERT_EQ(OpenChosenFile(s, dir.Write(name, test::SongFile(track))), "");
+        ASSERT_TRUE(OpenChosenFile(s, dir.Write(name, test::SongFile(track))));
     }
     // The markers and End of Track of the built style's track, with their ticks.
     std::vector<StyleEvent> Markers() const {
@@ -135,8 +135,8 @@ TEST_F(MakeStyleTest, ReopenedStyleKeepsItsClosingRest) {
         .EndOfTrack(300);
     const Bytes casm = {'C', 'A', 'S', 'M', 0,   0, 0, 22, 'C', 'S', 'E', 'G', 0,   0,   0,
                         14,  'S', 'd', 'e', 'c', 0, 0, 0,  6,   'M', 'a', 'i', 'n', ' ', 'A'};
-    ASSERT_EQ(OpenChosenFile(s, dir.Write("old.sty", test::Concat({test::SongFile(style), casm}))),
-              "");
+    ASSERT_TRUE(
+        OpenChosenFile(s, dir.Write("old.sty", test::Concat({test::SongFile(style), casm}))));
     s.useStyleCasm = true;
     ASSERT_TRUE(MakeStyleFromMidi(s));
     const std::vector<StyleEvent> markers = Markers();
