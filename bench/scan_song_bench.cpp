@@ -22,7 +22,7 @@ void BM_ScanSong(benchmark::State& state) {
     BenchSession bench;
     bench.session.song.bytes = zephrane::ByteImage(BusySong(static_cast<int>(state.range(0))));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(zephrane::ScanSong(bench.session, ""));
+        benchmark::DoNotOptimize(zephrane::ScanSong(bench.session));
     }
     state.SetBytesProcessed(state.iterations() * bench.session.song.bytes.Size());
 }

@@ -80,7 +80,7 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
 }
 
 bool Open(Session& session, CliPlatform& platform, const RunOptions& options) {
-    if (options.raw) return OpenChosenFile(session, options.file) != kResultFailed;
+    if (options.raw) return OpenChosenFile(session, options.file);
     platform.SetFileToOpen(options.file);
     return options.bb || options.bb8 ? StyleFromBb(session) : OpenFileCommand(session);
 }

@@ -144,7 +144,7 @@ const SessionState& SessionWithGoodSong() {
         const test::Bytes song =
             test::SongFile(track.NoteOn(0, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack());
         const std::string path = WriteInput(song.data(), song.size(), "good.mid");
-        if (OpenChosenFile(fuzz.session, path) == kResultFailed) {
+        if (!OpenChosenFile(fuzz.session, path)) {
             Finding("the good song does not load: " + fuzz.LastMessage());
         }
         return static_cast<const SessionState&>(fuzz.session);
@@ -168,7 +168,7 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
     }
     FuzzSession reader;
     const std::string path = WriteInput(style.Bytes().data(), style.Bytes().size(), "built.sty");
-    if (OpenChosenFile(reader.session, path) == kResultFailed &&
+    if (!OpenChosenFile(reader.session, path) &&
         reader.platform.messages != std::vector<std::string>{kScanOverflowReport}) {
         Finding("the built style does not load: " + reader.LastMessage());
     }
@@ -186,7 +186,7 @@ void Load(const uint8_t* data, size_t size) {
         Session& s = fuzz.session;
         static_cast<SessionState&>(s) = good;
         const size_t messages = fuzz.Messages();
-        if (OpenChosenFile(s, WriteInput(data, size, name)) == kResultFailed) {
+        if (!OpenChosenFile(s, WriteInput(data, size, name))) {
             fuzz.RequireReport(messages, "loading " + name);
             if (!(s.song.bytes == good.song.bytes) || s.song.fileName != good.song.fileName ||
                 s.view.caption != good.view.caption) {
@@ -198,8 +198,7 @@ void Load(const uint8_t* data, size_t size) {
         if (image.Size() < 22 || image.ReadU32BE(4) != 6 || image.ReadU32BE(14) != 0x4D54726B) {
             Finding("the loaded " + name + " has no track chunk at 14");
         }
-        if (ScanSong(s, "") == kResultFailed)
-            Finding("the loaded " + name + " does not scan again");
+        if (!ScanSong(s)) Finding("the loaded " + name + " does not scan again");
     }
 }
 
@@ -208,7 +207,7 @@ void Load(const uint8_t* data, size_t size) {
 void Prepare(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (OpenChosenFile(s, WriteInputByKind(data, size)) == kResultFailed) return;
+    if (!OpenChosenFile(s, WriteInputByKind(data, size))) return;
     for (PrepOption option :
          {PrepOption::AssignedOnly, PrepOption::NoSpecialMarkers, PrepOption::AllChannels}) {
         const size_t messages = fuzz.Messages();
@@ -217,7 +216,7 @@ void Prepare(const uint8_t* data, size_t size) {
     const std::string workingFile = s.platform.paths.WorkingFilePath();
     if (!SaveStyleFile(s, workingFile)) Finding("the working file cannot be written");
     const size_t messages = fuzz.Messages();
-    if (LoadSong(s, workingFile) == kResultFailed &&
+    if (!LoadSong(s, workingFile) &&
         (fuzz.Messages() != messages + 1 || fuzz.LastMessage() != kScanOverflowReport)) {
         Finding("the prepared working file does not load: " + fuzz.LastMessage());
     }
@@ -279,7 +278,7 @@ void Casm(const uint8_t* data, size_t size) {
     }
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (OpenChosenFile(s, WriteInput(data, size, "input.sty")) == kResultFailed) return;
+    if (!OpenChosenFile(s, WriteInput(data, size, "input.sty"))) return;
     if (!s.song.hasStyleCasm) return;
     for (const SectionRow& row : kSectionTable)
         GetChannels(s, row.name);
@@ -293,7 +292,7 @@ void Casm(const uint8_t* data, size_t size) {
 // end with the same song, scan results, pressed buttons and messages.
 void Sections(const uint8_t* data, size_t size) {
     FuzzSession loaded;
-    if (OpenChosenFile(loaded.session, WriteInputByKind(data, size)) == kResultFailed) return;
+    if (!OpenChosenFile(loaded.session, WriteInputByKind(data, size))) return;
     std::vector<std::string> keys = AllSectionKeys();
     for (int order = 0; order < 2; ++order, std::reverse(keys.begin(), keys.end())) {
         FuzzSession single;

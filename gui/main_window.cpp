@@ -326,7 +326,7 @@ void MainWindow::UpdateRecentFiles() {
 void MainWindow::UpdateControls() {
     const MainWindowView& view = session_.view;
     // The marker list and measure table describe the song as it stands now.
-    if (!session_.song.fileName.empty() && !view.waitingForSequencer) ScanSong(session_, "");
+    if (!session_.song.fileName.empty() && !view.waitingForSequencer) ScanSong(session_);
     setWindowTitle(QString::fromStdString(view.caption));
     const std::pair<QLineEdit*, const std::string*> fields[] = {
         {fileName_, &view.txtFileName},     {tempo_, &view.txtTempo},

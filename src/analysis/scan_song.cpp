@@ -306,8 +306,8 @@ std::string ModeWord(uint8_t mode) {
     return "Mode " + BlankSigned(mode);
 }
 
-void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg) {
-    InfoScan(song, results, effects, importXg).Run();
+void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, XgImport xg) {
+    InfoScan(song, results, effects, xg == XgImport::Import).Run();
 }
 
 }  // namespace zephrane

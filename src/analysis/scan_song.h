@@ -92,9 +92,12 @@ struct ScanResults {
     MarkerList& markers;
 };
 
-// The scan of `song` into `results`; with `importXg` it also imports the song's XG effect
-// messages into `effects`. Failures are thrown; what was written before them stays.
-void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, bool importXg);
+// Whether a scan also imports the song's XG effect messages: the load's first scan does.
+enum class XgImport { Skip, Import };
+
+// The scan of `song` into `results`, importing the song's XG effect messages into `effects` when
+// asked. Failures are thrown; what was written before them stays.
+void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, XgImport xg);
 
 // Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
 // tonic. Empty for a sharps/flats value outside -7..7.

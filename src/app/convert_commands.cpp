@@ -79,7 +79,7 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
     ResetKeySignature(session.song.bytes);
     if (!PrepMidi(session, PrepOption::AllChannels) || !Convert(session, item) ||
         !SaveStyleFile(session, workingFile) || !KeepConvertedData(session) ||
-        LoadSong(session, workingFile) == kResultFailed) {
+        !LoadSong(session, workingFile)) {
         return false;
     }
     // The phrases now stand over C: the table says so, and the style gets a CASM built from it.
@@ -109,7 +109,7 @@ bool Convert(Session& session, ConvertItem item) {
         // The prepared song becomes the song image; the output image is refilled with its copy.
         session.song.bytes = std::move(session.output);
         // The scan reports its own failure, which leaves the prepared song in both images.
-        if (ScanSong(session, "") == kResultFailed) {
+        if (!ScanSong(session)) {
             session.output = session.song.bytes;
             Fail(error_number::kSilent);
         }

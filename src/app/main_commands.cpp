@@ -34,7 +34,7 @@ constexpr int kBbMeasures = 44;
 bool LoadAndPrepare(Session& session) {
     const std::string workingFile = session.platform.paths.WorkingFilePath();
     return PrepMidi(session, PrepOption::AllChannels) && SaveStyleFile(session, workingFile) &&
-           LoadSong(session, workingFile) != kResultFailed;
+           LoadSong(session, workingFile);
 }
 
 // Starts the program and waits for it, letting the window paint every 100 ms meanwhile.
@@ -114,7 +114,7 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
                                            "style to be created");
             return;
         }
-        if (toolbar && ScanSong(session, "") == kResultFailed) return;
+        if (toolbar && !ScanSong(session)) return;
         mayBuild = true;
     });
     return mayBuild;
@@ -178,8 +178,8 @@ bool OpenFileCommand(Session& session) {
     bool opened = false;
     Guarded(session, "Toolbar1", [&] {
         session.song.bbMode = false;
-        opened = AllOrNothing(
-            session, [&] { return OpenFile(session) != kResultFailed && LoadAndPrepare(session); });
+        opened =
+            AllOrNothing(session, [&] { return OpenFile(session) && LoadAndPrepare(session); });
     });
     return opened;
 }
@@ -188,9 +188,8 @@ bool OpenFileByPath(Session& session, const std::string& path) {
     bool opened = false;
     Guarded(session, "OpenFile", [&] {
         session.song.bbMode = false;
-        opened = AllOrNothing(session, [&] {
-            return OpenChosenFile(session, path) != kResultFailed && LoadAndPrepare(session);
-        });
+        opened = AllOrNothing(
+            session, [&] { return OpenChosenFile(session, path) && LoadAndPrepare(session); });
     });
     return opened;
 }
@@ -209,7 +208,7 @@ bool OpenRecentFile(Session& session, int index) {
         session.view.caption = std::string(kProgramTitle) + "   " + path;
         song.fileName = path;
         SetKindFromRecentEntry(song);
-        if (LoadSong(session, path) == kResultFailed) {
+        if (!LoadSong(session, path)) {
             session.view.caption = previousCaption;
             song.fileName = previousFileName;
             song.isMidiFile = wasMidi;
@@ -243,7 +242,7 @@ bool ToSequencer(Session& session) {
             return;
         }
         ShellAndWait(session, CommandArguments(session.settings.sequencerPath, workingFile));
-        if (LoadSong(session, workingFile) == kResultFailed) return;
+        if (!LoadSong(session, workingFile)) return;
         SetSourceChords(session, "all");
         edited = true;
     });
@@ -280,23 +279,22 @@ bool StyleFromBb(Session& session) {
     Guarded(session, "Toolbar1", [&] {
         session.song.bbMode = true;
         const ErrorReportWatch watch(session);
-        if (OpenFile(session) == kResultFailed || watch.AnyShown()) return;
+        if (!OpenFile(session) || watch.AnyShown()) return;
         if (session.facts.measureCount < kBbMeasures) {
             session.platform.messages.ShowMessage(
                 "A midi must have 44 measures to make a style using this function.");
             return;
         }
         if (session.song.fileName.empty()) return;
-        if (ScanSong(session, "") == kResultFailed) return;
+        if (!ScanSong(session)) return;
         MarkBBSections(session, session.settings.eightMeasureBbMains);
         AutoSetCasm(session);
         if (watch.AnyShown() || !PrepMidi(session, PrepOption::AllChannels) || watch.AnyShown() ||
-            ScanSong(session, "") == kResultFailed) {
+            !ScanSong(session)) {
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();
-        prepared =
-            SaveStyleFile(session, workingFile) && LoadSong(session, workingFile) != kResultFailed;
+        prepared = SaveStyleFile(session, workingFile) && LoadSong(session, workingFile);
     });
     return prepared;
 }

@@ -36,37 +36,49 @@ MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int 
                                 scanAfter == ScanAfterMarker::kSongAfter);
     });
     if (!stored) return MarkerOutcome::kFailed;
-    if (scanAfter == ScanAfterMarker::kSongAfter && !followed &&
-        ScanSong(session, "") == kResultFailed) {
+    if (scanAfter == ScanAfterMarker::kSongAfter && !followed && !ScanSong(session)) {
         return MarkerOutcome::kFailed;
     }
     return MarkerOutcome::kStored;
 }
 
-// StoreMarker, on the scan results the session holds when `scanIsCurrent` says they describe
-// the song as it stands (a scan of the same bytes would find the same); afterwards it says
-// whether they still do. Markers put in one after the other this way need only one scan.
-MarkerOutcome StoreMarkerOnScan(Session& session, std::string_view text, int measure,
-                                ScanAfterMarker scanAfter, bool& scanIsCurrent) {
-    if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return MarkerOutcome::kFailed;
-    const MarkerOutcome outcome = StoreMarkerAfterScan(session, text, measure, scanAfter);
-    scanIsCurrent = outcome == MarkerOutcome::kRefused ||
-                    (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
+// Markers put in one after the other on the scan results the session holds, scanning the song
+// again only when they no longer describe it as it stands (a scan of the same bytes would find
+// the same): markers put in this way need only one scan.
+class MarkerRun {
+  public:
+    explicit MarkerRun(Session& session) : session_(session) {}
+
+    // StoreMarker on the scan results; `scanAfter` says what they describe afterwards.
+    MarkerOutcome Store(std::string_view text, int measure, ScanAfterMarker scanAfter);
+    // A press of a section button; `afterStartMarker` says what the scan results describe
+    // afterwards.
+    bool Press(std::string_view key, ScanAfterMarker afterStartMarker);
+
+  private:
+    Session& session_;
+    bool scanIsCurrent_ = false;
+};
+
+MarkerOutcome MarkerRun::Store(std::string_view text, int measure, ScanAfterMarker scanAfter) {
+    if (!scanIsCurrent_ && !ScanSong(session_)) return MarkerOutcome::kFailed;
+    const MarkerOutcome outcome = StoreMarkerAfterScan(session_, text, measure, scanAfter);
+    scanIsCurrent_ =
+        outcome == MarkerOutcome::kRefused ||
+        (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
     return outcome;
 }
 
-// A press of a section button on the scan results the session holds when `scanIsCurrent` says
-// they describe the song as it stands; `afterStartMarker` says what they describe afterwards.
-bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
-                 ScanAfterMarker afterStartMarker) {
+bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
+    Session& session = session_;
     bool marked = false;
     const bool completed = Guarded(session, "Toobar2", [&] {
         if (session.song.fileName.empty()) {
             session.platform.messages.ShowMessage(kNoFileOpenMessage);
             return;
         }
-        if (!scanIsCurrent && ScanSong(session, "") == kResultFailed) return;
-        scanIsCurrent = true;
+        if (!scanIsCurrent_ && !ScanSong(session)) return;
+        scanIsCurrent_ = true;
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return;
         if (const std::optional<std::string> refusal = SectionRefusal(session.measures, *row)) {
@@ -76,10 +88,9 @@ bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
         if (!SectionIsMarked(session.markers, *row)) {
             // Each marker goes in on a scan of the song as it stands, the start marker on the
             // scan of the song with the end marker in.
-            if (StoreMarkerOnScan(session, EndMarker(*row), row->end, ScanAfterMarker::kSongAfter,
-                                  scanIsCurrent) != MarkerOutcome::kStored ||
-                StoreMarkerOnScan(session, StartMarker(*row), row->start, afterStartMarker,
-                                  scanIsCurrent) != MarkerOutcome::kStored) {
+            if (Store(EndMarker(*row), row->end, ScanAfterMarker::kSongAfter) !=
+                    MarkerOutcome::kStored ||
+                Store(StartMarker(*row), row->start, afterStartMarker) != MarkerOutcome::kStored) {
                 return;
             }
         }
@@ -87,48 +98,46 @@ bool PressButton(Session& session, std::string_view key, bool& scanIsCurrent,
         session.sectionFlags[row->slot] = true;
         marked = true;
     });
-    if (!completed) scanIsCurrent = false;
+    if (!completed) scanIsCurrent_ = false;
     return marked;
 }
 
 }  // namespace
 
 bool PressSectionButton(Session& session, std::string_view key) {
-    bool scanIsCurrent = false;
-    return PressButton(session, key, scanIsCurrent, ScanAfterMarker::kSongBefore);
+    return MarkerRun(session).Press(key, ScanAfterMarker::kSongBefore);
 }
 
 bool PressSectionButtons(Session& session, std::span<const std::string> keys) {
     // Each press but the last leaves the scan results describing the song with both its
     // markers, which is what the next press would scan: it starts from them instead. The last
     // leaves them as a single press does.
-    bool scanIsCurrent = false;
+    MarkerRun run(session);
     for (size_t i = 0; i < keys.size(); ++i) {
         const ScanAfterMarker after =
             i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
-        if (!PressButton(session, keys[i], scanIsCurrent, after)) return false;
+        if (!run.Press(keys[i], after)) return false;
     }
     return true;
 }
 
 void MarkBBSections(Session& session, bool eightMeasureMains) {
-    bool scanIsCurrent = false;
+    MarkerRun run(session);
     for (std::string_view key : kBbSectionOrder) {
         const SectionRow& row = *SectionByKey(key);
         // As StoreMarker calls in a row, the last leaving the scan it was put in on.
         const ScanAfterMarker afterStart = key == kBbSectionOrder.back()
                                                ? ScanAfterMarker::kSongBefore
                                                : ScanAfterMarker::kSongAfter;
-        StoreMarkerOnScan(session, EndMarker(row), BbSectionEnd(row, eightMeasureMains),
-                          ScanAfterMarker::kSongAfter, scanIsCurrent);
-        StoreMarkerOnScan(session, StartMarker(row), row.bbStart, afterStart, scanIsCurrent);
+        run.Store(EndMarker(row), BbSectionEnd(row, eightMeasureMains),
+                  ScanAfterMarker::kSongAfter);
+        run.Store(StartMarker(row), row.bbStart, afterStart);
         session.view.sectionPressed[row.slot] = true;
     }
 }
 
 bool StoreMarker(Session& session, std::string_view text, int measure) {
-    bool scanIsCurrent = false;
-    return StoreMarkerOnScan(session, text, measure, ScanAfterMarker::kSongBefore, scanIsCurrent) ==
+    return MarkerRun(session).Store(text, measure, ScanAfterMarker::kSongBefore) ==
            MarkerOutcome::kStored;
 }
 

@@ -144,19 +144,19 @@ std::pair<bool, bool> ShowSectionsFromMarkers(Session& s) {
 
 // The load's steps: the file into the song image, the scan, and what the window shows of it.
 // A refused step may leave the session half changed; LoadSong puts it back.
-std::string ReadAndShowSong(Session& s, const std::string& path) {
+bool ReadAndShowSong(Session& s, const std::string& path) {
     ByteImage bytes;
-    if (GetBinaryFile(s, path, bytes) == kResultFailed) return kResultFailed;
+    if (!GetBinaryFile(s, path, bytes)) return false;
     const MidiFileLayout layout = ReadMidiFileLayout(bytes);
     if (!IsTypeZeroSong(layout)) {
         s.platform.messages.ShowMessage(
             "This is not a type 0 midi file. Use your sequencer program or your PSR to convert "
             "this midi to the proper form. Ssee Info/Help");
-        return kResultFailed;
+        return false;
     }
     s.song.bytes = WithTrackAfterHeader(std::move(bytes), *layout.trackChunkPos);
     ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
-    if (ScanSong(s, kDecodeXg) == kResultFailed) return kResultFailed;
+    if (!ScanSong(s, XgImport::Import)) return false;
     s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
     ShowSongFields(s);
     ShowChannelRows(s);
@@ -166,18 +166,14 @@ std::string ReadAndShowSong(Session& s, const std::string& path) {
     if (!hasSInt) StoreMarker(s, "SInt", 0);
     if (!hasSff1) StoreMarker(s, "SFF1", 0);
     // The positions and the marker list then describe the song with its set-up markers.
-    if ((!hasSInt || !hasSff1) && ScanSong(s, "") == kResultFailed) return kResultFailed;
-    return "";
+    return (hasSInt && hasSff1) || ScanSong(s);
 }
 
 }  // namespace
 
-std::string ScanSong(Session& session, std::string_view decodeXg) {
-    const bool importXg = decodeXg == kDecodeXg;
-    const bool completed = Guarded(session, "GetInfo", [&] {
-        ScanSong(session.song.bytes, session.ScanParts(), session.effects, importXg);
-    });
-    return completed ? kResultOk : kResultFailed;
+bool ScanSong(Session& session, XgImport xg) {
+    return Guarded(session, "GetInfo",
+                   [&] { ScanSong(session.song.bytes, session.ScanParts(), session.effects, xg); });
 }
 
 bool SameScanResults(const SessionState& a, const SessionState& b) {
@@ -186,8 +182,9 @@ bool SameScanResults(const SessionState& a, const SessionState& b) {
            a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
 }
 
-std::string OpenFile(Session& session) {
-    std::string result;
+bool OpenFile(Session& session) {
+    // A failure of the dialog's own steps has shown its report and counts as no refusal.
+    bool opened = true;
     Guarded(session, "OpenFile", [&] {
         const std::string& defaultDirectory = session.settings.defaultDirectory;
         FileDialogRequest request;
@@ -201,23 +198,23 @@ std::string OpenFile(Session& session) {
                                "*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs|";
         const auto chosen = session.platform.fileDialogs.ChooseFileToOpen(request);
         if (!chosen) {
-            result = kResultFailed;
+            opened = false;
         } else if (!chosen->empty()) {
-            result = OpenChosenFile(session, *chosen);
+            opened = OpenChosenFile(session, *chosen);
         }
     });
-    return result;
+    return opened;
 }
 
-std::string OpenChosenFile(Session& session, const std::string& path) {
+bool OpenChosenFile(Session& session, const std::string& path) {
     const std::string previousCaption = session.view.caption;
     const std::string previousFileName = session.song.fileName;
     session.view.caption = std::string(kProgramTitle) + "   " + FileNameWithoutFolder(path);
     session.song.fileName = path;
-    if (LoadSong(session, path) == kResultFailed) {
+    if (!LoadSong(session, path)) {
         session.view.caption = previousCaption;
         session.song.fileName = previousFileName;
-        return kResultFailed;
+        return false;
     }
     AddRecentFile(session, path);
     switch (KindOfFileName(path)) {
@@ -232,10 +229,10 @@ std::string OpenChosenFile(Session& session, const std::string& path) {
         case FileKind::Other:
             break;
     }
-    return "";
+    return true;
 }
 
-std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes) {
+bool GetBinaryFile(Session& session, const std::string& path, ByteImage& bytes) {
     std::vector<uint8_t> content;
     bool refused = false;
     const bool read = Guarded(session, "GetBinaryFile", [&] {
@@ -246,35 +243,33 @@ std::string GetBinaryFile(Session& session, const std::string& path, ByteImage& 
             refused = true;
         }
     });
-    if (!read || refused) return kResultFailed;
+    if (!read || refused) return false;
     if (content.empty()) {
         session.platform.messages.ShowMessage("Zephrane cannot read this file");
-        return kResultFailed;
+        return false;
     }
     bytes = ByteImage(std::move(content));
-    return "";
+    return true;
 }
 
-std::string LoadSong(Session& session, const std::string& path) {
+bool LoadSong(Session& session, const std::string& path) {
     // A refused load puts the whole session back as it was. The load replaces the song image
     // without reading it and never touches the output image, so these two, the bulk of the
     // state, are set aside rather than copied.
     ByteImage previousSong = std::move(session.song.bytes);
     ByteImage output = std::move(session.output);
     SessionState before = session;
-    std::string result = kResultFailed;
-    if (!Guarded(session, "Entry", [&] { result = ReadAndShowSong(session, path); })) {
-        result = kResultFailed;
-    }
-    if (result == kResultFailed) {
+    bool loaded = false;
+    Guarded(session, "Entry", [&] { loaded = ReadAndShowSong(session, path); });
+    if (!loaded) {
         before.song.bytes = std::move(previousSong);
         before.output = std::move(output);
         static_cast<SessionState&>(session) = std::move(before);
-        return kResultFailed;
+        return false;
     }
     session.output = std::move(output);
     session.platform.window.ShowMainWindow(session.view);
-    return "";
+    return true;
 }
 
 }  // namespace zephrane

@@ -40,7 +40,7 @@ class StyleBuild {
 
 bool StyleBuild::Run() {
     const std::string workingFile = s_.platform.paths.WorkingFilePath();
-    if (ScanSong(s_, "") == kResultFailed || !SaveMidiFile(s_, workingFile)) return false;
+    if (!ScanSong(s_) || !SaveMidiFile(s_, workingFile)) return false;
     workingFileWritten_ = true;
     if (!PrepMidi(s_, s_.useStyleCasm ? PrepOption::AllChannels : PrepOption::AssignedOnly) ||
         !AssembleTrack()) {
@@ -58,7 +58,7 @@ bool StyleBuild::AssembleTrack() {
     songBefore_ = std::move(s_.song.bytes);
     songReplaced_ = true;
     s_.song.bytes = std::move(s_.output);
-    if (ScanSong(s_, "") == kResultFailed) {
+    if (!ScanSong(s_)) {
         s_.output = s_.song.bytes;
         return false;
     }
@@ -77,7 +77,7 @@ ChunkOutput OutputOf(Session& session) {
 bool PrepMidi(Session& session, PrepOption option) {
     return Guarded(session, "PrepMidi", [&] {
         // A failed scan has shown its report; the preparation goes on over what it found.
-        ScanSong(session, "");
+        ScanSong(session);
         const Settings& settings = session.settings;
         const PrepSource source{
             session.song,
@@ -129,8 +129,7 @@ bool MakeStyleFromMidi(Session& session) {
     // of its last preparation: the user's settings, just written into the style, are kept.
     ByteImage style = std::move(session.output);
     const EffectSettings effects = session.effects;
-    const bool reloaded =
-        LoadSong(session, session.platform.paths.WorkingFilePath()) != kResultFailed;
+    const bool reloaded = LoadSong(session, session.platform.paths.WorkingFilePath());
     if (reloaded) session.effects = effects;
     session.output = std::move(style);
     return reloaded && built;

@@ -52,7 +52,7 @@ void LeaveStyleNameBox(Session& session, const std::string& boxText) {
 
 void UpdateDataArray(Session& session, TextKind kind) {
     Guarded(session, "UpdateDataArray", [&] {
-        if (ScanSong(session, "") == kResultFailed) return;
+        if (!ScanSong(session)) return;
         const SongFacts& facts = session.facts;
         if (kind == TextKind::Copyright) {
             if (facts.copyrightPos < 1) {
@@ -66,7 +66,7 @@ void UpdateDataArray(Session& session, TextKind kind) {
         } else {
             AddTextEvent(session, TextKind::StyleName, session.view.txtStyleName);
         }
-        ScanSong(session, "");
+        ScanSong(session);
         session.view.txtCopyright = session.facts.copyright;
         session.view.txtStyleName = session.facts.styleName;
     });

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "player/player_error.h"
 #include "song/midi.h"
@@ -190,9 +191,9 @@ void Renderer::Prepare() {
     if (barTicks <= 0) throw PlayerError("The style's bars have no length.");
     out_.length = bars * barTicks;
 
-    bool usedDefaults = false;
-    parts_ = PartsFor(style_, section_->name, usedDefaults);
-    if (usedDefaults) {
+    SectionParts parts = PartsFor(style_, section_->name);
+    parts_ = std::move(parts.rules);
+    if (parts.defaults) {
         const std::string why = style_.hasCasm
                                     ? "No CSEG of the style's CASM data names \"" + section_->name +
                                           "\" with a record the player can use"

@@ -368,21 +368,16 @@ const StyleSection& DefaultSection(const PlayableStyle& style) {
     return mainA ? *mainA : style.sections.front();
 }
 
-std::vector<PartRule> PartsFor(const PlayableStyle& style, std::string_view section,
-                               bool& usedDefaults) {
+SectionParts PartsFor(const PlayableStyle& style, std::string_view section) {
     for (const PartSegment& segment : style.segments) {
         for (const std::string& name : segment.sections) {
-            if (name == section && !segment.parts.empty()) {
-                usedDefaults = false;
-                return segment.parts;
-            }
+            if (name == section && !segment.parts.empty()) return {segment.parts, false};
         }
     }
-    usedDefaults = true;
-    std::vector<PartRule> parts;
+    SectionParts defaults{{}, true};
     for (int channel = 8; channel <= 15; ++channel)
-        parts.push_back(DefaultPart(channel));
-    return parts;
+        defaults.rules.push_back(DefaultPart(channel));
+    return defaults;
 }
 
 }  // namespace zephrane::player

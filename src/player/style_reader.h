@@ -68,11 +68,15 @@ const StyleSection* FindSection(const PlayableStyle& style, std::string_view nam
 // The section to play when none is asked for: "Main A", else the first section.
 const StyleSection& DefaultSection(const PlayableStyle& style);
 
+// The parts the channels of a section play.
+struct SectionParts {
+    std::vector<PartRule> rules;
+    bool defaults = false;  // the DefaultPart rules, for want of records
+};
+
 // The parts of the channels of `section`: the records of the first CSEG whose section list
 // names it and that holds records the player can use; without CASM data, or when no such CSEG
-// names it, the channels 9 to 16 as themselves with DefaultPart rules (`usedDefaults` is set
-// then).
-std::vector<PartRule> PartsFor(const PlayableStyle& style, std::string_view section,
-                               bool& usedDefaults);
+// names it, the channels 9 to 16 as themselves with DefaultPart rules.
+SectionParts PartsFor(const PlayableStyle& style, std::string_view section);
 
 }  // namespace zephrane::player

@@ -31,7 +31,4 @@ std::string FileNameWithoutFolder(std::string_view path);
 // Text up to and including the last folder separator; empty when there is none.
 std::string FolderWithSeparator(std::string_view path);
 
-inline constexpr char kResultFailed[] = "failed";
-inline constexpr char kResultOk[] = "ok";
-
 }  // namespace zephrane

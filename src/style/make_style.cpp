@@ -134,18 +134,17 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
         ++end;
     if (end >= MarkerCount()) return;  // no end marker: the name is listed, nothing copied
     const Marker& endMarker = MarkerAt(end);
-    const ByteImage& song = song_;
 
     AppendDelta(startSectionCopied_ ? pendingDelta_ : FirstLeadIn());
     startSectionCopied_ = true;
     // The section marker of the style is the section's name.
     WalkState walk;
     walk.walkPos = startMarker.position;
-    ReadDeltaTime(song, walk);
+    ReadDeltaTime(song_, walk);
     walk.walkPos += 1;  // on the FF
-    ReadMetaText(song, walk);
+    ReadMetaText(song_, walk);
     const int64_t textEnd = int64_t{walk.walkPos} + 3 + walk.dataLength;
-    const auto nameBytes = song.Span(textEnd - walk.dataLength + 1, walk.dataLength - 1);
+    const auto nameBytes = song_.Span(textEnd - walk.dataLength + 1, walk.dataLength - 1);
     Append(std::vector<uint8_t>{kMetaStatus, meta_type::kMarker});
     const VariableLengthBytes nameLength =
         EncodeVariableLength(static_cast<int64_t>(nameBytes.size()));
@@ -155,7 +154,7 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
 
     // Pad the section to whole measures after its last event.
     const double measure = source_.facts.ticksPerMeasure;
-    const double length = endMarker.tick - startMarker.tick - DeltaAt(song, endMarker.position);
+    const double length = endMarker.tick - startMarker.tick - DeltaAt(song_, endMarker.position);
     const double fraction = length / measure - std::floor(length / measure);
     pendingDelta_ = fraction == 0 ? 0 : std::llround((1 - fraction) * measure);
 }

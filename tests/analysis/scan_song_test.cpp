@@ -15,10 +15,9 @@ using test::TrackBuilder;
 
 class ScanSongTest : public ::testing::Test {
   protected:
-    std::string Scan(const TrackBuilder& track, uint16_t division = 480,
-                     std::string_view decodeXg = "") {
+    bool Scan(const TrackBuilder& track, uint16_t division = 480, XgImport xg = XgImport::Skip) {
         s.song.bytes = ByteImage(test::SongFile(track.Events(), division));
-        return ScanSong(s, decodeXg);
+        return ScanSong(s, xg);
     }
 
     StubSession test;
@@ -29,7 +28,7 @@ class ScanSongTest : public ::testing::Test {
 TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
     Scan(test::MeasuresSongWithoutTimeSignature(3), 96);  // 4 quarters of 96 ticks a measure
     EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(384.0, 15));
-    EXPECT_EQ(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728), "ok");
+    EXPECT_TRUE(Scan(test::MeasuresSongWithoutTimeSignature(12), 0xE728));
     EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(0.0, 0));
 }
 
@@ -79,14 +78,14 @@ TEST_F(ScanSongTest, XgEffectMessagesAreImportedOnlyWhenAsked) {
     track.SysEx(0, {0x43, 0x10, 0x4C, 0x02, 0x01, 0x0C, 0x50, 0xF7}).EndOfTrack();
     Scan(track);
     EXPECT_EQ(s.effects.reverbReturn, "");
-    Scan(track, 480, kDecodeXg);
+    Scan(track, 480, XgImport::Import);
     EXPECT_EQ(s.effects.reverbReturn, " 80");
 }
 
-TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndReturnFailed) {
+TEST_F(ScanSongTest, FailuresAreReportedUnderGetInfoAndTheScanFails) {
     // SMPTE time (25 frames of 40 ticks) has no measure length for a time signature.
-    EXPECT_EQ(Scan(TrackBuilder().TimeSignature(0, 4, 2).EndOfTrack(), 0xE728), "failed");
-    EXPECT_EQ(Scan(TrackBuilder().Tempo(0, 0).EndOfTrack()), "failed");
+    EXPECT_FALSE(Scan(TrackBuilder().TimeSignature(0, 4, 2).EndOfTrack(), 0xE728));
+    EXPECT_FALSE(Scan(TrackBuilder().Tempo(0, 0).EndOfTrack()));
     EXPECT_EQ(test.platform.messages,
               (std::vector<std::string>{
                   "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not "

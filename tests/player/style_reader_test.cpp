@@ -83,8 +83,7 @@ TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
         Concat({test::SongFile(ThreeFourTrack()), Chunk("CASM", Chunk("CSEG", cseg))});
     const PlayableStyle style = ReadPlayableStyle(ByteImage(file));
     EXPECT_TRUE(style.notes.empty()) << style.notes.front();
-    bool defaults = true;
-    const std::vector<PartRule> parts = PartsFor(style, "Intro A", defaults);
+    const auto [parts, defaults] = PartsFor(style, "Intro A");
     EXPECT_FALSE(defaults);
     ASSERT_EQ(parts.size(), 2u);
     const PartRule& bass = parts[0];
@@ -102,8 +101,7 @@ TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
                                               28, 100, kRetriggerRetriggerToRoot}));
     EXPECT_EQ(fields(parts[1]), (std::vector<int>{11, 11, 9, 10, false, int(Ntt::kMelody), false, 7,
                                                   36, 96, kRetriggerPitchShiftToRoot}));
-    PartsFor(style, "Main A", defaults);
-    EXPECT_TRUE(defaults);
+    EXPECT_TRUE(PartsFor(style, "Main A").defaults);
 }
 
 TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
@@ -119,8 +117,7 @@ TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
         ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
     ASSERT_EQ(style.notes.size(), 1u);
     EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
-    bool defaults = false;
-    const std::vector<PartRule> parts = PartsFor(style, "Main A", defaults);
+    const auto [parts, defaults] = PartsFor(style, "Main A");
     EXPECT_TRUE(defaults);
     ASSERT_EQ(parts.size(), 8u);
     EXPECT_EQ(parts[0].destination, 8);
@@ -133,9 +130,7 @@ TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
         ReadPlayableStyle(ByteImage(Concat({test::SongFile(ThreeFourTrack()), casm})));
     ASSERT_FALSE(damaged.notes.empty());
     EXPECT_EQ(damaged.notes[0].rfind("CASM: \"CASM\" at offset", 0), 0u) << damaged.notes[0];
-    defaults = false;
-    PartsFor(damaged, "Main A", defaults);
-    EXPECT_TRUE(defaults);
+    EXPECT_TRUE(PartsFor(damaged, "Main A").defaults);
 }
 
 void ExpectRefusal(const Bytes& file, const std::string& part) {

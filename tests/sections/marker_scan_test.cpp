@@ -67,13 +67,13 @@ TEST_P(FollowMarkerInsertionTest, LeavesWhatAScanOfTheNewSongGives) {
     StubSession test;
     StubSession scanned;
     Session& s = Loaded(test, c.track);
-    ASSERT_EQ(ScanSong(s, ""), "ok");
+    ASSERT_TRUE(ScanSong(s));
     const SessionState before = s;
     const int64_t oldSize = s.song.bytes.Size();
     ASSERT_TRUE(StoreMarker(s, c.marker, c.measure));
     static_cast<SessionState&>(scanned.session) = before;
     scanned.session.song = s.song;
-    ASSERT_EQ(ScanSong(scanned.session, ""), "ok");
+    ASSERT_TRUE(ScanSong(scanned.session));
     ASSERT_TRUE(
         FollowMarkerInsertion(s.ScanParts(), c.marker, c.measure, s.song.bytes.Size() - oldSize));
     EXPECT_TRUE(SameScanResults(s, scanned.session));
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, FollowMarkerInsertionTest, ::testing::ValuesIn(k
 TEST(FollowMarkerInsertion, LeavesSetUpMarkersAndMeasureZeroToAScan) {
     StubSession test;
     Session& s = Loaded(test, FullMarkerList());
-    ASSERT_EQ(ScanSong(s, ""), "ok");
+    ASSERT_TRUE(ScanSong(s));
     const SessionState before = s;
     EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SInt", 1, 8));
     EXPECT_FALSE(FollowMarkerInsertion(s.ScanParts(), "SFF1", 1, 8));

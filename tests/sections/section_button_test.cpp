@@ -21,7 +21,7 @@ class SectionButtonTest : public ::testing::Test {
     }
     // Markers by measure, in file order.
     MarkerMap MarkersByMeasure() {
-        ScanSong(s, "");
+        ScanSong(s);
         MarkerMap byMeasure;
         for (int i = 0; i < s.markers.count; ++i)
             byMeasure[s.markers.entries[i].tick / 1920].push_back(s.markers.entries[i].text);

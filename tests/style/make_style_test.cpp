@@ -26,8 +26,8 @@ class MakeStyleTest : public ::testing::Test {
     }
     // Opens a 12-measure song with Main A marked and channel 10 playing the rhythm part.
     void OpenMainASong() {
-        ASSERT_EQ(OpenChosenFile(s, dir.Write("song.mid", test::SongFile(test::MeasuresSong(12)))),
-                  "");
+        ASSERT_TRUE(
+            OpenChosenFile(s, dir.Write("song.mid", test::SongFile(test::MeasuresSong(12)))));
         ASSERT_TRUE(PressSectionButton(s, "Main A"));
         PickPart(s, 9, kRhythmPart);
     }
