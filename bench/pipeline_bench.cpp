@@ -47,9 +47,11 @@ void CountBytes(benchmark::State& state) {
     state.counters["song_bytes"] = static_cast<double>(size);
 }
 
-// A command that said something failed; the benchmark stops with the first message.
-bool Refused(benchmark::State& state, const BenchSession& bench, bool succeeded) {
-    if (succeeded && bench.platform.messages.empty()) return false;
+// A command or step that was not done (its bool or CommandResult says so), or said something on
+// the way: the benchmark stops with the first message.
+template <typename Result>
+bool Refused(benchmark::State& state, const BenchSession& bench, const Result& result) {
+    if (static_cast<bool>(result) && bench.platform.messages.empty()) return false;
     const std::string message =
         bench.platform.messages.empty() ? "command failed" : bench.platform.messages.front();
     state.SkipWithError(message.c_str());

@@ -32,16 +32,6 @@ bool CliPlatform::AskOkCancel(const std::string& text) {
     return answerOk_;
 }
 
-std::optional<std::string> CliPlatform::ChooseFileToOpen(const FileDialogRequest&) {
-    if (fileToOpen_.empty()) return std::nullopt;
-    return fileToOpen_;
-}
-
-std::optional<std::string> CliPlatform::ChooseFileToSave(const FileDialogRequest&) {
-    if (fileToSave_.empty()) return std::nullopt;
-    return fileToSave_;
-}
-
 // A batch run starts no sequencer or style player.
 int64_t CliPlatform::StartProcess(const std::vector<std::string>&) {
     Fail(error_number::kDeviceUnavailable);

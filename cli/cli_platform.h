@@ -1,7 +1,8 @@
 #pragma once
 // The platform of a batch run: messages go to standard error (and are kept for the JSON
-// output), the file dialogs answer with the file arguments, the replace question is answered OK
-// only when forced, nothing is started, and the settings store lives in memory.
+// output), no file dialog is ever answered (the commands are given the file arguments), the
+// replace question is answered OK only when forced, nothing is started, and the settings store
+// lives in memory.
 
 #include <map>
 #include <string>
@@ -23,16 +24,14 @@ class CliPlatform : public MessageService,
 
     Platform Services() { return {*this, *this, *this, *this, *this, paths_}; }
 
-    void SetFileToOpen(std::string path) { fileToOpen_ = std::move(path); }
-    void SetFileToSave(std::string path) { fileToSave_ = std::move(path); }
     const std::vector<std::string>& Messages() const { return messages_; }
     // Creates the working file's folder.
     void CreateFolders() const { paths_.CreateFolders(); }
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
-    std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
-    std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+    std::optional<std::string> ChooseFileToOpen(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> ChooseFileToSave(const FileDialogRequest&) override { return {}; }
     void ShowMainWindow(const MainWindowView&) override {}
     bool ShowDocument(const DocumentRequest&) override { return false; }
     int64_t StartProcess(const std::vector<std::string>& arguments) override;
@@ -46,8 +45,6 @@ class CliPlatform : public MessageService,
   private:
     StandardPaths paths_;
     bool answerOk_;
-    std::string fileToOpen_;
-    std::string fileToSave_;
     std::vector<std::string> messages_;
     std::map<std::string, std::string> store_;
 };

@@ -149,15 +149,14 @@ EffectsEdit ReadEffectsEdit(const std::string& path) {
 bool ApplyCasmEdits(Session& session, const std::vector<CasmRowEdit>& rows) {
     for (const CasmRowEdit& edit : rows) {
         const int row = edit.channel - 1;
-        if (edit.part) PickPart(session, row, *edit.part);
-        CasmRow& casmRow = session.casm[row];
-        for (auto [value, cell] : {std::pair{edit.key, &casmRow.sourceKey},
-                                   {edit.chord, &casmRow.sourceChord},
-                                   {edit.ntr, &casmRow.ntr},
-                                   {edit.ntt, &casmRow.ntt},
-                                   {edit.highKey, &casmRow.highKey},
-                                   {edit.retrigger, &casmRow.retrigger}}) {
-            if (value) *cell = *value;
+        if (edit.part && !PickPart(session, row, *edit.part)) return false;
+        for (auto [value, cell] : {std::pair{edit.key, &CasmRow::sourceKey},
+                                   {edit.chord, &CasmRow::sourceChord},
+                                   {edit.ntr, &CasmRow::ntr},
+                                   {edit.ntt, &CasmRow::ntt},
+                                   {edit.highKey, &CasmRow::highKey},
+                                   {edit.retrigger, &CasmRow::retrigger}}) {
+            if (value && !ChooseCasmCell(session, row, cell, *value)) return false;
         }
         if (edit.lowLimit && !LeaveLimitCell(session, row, LimitCell::Low, *edit.lowLimit)) {
             return false;
@@ -166,43 +165,50 @@ bool ApplyCasmEdits(Session& session, const std::vector<CasmRowEdit>& rows) {
             return false;
         }
         if (edit.chordMute) {
-            for (size_t i = 0; i < casmRow.chordMute.size(); ++i) {
-                casmRow.chordMute[i] = static_cast<uint8_t>((*edit.chordMute)[i]);
-            }
+            ChordMute bytes{};
+            for (size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<uint8_t>((*edit.chordMute)[i]);
+            if (!SetChordMute(session, row, bytes)) return false;
         }
     }
     return true;
 }
 
-void ApplyEffectsEdit(Session& session, const EffectsEdit& edit) {
-    EffectSettings& effects = session.effects;
+bool ApplyEffectsEdit(Session& session, const EffectsEdit& edit) {
     if (edit.connection) {
         const auto connection = *edit.connection == "Insertion" ? VariationConnection::Insertion
                                                                 : VariationConnection::System;
-        if (connection != effects.connection) ChangeVariationConnection(session, connection);
+        if (connection != session.effects.connection &&
+            !ChangeVariationConnection(session, connection)) {
+            return false;
+        }
     }
     const EffectLists& lists = session.effectLists;
-    const auto choose = [](int& field, std::optional<size_t> position,
-                           const std::vector<EffectListEntry>& list, const char* name) {
-        if (!position) return;
+    const auto choose = [&](int EffectSettings::*type, std::optional<size_t> position,
+                            const std::vector<EffectListEntry>& list, const char* name) {
+        if (!position) return true;
         if (*position >= list.size()) {
             throw UsageError(std::string(name) + " position " + std::to_string(*position) +
                              " is not in its list of " + std::to_string(list.size()));
         }
-        field = static_cast<int>(*position);
+        return static_cast<bool>(ChooseEffectType(session, type, static_cast<int>(*position)));
     };
-    choose(effects.reverb, edit.reverb, lists.reverb, "reverb");
-    choose(effects.chorus, edit.chorus, lists.chorus, "chorus");
-    choose(effects.variation, edit.variation, lists.Variation(effects.connection), "variation");
-    for (auto [value, field] : {std::pair{&edit.reverbReturn, &effects.reverbReturn},
-                                {&edit.chorusReturn, &effects.chorusReturn},
-                                {&edit.insertionPart, &effects.insertionPart},
-                                {&edit.variationReturn, &effects.variationReturn},
-                                {&edit.pan, &effects.pan},
-                                {&edit.sendToReverb, &effects.sendToReverb},
-                                {&edit.sendToChorus, &effects.sendToChorus}}) {
-        if (*value) *field = **value;
+    if (!choose(&EffectSettings::reverb, edit.reverb, lists.reverb, "reverb") ||
+        !choose(&EffectSettings::chorus, edit.chorus, lists.chorus, "chorus") ||
+        !choose(&EffectSettings::variation, edit.variation,
+                lists.Variation(session.effects.connection), "variation")) {
+        return false;
     }
+    for (auto [text, value] : {std::pair{&edit.reverbReturn, &EffectSettings::reverbReturn},
+                               {&edit.chorusReturn, &EffectSettings::chorusReturn},
+                               {&edit.insertionPart, &EffectSettings::insertionPart},
+                               {&edit.variationReturn, &EffectSettings::variationReturn},
+                               {&edit.pan, &EffectSettings::pan},
+                               {&edit.sendToReverb, &EffectSettings::sendToReverb},
+                               {&edit.sendToChorus, &EffectSettings::sendToChorus}}) {
+        if (*text && !SetEffectValue(session, value, **text)) return false;
+    }
+    return true;
 }
 
 }  // namespace zephrane::cli

@@ -53,8 +53,9 @@ struct EffectsEdit {
 std::vector<CasmRowEdit> ReadCasmEdits(const std::string& path);
 EffectsEdit ReadEffectsEdit(const std::string& path);
 
-// Apply them as the grid and the dialog would; false when a limit text is refused.
+// Apply them through the commands of the grid and the effects window; false once one is not done
+// (a limit text refused, a failure reported).
 bool ApplyCasmEdits(Session& session, const std::vector<CasmRowEdit>& rows);
-void ApplyEffectsEdit(Session& session, const EffectsEdit& edit);
+bool ApplyEffectsEdit(Session& session, const EffectsEdit& edit);
 
 }  // namespace zephrane::cli

@@ -9,6 +9,7 @@
 #include "app/main_commands.h"
 #include "app/section_commands.h"
 #include "app/session.h"
+#include "app/settings_files.h"
 #include "app/song_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
@@ -19,24 +20,16 @@
 namespace zephrane::cli {
 namespace {
 
-void SetMenuMarks(Settings& settings, const RunOptions& options) {
-    settings.panelVoices = !options.noPanel;
-    settings.xgSystemOn = !options.noXgOn;
-    settings.multipleTempos = options.multipleTempos;
-    settings.convertSeventhAddB = options.addB;
-    settings.eightMeasureBbMains = options.bb8;
+void SetMenuMarks(Session& session, const RunOptions& options) {
+    SetOptionMarkForRun(session, OptionMark::PanelVoices, !options.noPanel);
+    SetOptionMarkForRun(session, OptionMark::XgSystemOn, !options.noXgOn);
+    SetOptionMarkForRun(session, OptionMark::MultipleTempos, options.multipleTempos);
+    SetOptionMarkForRun(session, OptionMark::ConvertSeventhAddB, options.addB);
+    SetOptionMarkForRun(session, OptionMark::EightMeasureBbMains, options.bb8);
 }
 
 std::vector<std::string> SectionKeysToPress(const RunOptions& options) {
     return options.allSections ? AllSectionKeys() : options.sections;
-}
-
-// Leaving a text box shows a message only when the edit failed.
-bool EditText(Session& session, const CliPlatform& platform, const std::string& text,
-              void (*leaveBox)(Session&, const std::string&)) {
-    const size_t before = platform.Messages().size();
-    leaveBox(session, text);
-    return platform.Messages().size() == before;
 }
 
 struct EditFiles {
@@ -56,21 +49,17 @@ ConvertItem ConvertItemNamed(const std::string& name) {
     return name == "sevenths" ? ConvertItem::Sevenths : ConvertItem::Plain;
 }
 
-// The edits in their fixed order; false once one is refused.
-bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions& options,
-                const EditFiles& files) {
-    if (options.styleName && !EditText(session, platform, *options.styleName, LeaveStyleNameBox)) {
-        return false;
-    }
-    if (options.copyright && !EditText(session, platform, *options.copyright, LeaveCopyrightBox)) {
-        return false;
-    }
+// The edits in their fixed order; false once one is not done.
+bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& files) {
+    if (options.styleName && !LeaveStyleNameBox(session, *options.styleName)) return false;
+    if (options.copyright && !LeaveCopyrightBox(session, *options.copyright)) return false;
     if (!PressSectionButtons(session, SectionKeysToPress(options))) return false;
-    if (options.clearCasm) ClearCasmSet(session);
-    if (options.autoCasm) AutoSetCasm(session);
+    if (options.clearCasm && !ClearCasmSet(session)) return false;
+    if (options.autoCasm && !AutoSetCasm(session)) return false;
     if (!ApplyCasmEdits(session, files.casm)) return false;
+    // A file without a CASM of its own keeps "Make Casm", as the window's option does.
     if (options.useStyleCasm) ChooseCasmSource(session, CasmSource::StylesCasm);
-    if (files.effects) ApplyEffectsEdit(session, *files.effects);
+    if (files.effects && !ApplyEffectsEdit(session, *files.effects)) return false;
     if (!options.convert.empty()) {
         // A batch run has no sequencer to check for.
         const ConvertItem item = ConvertItemNamed(options.convert);
@@ -79,23 +68,25 @@ bool ApplyEdits(Session& session, const CliPlatform& platform, const RunOptions&
     return true;
 }
 
-bool Open(Session& session, CliPlatform& platform, const RunOptions& options) {
-    if (options.raw) return OpenChosenFile(session, options.file);
-    platform.SetFileToOpen(options.file);
-    return options.bb || options.bb8 ? StyleFromBb(session) : OpenFileCommand(session);
+CommandResult Open(Session& session, const RunOptions& options) {
+    if (options.raw) return LoadFileAsItIs(session, options.file);
+    return options.bb || options.bb8 ? StyleFromBb(session, options.file)
+                                     : OpenFileCommand(session, options.file);
 }
 
-bool Finish(Session& session, CliPlatform& platform, const RunOptions& options) {
-    platform.SetFileToSave(options.output);
+CommandResult Finish(Session& session, const RunOptions& options) {
+    // Without -o the save is cancelled, as a closed Save dialog would be.
+    const std::optional<std::string> output =
+        options.output.empty() ? std::nullopt : std::optional(options.output);
     switch (options.subcommand) {
         case Subcommand::Working:
-            return SaveWorkingMidiFile(session);
+            return SaveWorkingMidiFile(session, output);
         case Subcommand::Style:
-            return SaveStyle(session, StyleCommandSource::ToolbarButton);
+            return SaveStyle(session, StyleCommandSource::ToolbarButton, output);
         case Subcommand::Info:
-            return true;
+            break;
     }
-    return false;
+    return {};
 }
 
 // The folder given with --work-dir, held for this run alone, else a fresh one of its own; nothing
@@ -149,17 +140,16 @@ int Run(const RunOptions& options) {
     CliPlatform platform(workingFolder->Path(), options.force);
     Platform services = platform.Services();
     Session session(services);
-    SetMenuMarks(session.settings, options);
+    SetMenuMarks(session, options);
     SetUpEffectLists(session);
     platform.CreateFolders();
 
     bool succeeded = false;
     try {
-        // A run that showed an error report saves nothing and ends as refused.
-        const auto noErrorReport = [&] { return session.errorReportsShown == 0; };
-        succeeded = Open(session, platform, options) &&
-                    ApplyEdits(session, platform, options, files) && noErrorReport() &&
-                    Finish(session, platform, options) && noErrorReport();
+        // A run stops at the first command that is not done: one that showed an error report
+        // saves nothing and ends as refused.
+        succeeded = Open(session, options) && ApplyEdits(session, options, files) &&
+                    Finish(session, options);
     } catch (const UsageError& error) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
         return kExitUsage;

@@ -16,34 +16,57 @@ SongKeyText KeyOfTheSong(const Session& session) {
 
 }  // namespace
 
-void PickPart(Session& session, int row, int position) {
-    PickPart(session.casm, row, position, KeyOfTheSong(session));
-}
-
-bool LeaveLimitCell(Session& session, int row, LimitCell cell, const std::string& text) {
-    CasmRow& casmRow = session.casm.at(row);
-    (cell == LimitCell::Low ? casmRow.lowLimitText : casmRow.highLimitText) = text;
-    if (text.empty()) return true;
-    const std::optional<int16_t> noteNumber = LimitNoteNumber(text);
-    if (!noteNumber) {
-        session.platform.messages.ShowMessage(kLimitMessage);
-        return false;
-    }
-    (cell == LimitCell::Low ? casmRow.lowLimit : casmRow.highLimit) = *noteNumber;
-    return true;
-}
-
-void AutoSetCasm(Session& session) {
-    Guarded(session, "AutoSetCasm", [&] {
-        RowVoices voices;
-        for (size_t row = 0; row < voices.size(); ++row)
-            voices[row] = session.view.rows[row].voice;
-        AutoAssignParts(session.casm, voices, session.channels, KeyOfTheSong(session));
+CommandResult PickPart(Session& session, int row, int position) {
+    return RunCommand(session, [&] {
+        PickPart(session.casm, row, position, KeyOfTheSong(session));
+        return true;
     });
 }
 
-void ClearCasmSet(Session& session) {
-    Guarded(session, "ClearCasmSet", [&] { ClearCasmTable(session.casm); });
+CommandResult ChooseCasmCell(Session& session, int row, int CasmRow::*cell, int position) {
+    return RunCommand(session, [&] {
+        session.casm.at(row).*cell = position;
+        return true;
+    });
+}
+
+CommandResult SetChordMute(Session& session, int row, const ChordMute& bytes) {
+    return RunCommand(session, [&] {
+        session.casm.at(row).chordMute = bytes;
+        return true;
+    });
+}
+
+CommandResult LeaveLimitCell(Session& session, int row, LimitCell cell, const std::string& text) {
+    return RunCommand(session, [&] {
+        CasmRow& casmRow = session.casm.at(row);
+        (cell == LimitCell::Low ? casmRow.lowLimitText : casmRow.highLimitText) = text;
+        if (text.empty()) return true;
+        const std::optional<int16_t> noteNumber = LimitNoteNumber(text);
+        if (!noteNumber) {
+            Refuse(session, kLimitMessage);
+            return false;
+        }
+        (cell == LimitCell::Low ? casmRow.lowLimit : casmRow.highLimit) = *noteNumber;
+        return true;
+    });
+}
+
+CommandResult AutoSetCasm(Session& session) {
+    return RunCommand(session, [&] {
+        return Guarded(session, "AutoSetCasm", [&] {
+            RowVoices voices;
+            for (size_t row = 0; row < voices.size(); ++row)
+                voices[row] = session.view.rows[row].voice;
+            AutoAssignParts(session.casm, voices, session.channels, KeyOfTheSong(session));
+        });
+    });
+}
+
+CommandResult ClearCasmSet(Session& session) {
+    return RunCommand(session, [&] {
+        return Guarded(session, "ClearCasmSet", [&] { ClearCasmTable(session.casm); });
+    });
 }
 
 }  // namespace zephrane

@@ -23,11 +23,13 @@ bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dia
     return dialog.Song() == session.songsOpened;
 }
 
-bool StoreChordMute(Session& session, const ChordMuteDialog& dialog) {
-    if (!ChordMuteDialogIsCurrent(session, dialog)) return false;
-    session.casm.at(dialog.Row()).chordMute = dialog.Bytes();
-    RealignSectionToolbar(session);
-    return true;
+CommandResult StoreChordMute(Session& session, const ChordMuteDialog& dialog) {
+    return RunCommand(session, [&] {
+        if (!ChordMuteDialogIsCurrent(session, dialog)) return false;
+        session.casm.at(dialog.Row()).chordMute = dialog.Bytes();
+        RealignSectionToolbar(session);
+        return true;
+    });
 }
 
 void CloseChordMuteDialog(Session& session) {

@@ -2,6 +2,7 @@
 // The chord-mute dialog of a CASM row: opened on the row's stored bits, OK stores them, Cancel
 // keeps them.
 
+#include "app/command_result.h"
 #include "casm/chord_mute.h"
 
 namespace zephrane {
@@ -15,8 +16,8 @@ ChordMuteDialog OpenChordMuteDialog(const Session& session, int row);
 bool ChordMuteDialogIsCurrent(const Session& session, const ChordMuteDialog& dialog);
 
 // "OK": stores the boxes into the dialog's row, then lines the section toolbar up again. A dialog
-// of a song no longer open stores nothing (false): its row means another song's channel.
-bool StoreChordMute(Session& session, const ChordMuteDialog& dialog);
+// of a song no longer open stores nothing (cancelled): its row means another song's channel.
+CommandResult StoreChordMute(Session& session, const ChordMuteDialog& dialog);
 
 // "Cancel": the stored bytes stay; the section toolbar is lined up again.
 void CloseChordMuteDialog(Session& session);

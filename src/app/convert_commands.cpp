@@ -52,21 +52,20 @@ bool AnyPartChosen(const CasmTable& table) {
 }
 
 bool MayConvert(Session& session, SequencerCheck sequencerCheck) {
-    MessageService& messages = session.platform.messages;
     if (session.song.fileName.empty()) {
-        messages.ShowMessage(kNoFileOpenMessage);
+        Refuse(session, kNoFileOpenMessage);
         return false;
     }
     if (!AnySectionPressed(session.view.sectionPressed)) {
-        messages.ShowMessage(kNoSectionSelectedMessage);
+        Refuse(session, kNoSectionSelectedMessage);
         return false;
     }
     if (sequencerCheck == SequencerCheck::Required && session.settings.sequencerPath.empty()) {
-        messages.ShowMessage(kNoSequencerMessage);
+        Refuse(session, kNoSequencerMessage);
         return false;
     }
     if (!session.song.hasStyleCasm && !AnyPartChosen(session.casm)) {
-        messages.ShowMessage(kNoPartMessage);
+        Refuse(session, kNoPartMessage);
         return false;
     }
     return true;
@@ -91,13 +90,16 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
 
 }  // namespace
 
-bool ConvertNotes(Session& session, ConvertItem item, SequencerCheck sequencerCheck) {
-    bool converted = false;
-    Guarded(session, "Toobar1ButtonMenu", [&] {
-        if (!MayConvert(session, sequencerCheck)) return;
-        converted = AllOrNothing(session, [&] { return ConvertIntoWorkingFile(session, item); });
+CommandResult ConvertNotes(Session& session, ConvertItem item, SequencerCheck sequencerCheck) {
+    return RunCommand(session, [&] {
+        bool converted = false;
+        Guarded(session, "Toobar1ButtonMenu", [&] {
+            if (!MayConvert(session, sequencerCheck)) return;
+            converted =
+                AllOrNothing(session, [&] { return ConvertIntoWorkingFile(session, item); });
+        });
+        return converted;
     });
-    return converted;
 }
 
 bool Convert(Session& session, ConvertItem item) {

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "app/command_result.h"
 #include "convert/convert.h"
 
 namespace zephrane {
@@ -17,9 +18,9 @@ enum class SequencerCheck { Required, Skipped };
 // Then the song's key signature becomes C major, the song is prepared and converted into the
 // working file, which is loaded again; the CASM table's source chords become C major ("Plain")
 // or C major seven ("Sevenths") and "Make Casm" is selected. A failed step is reported and
-// leaves the session as it was before the command. True when the song was converted.
-bool ConvertNotes(Session& session, ConvertItem item,
-                  SequencerCheck sequencerCheck = SequencerCheck::Required);
+// leaves the session as it was before the command.
+CommandResult ConvertNotes(Session& session, ConvertItem item,
+                           SequencerCheck sequencerCheck = SequencerCheck::Required);
 
 // The walk: the prepared song in the output image becomes the song image and the output image
 // is refilled with its converted copy. False after a failure, which is reported under "Convert";

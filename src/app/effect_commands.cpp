@@ -21,16 +21,34 @@ void SetUpEffectLists(Session& session) {
     session.effects.reverb = session.effects.chorus = session.effects.variation = -1;
 }
 
-void ChangeVariationConnection(Session& session, VariationConnection connection) {
-    session.effects.connection = connection;
-    session.effects.variation = -1;
-    const std::string text = ReadListFile(session);
-    EffectLists reread;
-    Guarded(session, "VarType1", [&] { ParseEffectListFile(text, reread); });
-    std::vector<EffectListEntry>& variation = connection == VariationConnection::System
-                                                  ? session.effectLists.systemVariation
-                                                  : session.effectLists.insertionVariation;
-    variation = reread.Variation(connection);  // on a failure, the entries read before it
+CommandResult ChangeVariationConnection(Session& session, VariationConnection connection) {
+    return RunCommand(session, [&] {
+        session.effects.connection = connection;
+        session.effects.variation = -1;
+        const std::string text = ReadListFile(session);
+        EffectLists reread;
+        const bool read = Guarded(session, "VarType1", [&] { ParseEffectListFile(text, reread); });
+        std::vector<EffectListEntry>& variation = connection == VariationConnection::System
+                                                      ? session.effectLists.systemVariation
+                                                      : session.effectLists.insertionVariation;
+        variation = reread.Variation(connection);  // on a failure, the entries read before it
+        return read;
+    });
+}
+
+CommandResult ChooseEffectType(Session& session, int EffectSettings::*type, int position) {
+    return RunCommand(session, [&] {
+        session.effects.*type = position;
+        return true;
+    });
+}
+
+CommandResult SetEffectValue(Session& session, std::string EffectSettings::*value,
+                             const std::string& text) {
+    return RunCommand(session, [&] {
+        session.effects.*value = text;
+        return true;
+    });
 }
 
 }  // namespace zephrane

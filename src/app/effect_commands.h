@@ -1,7 +1,11 @@
 #pragma once
 // The effect type lists of the effects window, read from "cbo3.dat" beside the program.
 
+#include <string>
+
+#include "app/command_result.h"
 #include "effects/effect_list.h"
+#include "effects/effect_settings.h"
 
 namespace zephrane {
 
@@ -13,6 +17,15 @@ void SetUpEffectLists(Session& session);
 
 // Selecting System or Insertion: the list file is read again and the variation type list
 // refilled for the connection, which clears its selection. Failures go under "VarType1".
-void ChangeVariationConnection(Session& session, VariationConnection connection);
+CommandResult ChangeVariationConnection(Session& session, VariationConnection connection);
+
+// Chooses entry `position` (-1 none) of a type list: `type` is the reverb, chorus or variation
+// type of the effect settings.
+CommandResult ChooseEffectType(Session& session, int EffectSettings::*type, int position);
+
+// Sets one of the effect values (a return level, the insertion part, pan or a send) to `text`,
+// as its box shows it; an empty text leaves the value out of the style.
+CommandResult SetEffectValue(Session& session, std::string EffectSettings::*value,
+                             const std::string& text);
 
 }  // namespace zephrane

@@ -92,7 +92,7 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
     Guarded(session, toolbar ? "Toolbar1" : "mnusave", [&] {
         MessageService& messages = session.platform.messages;
         if (session.song.fileName.empty()) {
-            messages.ShowMessage(kNoFileOpenMessage);
+            Refuse(session, kNoFileOpenMessage);
             return;
         }
         const SectionSlots& pressed = session.view.sectionPressed;
@@ -104,14 +104,14 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
                 "(e.g. 2000/9000) to act strangely.");
         }
         if (!anyPressed) {
-            messages.ShowMessage(kNoSectionSelectedMessage);
+            Refuse(session, kNoSectionSelectedMessage);
             return;
         }
         if (!session.useStyleCasm && !AnyPartAssigned(session.casm)) {
-            messages.ShowMessage(toolbar ? "At least one Part In the CASM must be assigned for a "
-                                           "style to be created"
-                                         : "At least one Part in the CASM must be assigned for a "
-                                           "style to be created");
+            Refuse(session, toolbar ? "At least one Part In the CASM must be assigned for a "
+                                      "style to be created"
+                                    : "At least one Part in the CASM must be assigned for a "
+                                      "style to be created");
             return;
         }
         if (toolbar && !ScanSong(session)) return;
@@ -120,25 +120,32 @@ bool CheckStyleCommand(Session& session, StyleCommandSource source) {
     return mayBuild;
 }
 
-void ChooseCasmSource(Session& session, CasmSource source) {
-    session.useStyleCasm = source == CasmSource::StylesCasm && session.song.hasStyleCasm;
+CommandResult ChooseCasmSource(Session& session, CasmSource source) {
+    return RunCommand(session, [&] {
+        const bool stylesCasm = source == CasmSource::StylesCasm;
+        session.useStyleCasm = stylesCasm && session.song.hasStyleCasm;
+        return session.useStyleCasm == stylesCasm;
+    });
 }
 
-bool SaveWorkingMidiFile(Session& session) {
-    bool saved = false;
-    Guarded(session, "mnuSaveMidi", [&] {
-        if (session.song.fileName.empty()) {
-            session.platform.messages.ShowMessage(kNoFileOpenMessage);
-            return;
-        }
-        const auto path = SaveAs(session, SaveKind::Midi);
-        if (!path) return;
-        session.view.caption = std::string(kProgramTitle) + "   " + FileNameWithoutFolder(*path);
-        session.song.fileName = *path;
-        session.view.txtFileName = FileNameWithoutFolder(*path) + "(modified)";
-        saved = true;
+CommandResult SaveWorkingMidiFile(Session& session, const std::optional<std::string>& path) {
+    return RunCommand(session, [&] {
+        bool saved = false;
+        Guarded(session, "mnuSaveMidi", [&] {
+            if (session.song.fileName.empty()) {
+                Refuse(session, kNoFileOpenMessage);
+                return;
+            }
+            const auto written = SaveAs(session, SaveKind::Midi, path);
+            if (!written) return;
+            const std::string name = FileNameWithoutFolder(*written);
+            session.view.caption = std::string(kProgramTitle) + "   " + name;
+            session.song.fileName = *written;
+            session.view.txtFileName = name + "(modified)";
+            saved = true;
+        });
+        return saved;
     });
-    return saved;
 }
 
 std::vector<std::string> CommandArguments(const std::string& command, const std::string& argument) {
@@ -174,27 +181,9 @@ void SetSourceChords(Session& session, const std::string& which) {
     }
 }
 
-bool OpenFileCommand(Session& session) {
-    bool opened = false;
-    Guarded(session, "Toolbar1", [&] {
-        session.song.bbMode = false;
-        opened =
-            AllOrNothing(session, [&] { return OpenFile(session) && LoadAndPrepare(session); });
-    });
-    return opened;
-}
+namespace {
 
-bool OpenFileByPath(Session& session, const std::string& path) {
-    bool opened = false;
-    Guarded(session, "OpenFile", [&] {
-        session.song.bbMode = false;
-        opened = AllOrNothing(
-            session, [&] { return OpenChosenFile(session, path) && LoadAndPrepare(session); });
-    });
-    return opened;
-}
-
-bool OpenRecentFile(Session& session, int index) {
+bool OpenRecentEntry(Session& session, int index) {
     bool opened = false;
     Guarded(session, "Toolbar1", [&] {
         const std::vector<std::string>& entries = session.recentFiles.entries;
@@ -221,18 +210,17 @@ bool OpenRecentFile(Session& session, int index) {
     return opened;
 }
 
-bool ToSequencer(Session& session) {
+bool EditInSequencer(Session& session) {
     bool edited = false;
     Guarded(session, "Toolbar1", [&] {
         // The sequencer is also where a song is lengthened before any section can be marked,
         // so the command does not wait for a marked section: every section button is enabled.
-        MessageService& messages = session.platform.messages;
         if (session.song.fileName.empty()) {
-            messages.ShowMessage(kNoFileOpenMessage);
+            Refuse(session, kNoFileOpenMessage);
             return;
         }
         if (session.settings.sequencerPath.empty()) {
-            messages.ShowMessage(kNoSequencerMessage);
+            Refuse(session, kNoSequencerMessage);
             return;
         }
         const std::string workingFile = session.platform.paths.WorkingFilePath();
@@ -249,13 +237,13 @@ bool ToSequencer(Session& session) {
     return edited;
 }
 
-bool PlayStyle(Session& session) {
+bool StartStylePlayer(Session& session) {
     return Guarded(session, "Toolbar1", [&] {
         const Settings& settings = session.settings;
         if (settings.stylePlayerPath.empty()) {
-            session.platform.messages.ShowMessage(
-                "The style player program has not been selected. Click on Setup to identify the "
-                "style player that you wish to use");
+            Refuse(session,
+                   "The style player program has not been selected. Click on Setup to identify the "
+                   "style player that you wish to use");
             return;
         }
         const SongImage& song = session.song;
@@ -266,23 +254,14 @@ bool PlayStyle(Session& session) {
     });
 }
 
-bool SaveStyle(Session& session, StyleCommandSource source) {
-    const ErrorReportWatch watch(session);
-    if (!CheckStyleCommand(session, source) || !MakeStyleFromMidi(session) || watch.AnyShown()) {
-        return false;
-    }
-    return SaveAs(session, SaveKind::Style).has_value();
-}
-
-bool StyleFromBb(Session& session) {
+bool PrepareBbSong(Session& session, const std::optional<std::string>& path) {
     bool prepared = false;
     Guarded(session, "Toolbar1", [&] {
         session.song.bbMode = true;
         const ErrorReportWatch watch(session);
-        if (!OpenFile(session) || watch.AnyShown()) return;
+        if (!OpenFile(session, path) || watch.AnyShown()) return;
         if (session.facts.measureCount < kBbMeasures) {
-            session.platform.messages.ShowMessage(
-                "A midi must have 44 measures to make a style using this function.");
+            Refuse(session, "A midi must have 44 measures to make a style using this function.");
             return;
         }
         if (session.song.fileName.empty()) return;
@@ -299,7 +278,7 @@ bool StyleFromBb(Session& session) {
     return prepared;
 }
 
-bool ConvertTypeOneMidi(Session& session) {
+bool MergeChosenTypeOneFile(Session& session) {
     bool opened = false;
     Guarded(session, "OpenFile", [&] {
         FileDialogService& dialogs = session.platform.fileDialogs;
@@ -320,40 +299,108 @@ bool ConvertTypeOneMidi(Session& session) {
         const auto target = dialogs.ChooseFileToSave(save);
         if (!target || target->empty()) return;
         if (!MergeMidiFile(session, *source, *target)) return;  // asks before replacing a file
-        opened = OpenFileByPath(session, *target);
+        opened = static_cast<bool>(OpenFileByPath(session, *target));
     });
     return opened;
 }
 
-bool ShowQuickStart(Session& session) {
-    return ShowDocument(session, "ZephraneQuickStart.rtf",
-                        {"", "Quick Start Guide", "Scroll screen to select function"},
-                        "Cannot find the Quick Start File named ZephraneQuickStart.rtf");
-}
+}  // namespace
 
-bool ShowHelp(Session& session) {
-    return ShowDocument(session, "Zephrane.rtf", {"", std::nullopt, std::nullopt},
-                        "Cannot find the Information File named Zephrane.rtf");
-}
-
-bool MergeMidiFile(Session& session, const std::string& in, const std::string& out) {
-    bool written = false;
-    Guarded(session, "MergeMidiFile", [&] {
-        ByteImage merged;
-        try {
-            merged = MergeToTypeZero(ByteImage(ReadInputFile(in)));
-        } catch (const FileRefused& refusal) {
-            session.platform.messages.ShowMessage(refusal.what());
-            return;
-        }
-        if (FileCanBeRead(out) &&
-            !session.platform.messages.AskOkCancel("This will replace existing file")) {
-            return;
-        }
-        WriteWholeFile(out, merged.Bytes());
-        written = true;
+CommandResult OpenFileCommand(Session& session, const std::optional<std::string>& path) {
+    return RunCommand(session, [&] {
+        bool opened = false;
+        Guarded(session, "Toolbar1", [&] {
+            session.song.bbMode = false;
+            opened = AllOrNothing(
+                session, [&] { return OpenFile(session, path) && LoadAndPrepare(session); });
+        });
+        return opened;
     });
-    return written;
+}
+
+CommandResult OpenFileByPath(Session& session, const std::string& path) {
+    return RunCommand(session, [&] {
+        bool opened = false;
+        Guarded(session, "OpenFile", [&] {
+            session.song.bbMode = false;
+            opened = AllOrNothing(
+                session, [&] { return OpenChosenFile(session, path) && LoadAndPrepare(session); });
+        });
+        return opened;
+    });
+}
+
+CommandResult LoadFileAsItIs(Session& session, const std::string& path) {
+    return RunCommand(session, [&] { return OpenChosenFile(session, path); });
+}
+
+CommandResult OpenRecentFile(Session& session, int index) {
+    return RunCommand(session, [&] { return OpenRecentEntry(session, index); });
+}
+
+CommandResult ToSequencer(Session& session) {
+    return RunCommand(session, [&] { return EditInSequencer(session); });
+}
+
+CommandResult PlayStyle(Session& session) {
+    return RunCommand(session, [&] { return StartStylePlayer(session); });
+}
+
+CommandResult SaveStyle(Session& session, StyleCommandSource source,
+                        const std::optional<std::string>& path) {
+    return RunCommand(session, [&] {
+        const ErrorReportWatch watch(session);
+        if (!CheckStyleCommand(session, source) || !MakeStyleFromMidi(session) ||
+            watch.AnyShown()) {
+            return false;
+        }
+        return SaveAs(session, SaveKind::Style, path).has_value();
+    });
+}
+
+CommandResult StyleFromBb(Session& session, const std::optional<std::string>& path) {
+    return RunCommand(session, [&] { return PrepareBbSong(session, path); });
+}
+
+CommandResult ConvertTypeOneMidi(Session& session) {
+    return RunCommand(session, [&] { return MergeChosenTypeOneFile(session); });
+}
+
+CommandResult ShowQuickStart(Session& session) {
+    return RunCommand(session, [&] {
+        return ShowDocument(session, "ZephraneQuickStart.rtf",
+                            {"", "Quick Start Guide", "Scroll screen to select function"},
+                            "Cannot find the Quick Start File named ZephraneQuickStart.rtf");
+    });
+}
+
+CommandResult ShowHelp(Session& session) {
+    return RunCommand(session, [&] {
+        return ShowDocument(session, "Zephrane.rtf", {"", std::nullopt, std::nullopt},
+                            "Cannot find the Information File named Zephrane.rtf");
+    });
+}
+
+CommandResult MergeMidiFile(Session& session, const std::string& in, const std::string& out) {
+    return RunCommand(session, [&] {
+        bool written = false;
+        Guarded(session, "MergeMidiFile", [&] {
+            ByteImage merged;
+            try {
+                merged = MergeToTypeZero(ByteImage(ReadInputFile(in)));
+            } catch (const FileRefused& refusal) {
+                Refuse(session, refusal.what());
+                return;
+            }
+            if (FileCanBeRead(out) &&
+                !session.platform.messages.AskOkCancel("This will replace existing file")) {
+                return;
+            }
+            WriteWholeFile(out, merged.Bytes());
+            written = true;
+        });
+        return written;
+    });
 }
 
 }  // namespace zephrane

@@ -18,7 +18,8 @@ std::string ProposedSaveName(const std::string& fileName, const std::string& ext
     return fileName.substr(0, kept) + "." + extension;
 }
 
-std::optional<std::string> SaveAs(Session& session, SaveKind kind) {
+std::optional<std::string> SaveAs(Session& session, SaveKind kind,
+                                  const std::optional<std::string>& path) {
     std::optional<std::string> saved;
     Guarded(session, "SaveAs", [&] {
         const bool midi = kind == SaveKind::Midi;
@@ -26,7 +27,7 @@ std::optional<std::string> SaveAs(Session& session, SaveKind kind) {
         request.defaultExtension = midi ? "mid" : "sty";
         request.filter = midi ? "Style Files(*.mid)|*.mid|" : "Style Files(*.sty)|*.sty|";
         request.proposedName = ProposedSaveName(session.song.fileName, request.defaultExtension);
-        const auto chosen = session.platform.fileDialogs.ChooseFileToSave(request);
+        const auto chosen = path ? path : session.platform.fileDialogs.ChooseFileToSave(request);
         if (!chosen || chosen->empty()) return;
         if (FileCanBeRead(*chosen) &&
             !session.platform.messages.AskOkCancel("This will replace existing file")) {

@@ -27,7 +27,7 @@ enum class MarkerOutcome {
 MarkerOutcome StoreMarkerAfterScan(Session& session, std::string_view text, int measure,
                                    ScanAfterMarker scanAfter) {
     if (const std::optional<std::string> refusal = MarkerRefusal(session.measures, text, measure)) {
-        session.platform.messages.ShowMessage(*refusal);
+        Refuse(session, *refusal);
         return MarkerOutcome::kRefused;
     }
     bool followed = false;
@@ -74,7 +74,7 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
     bool marked = false;
     const bool completed = Guarded(session, "Toobar2", [&] {
         if (session.song.fileName.empty()) {
-            session.platform.messages.ShowMessage(kNoFileOpenMessage);
+            Refuse(session, kNoFileOpenMessage);
             return;
         }
         if (!scanIsCurrent_ && !ScanSong(session)) return;
@@ -82,7 +82,7 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return;
         if (const std::optional<std::string> refusal = SectionRefusal(session.measures, *row)) {
-            session.platform.messages.ShowMessage(*refusal);
+            Refuse(session, *refusal);
             return;
         }
         if (!SectionIsMarked(session.markers, *row)) {
@@ -104,21 +104,24 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
 
 }  // namespace
 
-bool PressSectionButton(Session& session, std::string_view key) {
-    return MarkerRun(session).Press(key, ScanAfterMarker::kSongBefore);
+CommandResult PressSectionButton(Session& session, std::string_view key) {
+    return RunCommand(session,
+                      [&] { return MarkerRun(session).Press(key, ScanAfterMarker::kSongBefore); });
 }
 
-bool PressSectionButtons(Session& session, std::span<const std::string> keys) {
-    // Each press but the last leaves the scan results describing the song with both its
-    // markers, which is what the next press would scan: it starts from them instead. The last
-    // leaves them as a single press does.
-    MarkerRun run(session);
-    for (size_t i = 0; i < keys.size(); ++i) {
-        const ScanAfterMarker after =
-            i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
-        if (!run.Press(keys[i], after)) return false;
-    }
-    return true;
+CommandResult PressSectionButtons(Session& session, std::span<const std::string> keys) {
+    return RunCommand(session, [&] {
+        // Each press but the last leaves the scan results describing the song with both its
+        // markers, which is what the next press would scan: it starts from them instead. The
+        // last leaves them as a single press does.
+        MarkerRun run(session);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const ScanAfterMarker after =
+                i + 1 < keys.size() ? ScanAfterMarker::kSongAfter : ScanAfterMarker::kSongBefore;
+            if (!run.Press(keys[i], after)) return false;
+        }
+        return true;
+    });
 }
 
 void MarkBBSections(Session& session, bool eightMeasureMains) {

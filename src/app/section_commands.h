@@ -6,19 +6,21 @@
 #include <string>
 #include <string_view>
 
+#include "app/command_result.h"
+
 namespace zephrane {
 
 struct Session;
 
 // A press of the section button `key`: marks the section in the working file with its start and
 // end marker unless a marker naming it is there already, and shows the button pressed. Refuses
-// with a message when no file is open or the file is too short for the section. True when the
+// with a message when no file is open or the file is too short for the section; done when the
 // section is marked.
-bool PressSectionButton(Session& session, std::string_view key);
+CommandResult PressSectionButton(Session& session, std::string_view key);
 
 // Presses the buttons `keys` one after the other, stopping at the first that marks nothing, and
-// leaves the session as those presses would. True when every section is marked.
-bool PressSectionButtons(Session& session, std::span<const std::string> keys);
+// leaves the session as those presses would; done when every section is marked.
+CommandResult PressSectionButtons(Session& session, std::span<const std::string> keys);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);

@@ -9,8 +9,21 @@ namespace zephrane {
 void ReportError(Session& session, std::string_view operationName, const RuntimeError& error) {
     const std::string text = ErrorReportText(error, operationName);
     if (text.empty()) return;
-    ++session.errorReportsShown;
+    ++session.said.errorReports;
+    if (!session.said.report) session.said.report = text;
     session.platform.messages.ShowMessage(text);
+}
+
+void Refuse(Session& session, const std::string& message) {
+    if (!session.said.refusal) session.said.refusal = message;
+    session.platform.messages.ShowMessage(message);
+}
+
+CommandResult ResultOf(const Session::Said& said, bool done) {
+    if (said.report) return {Outcome::Failed, *said.report};
+    if (done) return {Outcome::Done, ""};
+    if (said.refusal) return {Outcome::Refused, *said.refusal};
+    return {Outcome::Cancelled, ""};
 }
 
 RuntimeError AsRuntimeError(std::exception_ptr failure) {

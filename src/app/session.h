@@ -3,9 +3,13 @@
 // sessions as they like.
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "analysis/scan_song.h"
+#include "app/command_result.h"
 #include "app/main_window_view.h"
 #include "app/platform.h"
 #include "app/recent_files.h"
@@ -59,17 +63,22 @@ struct Session : SessionState {
     const ChannelInfo& Channel(int midiChannel) const { return channels.at(midiChannel - 1); }
 
     Platform& platform;
-    // Common error reports shown so far. A command stops at the first one it sees, so that no
-    // later step builds a file from a half-processed song.
-    int errorReportsShown = 0;
+    // What the commands said so far: every common error report counts (a command stops at the
+    // first one it sees, so that no later step builds a file from a half-processed song), and
+    // the running command keeps its first refusal and its first report for its result.
+    struct Said {
+        int errorReports = 0;
+        std::optional<std::string> refusal;
+        std::optional<std::string> report;
+    } said;
 };
 
 // Tells whether a common error report was shown since it was made.
 class ErrorReportWatch {
   public:
     explicit ErrorReportWatch(const Session& session)
-        : session_(session), shownBefore_(session.errorReportsShown) {}
-    bool AnyShown() const { return session_.errorReportsShown != shownBefore_; }
+        : session_(session), shownBefore_(session.said.errorReports) {}
+    bool AnyShown() const { return session_.said.errorReports != shownBefore_; }
 
   private:
     const Session& session_;
@@ -78,6 +87,15 @@ class ErrorReportWatch {
 
 // Shows the message box of the common error report for `error` raised in `operationName`.
 void ReportError(Session& session, std::string_view operationName, const RuntimeError& error);
+
+// Shows `message`, which says why the running command does not do what was asked.
+void Refuse(Session& session, const std::string& message);
+
+// Runs the user action `body` (true when it did what was asked) and says what it came to: failed
+// when it showed an error report, else done when it did, refused when it showed a refusal,
+// cancelled otherwise. An action run inside another passes what it said on to the outer one.
+template <typename Body>
+CommandResult RunCommand(Session& session, Body&& body);
 
 // Runs `body` at the boundary of an operation: a run-time failure inside it goes to the common
 // error report under `operationName`. True when the body ran to its end.
@@ -101,6 +119,28 @@ bool Guarded(Session& session, std::string_view operationName, Body&& body) {
         ReportError(session, operationName, AsRuntimeError(std::current_exception()));
         return false;
     }
+}
+
+// The result of a command that said `said` and did (or not) what was asked.
+CommandResult ResultOf(const Session::Said& said, bool done);
+
+template <typename Body>
+CommandResult RunCommand(Session& session, Body&& body) {
+    Session::Said outer = std::exchange(session.said, {session.said.errorReports, {}, {}});
+    // Hands what this command said on to the command around it, also when the body throws.
+    struct PassOn {
+        Session& session;
+        Session::Said& outer;
+        ~PassOn() {
+            Session::Said& inner = session.said;
+            if (!outer.refusal) outer.refusal = std::move(inner.refusal);
+            if (!outer.report) outer.report = std::move(inner.report);
+            outer.errorReports = inner.errorReports;
+            inner = std::move(outer);
+        }
+    } passOn{session, outer};
+    const bool done = body();
+    return ResultOf(session.said, done);
 }
 
 template <typename Steps>

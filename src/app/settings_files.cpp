@@ -35,6 +35,22 @@ void StoreOptionMarks(Session& session) {
         SettingsFilePath(session, kOptionMarksFile));
 }
 
+bool& CheckMark(Settings& settings, OptionMark mark) {
+    switch (mark) {
+        case OptionMark::PanelVoices:
+            return settings.panelVoices;
+        case OptionMark::EightMeasureBbMains:
+            return settings.eightMeasureBbMains;
+        case OptionMark::XgSystemOn:
+            return settings.xgSystemOn;
+        case OptionMark::ConvertSeventhAddB:
+            return settings.convertSeventhAddB;
+        case OptionMark::MultipleTempos:
+            break;
+    }
+    return settings.multipleTempos;
+}
+
 }  // namespace
 
 std::string SettingsFilePath(const Session& session, const std::string& name) {
@@ -83,26 +99,15 @@ void StartUp(Session& session) {
 }
 
 void ToggleOptionMark(Session& session, OptionMark mark) {
-    Settings& settings = session.settings;
-    switch (mark) {
-        case OptionMark::PanelVoices:
-            settings.panelVoices = !settings.panelVoices;
-            StoreOptionMarks(session);
-            break;
-        case OptionMark::EightMeasureBbMains:
-            settings.eightMeasureBbMains = !settings.eightMeasureBbMains;
-            StoreOptionMarks(session);
-            break;
-        case OptionMark::XgSystemOn:
-            settings.xgSystemOn = !settings.xgSystemOn;
-            break;
-        case OptionMark::ConvertSeventhAddB:
-            settings.convertSeventhAddB = !settings.convertSeventhAddB;
-            break;
-        case OptionMark::MultipleTempos:
-            settings.multipleTempos = !settings.multipleTempos;
-            break;
+    bool& checked = CheckMark(session.settings, mark);
+    checked = !checked;
+    if (mark == OptionMark::PanelVoices || mark == OptionMark::EightMeasureBbMains) {
+        StoreOptionMarks(session);
     }
+}
+
+void SetOptionMarkForRun(Session& session, OptionMark mark, bool checked) {
+    CheckMark(session.settings, mark) = checked;
 }
 
 }  // namespace zephrane

@@ -41,6 +41,9 @@ enum class OptionMark {
 // Toggles a check mark; the first two are stored in "Zephrane4.ini" at once.
 void ToggleOptionMark(Session& session, OptionMark mark);
 
+// Sets a check mark for this run only, as the command line's options do; nothing is stored.
+void SetOptionMarkForRun(Session& session, OptionMark mark, bool checked);
+
 // Full path of a settings file in the settings folder.
 std::string SettingsFilePath(const Session& session, const std::string& name);
 

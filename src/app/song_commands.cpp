@@ -182,7 +182,7 @@ bool SameScanResults(const SessionState& a, const SessionState& b) {
            a.markers.entries == b.markers.entries && a.walk == b.walk && a.channels == b.channels;
 }
 
-bool OpenFile(Session& session) {
+bool OpenFile(Session& session, const std::optional<std::string>& path) {
     // A failure of the dialog's own steps has shown its report and counts as no refusal.
     bool opened = true;
     Guarded(session, "OpenFile", [&] {
@@ -196,7 +196,7 @@ bool OpenFile(Session& session) {
                              ? "Style Files(*.mid)|*.mid|"
                              : "Style Files(*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs)|"
                                "*.sty;*.pcs;*.sst;*.pst;*.mid;*.prs;*.bcs|";
-        const auto chosen = session.platform.fileDialogs.ChooseFileToOpen(request);
+        const auto chosen = path ? path : session.platform.fileDialogs.ChooseFileToOpen(request);
         if (!chosen) {
             opened = false;
         } else if (!chosen->empty()) {

@@ -2,6 +2,7 @@
 // The song in the session: the scan over it, the Open dialog, the file read, and the load
 // procedure that fills the song image and shows what the scan found in it.
 
+#include <optional>
 #include <string>
 
 #include "analysis/scan_song.h"
@@ -22,8 +23,9 @@ bool ScanSong(Session& session, XgImport xg = XgImport::Skip);
 // channel, song and walk facts, the measure table and the marker list, stale entries included.
 bool SameScanResults(const SessionState& a, const SessionState& b);
 
-// Shows the Open dialog and loads the chosen file. False on cancel or a refused load.
-bool OpenFile(Session& session);
+// Shows the Open dialog, unless `path` names the file already, and loads the chosen file. False
+// on cancel or a refused load.
+bool OpenFile(Session& session, const std::optional<std::string>& path = std::nullopt);
 
 // Loads `path` into the session as the Open command does after its dialog: the caption, the file
 // name and the kind flags follow the file only when the load succeeds. False when refused.

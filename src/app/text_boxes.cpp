@@ -9,18 +9,22 @@
 namespace zephrane {
 namespace {
 
-void LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
-                  const char* handlerName) {
+CommandResult LeaveTextBox(Session& session, TextKind kind, const std::string& boxText,
+                           const char* handlerName) {
     std::string& box =
         kind == TextKind::Copyright ? session.view.txtCopyright : session.view.txtStyleName;
-    Guarded(session, handlerName, [&] {
-        if (session.song.fileName.empty()) {
-            session.platform.messages.ShowMessage(kNoFileOpenMessage);
-            box.clear();
-            return;
-        }
-        box = boxText;
-        UpdateDataArray(session, kind);
+    return RunCommand(session, [&] {
+        return Guarded(session, handlerName,
+                       [&] {
+                           if (session.song.fileName.empty()) {
+                               Refuse(session, kNoFileOpenMessage);
+                               box.clear();
+                               return;
+                           }
+                           box = boxText;
+                           UpdateDataArray(session, kind);
+                       }) &&
+               !session.said.refusal;
     });
 }
 
@@ -42,12 +46,12 @@ int MetaTypeOf(TextKind kind) {
     return meta_type::kText;
 }
 
-void LeaveCopyrightBox(Session& session, const std::string& boxText) {
-    LeaveTextBox(session, TextKind::Copyright, boxText, "TxtCopyrightValidate");
+CommandResult LeaveCopyrightBox(Session& session, const std::string& boxText) {
+    return LeaveTextBox(session, TextKind::Copyright, boxText, "TxtCopyrightValidate");
 }
 
-void LeaveStyleNameBox(Session& session, const std::string& boxText) {
-    LeaveTextBox(session, TextKind::StyleName, boxText, "TxtStyleNameValidate");
+CommandResult LeaveStyleNameBox(Session& session, const std::string& boxText) {
+    return LeaveTextBox(session, TextKind::StyleName, boxText, "TxtStyleNameValidate");
 }
 
 void UpdateDataArray(Session& session, TextKind kind) {

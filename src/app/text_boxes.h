@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/command_result.h"
+
 namespace zephrane {
 
 struct Session;
@@ -16,8 +18,8 @@ int MetaTypeOf(TextKind kind);
 
 // Leaving the copyright box with `boxText` (and likewise the style-name box): without an open
 // file the box is emptied with a message; otherwise the text goes into the song image.
-void LeaveCopyrightBox(Session& session, const std::string& boxText);
-void LeaveStyleNameBox(Session& session, const std::string& boxText);
+CommandResult LeaveCopyrightBox(Session& session, const std::string& boxText);
+CommandResult LeaveStyleNameBox(Session& session, const std::string& boxText);
 
 // Writes the box text of `kind` (Copyright or StyleName) into the song image: over the existing
 // event's text in place, or as a new first event; then both boxes show the texts now stored.

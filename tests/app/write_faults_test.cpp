@@ -135,22 +135,23 @@ class WriteFaultTest : public SaveTest,
                 return WriteTextFileContents(s, "/usr/bin/sequencer", target);
             case Write::WorkingFileByOpen:
                 recorder.workingFilePath = target;
-                return OpenFileByPath(s, songPath);
+                return static_cast<bool>(OpenFileByPath(s, songPath));
             case Write::WorkingFileBySequencer:
                 recorder.workingFilePath = target;
                 s.settings.sequencerPath = "/usr/bin/true";
-                return ToSequencer(s);
+                return static_cast<bool>(ToSequencer(s));
             case Write::WorkingFileByStyle:
                 recorder.workingFilePath = target;
                 return MakeStyleFromMidi(s);
             case Write::WorkingFileByConvert:
                 recorder.workingFilePath = target;
-                return ConvertNotes(s, ConvertItem::Plain, SequencerCheck::Skipped);
+                return static_cast<bool>(
+                    ConvertNotes(s, ConvertItem::Plain, SequencerCheck::Skipped));
             case Write::WorkingFileByBb:
                 recorder.openAnswers.push_back(
                     dir.Write("bb.mid", test::SongFile(test::MeasuresSong(44))));
                 recorder.workingFilePath = target;
-                return StyleFromBb(s);
+                return static_cast<bool>(StyleFromBb(s));
             case Write::MidiFile:
                 return SaveMidiFile(s, target);
             case Write::StyleFile:
@@ -162,17 +163,17 @@ class WriteFaultTest : public SaveTest,
             case Write::MidiFileBySaveAs:
                 recorder.saveAnswers.push_back(target);
                 recorder.okAnswers.push_back(true);
-                return write == Write::MidiFileBySaveAs ? SaveWorkingMidiFile(s)
+                return write == Write::MidiFileBySaveAs ? static_cast<bool>(SaveWorkingMidiFile(s))
                                                         : SaveAs(s, SaveKind::Style).has_value();
             case Write::MergedMidiFile:
                 recorder.okAnswers.push_back(true);
-                return MergeMidiFile(
+                return static_cast<bool>(MergeMidiFile(
                     s,
                     dir.Write("type1.mid",
                               test::MultiTrackFile(
                                   {test::TrackBuilder().Tempo(0, 500000).EndOfTrack().Events(),
                                    test::MeasuresSong(2).Events()})),
-                    target);
+                    target));
         }
         return false;
     }
