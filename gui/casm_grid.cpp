@@ -93,7 +93,7 @@ QComboBox* CasmGrid::AddList(int row, int column, const char* name, const QStrin
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     static_cast<QGridLayout*>(layout())->addWidget(list, row + 1, column);
     connect(list, &QComboBox::activated, this,
-            [this, row, field](int position) { session_.casm[row].*field = position; });
+            [this, row, field](int position) { ChooseCasmCell(session_, row, field, position); });
     return list;
 }
 

@@ -97,7 +97,7 @@ QSpinBox* EffectsWindow::NumberBox(const char* name, std::string EffectSettings:
     box->setRange(kEmpty, maximum);
     box->setSpecialValueText(" ");
     connect(box, &QSpinBox::valueChanged, this, [this, field](int value) {
-        session_.effects.*field = value == kEmpty ? "" : std::to_string(value);
+        SetEffectValue(session_, field, value == kEmpty ? "" : std::to_string(value));
     });
     return box;
 }
@@ -106,7 +106,7 @@ QComboBox* EffectsWindow::TypeList(const char* name, int EffectSettings::*field)
     auto* list = new QComboBox(this);
     list->setObjectName(name);
     connect(list, &QComboBox::activated, this,
-            [this, field](int position) { session_.effects.*field = position; });
+            [this, field](int position) { ChooseEffectType(session_, field, position); });
     return list;
 }
 

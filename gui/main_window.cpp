@@ -324,9 +324,8 @@ void MainWindow::UpdateRecentFiles() {
 }
 
 void MainWindow::UpdateControls() {
+    RefreshMainWindowView(session_);
     const MainWindowView& view = session_.view;
-    // The marker list and measure table describe the song as it stands now.
-    if (!session_.song.fileName.empty() && !view.waitingForSequencer) ScanSong(session_);
     setWindowTitle(QString::fromStdString(view.caption));
     const std::pair<QLineEdit*, const std::string*> fields[] = {
         {fileName_, &view.txtFileName},     {tempo_, &view.txtTempo},

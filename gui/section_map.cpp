@@ -13,15 +13,14 @@ SectionMap::SectionMap(const Session& session, QWidget* parent)
         "section buttons put the sections not marked yet.");
 }
 
-SectionPicture SectionMap::Picture() const {
-    return PictureSections({session_.markers, session_.measures, session_.facts,
-                            session_.view.sectionPressed, !session_.song.fileName.empty()});
+const SectionPicture& SectionMap::Picture() const {
+    return session_.view.sections;
 }
 
 void SectionMap::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().base());
-    const SectionPicture picture = Picture();
+    const SectionPicture& picture = Picture();
     const int measures = picture.measuresShown;
     const double cell = static_cast<double>(width() - 2) / measures;
     const int cellTop = 4;

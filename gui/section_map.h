@@ -18,7 +18,7 @@ class SectionMap : public QWidget {
     QSize sizeHint() const override { return {900, 64}; }
     QSize minimumSizeHint() const override { return {300, 56}; }
     // What the map draws of the session's song now.
-    SectionPicture Picture() const;
+    const SectionPicture& Picture() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

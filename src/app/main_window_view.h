@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "sections/section_picture.h"
 #include "sections/sections.h"
 
 namespace zephrane {
@@ -28,6 +29,14 @@ struct MainWindowView {
     SectionSlots sectionPressed{};     // buttons of the section toolbar shown pressed, by slot
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
+    SectionPicture sections;           // the section map under the toolbars
 };
+
+struct Session;
+
+// Brings the view up to the song as it stands: the scan results describe it again (unless the
+// sequencer is editing it) and the section map is worked out from them. The window draws from
+// the view after every command.
+void RefreshMainWindowView(Session& session);
 
 }  // namespace zephrane

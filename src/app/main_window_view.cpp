@@ -1,0 +1,16 @@
+#include "app/main_window_view.h"
+
+#include "app/session.h"
+#include "app/song_commands.h"
+
+namespace zephrane {
+
+void RefreshMainWindowView(Session& session) {
+    MainWindowView& view = session.view;
+    const bool fileOpen = !session.song.fileName.empty();
+    if (fileOpen && !view.waitingForSequencer) ScanSong(session);
+    view.sections = PictureSections(
+        {session.markers, session.measures, session.facts, view.sectionPressed, fileOpen});
+}
+
+}  // namespace zephrane
