@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/error_report.h"
@@ -25,17 +26,10 @@ using test::Bytes;
 using test::Concat;
 using test::TrackBuilder;
 
-constexpr int kD = 2;  // key-list positions
-constexpr int kF = 5;
-constexpr int kMaj7 = 2;  // chord-list positions: "maj7", "aug", "min", "dim7", "7th"
-constexpr int kAug = 7;
-constexpr int kMin = 8;
-constexpr int kDim7 = 18;
-constexpr int k7th = 19;
-constexpr int kWithoutPart = -1;
-constexpr int kChord2Part = 4;
-constexpr int kPhrase2Part = 7;
-constexpr int kUnMutePart = 9;
+constexpr int kD = 2, kF = 5;  // key-list positions
+// Chord-list positions of "maj7", "aug", "min", "dim7" and "7th".
+constexpr int kMaj7 = 2, kAug = 7, kMin = 8, kDim7 = 18, k7th = 19;
+constexpr int kWithoutPart = -1, kChord2Part = 4, kPhrase2Part = 7, kUnMutePart = 9;
 
 const Bytes kEndOfTrack = TrackBuilder().EndOfTrack().Events();
 const std::string kConvertReport = ErrorReportText(RuntimeError(5), "Convert");
@@ -203,15 +197,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConvertWalkTest, ::testing::ValuesIn(kWalkCases)
 
 // Guards against a part taking the other column, or a wrong entry in either column.
 TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
-    Assign({{1, kChord1Part},
-            {2, kBassPart},
-            {3, kPadPart},
-            {4, kPhrase2Part},
-            {5, kChord2Part},
-            {6, kPhrase1Part}});
+    const int parts[] = {kChord1Part, kBassPart, kPadPart, kPhrase2Part, kChord2Part, kPhrase1Part};
     TrackBuilder track;
     track.Marker(0, ">Fill In AA");
     for (int channel = 1; channel <= 6; ++channel) {
+        Assign({{channel, parts[channel - 1]}});
         for (uint8_t note = 62; note <= 73; ++note)  // D4 up to C#5
             track.NoteOn(0, channel, note, 64);
     }
@@ -227,27 +217,25 @@ TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
 
 // --- The command -------------------------------------------------------------------------------
 
-// A Ctab record of 27 data bytes.
+// clang-format off
+// A Ctab record of 27 data bytes: editable, with note and chord mutes, in the phrase's chord.
 Bytes Ctab(int channel, uint8_t destination, uint8_t sourceRoot, uint8_t sourceChord) {
-    return test::Chunk("Ctab", Concat({{static_cast<uint8_t>(channel - 1)},
-                                       {'P', 'a', 'r', 't', ' ', ' ', ' ', ' '},
-                                       {destination, 0x00, 0x0F, 0xFF},  // editable, note mute
-                                       {0x03, 0xFF, 0xFF, 0xFF, 0xFF},   // chord mute
-                                       {sourceRoot, sourceChord},        // the phrase's chord
-                                       {0, 2, 7, 0, 127, 1, 0}}));
+    return test::Chunk("Ctab", {static_cast<uint8_t>(channel - 1), 'P', 'a', 'r', 't', ' ', ' ', ' ',
+                                ' ', destination, 0x00, 0x0F, 0xFF, 0x03, 0xFF, 0xFF, 0xFF, 0xFF,
+                                sourceRoot, sourceChord, 0, 2, 7, 0, 127, 1, 0});
 }
 
-// Main A: channel 1 Chord 1 (destination 11) and channel 2 Phrase 1 (14), both in D min7;
-// Main B: channel 1 Bass (10) in F min7.
+// Main A: channel 1 Chord 1 (destination 11) and channel 2 Phrase 1 (14); Main B: channel 1
+// Bass (10); the phrases of Main A in `mainARoot`, of Main B in `mainBRoot`.
 Bytes StyleCasm(uint8_t mainARoot, uint8_t mainBRoot, uint8_t chord) {
     using test::Chunk;
-    return Chunk("CASM",
-                 Concat({Chunk("CSEG", Concat({Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'}),
-                                               Ctab(1, 11, mainARoot, chord),
-                                               Ctab(2, 14, mainARoot, chord)})),
-                         Chunk("CSEG", Concat({Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'B'}),
-                                               Ctab(1, 10, mainBRoot, chord)}))}));
+    const Bytes mainA = {'M', 'a', 'i', 'n', ' ', 'A'}, mainB = {'M', 'a', 'i', 'n', ' ', 'B'};
+    return Chunk("CASM", Concat({
+        Chunk("CSEG", Concat({Chunk("Sdec", mainA), Ctab(1, 11, mainARoot, chord),
+                              Ctab(2, 14, mainARoot, chord)})),
+        Chunk("CSEG", Concat({Chunk("Sdec", mainB), Ctab(1, 10, mainBRoot, chord)}))}));
 }
+// clang-format on
 
 constexpr char kNoFile[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
@@ -358,16 +346,13 @@ TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Sevenths));
     EXPECT_EQ(recorder.messages, std::vector<std::string>{kConvertReport});
     EXPECT_EQ(WorkingFile(), working);
-    EXPECT_EQ(s.song.bytes, before.song.bytes);  // the key signature still says D major
-    EXPECT_EQ(s.output, before.output);
-    EXPECT_EQ(s.outputWritePos, before.outputWritePos);
-    EXPECT_EQ(s.facts.keyText, "Dmajor");
-    EXPECT_EQ(s.casm[0].sourceKey, kD);
-    EXPECT_EQ(s.casm[0].sourceChord, kMaj7);
-    EXPECT_EQ(s.casmSnapshot.part, before.casmSnapshot.part);
-    EXPECT_EQ(s.casmSnapshot.sourceKey, before.casmSnapshot.sourceKey);
-    EXPECT_EQ(s.notedRecords, before.notedRecords);
-    EXPECT_TRUE(s.useStyleCasm);
+    // The key signature still says D major, and the song's key with it.
+    EXPECT_EQ(std::tie(s.song.bytes, s.output, s.outputWritePos, s.facts.keyText),
+              std::tie(before.song.bytes, before.output, before.outputWritePos, "Dmajor"));
+    EXPECT_EQ(std::tie(s.casm[0].sourceKey, s.casm[0].sourceChord, s.casmSnapshot.part,
+                       s.casmSnapshot.sourceKey, s.notedRecords, s.useStyleCasm),
+              std::tie(kD, kMaj7, before.casmSnapshot.part, before.casmSnapshot.sourceKey,
+                       before.notedRecords, before.useStyleCasm));
     EXPECT_TRUE(s.view.casmOptionsVisible);
     EXPECT_EQ(s.view.sectionPressed, before.view.sectionPressed);
 }

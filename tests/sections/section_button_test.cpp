@@ -54,8 +54,9 @@ std::string MinimumMeasuresText(int measures) {
 }
 
 // Guards against a section marked where its first measure or the measure after it holds no
-// event, or lies beyond the measure table.
-TEST_F(SectionButtonTest, ASectionNeedsEventsWhereItsMarkersGo) {
+// event, or lies beyond the measure table, or no file is open.
+TEST_F(SectionButtonTest, ASectionNeedsAnOpenFileAndEventsWhereItsMarkersGo) {
+    EXPECT_FALSE(PressSectionButton(s, "Main A"));
     Load(EventsIn({0, 1, 2}, 3));  // the shortest song Intro A fits into
     EXPECT_TRUE(PressSectionButton(s, "Intro A"));
     EXPECT_EQ(MarkersByMeasure(), (MarkerMap{{1, {">Intro A"}}, {2, {"<Intro A"}}}));
@@ -63,24 +64,18 @@ TEST_F(SectionButtonTest, ASectionNeedsEventsWhereItsMarkersGo) {
     EXPECT_TRUE(s.view.sectionPressed[9]);
     Load(EventsIn({0, 8, 9}, 11));  // nothing in measure 10
     EXPECT_FALSE(PressSectionButton(s, "Main A"));
-    Load(EventsIn({0, 8, 9, 10}, 10));  // the table ends at measure 10
+    EXPECT_FALSE(PressSectionButton(s, "Intro C"));  // the one section with its own message
+    Load(EventsIn({0, 8, 9, 10}, 10));               // the table ends at measure 10
     EXPECT_FALSE(PressSectionButton(s, "Main B"));
     EXPECT_FALSE(s.sectionFlags[2] || s.sectionFlags[3]);
-    EXPECT_EQ(Messages(),
-              (std::vector<std::string>{MinimumMeasuresText(11), MinimumMeasuresText(14)}));
-}
-
-TEST_F(SectionButtonTest, EachSectionNamesItsOwnMinimumMeasures) {
-    Load(EventsIn({0}, 1));  // one measure: every section is too long
-    std::vector<std::string> expected;
-    for (int measures : {3, 6, 0, 11, 14, 17, 20, 22, 24, 26, 28, 30, 32, 34})
-        expected.push_back(MinimumMeasuresText(measures));
-    expected[2] =
-        "To add this part requires a midi of at least 8 measures. GoSequencer and add the "
-        "measures before selecting this part";  // Intro C
-    for (const SectionRow& row : kSectionTable)
-        PressSectionButton(s, row.key);
-    EXPECT_EQ(Messages(), expected);
+    EXPECT_EQ(
+        Messages(),
+        (std::vector<std::string>{
+            "A file has not yet been opened. Click on Open File to identify the file to use.",
+            MinimumMeasuresText(11),
+            "To add this part requires a midi of at least 8 measures. GoSequencer and add the "
+            "measures before selecting this part",
+            MinimumMeasuresText(14)}));
 }
 
 TEST_F(SectionButtonTest, SectionAlreadyNamedByAnyMarkerIsOnlyShownPressed) {
@@ -91,12 +86,6 @@ TEST_F(SectionButtonTest, SectionAlreadyNamedByAnyMarkerIsOnlyShownPressed) {
         EXPECT_EQ(s.song.bytes, before) << existing;
         EXPECT_TRUE(s.view.sectionPressed[2]);
     }
-}
-
-TEST_F(SectionButtonTest, WithoutAnOpenFileNothingHappensButTheMessage) {
-    EXPECT_FALSE(PressSectionButton(s, "Main A"));
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"A file has not yet been opened. Click on Open "
-                                                    "File to identify the file to use."}));
 }
 
 TEST_F(SectionButtonTest, BbMarkerOnAMeasureWithoutEventIsRefusedNotWrittenIntoTheHeader) {

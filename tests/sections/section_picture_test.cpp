@@ -48,36 +48,21 @@ TEST(PictureSections, MarkedSectionsComeFromTheMarkersOfEitherKind) {
         Song song;
         std::vector<SectionSpan> marked;
     } cases[] = {
-        {"working file",
-         Song({{"SFF1", 0},
-               {"SInt", 0},
-               {">Main A", 8},
-               {"<Main A", 10},
-               {">Intro A", 3},
-               {"<Intro A", 5}},
-              34),
+        // clang-format off
+        {"working file", Song({{"SFF1", 0}, {"SInt", 0}, {">Main A", 8}, {"<Main A", 10},
+                               {">Intro A", 3}, {"<Intro A", 5}}, 34),
          Spans({{"Main A", 8, 10}, {"Intro A", 3, 5}})},
         {"start without its end marker", Song({{">Main A", 8}, {"<Main B", 10}}, 34), {}},
         {"unknown start marker keeps its name", Song({{">Coda", 2}, {"<Coda", 4}}, 34),
          Spans({{"Coda", 2, 4}})},
-        {"20-measure style",
-         Song({{"SFF1", 0},
-               {"SInt", 0},
-               {"Intro A", 1},
-               {"Main A", 3},
-               {"Fill In AA", 7},
-               {"Main B", 8},
-               {"Fill In BB", 12},
-               {"Ending A", 13}},
-              19),
-         Spans({{"Intro A", 1, 3},
-                {"Main A", 3, 7},
-                {"Fill AA", 7, 8},
-                {"Main B", 8, 12},
-                {"Fill BB", 12, 13},
-                {"End A", 13, 20}})},
+        {"20-measure style", Song({{"SFF1", 0}, {"SInt", 0}, {"Intro A", 1}, {"Main A", 3},
+                                   {"Fill In AA", 7}, {"Main B", 8}, {"Fill In BB", 12},
+                                   {"Ending A", 13}}, 19),
+         Spans({{"Intro A", 1, 3}, {"Main A", 3, 7}, {"Fill AA", 7, 8}, {"Main B", 8, 12},
+                {"Fill BB", 12, 13}, {"End A", 13, 20}})},
         {"style sections on one measure", Song({{"Main A", 4}, {"Main B", 4}}, 6),
          Spans({{"Main A", 4, 5}, {"Main B", 4, 7}})},
+        // clang-format on
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.song.Picture().marked, c.marked) << c.name;

@@ -4,7 +4,6 @@
 
 #include "app/section_commands.h"
 #include "app/session.h"
-#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "support/midi_builder.h"
 
@@ -36,23 +35,6 @@ TEST(StoreMarker, RunningStatusEventAtTheBarLineGetsItsStatusByteWrittenOut) {
         ASSERT_TRUE(StoreMarker(test.session, ">Main A", 1));
         EXPECT_EQ(test.session.song.bytes.Bytes(), Concat({test::SongFile(expected), kCasm}));
     }
-}
-
-TEST(StoreMarker, MeasureWithoutEventOrBeyondTheTableIsRefusedUntouched) {
-    StubSession test;
-    Session& s = test.session;
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2).NoteOn(0, 1, 60, 1).NoteOn(3840, 1, 60, 1).EndOfTrack();
-    s.song.bytes = ByteImage(test::SongFile(track));
-    const ByteImage before = s.song.bytes;
-    EXPECT_FALSE(StoreMarker(s, ">Main A", 1));   // measure 1 holds no event
-    EXPECT_FALSE(StoreMarker(s, ">Main B", 11));  // the table ends at 10
-    EXPECT_EQ(s.song.bytes, before);
-    EXPECT_EQ(test.platform.messages,
-              (std::vector<std::string>{"This file is too small to add the marker>Main A using the "
-                                        "buttons\r\nGo to Sequencer and add the marker manually",
-                                        "This file is too small to add the marker>Main B using the "
-                                        "buttons\r\nGo to Sequencer and add the marker manually"}));
 }
 
 }  // namespace
