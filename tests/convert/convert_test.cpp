@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/error_report.h"
@@ -25,19 +26,13 @@ using test::Bytes;
 using test::Concat;
 using test::TrackBuilder;
 
-constexpr int kD = 2;  // key-list positions
-constexpr int kF = 5;
-constexpr int kMaj7 = 2;  // chord-list positions: "maj7", "aug", "min", "dim7", "7th"
-constexpr int kAug = 7;
-constexpr int kMin = 8;
-constexpr int kDim7 = 18;
-constexpr int k7th = 19;
-constexpr int kWithoutPart = -1;
-constexpr int kChord2Part = 4;
-constexpr int kPhrase2Part = 7;
-constexpr int kUnMutePart = 9;
+constexpr int kD = 2, kF = 5;  // key-list positions
+// Chord-list positions of "maj7", "aug", "min", "dim7" and "7th".
+constexpr int kMaj7 = 2, kAug = 7, kMin = 8, kDim7 = 18, k7th = 19;
+constexpr int kWithoutPart = -1, kChord2Part = 4, kPhrase2Part = 7, kUnMutePart = 9;
 
 const Bytes kEndOfTrack = TrackBuilder().EndOfTrack().Events();
+const Bytes kGmOnEvent = TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events();
 const std::string kConvertReport = ErrorReportText(RuntimeError(5), "Convert");
 
 Bytes MarkerEvent(const std::string& text) {
@@ -105,42 +100,25 @@ class ConvertWalkTest : public ::testing::TestWithParam<WalkCase> {
 };
 
 // clang-format off
-// Drums are never re-pitched, and messages that are no notes are copied as they stand.
-const Bytes kUnchangedSong = Concat({MarkerEvent(">Main A"), {
-    0x00, 0x98, 37, 100, 0x00, 0x99, 36, 0,      // SubRhythm C#3, Rhythm C3 off as a note-on
-    0x00, 0xF7, 0x02, 0xF3, 0x01, 0x00, 0xF8,    // escape (song select 1), timing clock
-    0x00, 0xD0, 0x30, 0x00, 0xA0, 62, 0x20,      // channel and polyphonic pressure (on D4)
-    }, kEndOfTrack});
-
 const WalkCase kWalkCases[] = {
-    {.name = "RhythmAndEventsWithoutARuleComeOutByteForByte",
-     .plays = {{1, kChord1Part}, {9, kSubRhythmPart}, {10, kRhythmPart}},
-     .events = kUnchangedSong, .expected = kUnchangedSong},
     // Each root gets its B, with note-offs; notes before the first section (A4) keep their pitch. A
     // channel message after a meta or SysEx event gets its status byte back (strict readers
     // refuse running status over them); between channel messages running status stays.
     {.name = "SeventhsByAddingABAndRunningStatusAfterMetaAndSysExEvents",
      .plays = {{1, kChord1Part}},
-     .events = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                           0x00, 62, 90, 0x00, 66, 90,  // D4 after the marker: the root; F#4
-                           0x00, 63, 80,                // D#4
-                       }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
-                           0x00, 66, 0,                 // F#4 off after the SysEx
-                           0x83, 0x60, 0x80, 62, 0x00,  // D4 off
-                           0x00, 0x80, 63, 0x00,        // D#4 off
-                           0x00, 0xB0, 7, 100,          // volume
-                       }, MarkerEvent("x"), {0x00, 7, 90}, kEndOfTrack}),
-     .expected = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"), {
-                             0x00, 0x90, 60, 90, 0x00, 0x90, 71, 90,  // C4 and B4, status
-                             0x00, 64, 90,                // E4 under running status
-                             0x00, 60, 80, 0x00, 71, 80,  // C4 and B4 from D#4
-                         }, TrackBuilder().SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).Events(), {
-                             0x00, 0x90, 64, 0,           // E4 off with its status
-                             0x83, 0x60, 0x80, 60, 0x00,  // C4 off
-                             0x00, 0x80, 71, 0x00,        // B4 off
-                             0x00, 0x80, 60, 0x00, 0x00, 0x80, 71, 0x00,  // the second C4, B4
-                             0x00, 0xB0, 7, 100,
-                         }, MarkerEvent("x"), {0x00, 0xB0, 7, 90}, kEndOfTrack}),
+     .events = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"),
+                       {0x00, 62, 90, 0x00, 66, 90, 0x00, 63, 80},  // D4 (the root), F#4, D#4
+                       kGmOnEvent,  // then F#4 off, D4 off, D#4 off, a volume
+                       {0x00, 66, 0, 0x83, 0x60, 0x80, 62, 0x00, 0x00, 0x80, 63, 0x00,
+                        0x00, 0xB0, 7, 100},
+                       MarkerEvent("x"), {0x00, 7, 90}, kEndOfTrack}),
+     .expected = Concat({{0x00, 0x90, 69, 100}, MarkerEvent(">Main A"),  // C4 and B4, E4, C4 and B4
+                         {0x00, 0x90, 60, 90, 0x00, 0x90, 71, 90, 0x00, 64, 90,
+                          0x00, 60, 80, 0x00, 71, 80},
+                         kGmOnEvent,  // E4 off with its status, C4 and B4 off twice
+                         {0x00, 0x90, 64, 0, 0x83, 0x60, 0x80, 60, 0x00, 0x00, 0x80, 71, 0x00,
+                          0x00, 0x80, 60, 0x00, 0x00, 0x80, 71, 0x00, 0x00, 0xB0, 7, 100},
+                         MarkerEvent("x"), {0x00, 0xB0, 7, 90}, kEndOfTrack}),
      .item = ConvertItem::Sevenths, .addB = true},
     // Without the check mark every root goes down to the B below, below 0 an octave up. Intros
     // play the minor third (F4 in D) of "min" to "dim7" as a major third, of other chords as it is.
@@ -167,13 +145,17 @@ const WalkCase kWalkCases[] = {
                      .Marker(0, "<Main A").NoteOn(0, 1, 60, 100).NoteOn(0, 1, 63, 100)
                      .EndOfTrack().Events(),
      .item = ConvertItem::Sevenths, .addB = true},
-    // "Un-Mute" and no part only move by the key; beyond 0..127 notes move an octave back.
+    // "Un-Mute" and no part only move by the key, drums not at all; beyond 0..127 notes move an
+    // octave back.
     {.name = "UnMuteAndNoPartMoveByTheKeyAndNotesBeyondTheRangeAnOctaveBack",
-     .plays = {{1, kChord1Part, 0}, {2, kBassPart}, {3, kWithoutPart}, {4, kUnMutePart}},
-     .events = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 120, 100).NoteOn(0, 2, 1, 100)
+     .plays = {{1, kChord1Part, 0}, {2, kBassPart}, {3, kWithoutPart}, {4, kUnMutePart},
+               {9, kSubRhythmPart}, {10, kRhythmPart}},
+     .events = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 9, 37, 100).NoteOn(0, 10, 36, 0)
+                   .NoteOn(0, 1, 120, 100).NoteOn(0, 2, 1, 100)
                    .NoteOn(0, 4, 63, 100).NoteOn(0, 3, 67, 100).Marker(0, "<Main A")
                    .NoteOn(0, 3, 0, 100).EndOfTrack().Events(),
-     .expected = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 1, 120, 100)
+     .expected = TrackBuilder().Marker(0, ">Main A").NoteOn(0, 9, 37, 100).NoteOn(0, 10, 36, 0)
+                     .NoteOn(0, 1, 120, 100)
                      .NoteOn(0, 1, 119, 100)  // C9's B9 (131) becomes B8
                      .NoteOn(0, 2, 11, 100)   // C#-1 in D: the B below 0 becomes B-1
                      .NoteOn(0, 4, 61, 100).NoteOn(0, 3, 65, 100).Marker(0, "<Main A")
@@ -203,15 +185,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConvertWalkTest, ::testing::ValuesIn(kWalkCases)
 
 // Guards against a part taking the other column, or a wrong entry in either column.
 TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
-    Assign({{1, kChord1Part},
-            {2, kBassPart},
-            {3, kPadPart},
-            {4, kPhrase2Part},
-            {5, kChord2Part},
-            {6, kPhrase1Part}});
+    const int parts[] = {kChord1Part, kBassPart, kPadPart, kPhrase2Part, kChord2Part, kPhrase1Part};
     TrackBuilder track;
     track.Marker(0, ">Fill In AA");
     for (int channel = 1; channel <= 6; ++channel) {
+        Assign({{channel, parts[channel - 1]}});
         for (uint8_t note = 62; note <= 73; ++note)  // D4 up to C#5
             track.NoteOn(0, channel, note, 64);
     }
@@ -227,31 +205,28 @@ TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
 
 // --- The command -------------------------------------------------------------------------------
 
-// A Ctab record of 27 data bytes.
+// clang-format off
+// A Ctab record of 27 data bytes: editable, with note and chord mutes, in the phrase's chord.
 Bytes Ctab(int channel, uint8_t destination, uint8_t sourceRoot, uint8_t sourceChord) {
-    return test::Chunk("Ctab", Concat({{static_cast<uint8_t>(channel - 1)},
-                                       {'P', 'a', 'r', 't', ' ', ' ', ' ', ' '},
-                                       {destination, 0x00, 0x0F, 0xFF},  // editable, note mute
-                                       {0x03, 0xFF, 0xFF, 0xFF, 0xFF},   // chord mute
-                                       {sourceRoot, sourceChord},        // the phrase's chord
-                                       {0, 2, 7, 0, 127, 1, 0}}));
+    return test::Chunk("Ctab", {static_cast<uint8_t>(channel - 1), 'P', 'a', 'r', 't', ' ', ' ',
+                                ' ', ' ', destination, 0x00, 0x0F, 0xFF, 0x03, 0xFF, 0xFF, 0xFF,
+                                0xFF, sourceRoot, sourceChord, 0, 2, 7, 0, 127, 1, 0});
 }
 
-// Main A: channel 1 Chord 1 (destination 11) and channel 2 Phrase 1 (14), both in D min7;
-// Main B: channel 1 Bass (10) in F min7.
+// Main A: channel 1 Chord 1 (destination 11) and channel 2 Phrase 1 (14); Main B: channel 1
+// Bass (10); the phrases of Main A in `mainARoot`, of Main B in `mainBRoot`.
 Bytes StyleCasm(uint8_t mainARoot, uint8_t mainBRoot, uint8_t chord) {
     using test::Chunk;
-    return Chunk("CASM",
-                 Concat({Chunk("CSEG", Concat({Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'}),
-                                               Ctab(1, 11, mainARoot, chord),
-                                               Ctab(2, 14, mainARoot, chord)})),
-                         Chunk("CSEG", Concat({Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'B'}),
-                                               Ctab(1, 10, mainBRoot, chord)}))}));
+    const Bytes mainA = {'M', 'a', 'i', 'n', ' ', 'A'}, mainB = {'M', 'a', 'i', 'n', ' ', 'B'};
+    return Chunk("CASM", Concat({
+        Chunk("CSEG", Concat({Chunk("Sdec", mainA), Ctab(1, 11, mainARoot, chord),
+                              Ctab(2, 14, mainARoot, chord)})),
+        Chunk("CSEG", Concat({Chunk("Sdec", mainB), Ctab(1, 10, mainBRoot, chord)}))}));
 }
+// clang-format on
 
 constexpr char kNoFile[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
-constexpr char kNoSection[] = "At least one style section should be selected";
 constexpr char kNoSequencer[] =
     "A sequencer program has not been selected. Click on Setup to identify the sequencer that you "
     "wish to use";
@@ -323,9 +298,8 @@ TEST_F(ConvertCommandTest, StyleWithItsOwnCasmIsConvertedSectionBySection) {
 TEST_F(ConvertCommandTest, ChecksComeInOrderAndARefusalWritesNothing) {
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain));
     OpenDMajorSong();
-    const Bytes working = WorkingFile();
-    EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain));
     ASSERT_TRUE(PressSectionButton(s, "Main A"));
+    const Bytes working = WorkingFile();
     s.settings.sequencerPath.clear();
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain));
     // A batch run has no sequencer: the next check speaks.
@@ -333,7 +307,7 @@ TEST_F(ConvertCommandTest, ChecksComeInOrderAndARefusalWritesNothing) {
     s.casm[0].part = kMuteLockPart;  // locked channels take no part
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Plain, SequencerCheck::Skipped));
     EXPECT_EQ(recorder.messages,
-              (std::vector<std::string>{kNoFile, kNoSection, kNoSequencer, kNoPart, kNoPart}));
+              (std::vector<std::string>{kNoFile, kNoSequencer, kNoPart, kNoPart}));
     EXPECT_EQ(WorkingFile(), working);
 
     s.casm[0].part = kUnMutePart;  // "Un-Mute" counts
@@ -358,16 +332,13 @@ TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Sevenths));
     EXPECT_EQ(recorder.messages, std::vector<std::string>{kConvertReport});
     EXPECT_EQ(WorkingFile(), working);
-    EXPECT_EQ(s.song.bytes, before.song.bytes);  // the key signature still says D major
-    EXPECT_EQ(s.output, before.output);
-    EXPECT_EQ(s.outputWritePos, before.outputWritePos);
-    EXPECT_EQ(s.facts.keyText, "Dmajor");
-    EXPECT_EQ(s.casm[0].sourceKey, kD);
-    EXPECT_EQ(s.casm[0].sourceChord, kMaj7);
-    EXPECT_EQ(s.casmSnapshot.part, before.casmSnapshot.part);
-    EXPECT_EQ(s.casmSnapshot.sourceKey, before.casmSnapshot.sourceKey);
-    EXPECT_EQ(s.notedRecords, before.notedRecords);
-    EXPECT_TRUE(s.useStyleCasm);
+    // The key signature still says D major, and the song's key with it.
+    EXPECT_EQ(std::tie(s.song.bytes, s.output, s.outputWritePos, s.facts.keyText),
+              std::tie(before.song.bytes, before.output, before.outputWritePos, "Dmajor"));
+    EXPECT_EQ(std::tie(s.casm[0].sourceKey, s.casm[0].sourceChord, s.casmSnapshot.part,
+                       s.casmSnapshot.sourceKey, s.notedRecords, s.useStyleCasm),
+              std::tie(kD, kMaj7, before.casmSnapshot.part, before.casmSnapshot.sourceKey,
+                       before.notedRecords, before.useStyleCasm));
     EXPECT_TRUE(s.view.casmOptionsVisible);
     EXPECT_EQ(s.view.sectionPressed, before.view.sectionPressed);
 }

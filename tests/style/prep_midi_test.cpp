@@ -4,10 +4,15 @@
 
 #include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "app/casm_commands.h"
+#include "app/effect_commands.h"
 #include "app/error_report.h"
+#include "app/section_commands.h"
 #include "app/session.h"
+#include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "effects/effect_list.h"
 #include "support/midi_builder.h"
@@ -51,9 +56,6 @@ Bytes EffectParameterEvents(std::initializer_list<uint8_t> parameters) {
         track.SysEx(1, Xg(0x02, 0x01, parameter, 0));
     return track.Events();
 }
-Bytes Text(const std::string& text) {
-    return TrackBuilder().Text(0, 1, text).Events();
-}
 
 void LoadEffectLists(Session& s) {
     const Bytes file = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
@@ -65,26 +67,17 @@ void PlainSetUp(Session& s) {
     s.settings.panelVoices = false;
 }
 
-// A volume-like value on each of `controllers`, on channel 1.
-Bytes Controllers(const std::vector<uint8_t>& controllers) {
+// A volume-like value on each of `controllers` (on every one when none are named), on channel 1.
+Bytes Controllers(std::vector<uint8_t> controllers = {}) {
+    if (controllers.empty()) {
+        controllers.resize(128);
+        std::iota(controllers.begin(), controllers.end(), 0);
+    }
     TrackBuilder track;
     for (uint8_t controller : controllers)
         track.Controller(0, 1, controller, 0x40);
     return track.EndOfTrack().Events();
 }
-std::vector<uint8_t> EveryController() {
-    std::vector<uint8_t> all(128);
-    std::iota(all.begin(), all.end(), 0);
-    return all;
-}
-
-// clang-format off
-// Free texts, words of another case and section words; working markers with angle brackets;
-// "SInt2", kept but no set-up measure: no set-up block.
-const Bytes kMarkerSong = TrackBuilder().Marker(0, "SFF1").Marker(1, "Verse").Marker(1, "main A")
-    .Marker(1, "Intro A").Marker(1, ">Main A").Marker(1, "Fill In AA").Marker(1, "Main A<")
-    .Marker(1, "Ending B").Marker(1, "SInt2").EndOfTrack().Events();
-// clang-format on
 
 // A 130-byte SysEx of the effect block: its length takes two bytes.
 Bytes LongEffectSysEx() {
@@ -107,15 +100,16 @@ struct PrepCase {
     std::vector<std::pair<int, int>> parts{};  // channel and part of the CASM table
     void (*setUp)(Session&) = [](Session&) {};
     uint16_t division = 480;
-    int64_t setupTime = -1;  // checked when not -1
 };
 
 // Effect settings are given in field order: reverb type and return, chorus type and return,
 // connection, variation type, insertion part, variation return, pan, sends to reverb and chorus.
 // clang-format off
 const PrepCase kPrepCases[] = {
+    // Pitch bend and the first time signature stay; channel 10 gets the drum kit bank.
     {.name = "DroppedEventsLeaveTheirDeltasToTheNextKeptEvent",
-     .events = TrackBuilder().NoteOn(0, 1, 60, 100).Text(30, 5, "la")
+     .events = TrackBuilder().TimeSignature(0, 4, 2).Raw({0x00, 0xE0, 0, 72})
+                   .NoteOn(0, 1, 60, 100).Text(30, 5, "la").TimeSignature(0, 3, 2)
                    .Raw({0x07, 0xD0, 0x40})                 // channel pressure
                    .Raw({0x02, 0xA0, 60, 40})               // polyphonic pressure
                    .Controller(8, 1, 64, 127)               // sustain: not with "all channels"
@@ -126,46 +120,37 @@ const PrepCase kPrepCases[] = {
                    .SysEx(1, {0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7})
                    .SysEx(1, Xg(0x08, 0x00, 0x07, 0x02))    // part mode
                    .SysEx(1, {0x43, 0x10, 0x4C, 0xF7})      // no address
-                   .NoteOn(20, 1, 62, 100).EndOfTrack().Events(),
-     .expected = TrackBuilder().NoteOn(0, 1, 60, 100).NoteOn(86, 1, 62, 100).EndOfTrack()
-                     .Events()},
-    // Every tempo, the first time signature; names, instrument, key and pitch bend stay.
-    {.name = "MultipleTemposKeepEveryTempoButOneTimeSignature",
-     .events = TrackBuilder().Text(0, 2, "(c)").Text(0, 3, "Song").Text(0, 4, "Pno")
-                   .KeySignature(0, -3, 0).Raw({0x00, 0xE0, 0, 72}).Tempo(0, 500000)
-                   .TimeSignature(0, 4, 2).Tempo(478, 400000).TimeSignature(0, 3, 2).EndOfTrack()
-                   .Events(),
-     .expected = TrackBuilder().Text(0, 2, "(c)").Text(0, 3, "Song").Text(0, 4, "Pno")
-                     .KeySignature(0, -3, 0).Raw({0x00, 0xE0, 0, 72}).Tempo(0, 500000)
-                     .TimeSignature(0, 4, 2).Tempo(478, 400000).EndOfTrack().Events(),
-     .setUp = [](Session& s) { s.settings.multipleTempos = true; }},
-    // Running status goes on across dropped, meta and SysEx events, and comes out written.
+                   .NoteOn(20, 1, 62, 100).Program(0, 10, 0).EndOfTrack().Events(),
+     .expected = TrackBuilder().TimeSignature(0, 4, 2).Raw({0x00, 0xE0, 0, 72})
+                     .NoteOn(0, 1, 60, 100).NoteOn(86, 1, 62, 100).Controller(0, 10, 0, 127)
+                     .Controller(0, 10, 32, 0).Program(0, 10, 0).EndOfTrack().Events()},
+    // Running status goes on across a dropped event (sustain), and comes out written.
     {.name = "RunningStatusComesOutWithItsStatusAndThePassEndsAtEndOfTrack",
      .events = TrackBuilder().NoteOn(0, 1, 60, 100).RunningStatus(10, {62, 100})
-                   .Controller(0, 2, 64, 127).RunningStatus(5, {7, 90})  // sustain, volume
-                   .NoteOn(0, 1, 64, 100).Text(0, 1, "verse").RunningStatus(10, {65, 100})
-                   .Marker(0, "Main A").RunningStatus(10, {67, 100})
-                   .SysEx(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).RunningStatus(10, {69, 100})
+                   .Controller(0, 2, 64, 127).RunningStatus(5, {7, 90})
                    .EndOfTrack(5).NoteOff(5, 1, 60).Events(),  // behind End of Track: not copied
      .expected = TrackBuilder().NoteOn(0, 1, 60, 100).NoteOn(10, 1, 62, 100)
-                     .Controller(5, 2, 7, 90).NoteOn(0, 1, 64, 100).NoteOn(10, 1, 65, 100)
-                     .Marker(0, "Main A").NoteOn(10, 1, 67, 100).NoteOn(10, 1, 69, 100)
-                     .EndOfTrack(5).Events()},
+                     .Controller(5, 2, 7, 90).EndOfTrack(5).Events()},
     {.name = "DeltaBeyondFourBytesOverflows",
      .events = TrackBuilder().NoteOn(0, 1, 60, 100).NoteOff(0x10000000, 1, 60).EndOfTrack()
                    .Events(),
      .division = kLongQuarters},
+    // Free texts, words of another case and section words; working markers with angle brackets;
+    // "SInt2", kept but no set-up measure: no set-up block.
     {.name = "SectionAndSetUpMarkersKeptOthersDropped",
-     .events = kMarkerSong,
+     .events = TrackBuilder().Marker(0, "SFF1").Marker(1, "Verse").Marker(1, "main A")
+                   .Marker(1, "Intro A").Marker(1, ">Main A").Marker(1, "Fill In AA")
+                   .Marker(1, "Main A<").Marker(1, "Ending B").Marker(1, "SInt2").EndOfTrack()
+                   .Events(),
      .expected = TrackBuilder().Marker(0, "SFF1").Marker(3, "Intro A").Marker(1, ">Main A")
                      .Marker(1, "Fill In AA").Marker(1, "Main A<").Marker(1, "Ending B")
                      .Marker(1, "SInt2").EndOfTrack().Events()},
     {.name = "ControllersKeptWithAllChannels",
-     .events = Controllers(EveryController()),
+     .events = Controllers(),
      .expected = Controllers({0, 1, 7, 10, 11, 32, 71, 72, 74, 91, 93, 94})},
     // Data entry and the pedals as well in the first assembly pass.
     {.name = "ControllersKeptWithAssignedOnly",
-     .events = Controllers(EveryController()),
+     .events = Controllers(),
      .expected = Controllers({0, 1, 6, 7, 10, 11, 32, 64, 66, 67, 71, 72, 74, 91, 93, 94}),
      .option = PrepOption::AssignedOnly,
      .parts = {{1, kBassPart}}},
@@ -180,11 +165,6 @@ const PrepCase kPrepCases[] = {
      .option = PrepOption::AssignedOnly,
      .parts = {{1, kBassPart}, {3, kMuteLockPart}, {4, kUnMutePart}, {5, kLastAccompanimentPart}},
      .setUp = PlainSetUp},
-    // A style's voices keep the banks they were made with.
-    {.name = "NoBankSelectsInAStyle",
-     .events = TrackBuilder().Program(0, 10, 9).EndOfTrack().Events(),
-     .expected = TrackBuilder().Program(0, 10, 9).EndOfTrack().Events(),
-     .setUp = [](Session& s) { s.song.isMidiFile = false; }},
     // Rhythm parts take the drum kit bank wherever they play; channel 10 only when it plays one.
     {.name = "AssignedOnlyGivesTheDrumKitBankToRhythmParts",
      .events = TrackBuilder().Program(0, 9, 1).Program(0, 10, 2).Program(0, 2, 3)
@@ -198,19 +178,17 @@ const PrepCase kPrepCases[] = {
      .option = PrepOption::AssignedOnly,
      .parts = {{9, kSubRhythmPart}, {10, kChord1Part}, {2, kBassPart}, {16, kRhythmPart}}},
     // The set-up block writes the effect settings, so the song's own are dropped; drum setups
-    // 1 and 2 keep their sound parameters only.
+    // 1 and 2 keep their sound parameters only (pitch, decay 2, cutoff).
     {.name = "XgParameterChangesKeptOrDropped",
      .events = TrackBuilder()
                    .Raw(EffectParameterEvents({0x00, 0x0C, 0x20, 0x2C, 0x40, 0x56, 0x57, 0x58,
                                                0x59, 0x5A, 0x5B}))
-                   .SysEx(1, Xg(2, 1, 0x03, 5))            // reverb parameter 2: kept
-                   .SysEx(1, Xg(2, 0, 0x00, 5))            // another 02 address
-                   .SysEx(0, Xg(0x30, 0x24, 0x00, 0x40))  // setup 1 pitch: kept
-                   .SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40))  // setup 2 decay 2: kept
+                   .SysEx(1, Xg(2, 1, 0x03, 5)).SysEx(1, Xg(2, 0, 0x00, 5))  // reverb 2, not 02 01
+                   .SysEx(0, Xg(0x30, 0x24, 0x00, 0x40)).SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40))
                    .SysEx(1, Xg(0x30, 0x24, 0x03, 0x01))  // alternate group
                    .SysEx(1, Xg(0x30, 0x24, 0x09, 0x01))  // receive note off
                    .SysEx(1, Xg(0x32, 0x24, 0x00, 0x40))  // a third setup
-                   .SysEx(1, Xg(0x31, 0x26, 0x0B, 0x50))  // setup 2 cutoff: kept
+                   .SysEx(1, Xg(0x31, 0x26, 0x0B, 0x50))  // setup 2 cutoff
                    .SysEx(2, LongEffectSysEx()).EndOfTrack().Events(),
      .expected = TrackBuilder().SysEx(12, Xg(2, 1, 0x03, 5)).SysEx(1, Xg(0x30, 0x24, 0x00, 0x40))
                      .SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40)).SysEx(4, Xg(0x31, 0x26, 0x0B, 0x50))
@@ -219,14 +197,11 @@ const PrepCase kPrepCases[] = {
     // "Mute-Lock".
     {.name = "ChannelAssignmentsAndDrumPartModesUnderAllChannels",
      .events = kSIntSong,
-     .expected = Concat({kSIntMarker, Text("Channel  1 assigned to SubRhythm"),
-                         SysExEvent(Xg(0x08, 0x00, 0x07, 0x03)),
-                         Text("Channel  5 assigned to Un-Mute"),
-                         Text("Channel  10 assigned to Rhythm"),
-                         SysExEvent(Xg(0x08, 0x09, 0x07, 0x02)),
-                         Text("Channel  16 assigned to Bass"), kYamahaAndGmOn, kXgOn, kEndOfTrack}),
-     .parts = {{1, kSubRhythmPart}, {4, kMuteLockPart}, {5, kUnMutePart}, {10, kRhythmPart},
-               {16, kBassPart}},
+     .expected = TrackBuilder().Marker(0, "SInt").Text(0, 1, "Channel  1 assigned to SubRhythm")
+                     .SysEx(0, Xg(0x08, 0x00, 0x07, 0x03))
+                     .Text(0, 1, "Channel  5 assigned to Un-Mute").Raw(kYamahaAndGmOn).Raw(kXgOn)
+                     .EndOfTrack().Events(),
+     .parts = {{1, kSubRhythmPart}, {4, kMuteLockPart}, {5, kUnMutePart}},
      .setUp = [](Session& s) { s.settings.panelVoices = false; }},
     // No System levels for an insertion effect; its part counts from 0.
     {.name = "FullEffectSettingsWithInsertionConnection",
@@ -259,20 +234,6 @@ const PrepCase kPrepCases[] = {
          s.effects.variation = 1;
          s.effects.insertionPart = "0";  // part 0 would be byte -1
      }},
-    // Dropped events, inserted bank selects and the set-up block leave the time at which the
-    // style's first section is placed alone.
-    {.name = "SetupTimeSumsTheDeltasWrittenBeforeTheMusicStarts",
-     .events = TrackBuilder().Marker(0, "SFF1").Tempo(0, 500000).Text(100, 1, "x")
-                   .Marker(20, "SInt").TimeSignature(10, 4, 2).Program(5, 10, 0)
-                   .NoteOn(50, 10, 36, 100).NoteOff(30, 10, 36).EndOfTrack().Events(),
-     .expected = Concat({TrackBuilder().Marker(0, "SFF1").Tempo(0, 500000).Marker(120, "SInt")
-                             .Events(),
-                         kYamahaAndGmOn,
-                         TrackBuilder().TimeSignature(10, 4, 2).Controller(5, 10, 0, 127)
-                             .Controller(0, 10, 32, 0).Program(0, 10, 0).NoteOn(50, 10, 36, 100)
-                             .NoteOff(30, 10, 36).EndOfTrack().Events()}),
-     .setUp = PlainSetUp,
-     .setupTime = 135},
 };
 // clang-format on
 
@@ -301,13 +262,32 @@ TEST_P(PrepMidiTest, PreparedTrack) {
     EXPECT_TRUE(test.platform.messages.empty());
     EXPECT_EQ(s.output.Bytes(), test::SongFile(c.expected, c.division));
     EXPECT_EQ(s.outputWritePos, s.output.Size());
-    if (c.setupTime != -1) {
-        EXPECT_EQ(s.setupTime, c.setupTime);
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PrepMidiTest, ::testing::ValuesIn(kPrepCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// The working file reloaded after a build still holds the set-up of its last preparation, made
+// before the user chose these effects: a second style must get them all the same.
+TEST(MakeStyleFromMidi, EffectSettingsOutliveTheReloadAfterABuild) {
+    test::TempDir dir;
+    StubSession test;
+    Session& s = test.session;
+    test.platform.programDirectory = ZEPHRANE_DATA_DIR;
+    test.platform.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+    SetUpEffectLists(s);
+    ASSERT_TRUE(OpenChosenFile(s, dir.Write("song.mid", test::SongFile(test::MeasuresSong(12)))));
+    ASSERT_TRUE(PressSectionButton(s, "Main A"));
+    PickPart(s, 9, kRhythmPart);
+    s.effects = {3, "80", -1, "", VariationConnection::Insertion, 2, "", "", "64", "", ""};
+    for (int build = 1; build <= 2; ++build) {
+        ASSERT_TRUE(MakeStyleFromMidi(s));
+        const EffectSettings& e = s.effects;
+        EXPECT_EQ(std::tie(e.reverb, e.reverbReturn, e.connection, e.variation, e.pan),
+                  std::make_tuple(3, "80", VariationConnection::Insertion, 2, "64"))
+            << "build " << build;
+    }
+}
 
 }  // namespace
 }  // namespace zephrane
