@@ -22,13 +22,13 @@ well. Prints one line for each difference and a summary; exits 1 when anything d
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
 a CLI over the same table and prints each run whose exit status, texts or file differ from
 DIGESTS (exit 1). Both take the golden subset of the table (every option set on a few songs and
-on the styles made from them, five runs on every malformed file, every merge and edit file)
-unless --all records the whole table; the file says which. Nothing in a run depends on the
-machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from
-the CLI of commit 04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When
-an output changes on purpose, check the new output first (compare mode against the previous
-commit shows every run that differs), then record again and commit the file with the change,
-naming the runs that differ:
+on the styles made from them, five runs on every malformed file, every merge and edit file, the
+options after FILE) unless --all records the whole table; the file says which. Nothing in a run
+depends on the machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json,
+recorded from the CLI of commit 04ad3d0, proves the output unchanged since then (ctest
+cli_golden_digests). When an output changes on purpose, check the new output first (compare mode
+against the previous commit shows every run that differs), then record again and commit the file
+with the change, naming the runs that differ:
 
     scripts/compare_cli.py build/dev/cli/zephrane-cli --record tests/data/golden/cli-digests.json
 """
@@ -114,6 +114,24 @@ REFUSED_EDIT_FILES = [("--casm", "[%s]" % row) for row in (
             '{"variation": 18446744073709551617}', '{"reverb": 24}', '{"reverb": 4294967297}',
             '{"chorus": {"position": 4294967296}}', '{"variation": 102}',
             '{"connection": "Insertion", "variation": 75}')]
+
+# Options after FILE, on four-four-34.mid (casm on listing.sty, merge on type1-3.mid): each takes
+# exactly its one value and counts as it does before FILE; {out} places the output file, --force
+# replaces one already there. `info` prints its text, which holds no CASM and no effects.
+READY = ["--sections", "Main A", "--auto-casm"]
+POSITION_RUNS = [(command, option + context) for option, contexts in [
+    (["--style-name", "Night Train"], ([], [], READY)),
+    (["--copyright", "(c) Ann"], ([], [], READY)),
+    (["--sections", "Main A,Main B"], ([], [], ["--auto-casm"])),
+    (["--sections=Main A,Main B"], ([], [], ["--auto-casm"])),
+    (["--casm", "rows.json"], (["--json"], [], ["--sections", "Main A"])),
+    (["--effects", "effects.json"], (["--json"], [], READY)),
+    (["--convert", "plain"], (READY, READY, READY)), (["--raw"], ([], [], READY))]
+    for command, context in zip(("info", "working", "style"), contexts)] + [
+    ("casm", ["--json"])] + [
+    (command, output + context) for command, context in (
+        ("working", []), ("style", READY), ("merge", [])) for output in (
+            ["-o", "{out}"], ["-o={out}"], ["-o{out}"], ["--force", "-o", "{out}"])]
 
 EFFECTS = {"reverb": 3, "reverbReturn": "64", "chorus": 2, "chorusReturn": "32",
            "variation": 5, "variationReturn": "50", "pan": "64", "sendToReverb": "40",
@@ -341,14 +359,14 @@ def make_inputs(folder):
     return songs, merges, ["listing.sty"]
 
 
-def arguments_of(command, options, source, output):
-    """The command line of one run."""
+def arguments_of(command, options, source, output, after=()):
+    """The command line of one run; `after` follows FILE, the output in place of its {out}."""
     args = [command] + options
     if command in ("info", "working", "style"):
         args += ["--work-dir", "work"]
-    if output:
+    if output and not any("{out}" in word for word in after):
         args += ["-o", output]
-    return args + [source]
+    return args + [source] + [word.replace("{out}", output or "") for word in after]
 
 
 def read(folder, name):
@@ -365,6 +383,9 @@ def outcome(cli, folder, args, output):
     work = os.path.join(folder, "work")
     shutil.rmtree(work, ignore_errors=True)
     os.mkdir(work)
+    if "--force" in args:
+        with open(os.path.join(folder, output), "wb") as replaced:
+            replaced.write(b"replaced")
     done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
     return done.returncode, done.stdout, done.stderr, read(folder, output) if output else None
 
@@ -398,14 +419,14 @@ class Runs:
             inputs = make_inputs(folder)
         return inputs
 
-    def run(self, command, options, source):
+    def run(self, command, options, source, after=()):
         """Runs one command line; returns its output file when the run that decides it (the
         base, or the recorded one) succeeded."""
         output = None
         if command in ("working", "style", "merge"):
             extension = ".sty" if command == "style" else ".mid"
             output = "out/%04d%s" % (self.runs, extension)
-        args = arguments_of(command, options, source, output)
+        args = arguments_of(command, options, source, output, after)
         results = {side: outcome(cli, self.folders[side], args, output)
                    for side, cli in self.clis.items()}
         self.runs += 1
@@ -497,6 +518,9 @@ def run_table(runs, songs, merges, styles, golden):
              "zephrane-demo.mid")
     for number, (option, _) in enumerate(REFUSED_EDIT_FILES):
         runs.run("working", ["--raw", option, "refused-%02d.json" % number], "zephrane-demo.mid")
+    files = {"casm": "listing.sty", "merge": "type1-3.mid"}
+    for command, after in POSITION_RUNS:
+        runs.run(command, [], files.get(command, "four-four-34.mid"), after)
     return styles
 
 
