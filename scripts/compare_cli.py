@@ -11,12 +11,13 @@ BASE (and CLI) is a commit (or branch, tag) whose zephrane-cli is built in build
 or the path of a zephrane-cli already built; the candidate is the working tree's
 build/release/cli/zephrane-cli unless --candidate names another. The inputs are the demo song,
 songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs, a song
-of facts for `info`), the malformed files of tests/data/invalid (running status after meta and
-SysEx events among them), a style whose CASM holds every kind of record, styles that the base
-build makes from the songs, type-1 files and files `merge` refuses, and --casm and --effects files
-whose numbers are refused or at the ends of their ranges. Each run happens in a folder of its own
-side (base, candidate) with the same relative names, so that messages naming files compare as
-well. Prints one line for each difference and a summary; exits 1 when anything differs.
+of facts for `info`, songs converted with notes held over section markers), the malformed files
+of tests/data/invalid (running status after meta and SysEx events among them), a style whose CASM
+holds every kind of record, styles that the base build makes from the songs, type-1 files and
+files `merge` refuses, and --casm and --effects files whose numbers are refused or at the ends of
+their ranges. Each run happens in a folder of its own side (base, candidate) with the same
+relative names, so that messages naming files compare as well. Prints one line for each
+difference and a summary; exits 1 when anything differs.
 
 --record runs one CLI and writes, for each run, its exit status and the sha256 of its standard
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
@@ -253,6 +254,33 @@ def write_marked_song(path, measures, timed):
     song.save(path)
 
 
+def write_held_song(path, key):
+    """24 measures in `key` ("D" or "Dm") over a click in every measure: the key's third is held
+    from Intro A over its end marker and plays again in End A; in Main A the piano plays D, the
+    third and A, then G4, the bass D2 E2 F#2 A2; an E4 is held over the end of Main A, another
+    over the start of End A. Notes as (channel, note, on, off), in measures."""
+    measure, third = 4 * TICKS, 65 if key.endswith("m") else 66
+    timed = [(0, mido.MetaMessage("time_signature", numerator=4, denominator=4)),
+             (0, mido.MetaMessage("key_signature", key=key)),
+             (0, mido.Message("program_change", channel=0, program=0)),
+             (0, mido.Message("program_change", channel=1, program=33))]
+    notes = [(9, 36, bar, bar + 0.125) for bar in range(24)] + [
+        (0, number, on, off) for number, on, off in (
+            (third, 1.25, 2.25), (62, 8, 8.5), (third, 8, 8.5), (69, 8, 8.5), (67, 8.5, 9),
+            (64, 9.5, 10.25), (64, 19.5, 20.25), (third, 20.5, 21))]
+    notes += [(1, number, 8 + i / 4, 8.125 + i / 4) for i, number in enumerate((38, 40, 42, 45))]
+    for channel, number, on, off in notes:
+        timed += [(int(on * measure), mido.Message("note_on", channel=channel, note=number,
+                                                   velocity=90)),
+                  (int(off * measure), mido.Message("note_off", channel=channel, note=number))]
+    track, now = mido.MidiTrack(), 0  # at one tick, a note released ends before one struck
+    for tick, message in sorted(timed, key=lambda event: (event[0], event[1].type == "note_on")):
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=24 * measure - now))
+    mido.MidiFile(type=0, ticks_per_beat=TICKS, tracks=[track]).save(path)
+
+
 def chunk(tag, data):
     return tag + len(data).to_bytes(4, "big") + data
 
@@ -297,6 +325,8 @@ def make_inputs(folder):
     songs = ["facts-3-4-e-flat-minor.mid", "late-first-event.mid", "set-up-past-a-measure.mid",
              "start-marker-alone.mid"]
     write_listing_style(os.path.join(folder, "listing.sty"))
+    for key in ("D", "Dm"):
+        write_held_song(os.path.join(folder, "held-%s.mid" % key), key)
     shutil.copy(os.path.join(ROOT, "demo", "zephrane-demo.mid"), folder)
     songs.append("zephrane-demo.mid")
     shapes = {
@@ -521,6 +551,10 @@ def run_table(runs, songs, merges, styles, golden):
     files = {"casm": "listing.sty", "merge": "type1-3.mid"}
     for command, after in POSITION_RUNS:
         runs.run(command, [], files.get(command, "four-four-34.mid"), after)
+    for key, convert in (("D", ["plain"]), ("D", ["sevenths"]), ("D", ["sevenths", "--add-b"]),
+                         ("Dm", ["plain"])):
+        runs.run("working", ["--sections", "Intro A,Main A,End A", "--auto-casm", "--convert",
+                             *convert], "held-%s.mid" % key)
     return styles
 
 

@@ -35,18 +35,6 @@ def read_bytes(path):
         return source.read()
 
 
-def save_song(path, timed, end, ticks_per_beat=TICKS_PER_BEAT):
-    """A type-0 song of (tick, message) pairs, ending at tick `end`. At one tick the events keep
-    their order, but note-ons come last, so a note released where another starts ends first."""
-    track, now = mido.MidiTrack(), 0
-    for tick, message in sorted(timed, key=lambda e: (e[0], e[1].type == "note_on")):
-        track.append(message.copy(time=tick - now))
-        now = tick
-    track.append(mido.MetaMessage("end_of_track", time=end - now))
-    mido.MidiFile(type=0, ticks_per_beat=ticks_per_beat, tracks=[track]).save(path)
-    return path
-
-
 def note(channel, number, on, off, velocity=90):
     return [(on, mido.Message("note_on", channel=channel, note=number, velocity=velocity)),
             (off, mido.Message("note_off", channel=channel, note=number))]
@@ -68,7 +56,13 @@ def band_song(path, measures, parts, numerator=4, ticks_per_beat=TICKS_PER_BEAT,
                 on = start + int(beat * ticks_per_beat)
                 timed += note(channel, number, on, on + int(beats * ticks_per_beat),
                               velocity=100 - start // per_measure % 80)  # tells measures apart
-    return save_song(path, timed, measures * per_measure, ticks_per_beat)
+    track, now = mido.MidiTrack(), 0  # at one tick, a note released ends before one struck
+    for tick, message in sorted(timed, key=lambda e: (e[0], e[1].type == "note_on")):
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=measures * per_measure - now))
+    mido.MidiFile(type=0, ticks_per_beat=ticks_per_beat, tracks=[track]).save(path)
+    return path
 
 
 def absolute(source):
