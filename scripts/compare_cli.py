@@ -413,7 +413,7 @@ def outcome(cli, folder, args, output):
     work = os.path.join(folder, "work")
     shutil.rmtree(work, ignore_errors=True)
     os.mkdir(work)
-    if "--force" in args:
+    if output and "--force" in args:  # a file the run replaces
         with open(os.path.join(folder, output), "wb") as replaced:
             replaced.write(b"replaced")
     done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
