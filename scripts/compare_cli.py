@@ -11,24 +11,25 @@ BASE (and CLI) is a commit (or branch, tag) whose zephrane-cli is built in build
 or the path of a zephrane-cli already built; the candidate is the working tree's
 build/release/cli/zephrane-cli unless --candidate names another. The inputs are the demo song,
 songs written here with mido (time signatures, tempos, drums, SysEx, short and long songs, a song
-of facts for `info`), the malformed files of tests/data/invalid (running status after meta and
-SysEx events among them), a style whose CASM holds every kind of record, styles that the base
-build makes from the songs, type-1 files and files `merge` refuses, and --casm and --effects files
-whose numbers are refused or at the ends of their ranges. Each run happens in a folder of its own
-side (base, candidate) with the same relative names, so that messages naming files compare as
-well. Prints one line for each difference and a summary; exits 1 when anything differs.
+of facts for `info`, songs converted with notes held over section markers), the malformed files
+of tests/data/invalid (running status after meta and SysEx events among them), a style whose CASM
+holds every kind of record, styles that the base build makes from the songs, type-1 files and
+files `merge` refuses, and --casm and --effects files whose numbers are refused or at the ends of
+their ranges. Each run happens in a folder of its own side (base, candidate) with the same
+relative names, so that messages naming files compare as well. Prints one line for each
+difference and a summary; exits 1 when anything differs.
 
 --record runs one CLI and writes, for each run, its exit status and the sha256 of its standard
 output, standard error and output file into DIGESTS, with the sha256 of every input; --check runs
 a CLI over the same table and prints each run whose exit status, texts or file differ from
 DIGESTS (exit 1). Both take the golden subset of the table (every option set on a few songs and
-on the styles made from them, five runs on every malformed file, every merge and edit file)
-unless --all records the whole table; the file says which. Nothing in a run depends on the
-machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json, recorded from
-the CLI of commit 04ad3d0, proves the output unchanged since then (ctest cli_golden_digests). When
-an output changes on purpose, check the new output first (compare mode against the previous
-commit shows every run that differs), then record again and commit the file with the change,
-naming the runs that differ:
+on the styles made from them, five runs on every malformed file, every merge and edit file, the
+options after FILE) unless --all records the whole table; the file says which. Nothing in a run
+depends on the machine, the time or the folder it runs in, so tests/data/golden/cli-digests.json,
+recorded from the CLI of commit 04ad3d0, proves the output unchanged since then (ctest
+cli_golden_digests). When an output changes on purpose, check the new output first (compare mode
+against the previous commit shows every run that differs), then record again and commit the file
+with the change, naming the runs that differ:
 
     scripts/compare_cli.py build/dev/cli/zephrane-cli --record tests/data/golden/cli-digests.json
 """
@@ -114,6 +115,24 @@ REFUSED_EDIT_FILES = [("--casm", "[%s]" % row) for row in (
             '{"variation": 18446744073709551617}', '{"reverb": 24}', '{"reverb": 4294967297}',
             '{"chorus": {"position": 4294967296}}', '{"variation": 102}',
             '{"connection": "Insertion", "variation": 75}')]
+
+# Options after FILE, on four-four-34.mid (casm on listing.sty, merge on type1-3.mid): each takes
+# exactly its one value and counts as it does before FILE; {out} places the output file, --force
+# replaces one already there. `info` prints its text, which holds no CASM and no effects.
+READY = ["--sections", "Main A", "--auto-casm"]
+POSITION_RUNS = [(command, option + context) for option, contexts in [
+    (["--style-name", "Night Train"], ([], [], READY)),
+    (["--copyright", "(c) Ann"], ([], [], READY)),
+    (["--sections", "Main A,Main B"], ([], [], ["--auto-casm"])),
+    (["--sections=Main A,Main B"], ([], [], ["--auto-casm"])),
+    (["--casm", "rows.json"], (["--json"], [], ["--sections", "Main A"])),
+    (["--effects", "effects.json"], (["--json"], [], READY)),
+    (["--convert", "plain"], (READY, READY, READY)), (["--raw"], ([], [], READY))]
+    for command, context in zip(("info", "working", "style"), contexts)] + [
+    ("casm", ["--json"])] + [
+    (command, output + context) for command, context in (
+        ("working", []), ("style", READY), ("merge", [])) for output in (
+            ["-o", "{out}"], ["-o={out}"], ["-o{out}"], ["--force", "-o", "{out}"])]
 
 EFFECTS = {"reverb": 3, "reverbReturn": "64", "chorus": 2, "chorusReturn": "32",
            "variation": 5, "variationReturn": "50", "pan": "64", "sendToReverb": "40",
@@ -235,6 +254,33 @@ def write_marked_song(path, measures, timed):
     song.save(path)
 
 
+def write_held_song(path, key):
+    """24 measures in `key` ("D" or "Dm") over a click in every measure: the key's third is held
+    from Intro A over its end marker and plays again in End A; in Main A the piano plays D, the
+    third and A, then G4, the bass D2 E2 F#2 A2; an E4 is held over the end of Main A, another
+    over the start of End A. Notes as (channel, note, on, off), in measures."""
+    measure, third = 4 * TICKS, 65 if key.endswith("m") else 66
+    timed = [(0, mido.MetaMessage("time_signature", numerator=4, denominator=4)),
+             (0, mido.MetaMessage("key_signature", key=key)),
+             (0, mido.Message("program_change", channel=0, program=0)),
+             (0, mido.Message("program_change", channel=1, program=33))]
+    notes = [(9, 36, bar, bar + 0.125) for bar in range(24)] + [
+        (0, number, on, off) for number, on, off in (
+            (third, 1.25, 2.25), (62, 8, 8.5), (third, 8, 8.5), (69, 8, 8.5), (67, 8.5, 9),
+            (64, 9.5, 10.25), (64, 19.5, 20.25), (third, 20.5, 21))]
+    notes += [(1, number, 8 + i / 4, 8.125 + i / 4) for i, number in enumerate((38, 40, 42, 45))]
+    for channel, number, on, off in notes:
+        timed += [(int(on * measure), mido.Message("note_on", channel=channel, note=number,
+                                                   velocity=90)),
+                  (int(off * measure), mido.Message("note_off", channel=channel, note=number))]
+    track, now = mido.MidiTrack(), 0  # at one tick, a note released ends before one struck
+    for tick, message in sorted(timed, key=lambda event: (event[0], event[1].type == "note_on")):
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=24 * measure - now))
+    mido.MidiFile(type=0, ticks_per_beat=TICKS, tracks=[track]).save(path)
+
+
 def chunk(tag, data):
     return tag + len(data).to_bytes(4, "big") + data
 
@@ -279,6 +325,8 @@ def make_inputs(folder):
     songs = ["facts-3-4-e-flat-minor.mid", "late-first-event.mid", "set-up-past-a-measure.mid",
              "start-marker-alone.mid"]
     write_listing_style(os.path.join(folder, "listing.sty"))
+    for key in ("D", "Dm"):
+        write_held_song(os.path.join(folder, "held-%s.mid" % key), key)
     shutil.copy(os.path.join(ROOT, "demo", "zephrane-demo.mid"), folder)
     songs.append("zephrane-demo.mid")
     shapes = {
@@ -341,14 +389,14 @@ def make_inputs(folder):
     return songs, merges, ["listing.sty"]
 
 
-def arguments_of(command, options, source, output):
-    """The command line of one run."""
+def arguments_of(command, options, source, output, after=()):
+    """The command line of one run; `after` follows FILE, the output in place of its {out}."""
     args = [command] + options
     if command in ("info", "working", "style"):
         args += ["--work-dir", "work"]
-    if output:
+    if output and not any("{out}" in word for word in after):
         args += ["-o", output]
-    return args + [source]
+    return args + [source] + [word.replace("{out}", output or "") for word in after]
 
 
 def read(folder, name):
@@ -365,6 +413,9 @@ def outcome(cli, folder, args, output):
     work = os.path.join(folder, "work")
     shutil.rmtree(work, ignore_errors=True)
     os.mkdir(work)
+    if output and "--force" in args:  # a file the run replaces
+        with open(os.path.join(folder, output), "wb") as replaced:
+            replaced.write(b"replaced")
     done = subprocess.run([cli] + args, cwd=folder, capture_output=True, timeout=120)
     return done.returncode, done.stdout, done.stderr, read(folder, output) if output else None
 
@@ -398,14 +449,14 @@ class Runs:
             inputs = make_inputs(folder)
         return inputs
 
-    def run(self, command, options, source):
+    def run(self, command, options, source, after=()):
         """Runs one command line; returns its output file when the run that decides it (the
         base, or the recorded one) succeeded."""
         output = None
         if command in ("working", "style", "merge"):
             extension = ".sty" if command == "style" else ".mid"
             output = "out/%04d%s" % (self.runs, extension)
-        args = arguments_of(command, options, source, output)
+        args = arguments_of(command, options, source, output, after)
         results = {side: outcome(cli, self.folders[side], args, output)
                    for side, cli in self.clis.items()}
         self.runs += 1
@@ -497,6 +548,13 @@ def run_table(runs, songs, merges, styles, golden):
              "zephrane-demo.mid")
     for number, (option, _) in enumerate(REFUSED_EDIT_FILES):
         runs.run("working", ["--raw", option, "refused-%02d.json" % number], "zephrane-demo.mid")
+    files = {"casm": "listing.sty", "merge": "type1-3.mid"}
+    for command, after in POSITION_RUNS:
+        runs.run(command, [], files.get(command, "four-four-34.mid"), after)
+    for key, convert in (("D", ["plain"]), ("D", ["sevenths"]), ("D", ["sevenths", "--add-b"]),
+                         ("Dm", ["plain"])):
+        runs.run("working", ["--sections", "Intro A,Main A,End A", "--auto-casm", "--convert",
+                             *convert], "held-%s.mid" % key)
     return styles
 
 

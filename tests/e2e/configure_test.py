@@ -5,64 +5,42 @@ folder and reads the cache and the compile commands."""
 
 import json
 import os
+import re
 import subprocess
-import sys
 import unittest
 
-from e2e_support import FolderTest
+from e2e_support import FolderTest, take_arguments
 
-CMAKE = sys.argv.pop(1) if len(sys.argv) > 1 else "cmake"
-SOURCE = sys.argv.pop(1) if len(sys.argv) > 1 else "."
-COMPILER = sys.argv.pop(1) if len(sys.argv) > 1 else "c++"
-
+CMAKE, SOURCE, COMPILER = take_arguments("cmake", ".", "c++")
 CORE_ONLY = ["-DZEPHRANE_BUILD_%s=OFF" % part
              for part in ("TESTS", "BENCHMARKS", "CLI", "GUI", "PLAYER")]
+WARNINGS = ["-Wall", "-Wextra", "-Wshadow"]
+# Options, the cached build type and ZEPHRANE_WERROR, the flags among -O3, the warnings, -Werror.
+CASES = [((), "Release", "OFF", ["-O3", *WARNINGS]),
+         (("-DCMAKE_BUILD_TYPE=Debug", "-DZEPHRANE_WERROR=ON"), "Debug", "ON",
+          [*WARNINGS, "-Werror"])]
 
 
 class Configure(FolderTest):
-    def configure(self, *options):
-        build = self.path("build")
-        result = subprocess.run(
-            [CMAKE, "-S", SOURCE, "-B", build, "-G", "Ninja", "-DCMAKE_CXX_COMPILER=" + COMPILER,
-             "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON", *CORE_ONLY, *options],
-            capture_output=True, text=True)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        return build, result.stdout
-
-    def cached(self, build, name):
-        with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as cache:
-            for line in cache:
-                key, _, value = line.rstrip("\n").partition("=")
-                if key.split(":")[0] == name:
-                    return value
-        return None
-
-    def core_flags(self, build):
-        """The flags zephrane_core's standard_paths.cpp is compiled with."""
-        with open(os.path.join(build, "compile_commands.json"), encoding="utf-8") as commands:
-            for entry in json.load(commands):
-                if entry["file"].endswith(os.path.join("src", "app", "standard_paths.cpp")):
-                    return entry["command"].split()
-        self.fail("standard_paths.cpp is not in the compile commands")
-
-    def test_no_build_type_means_release_with_warnings_that_are_not_errors(self):
-        build, output = self.configure()
-        self.assertIn("No build type given: building Release", output)
-        self.assertEqual(self.cached(build, "CMAKE_BUILD_TYPE"), "Release")
-        self.assertEqual(self.cached(build, "ZEPHRANE_WERROR"), "OFF")
-        flags = self.core_flags(build)
-        for flag in ("-O3", "-Wall", "-Wextra", "-Wshadow"):
-            self.assertIn(flag, flags)
-        self.assertNotIn("-Werror", flags)
-
-    def test_a_given_build_type_stays_and_werror_makes_warnings_errors(self):
-        build, output = self.configure("-DCMAKE_BUILD_TYPE=Debug", "-DZEPHRANE_WERROR=ON")
-        self.assertNotIn("No build type given", output)
-        self.assertEqual(self.cached(build, "CMAKE_BUILD_TYPE"), "Debug")
-        flags = self.core_flags(build)
-        self.assertNotIn("-O3", flags)
-        for flag in ("-Wall", "-Wextra", "-Wshadow", "-Werror"):
-            self.assertIn(flag, flags)
+    def test_build_type_and_warning_flags(self):
+        for options, build_type, werror, flags in CASES:
+            with self.subTest(options=options):
+                build = self.path("build-" + build_type)
+                done = subprocess.run([CMAKE, "-S", SOURCE, "-B", build, "-G", "Ninja",
+                                       "-DCMAKE_CXX_COMPILER=" + COMPILER,
+                                       "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON", *CORE_ONLY, *options],
+                                      capture_output=True, text=True)
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+                self.assertEqual("No build type given: building Release" in done.stdout,
+                                 not options)
+                with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as cache:
+                    cached = dict(re.findall(r"^(\w+):\w+=(.*)$", cache.read(), re.M))
+                self.assertEqual((cached["CMAKE_BUILD_TYPE"], cached["ZEPHRANE_WERROR"]),
+                                 (build_type, werror))
+                with open(os.path.join(build, "compile_commands.json"), encoding="utf-8") as file:
+                    used = next(entry["command"].split() for entry in json.load(file) if entry[
+                        "file"].endswith(os.path.join("src", "app", "standard_paths.cpp")))
+                self.assertEqual([f for f in ["-O3", *WARNINGS, "-Werror"] if f in used], flags)
 
 
 if __name__ == "__main__":

@@ -35,44 +35,34 @@ def read_bytes(path):
         return source.read()
 
 
-def save_song(path, timed, end, ticks_per_beat=TICKS_PER_BEAT):
-    """A type-0 song of (tick, message) pairs, ending at tick `end`. At one tick the events keep
-    their order, but note-ons come last, so a note released where another starts ends first."""
-    track, now = mido.MidiTrack(), 0
-    for tick, message in sorted(timed, key=lambda e: (e[0], e[1].type == "note_on")):
-        track.append(message.copy(time=tick - now))
-        now = tick
-    track.append(mido.MetaMessage("end_of_track", time=end - now))
-    song = mido.MidiFile(type=0, ticks_per_beat=ticks_per_beat)
-    song.tracks.append(track)
-    song.save(path)
-    return path
-
-
 def note(channel, number, on, off, velocity=90):
     return [(on, mido.Message("note_on", channel=channel, note=number, velocity=velocity)),
             (off, mido.Message("note_off", channel=channel, note=number))]
 
 
-def band_song(path, measures, parts, numerator=4, ticks_per_beat=TICKS_PER_BEAT, extra=(),
+def band_song(path, measures, parts, numerator=4, ticks_per_beat=TICKS_PER_BEAT,
               time_signature=True):
     """A song whose `parts` (channel: (program, [(beat, note, beats)])) play the same notes in
     every measure, each a little softer, over a bass drum on channel 10 on each first beat, the
-    click the section markers need. `extra` holds more (tick, message) pairs."""
+    click the section markers need."""
     per_measure = numerator * ticks_per_beat
-    timed = [(0, mido.MetaMessage("time_signature", numerator=numerator, denominator=4))]
-    timed = (timed if time_signature else []) + list(extra) + [
-        (0, mido.Message("program_change", channel=channel, program=program))
-        for channel, (program, _) in parts.items()]
-    for measure in range(measures):
-        start = measure * per_measure
+    timed = [(0, mido.MetaMessage("time_signature", numerator=numerator, denominator=4))] * \
+        time_signature + [(0, mido.Message("program_change", channel=channel, program=program))
+                          for channel, (program, _) in parts.items()]
+    for start in range(0, measures * per_measure, per_measure):
         timed += note(9, 36, start, start + ticks_per_beat // 4, velocity=100)
         for channel, (_, notes) in parts.items():
             for beat, number, beats in notes:
                 on = start + int(beat * ticks_per_beat)
                 timed += note(channel, number, on, on + int(beats * ticks_per_beat),
-                              velocity=100 - measure % 80)  # tells the measures apart
-    return save_song(path, timed, measures * per_measure, ticks_per_beat)
+                              velocity=100 - start // per_measure % 80)  # tells measures apart
+    track, now = mido.MidiTrack(), 0  # at one tick, a note released ends before one struck
+    for tick, message in sorted(timed, key=lambda e: (e[0], e[1].type == "note_on")):
+        track.append(message.copy(time=tick - now))
+        now = tick
+    track.append(mido.MetaMessage("end_of_track", time=measures * per_measure - now))
+    mido.MidiFile(type=0, ticks_per_beat=ticks_per_beat, tracks=[track]).save(path)
+    return path
 
 
 def absolute(source):
@@ -124,8 +114,7 @@ def running_status_uses(data):
         quantity()
         if data[pos] in (0xFF, 0xF0, 0xF7):
             pos += 2 if data[pos] == 0xFF else 1
-            length = quantity()
-            pos, status = pos + length, None
+            pos, status = quantity() + pos, None
             continue
         uses.append(data[pos] < 0x80)
         assert status or not uses[-1], "data byte without a status at offset %d" % pos

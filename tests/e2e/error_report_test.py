@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """End-to-end: a refusal of `zephrane-cli` (exit 1; 2 for a wrong command line) shows its exact
 message and writes nothing, no new file and no change to one already there: refusals of every
-subcommand, inputs that are not songs, the malformed corpus. (More texts: the golden digests.)"""
+subcommand, inputs that are not songs, error reports on malformed files (the golden digests hold
+the texts and statuses over the whole malformed corpus)."""
 
 import os
 import unittest
@@ -34,19 +35,17 @@ REFUSALS = [
     ("casm", 2, "STYLE is required" + USAGE),
     ("merge -o {new}", 2, "IN is required" + USAGE),
     ("merge {type1}", 2, "-o is required" + USAGE),
+    ("working --force {corrupt} -o {out}", 1, "Error #: 9, Subscript out of range, encountered in "
+     "Function GetInfo. If the solution is not obvious, please report this to the author.\n"),
+    ("style --force --all-sections --auto-casm {overflow} -o {out}", 1, "Error #: 6, Overflow, "
+     "encountered in Function GetInfo. If the solution is not obvious, please report this to the "
+     "author.\n"),
 ]
 NOT_SONGS = [("pipe.mid", " is a device or a pipe, not a file."),
              ("folder.mid", " is a folder, not a file."),
              ("loop-a.mid", " links to itself in a loop."),
              ("huge.mid", " is larger than 256 MB: it is not a song or a style."),
              ("/dev/zero", " is a device or a pipe, not a file.")]
-# The first lines of the common error report, and the fixed texts it shows for a file fault.
-REPORT_STARTS = ("Error #: ", "This file is Not found.", "Can't open your file",
-                 "Internal disk error.", "Disk is full.", "There was a problem With this file",
-                 "That device appears unavailable.", "Insert a disk in the drive ",
-                 "That path doesn't exist.")
-
-
 class Refusals(FolderTest):
     def assert_refused(self, arguments, status, stderr):
         """Runs `arguments` ("out" holds KEPT) with a working folder of its own; checks the exit
@@ -65,7 +64,10 @@ class Refusals(FolderTest):
         files = {"song": band_song(self.path("song.mid"), 12, {0: (0, [(0, 60, 1)])}),
                  "rows": self.write("rows.json", '[{"channel": 2.0}]'),
                  "missing": self.path("missing.mid"), "out": self.path("out"),
-                 "new": self.path("new"), "type1": self.path("type1.mid")}
+                 "new": self.path("new"), "type1": self.path("type1.mid"),
+                 "corrupt": os.path.join(INVALID_DIR, "sysex-length-past-end", "f0.mid"),
+                 "overflow": os.path.join(INVALID_DIR, "endless-variable-length-quantity",
+                                          "delta-beyond-32-bits.mid")}
         data = read_bytes(files["song"])  # the song's track twice, as a type-1 file
         self.write("type1.mid", data[:9] + b"\x01\x00\x02" + data[12:] + data[14:])
         for line, status, stderr in REFUSALS:
@@ -86,23 +88,6 @@ class Refusals(FolderTest):
                               ["merge", path, "-o", self.path("new")]):
                 with self.subTest(arguments):
                     self.assert_refused(arguments, 1, path + reason + "\n")
-
-    def test_no_output_and_status_1_after_an_error_report(self):
-        reported = 0
-        for folder, _, names in sorted(os.walk(INVALID_DIR)):
-            for song in sorted(os.path.join(folder, name) for name in names
-                               if name.endswith((".mid", ".sty"))):
-                for arguments in (["info"], ["working", "--force", "-o", self.path("out")],
-                                  ["style", "--force", "--all-sections", "--auto-casm", "-o",
-                                   self.path("out")]):
-                    self.write("out", KEPT)
-                    done = run(CLI, *arguments, "--work-dir", self.fresh_work_dir(), song)
-                    if any(line.startswith(REPORT_STARTS) for line in done.stderr.splitlines()):
-                        reported += 1
-                        self.assertEqual(done.returncode, 1, (song, arguments, done.stderr))
-                        self.assertEqual(read_bytes(self.path("out")), KEPT, (song, arguments))
-        # The corpus is there to make reports: a run of it that shows none has lost its purpose.
-        self.assertGreater(reported, 10)
 
 
 if __name__ == "__main__":

@@ -9,19 +9,15 @@ import mido
 from e2e_support import FolderTest, absolute, read_bytes, run, running_status_uses, take_arguments
 
 CLI = take_arguments("zephrane-cli")
-
-
-def _copy_unknown_meta(self, **overrides):
-    attributes = {"type_byte": self.type_byte, "data": self.data, "time": self.time}
-    return mido.UnknownMetaMessage(**dict(attributes, **overrides))
-
+Meta, Unknown = mido.MetaMessage, mido.UnknownMetaMessage
 
 # Some mido versions cannot copy an unknown meta message (the copy passes "type" back to the
 # constructor), and merge_tracks copies every message: copy it the way the constructor takes it.
 try:
-    mido.UnknownMetaMessage(type_byte=0x60, data=[1]).copy(time=1)
+    Unknown(type_byte=0x60, data=[1]).copy(time=1)
 except TypeError:
-    mido.UnknownMetaMessage.copy = _copy_unknown_meta
+    Unknown.copy = lambda self, **changes: Unknown(**dict(
+        {"type_byte": self.type_byte, "data": self.data, "time": self.time}, **changes))
 
 
 def expected_merge(song):
@@ -38,7 +34,7 @@ def expected_merge(song):
 def note_track(channel, name, start, notes, length=240, program=0):
     """A track playing `notes` one after another on `channel`, from tick `start`; mido writes the
     run of note-ons with running status."""
-    events = [mido.MetaMessage("track_name", name=name),
+    events = [Meta("track_name", name=name),
               mido.Message("program_change", channel=channel, program=program, time=start)]
     for number in notes:
         events += [mido.Message("note_on", channel=channel, note=number, velocity=90),
@@ -46,44 +42,37 @@ def note_track(channel, name, start, notes, length=240, program=0):
     return mido.MidiTrack(events)
 
 
-def conductor(*extra):
-    return mido.MidiTrack([
-        mido.MetaMessage("track_name", name="Song"), mido.MetaMessage("set_tempo", tempo=500000),
-        mido.MetaMessage("time_signature", numerator=4, denominator=4),
-        mido.MetaMessage("key_signature", key="F"), *extra,
-        mido.MetaMessage("set_tempo", tempo=450000, time=960),
-        mido.MetaMessage("time_signature", numerator=3, denominator=4, time=960),
-        mido.MetaMessage("set_tempo", tempo=400000, time=480)])
-
-
 class Merge(FolderTest):
     def test_merged_as_mido_merges_with_a_status_byte_for_every_event(self):
-        metas = [mido.MetaMessage("sequence_number", number=7), mido.MetaMessage("text", text="T"),
-                 mido.MetaMessage("copyright", text="(c) Zephrane"),
-                 mido.MetaMessage("instrument_name", name="Organ"),
-                 mido.MetaMessage("lyrics", text="la " * 60), mido.MetaMessage("marker", text="I"),
-                 mido.MetaMessage("cue_marker", text="cue"), mido.MetaMessage("midi_port", port=1),
-                 mido.UnknownMetaMessage(type_byte=0x08, data=b"Program"),
-                 mido.MetaMessage("device_name", name="Port A"),
-                 mido.MetaMessage("channel_prefix", channel=3),
-                 mido.MetaMessage("smpte_offset", frame_rate=25, hours=1, minutes=2, seconds=3),
-                 mido.UnknownMetaMessage(type_byte=0x7F, data=[0x43, 0x7B, 0x00]),
-                 mido.UnknownMetaMessage(type_byte=0x60, data=[1, 2])]
-        channel = [mido.Message("sysex", data=[0x7E, 0x7F, 0x09, 0x01]),
-                   mido.Message("sysex", data=[0x43, 0x00] + [0x11] * 200, time=10),
-                   mido.Message("control_change", channel=4, control=7, value=100),
-                   mido.Message("pitchwheel", channel=4, pitch=-2000),
-                   mido.Message("aftertouch", channel=4, value=30),
-                   mido.Message("polytouch", channel=4, note=60, value=20),
-                   mido.Message("note_on", channel=4, note=60, velocity=100),
-                   mido.Message("note_off", channel=4, note=60, velocity=64, time=96)]
-        # Tracks that start together and overlap, the tempo map and every kind of meta event in
+        # Tracks that start together and overlap; the tempo map and every kind of meta event in
         # the first, every other kind of event in the last. (The golden digests hold a merge of a
         # track without End of Track.)
-        song = mido.MidiFile(type=1, ticks_per_beat=96)
-        song.tracks += [conductor(*metas), note_track(0, "Piano", 0, [60, 64, 67, 72, 67, 64]),
-                        note_track(1, "Bass", 0, [36, 43, 36, 43], length=480, program=33),
-                        note_track(9, "Drums", 240, [36, 38, 36, 38, 42]), mido.MidiTrack(channel)]
+        conductor = [
+            Meta("track_name", name="Song"), Meta("set_tempo", tempo=500000),
+            Meta("time_signature", numerator=4, denominator=4), Meta("key_signature", key="F"),
+            Meta("sequence_number", number=7), Meta("text", text="T"),
+            Meta("copyright", text="(c) Zephrane"), Meta("instrument_name", name="Organ"),
+            Meta("lyrics", text="la " * 60), Meta("marker", text="I"),
+            Meta("cue_marker", text="cue"), Meta("midi_port", port=1),
+            Unknown(type_byte=0x08, data=b"Program"), Meta("device_name", name="Port A"),
+            Meta("channel_prefix", channel=3),
+            Meta("smpte_offset", frame_rate=25, hours=1, minutes=2, seconds=3),
+            Unknown(type_byte=0x7F, data=[0x43, 0x7B, 0x00]), Unknown(type_byte=0x60, data=[1, 2]),
+            Meta("set_tempo", tempo=450000, time=960),
+            Meta("time_signature", numerator=3, denominator=4, time=960),
+            Meta("set_tempo", tempo=400000, time=480)]
+        others = [mido.Message("sysex", data=[0x7E, 0x7F, 0x09, 0x01]),
+                  mido.Message("sysex", data=[0x43, 0x00] + [0x11] * 200, time=10),
+                  mido.Message("control_change", channel=4, control=7, value=100),
+                  mido.Message("pitchwheel", channel=4, pitch=-2000),
+                  mido.Message("aftertouch", channel=4, value=30),
+                  mido.Message("polytouch", channel=4, note=60, value=20),
+                  mido.Message("note_on", channel=4, note=60, velocity=100),
+                  mido.Message("note_off", channel=4, note=60, velocity=64, time=96)]
+        song = mido.MidiFile(type=1, ticks_per_beat=96, tracks=[
+            mido.MidiTrack(conductor), note_track(0, "Piano", 0, [60, 64, 67, 72, 67, 64]),
+            note_track(1, "Bass", 0, [36, 43, 36, 43], length=480, program=33),
+            note_track(9, "Drums", 240, [36, 38, 36, 38, 42]), mido.MidiTrack(others)])
         source, target = self.path("band.mid"), self.path("merged.mid")
         song.save(source)
         self.assertIn(bytes([0x3C, 0x00]), read_bytes(source))  # running status written
@@ -92,7 +81,7 @@ class Merge(FolderTest):
         self.assertEqual((merged.type, len(merged.tracks), merged.ticks_per_beat), (0, 1, 96))
         timed = absolute(merged.tracks[0])
         self.assertEqual(timed, expected_merge(mido.MidiFile(source)))
-        self.assertEqual(timed[-1], (2400, mido.MetaMessage("end_of_track")))
+        self.assertEqual(timed[-1], (2400, Meta("end_of_track")))
         self.assertFalse(any(running_status_uses(read_bytes(target))))
         self.assertEqual(run(CLI, "info", "--raw", "--json", target).returncode, 0)
 
