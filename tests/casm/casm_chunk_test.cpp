@@ -87,10 +87,9 @@ Bytes Cseg(const std::string& sections, const Bytes& records) {
     return Chunk("CSEG", Concat({Chunk("Sdec", Ascii(sections)), records}));
 }
 
-// Only segments whose section list holds the name count. Per channel the destination + 1 (source
-// channel 0 is channel 1) and the source key; each record's source root offset is noted: CASM 8
-// + CSEG 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165. A record of
-// another kind ends the reading.
+// Only segments naming the section count; a record of another kind ends the reading. Per channel
+// the destination + 1 and the source key; each record's source root offset is noted (CASM 8 + CSEG
+// 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165).
 TEST_F(CasmChunkTest, GetChannelsReadsTheRecordsOfSegmentsNamingTheSection) {
     Keep(Concat({Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})),
                  Cseg("Intro A", Ctab(12, 13, 7)),
