@@ -24,27 +24,21 @@ class ScanSongTest : public ::testing::Test {
     Session& s = test.session;
 };
 
-// A Standard MIDI File is in 4/4 until a time signature says otherwise.
-TEST_F(ScanSongTest, WithoutTimeSignatureTheMeasuresAreFourFour) {
-    Scan(test::MeasuresSongWithoutTimeSignature(3), 96);  // 4 quarters of 96 ticks a measure
-    EXPECT_EQ(std::tie(s.facts.ticksPerMeasure, s.facts.measureCount), std::tuple(384.0, 15));
-}
-
-// A measure's entry is the last delta byte of its first event.
-TEST_F(ScanSongTest, MeasureTableFollowsTheTimeSignatureFromItsPosition) {
+// A Standard MIDI File is in 4/4 until a time signature says otherwise. A measure's entry is the
+// last delta byte of its first event.
+TEST_F(ScanSongTest, MeasureTableIsInFourFourUntilATimeSignatureAndFollowsItFromItsPosition) {
     Scan(TrackBuilder()
-             .NoteOn(0, 1, 60, 100)      // 22: tick 0
-             .NoteOn(1920, 1, 62, 100)   // 26: delta 8F 00, tick 1920, measure 1 in 4/4
-             .TimeSignature(1920, 6, 3)  // 31: tick 3840, 6/8: from here 1440 a measure
-             .NoteOn(100, 1, 64, 100)    // 40: still measure 2
-             .NoteOn(2780, 1, 64, 100)   // 44: delta 95 5C, tick 6720, measure 4 (3 empty)
-             .EndOfTrack(1440));         // 49: tick 8160, measure 5
+             .NoteOn(0, 1, 60, 100)     // 22: tick 0
+             .NoteOn(3100, 1, 62, 100)  // 26: delta 98 1C, tick 3100, measure 1 in 4/4
+             .TimeSignature(740, 6, 3)  // 31: tick 3840, 6/8: from here 1440 a measure
+             .NoteOn(100, 1, 64, 100)   // 40: still measure 2
+             .NoteOn(2780, 1, 64, 100)  // 44: delta 95 5C, tick 6720, measure 4 (3 empty)
+             .EndOfTrack(1440));        // 49: tick 8160, measure 5
     EXPECT_EQ(std::tie(s.facts.timeSigNumerator, s.facts.timeSigDenominator),
               std::tuple(int16_t{6}, int16_t{8}));
-    std::vector<int32_t> positions;
+    const int32_t positions[] = {22, 27, 32, 0, 45, 50};
     for (int m = 0; m <= 5; ++m)
-        positions.push_back(s.measures.entries[m].position);
-    EXPECT_EQ(positions, (std::vector<int32_t>{22, 27, 32, 0, 45, 50}));
+        EXPECT_EQ(s.measures.entries[m].position, positions[m]) << "measure " << m;
     EXPECT_EQ(std::tie(s.facts.measureCount, s.facts.endOfTrackPos, s.facts.scanEndPos),
               std::tuple(int16_t{5}, 50, 51));
 }

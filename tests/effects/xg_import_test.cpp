@@ -61,19 +61,15 @@ const std::tuple<VariationConnection, const char*, const char*> kEffectBlockCase
 };
 // clang-format on
 
-TEST(XgImport, EffectBlockMessagesChangeTheirFieldsOnly) {
+TEST(XgImport, EffectBlockMessagesChangeTheirFieldsOnlyOthersNothing) {
     for (const auto& [connection, alAndData, changes] : kEffectBlockCases)
         EXPECT_EQ(Changes(connection, EffectMessage(alAndData)), changes)
             << (connection == kSys ? "System: " : "Insertion: ") << alAndData;
-}
-
-// Another device, block or address part and cut texts change nothing; a text lacking only its F7
-// still applies.
-TEST(XgImport, OtherMessagesAndCutTextsChangeNothing) {
+    // Another device or block address, a cut text and a type without its LSB change nothing; a
+    // text lacking only its F7 still applies.
     for (const char* text :
          {"43 11 4C 02 01 0C 50 F7 ", "43 10 4C 02 00 00 01 00 F7 ", "43 10 4C 03 01 0C 50 F7 ",
-          "43 10 4C 02 0", "43 10 4C 02 01 F7 ", "43 10 4C 02 01 0C 5", "43 10 4C 02 01 20 48",
-          "43 10 4C 02 01 40 06 "})
+          "43 10 4C 02 01 0C 5", "43 10 4C 02 01 20 48", "43 10 4C 02 01 40 06 "})
         EXPECT_EQ(Changes(kSys, text), "") << '"' << text << '"';
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 0C 50"), "reverbReturn= 80");
     EXPECT_EQ(Changes(kSys, "43 10 4C 02 01 00 01 00"), "reverb=1");
