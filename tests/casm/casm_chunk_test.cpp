@@ -75,11 +75,8 @@ TEST_F(CasmChunkTest, UnsetFieldIsAnOverflowReportedUnderCreateCasm) {
 
 // A Ctab record for source channel `channel` (1-16) playing into `destination` from `root`.
 Bytes Ctab(int channel, uint8_t destination, uint8_t root) {
-    Bytes data(27, 0);
-    data[0] = static_cast<uint8_t>(channel - 1);
-    data[9] = destination;
-    data[18] = root;
-    data[19] = 2;
+    Bytes data(27, 0);  // byte 19, the source chord: maj7
+    std::tie(data[0], data[9], data[18], data[19]) = std::tuple(channel - 1, destination, root, 2);
     return Chunk("Ctab", data);
 }
 
@@ -87,10 +84,9 @@ Bytes Cseg(const std::string& sections, const Bytes& records) {
     return Chunk("CSEG", Concat({Chunk("Sdec", Ascii(sections)), records}));
 }
 
-// Only segments whose section list holds the name count. Per channel the destination + 1 (source
-// channel 0 is channel 1) and the source key; each record's source root offset is noted: CASM 8
-// + CSEG 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165. A record of
-// another kind ends the reading.
+// Only segments naming the section count; a record of another kind ends the reading. Per channel
+// the destination + 1 and the source key; each record's source root offset is noted (CASM 8 + CSEG
+// 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165).
 TEST_F(CasmChunkTest, GetChannelsReadsTheRecordsOfSegmentsNamingTheSection) {
     Keep(Concat({Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})),
                  Cseg("Intro A", Ctab(12, 13, 7)),
@@ -108,10 +104,8 @@ TEST_F(CasmChunkTest, GetChannelsReadsTheRecordsOfSegmentsNamingTheSection) {
 }
 
 TEST_F(CasmChunkTest, GetChannelsReportsAChunkThatEndsEarlyAndKeepsWhatWasRead) {
-    Keep(Cseg("Main A", Concat({Ctab(9, 8, 3), Ctab(10, 9, 3)})));
-    Bytes cut = s.song.styleCasmBytes.Bytes();
-    cut.resize(cut.size() - 20);  // the second record's data is cut short
-    s.song.styleCasmBytes = ByteImage(cut);
+    const Bytes casm = Chunk("CASM", Cseg("Main A", Concat({Ctab(9, 8, 3), Ctab(10, 9, 3)})));
+    s.song.styleCasmBytes = ByteImage(Bytes(casm.begin(), casm.end() - 20));  // a record cut short
     GetChannels(s, "Main A");
     EXPECT_EQ(std::tie(s.casmSnapshot.part[9], s.casmSnapshot.part[10]), std::tuple(9, 0));
     EXPECT_EQ(test.platform.messages,

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "support/midi_builder.h"
 
 namespace zephrane {
@@ -49,33 +47,6 @@ Lines Listing(const Bytes& file) {
     return lines;
 }
 
-// The second Ctab has a byte beyond its fields; an OTSc chunk follows the CASM.
-Bytes SoundStyle() {
-    const Bytes records = Concat({Chunk("Ctab", Bytes(27, 0x0B)), Chunk("Ctab", Bytes(28, 0x05)),
-                                  Chunk("Cntt", {10, 0x83})});
-    return Concat({Style(Cseg("Main A,Main B", records)), Chunk("OTSc", {1, 2, 3, 4})});
-}
-
-Bytes Patched(Bytes bytes, size_t at, const Bytes& patch) {
-    std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
-    return bytes;
-}
-
-Bytes Cut(const Bytes& bytes, size_t size) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-}
-
-// The events are walked: the SysEx carries FF 2F 00 as data, a note under running status follows.
-TEST(CasmReader, TrackEndFollowsTheEndOfTrackEventAfterRunningStatusAndSysEx) {
-    test::TrackBuilder track;
-    track.SysEx(0, {0xFF, 0x2F, 0x00, 0xF7}).NoteOn(0, 1, 60, 100).RunningStatus(16, {60, 0});
-    track.EndOfTrack();
-    EXPECT_EQ(Listing(Concat({test::SongFile(track), Chunk("OTSc", {})})),
-              (Lines{"end 40", "OTSc 40 0",
-                     "! The only chunk after the track is not a \"CASM\" chunk: there is no CASM "
-                     "data."}));
-}
-
 // A Ctab running past its CSEG ends that CSEG only; a Ctab too short for its fields, a stray
 // chunk in the CASM, a header cut by its CSEG's end.
 TEST(CasmReader, IncompleteSegmentsAreDescribed) {
@@ -98,29 +69,41 @@ TEST(CasmReader, IncompleteSegmentsAreDescribed) {
                "chunk header (a 4-character tag and a 4-byte length); they are not read."}));
 }
 
-// Damage the malformed-file corpus does not hold: nothing is listed, the problem is named.
-TEST(CasmReader, TypeOneFileAndCutChunkHeaderNameTheirProblem) {
-    EXPECT_EQ(Listing(Patched(kSong, 9, {1})),
-              (Lines{"end none",
-                     "! The MIDI file is of type 1, not type 0 (a single track); no "
-                     "chunks are read."}));
-    EXPECT_EQ(Listing(Concat({kSong, {'C', 'A', 'S', 'M', 0}})),
-              (Lines{"end 34",
-                     "! The last 5 bytes of the file, from offset 34, are too few for a "
-                     "chunk header (a 4-character tag and a 4-byte length); they are "
-                     "not read."}));
+// The track's end, found by walking its events (the SysEx carries FF 2F 00 as data, a note under
+// running status follows), and damage the malformed-file corpus does not hold.
+TEST(CasmReader, TrackEndAndDamageOutsideTheCasmAreNamed) {
+    test::TrackBuilder track;
+    track.SysEx(0, {0xFF, 0x2F, 0x00, 0xF7}).NoteOn(0, 1, 60, 100).RunningStatus(16, {60, 0});
+    const std::pair<Bytes, Lines> cases[] = {
+        {Concat({test::SongFile(track.EndOfTrack()), Chunk("OTSc", {})}),
+         {"end 40", "OTSc 40 0",
+          "! The only chunk after the track is not a \"CASM\" chunk: there is no CASM data."}},
+        {test::SongFile(test::TrackBuilder().Marker(0, "SFF1").EndOfTrack().Events(), 480, 1),
+         {"end none",
+          "! The MIDI file is of type 1, not type 0 (a single track); no chunks are read."}},
+        {Concat({kSong, {'C', 'A', 'S', 'M', 0}}),
+         {"end 34",
+          "! The last 5 bytes of the file, from offset 34, are too few for a chunk header "
+          "(a 4-character tag and a 4-byte length); they are not read."}}};
+    for (const auto& [file, lines] : cases)
+        EXPECT_EQ(Listing(file), lines);
 }
 
-// Guards against any unchecked read: every prefix of a sound style, and the style with each byte
-// replaced by 00, 7F, 80 or FF, must be read without an exception (the sanitizer build also sees
-// every read).
+// Guards against unchecked reads (the sanitizer build sees each one): every prefix of a sound style
+// (a Ctab with a byte beyond its fields, OTSc after the CASM) and each byte set to 00, 7F, 80, FF.
 TEST(CasmReader, EveryCutAndEveryChangedByteEndsInAListingNeverAFault) {
-    const Bytes style = SoundStyle();
+    const Bytes records = Concat({Chunk("Ctab", Bytes(27, 0x0B)), Chunk("Ctab", Bytes(28, 0x05)),
+                                  Chunk("Cntt", {10, 0x83})});
+    const Bytes style =
+        Concat({Style(Cseg("Main A,Main B", records)), Chunk("OTSc", {1, 2, 3, 4})});
     for (size_t size = 0; size <= style.size(); ++size)
-        EXPECT_NO_THROW(Listing(Cut(style, size))) << "cut at " << size;
+        EXPECT_NO_THROW(Listing(Bytes(style.begin(), style.begin() + size))) << "cut at " << size;
     for (size_t at = 0; at < style.size(); ++at) {
-        for (const uint8_t value : {0x00, 0x7F, 0x80, 0xFF})
-            EXPECT_NO_THROW(Listing(Patched(style, at, {value}))) << at << " = " << int{value};
+        for (const uint8_t value : {0x00, 0x7F, 0x80, 0xFF}) {
+            Bytes changed = style;
+            changed[at] = value;
+            EXPECT_NO_THROW(Listing(changed)) << at << " = " << int{value};
+        }
     }
 }
 
