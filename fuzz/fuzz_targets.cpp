@@ -91,20 +91,19 @@ struct FuzzSession : StubSession {
     }
 };
 
-std::string WriteInput(const uint8_t* data, size_t size, const std::string& name) {
+// Without a name, a style (a CASM tag anywhere) is written as "input.sty", so that a mutation
+// keeps it one, anything else as "input.mid".
+std::string WriteInput(const uint8_t* data, size_t size, std::string name = "") {
+    if (name.empty()) {
+        const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+        name = bytes.find("CASM") == bytes.npos ? "input.mid" : "input.sty";
+    }
     const std::string path = ScratchFolder() + "/" + name;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     file.close();
     if (!file) Finding("cannot write the input to " + path);
     return path;
-}
-
-// A style (a CASM tag anywhere) is opened as "input.sty", so that a mutation keeps it one.
-std::string WriteInputByKind(const uint8_t* data, size_t size) {
-    const bool style = std::string_view(reinterpret_cast<const char*>(data), size).find("CASM") !=
-                       std::string_view::npos;
-    return WriteInput(data, size, style ? "input.sty" : "input.mid");
 }
 
 // Open File, "Auto CASM Set" and, with no section marked, "Intro A"; false when refused.
@@ -135,9 +134,8 @@ const SessionState& SessionWithGoodSong() {
 }
 
 // A built style must load unless it has more measures than the scan counts (a section marked
-// twice is copied twice). A CASM built from the table must read back without a problem; one taken
-// over keeps whatever it held. The header is the opened file's (the load reads only its format
-// byte), so it is put right before the CASM is read back.
+// twice is copied twice); a CASM built from the table must read back without a problem. The
+// header is the opened file's (the load reads only its format byte): put right first.
 void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
     std::vector<uint8_t> bytes = style.Bytes();
     if (bytes.size() < 22) Finding("the built style is shorter than its headers");
@@ -158,9 +156,8 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
 
 }  // namespace
 
-// Opened as a song and as a style by a session holding a good song: a refused load keeps that
-// song; an accepted one has the 6-byte header and the track chunk at 14 every walk relies on,
-// and scans again.
+// Opened as a song and as a style over a good song: a refused load keeps that song; an accepted
+// one has the 6-byte header and the track chunk at 14 every walk relies on, and scans again.
 void Load(const uint8_t* data, size_t size) {
     const SessionState& good = SessionWithGoodSong();
     for (const std::string name : {"input.mid", "input.sty"}) {
@@ -184,12 +181,12 @@ void Load(const uint8_t* data, size_t size) {
     }
 }
 
-// Prepared with each option, then written as the working file, which must load again unless it
-// has more measures than the scan counts (only the first time signature is kept).
+// Prepared with each option and written as the working file, which must load again unless it has
+// more measures than the scan counts (only the first time signature is kept).
 void Prepare(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenChosenFile(s, WriteInputByKind(data, size))) return;
+    if (!OpenChosenFile(s, WriteInput(data, size))) return;
     for (PrepOption option :
          {PrepOption::AssignedOnly, PrepOption::NoSpecialMarkers, PrepOption::AllChannels}) {
         const size_t messages = fuzz.Messages();
@@ -209,7 +206,7 @@ void Prepare(const uint8_t* data, size_t size) {
 void Style(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenWithAPartAndASection(s, WriteInputByKind(data, size))) return;
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size))) return;
     for (bool useStyleCasm : {false, true}) {
         if (useStyleCasm && !s.song.hasStyleCasm) break;
         s.useStyleCasm = useStyleCasm;
@@ -232,7 +229,7 @@ void Style(const uint8_t* data, size_t size) {
 void Convert(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenWithAPartAndASection(s, WriteInputByKind(data, size))) return;
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size))) return;
     for (ConvertItem item : {ConvertItem::Plain, ConvertItem::Sevenths}) {
         const SessionState before = s;
         const size_t messages = fuzz.Messages();
@@ -249,8 +246,8 @@ void Convert(const uint8_t* data, size_t size) {
     }
 }
 
-// The inspection reader of style chunks (damage goes to its problem list), then the kept CASM of
-// the loaded style read for every section and appended to the output, as a build does.
+// The inspection reader of style chunks, then the kept CASM of the loaded style read for every
+// section and appended to the output, as a build does.
 void Casm(const uint8_t* data, size_t size) {
     for (const StyleChunk& chunk :
          ReadCasmListing(ByteImage(std::vector<uint8_t>(data, data + size))).chunks) {
@@ -267,12 +264,11 @@ void Casm(const uint8_t* data, size_t size) {
     if (!AddCasm(s)) fuzz.RequireReport(messages, "appending the kept CASM");
 }
 
-// Loaded as it is (as `--raw` does), the fourteen section buttons pressed in toolbar order and
-// in reverse, one by one and in a row, which works the scan out from the scan before: both must
-// end with the same song, scan results, pressed buttons and messages.
+// Loaded as it is, the section buttons pressed in toolbar order and in reverse, one by one and in
+// a row (which works the scan out from the scan before): both must end alike.
 void Sections(const uint8_t* data, size_t size) {
     FuzzSession loaded;
-    if (!OpenChosenFile(loaded.session, WriteInputByKind(data, size))) return;
+    if (!OpenChosenFile(loaded.session, WriteInput(data, size))) return;
     std::vector<std::string> keys = AllSectionKeys();
     for (int order = 0; order < 2; ++order, std::reverse(keys.begin(), keys.end())) {
         FuzzSession single, row;

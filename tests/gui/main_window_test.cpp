@@ -24,8 +24,7 @@ using namespace zephrane;
 
 namespace {
 
-// A 20-measure style with every section marker, the sections one measure each from measure 1 on,
-// the last running to the end.
+// A 20-measure style, each section one measure from measure 1 on, the last running to the end.
 test::Bytes StyleOfEverySection() {
     test::TrackBuilder track;
     track.TimeSignature(0, 4, 2).Marker(0, "SFF1").Marker(0, "SInt").Program(0, 1, 0);
@@ -55,9 +54,8 @@ QString HelpDocumentsText() {
     return text.simplified();
 }
 
-// What a user reads on the main window and the dialogs it owns: the items of menus, menu bars and
-// toolbars, the CASM grid's choice lists, buttons, labels and frames. Each as the documents name
-// it: without access-key marks, a trailing "..." and padding blanks; numbers left out.
+// The captions of the window and its dialogs as the documents name them: without access-key
+// marks, a trailing "..." and padding blanks; numbers left out.
 QStringList CaptionsOf(gui::MainWindow& window) {
     QStringList captions;
     for (const QWidget* widget : window.findChildren<QWidget*>()) {
@@ -82,7 +80,6 @@ QStringList CaptionsOf(gui::MainWindow& window) {
     return names;
 }
 
-// The main window over a stub platform, shown and started up, its files in a folder of its own.
 struct ShownWindow {
     ShownWindow() {
         recorder.programDirectory = ZEPHRANE_DATA_DIR;
@@ -95,9 +92,7 @@ struct ShownWindow {
     QAction* Action(const std::string& name) { return window.findChild<QAction*>(name.c_str()); }
     template <typename Widget>
     Widget* Find(const char* name) {
-        Widget* widget = window.findChild<Widget*>(name);
-        if (!widget) qFatal("no widget %s", name);
-        return widget;
+        return window.findChild<Widget*>(name);
     }
     void Click(const char* button) {
         QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
@@ -143,9 +138,7 @@ class MainWindowTest : public QObject {
         QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
     }
 
-    // Guards against a map that worked the sections out from the working file's own markers and
-    // the standard layout: an opened style showed no bars, and the layout's names over its
-    // measures.
+    // Guards against a map worked out from the working file's markers and the standard layout.
     void sectionMapShowsTheSectionsOfAnOpenedStyle() {
         ShownWindow shown;
         shown.Open(shown.dir.Write("every.sty", StyleOfEverySection()));
@@ -164,8 +157,7 @@ class MainWindowTest : public QObject {
         }
     }
 
-    // Guards against "Use Style's Casm" outliving the style it was chosen for: the next song's
-    // style was written without its CASM chunk, and without a word.
+    // Guards against "Use Style's Casm" outliving its style: the next style had no CASM chunk.
     void styleCasmChoiceEndsWithItsStyle() {
         ShownWindow shown;
         shown.OpenSong(12);
@@ -189,8 +181,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
     }
 
-    // Guards against a help document that leaves a button, a menu item, a grid column or one of
-    // its choices unexplained, or names it otherwise than the window does.
+    // Guards against a caption that no help document explains under its name.
     void helpDocumentsExplainEveryCaption() {
         ShownWindow shown;
         const QStringList captions = CaptionsOf(shown.window);
