@@ -119,20 +119,6 @@ bool OpenWithAPartAndASection(Session& session, const std::string& path) {
     return true;
 }
 
-const SessionState& SessionWithGoodSong() {
-    static const SessionState state = [] {
-        FuzzSession fuzz;
-        test::TrackBuilder track;
-        track.Tempo(0, 500000).TimeSignature(0, 4, 2).Program(0, 1, 0).NoteOn(0, 1, 60, 100);
-        const test::Bytes song = test::SongFile(track.NoteOff(480, 1, 60).EndOfTrack());
-        if (!OpenChosenFile(fuzz.session, WriteInput(song.data(), song.size(), "good.mid"))) {
-            Finding("the good song does not load: " + fuzz.LastMessage());
-        }
-        return static_cast<const SessionState&>(fuzz.session);
-    }();
-    return state;
-}
-
 // A built style must load unless it has more measures than the scan counts (a section marked
 // twice is copied twice); a CASM built from the table must read back without a problem. The
 // header is the opened file's (the load reads only its format byte): put right first.
@@ -159,7 +145,16 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
 // Opened as a song and as a style over a good song: a refused load keeps that song; an accepted
 // one has the 6-byte header and the track chunk at 14 every walk relies on, and scans again.
 void Load(const uint8_t* data, size_t size) {
-    const SessionState& good = SessionWithGoodSong();
+    static const SessionState good = [] {  // a tempo, 4/4 and one note
+        FuzzSession fuzz;
+        test::TrackBuilder track;
+        track.Tempo(0, 500000).TimeSignature(0, 4, 2).Program(0, 1, 0).NoteOn(0, 1, 60, 100);
+        const test::Bytes song = test::SongFile(track.NoteOff(480, 1, 60).EndOfTrack());
+        if (!OpenChosenFile(fuzz.session, WriteInput(song.data(), song.size(), "good.mid"))) {
+            Finding("the good song does not load: " + fuzz.LastMessage());
+        }
+        return static_cast<const SessionState&>(fuzz.session);
+    }();
     for (const std::string name : {"input.mid", "input.sty"}) {
         FuzzSession fuzz;
         Session& s = fuzz.session;

@@ -50,13 +50,14 @@ enum class Fault { FullDisk, MissingFolder, ReadOnlyFile, FolderInPlace };
 struct FaultRow {
     Fault fault;
     const char* name;
+    const char* target;  // under the test's folder unless absolute
     const char* message;
 };
 constexpr FaultRow kFaults[] = {
-    {Fault::FullDisk, "OnAFullDisk", "Disk is full."},
-    {Fault::MissingFolder, "IntoAMissingFolder", "That path doesn't exist."},
-    {Fault::ReadOnlyFile, "OverAReadOnlyFile", kReadOnlyMessage},
-    {Fault::FolderInPlace, "WhereAFolderStands", kReadOnlyMessage}};
+    {Fault::FullDisk, "OnAFullDisk", "/dev/full", "Disk is full."},
+    {Fault::MissingFolder, "IntoAMissingFolder", "missing/target.mid", "That path doesn't exist."},
+    {Fault::ReadOnlyFile, "OverAReadOnlyFile", "target.mid", kReadOnlyMessage},
+    {Fault::FolderInPlace, "WhereAFolderStands", "target.mid", kReadOnlyMessage}};
 
 // `s` records the programs it starts; `real` starts them.
 struct AppTest : ::testing::Test {
@@ -125,8 +126,7 @@ TEST_F(AppTest, StartUpTakesPathsWithoutTheirLineEndAndMarksAsTwoDigitsTogglingW
     EXPECT_EQ(
         (Texts{s.settings.sequencerPath, s.settings.stylePlayerPath, s.settings.defaultDirectory}),
         (Texts{"/usr/bin/rosegarden --nosplash", "p", "/home/me/styles/\r\n"}));
-    EXPECT_FALSE(s.settings.panelVoices);
-    EXPECT_TRUE(s.settings.eightMeasureBbMains);
+    EXPECT_TRUE(!s.settings.panelVoices && s.settings.eightMeasureBbMains);
     Write("Zephrane4.ini", "1");  // a missing second digit counts as unchecked
     StartUp(s);
     EXPECT_TRUE(s.settings.panelVoices && !s.settings.eightMeasureBbMains);
@@ -267,8 +267,7 @@ TEST_F(AppTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit) {
     real.settings.sequencerPath = (dir.Path() / "no-such-sequencer").string();
     EXPECT_FALSE(ToSequencer(real));
     EXPECT_EQ(recorder.messages, Texts{"This file is Not found."});
-    // The stand-in sequencer, named with a blank, lengthens the song to 20 measures and records
-    // how it was called.
+    // A stand-in named with a blank: it records its call and lengthens the song to 20 measures.
     const fs::path sequencer = dir.Path() / "my sequencer";
     std::ofstream(sequencer) << "#!/bin/sh\necho \"$@\" > " << dir.Path() / "calls.txt"
                              << "\ncp " << Song("longer.mid", 20) << " \"$1\"\n";
@@ -295,8 +294,7 @@ TEST_F(AppTest, ToSequencerNeedsAFileAndASequencerAndPaintsEveryPollWhileItRuns)
     EXPECT_EQ(recorder.startedCommands,
               (std::vector<Texts>{{"seq", "--new-window", recorder.workingFilePath}}));
     EXPECT_EQ(recorder.pendingEventPasses, 3);
-    EXPECT_TRUE(recorder.viewWaitingDuringWait);
-    EXPECT_FALSE(s.view.waitingForSequencer);
+    EXPECT_TRUE(recorder.viewWaitingDuringWait && !s.view.waitingForSequencer);
 }
 
 TEST_F(AppTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
@@ -428,8 +426,8 @@ TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {
     EXPECT_TRUE(Guarded(s, "LoadText", [] {}));
     ReportError(s, "Main", RuntimeError(384));  // silently
     const std::string end =
-        ", encountered in Function LoadText. If the solution is not "
-        "obvious, please report this to the author.";
+        ", encountered in Function LoadText. If the solution is not obvious, "
+        "please report this to the author.";
     EXPECT_EQ(recorder.messages,
               (Texts{"Error #: 6, Overflow" + end, "Error #: 7, Out of memory" + end,
                      "Error #: 9, Subscript out of range" + end}));
@@ -475,21 +473,14 @@ const WriteRow kWrites[] = {
 };
 // clang-format on
 
-struct WriteFaultTest : AppTest, ::testing::WithParamInterface<std::tuple<WriteRow, FaultRow>> {
-    std::string FaultyTarget(Fault fault) {
-        const std::string target = PathOf("target.mid");
-        if (fault == Fault::FullDisk) return "/dev/full";
-        if (fault == Fault::MissingFolder) return PathOf("missing/target.mid");
-        if (fault == Fault::ReadOnlyFile)
-            fs::permissions(dir.Write("target.mid", kUsersBytes), kReadOnly);
-        if (fault == Fault::FolderInPlace) fs::create_directory(target);
-        return target;
-    }
-};
+struct WriteFaultTest : AppTest, ::testing::WithParamInterface<std::tuple<WriteRow, FaultRow>> {};
 
 TEST_P(WriteFaultTest, ShowsTheMessageOfItsFaultDamagesNoFileAndTheSessionGoesOn) {
     const auto& [write, fault] = GetParam();
-    const std::string target = FaultyTarget(fault.fault);
+    const std::string target = PathOf(fault.target);
+    if (fault.fault == Fault::ReadOnlyFile)
+        fs::permissions(dir.Write("target.mid", kUsersBytes), kReadOnly);
+    if (fault.fault == Fault::FolderInPlace) fs::create_directory(target);
     if (write.opensSong) {
         ASSERT_TRUE(OpenFileByPath(s, songPath));
         ASSERT_TRUE(PressSectionButton(s, "Main A"));
@@ -539,8 +530,7 @@ TEST_F(AppTest, SavingOverALongerFileLeavesExactlyTheNewBytesAndItsPermissions) 
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
-// Looking for an existing file to replace must not open the pipe: with no other writer that would
-// wait for ever. A pipe is written in place, like a device.
+// Looking for a file to replace must not open the pipe (it would wait for a writer for ever).
 TEST_F(AppTest, SaveIntoAPipeAsksNothingAndWritesThrough) {
     HoldSongAndStyle();
     const std::string path = PathOf("pipe.sty");
