@@ -1,8 +1,7 @@
 // The libFuzzer targets, one function each; ZEPHRANE_FUZZ_TARGET names the one a program runs.
-// Each feeds its input to the core as a file a user opens and, besides the sanitizers, checks
-// the core's promises: a failed step must have shown a report, and a refused load or a failed
-// conversion leaves the session as it was. A broken promise aborts with a line
-// "==zephrane-fuzz== FINDING: ..." so that libFuzzer keeps the input.
+// Each feeds its input to the core as a file a user opens and checks the core's promises besides
+// the sanitizers; a broken one aborts with "==zephrane-fuzz== FINDING: ..." so that libFuzzer
+// keeps the input.
 
 #include <algorithm>
 #include <cstdio>
@@ -20,38 +19,31 @@
 #include "app/song_commands.h"
 #include "app/stub_platform.h"
 #include "app/style_commands.h"
-#include "casm/casm_chunk.h"
 #include "casm/casm_reader.h"
-#include "casm/casm_table.h"
-#include "convert/convert.h"
 #include "sections/sections.h"
-#include "song/song_image.h"
-#include "style/make_style.h"
-#include "style/prep_midi.h"
 #include "support/midi_builder.h"
 
 namespace zephrane::fuzz {
 namespace {
 
-// The report of a scan whose song has more measures (or a longer text, a faster tempo) than its
-// 16-bit counts hold: a song built or prepared from a sound one may legitimately come to that.
+namespace fs = std::filesystem;
+
+// A scan whose song has more measures (or a longer text, a faster tempo) than its 16-bit counts
+// hold: a song built or prepared from a sound one may legitimately come to that.
 constexpr char kScanOverflowReport[] =
     "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not obvious, "
     "please report this to the author.";
 
-// A folder of this process (in /dev/shm when there is one), removed at exit, after static
-// destructors: so never destroyed.
+// A folder of this process, removed at exit after static destructors: so never destroyed.
 const std::string& ScratchFolder() {
     static const std::string& folder = *new std::string([] {
         std::error_code ignored;
-        const bool shm = std::filesystem::is_directory("/dev/shm", ignored);
-        std::string made =
-            (shm ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
-            "zephrane-fuzz-XXXXXX";
+        const bool shm = fs::is_directory("/dev/shm", ignored);
+        std::string made = (shm ? "/dev/shm" : fs::temp_directory_path()) / "zephrane-fuzz-XXXXXX";
         if (::mkdtemp(made.data()) == nullptr) std::abort();
         std::atexit([] {
             std::error_code error;
-            std::filesystem::remove_all(ScratchFolder(), error);
+            fs::remove_all(ScratchFolder(), error);
         });
         return made;
     }());
@@ -60,69 +52,61 @@ const std::string& ScratchFolder() {
 
 [[noreturn]] void Finding(const std::string& what) {
     std::error_code ignored;
-    std::filesystem::remove_all(ScratchFolder(), ignored);  // abort skips the exit handlers
+    fs::remove_all(ScratchFolder(), ignored);  // abort skips the exit handlers
     std::fprintf(stderr, "==zephrane-fuzz== FINDING: %s\n", what.c_str());
     std::fflush(stderr);
     std::abort();
 }
 
-// A platform that answers the Open dialog with Cancel and every question with OK, starts no
-// program and keeps the messages shown (printed too with ZEPHRANE_FUZZ_VERBOSE set, to replay a
-// finding); the working file and the settings live in the scratch folder.
-void SetUpQuietPlatform(StubPlatform& platform) {
-    if (std::getenv("ZEPHRANE_FUZZ_VERBOSE") != nullptr) {
-        platform.onMessage = [](const std::string& text) {
-            std::fprintf(stderr, "message: %s\n", text.c_str());
-        };
-    }
-    platform.standingOkAnswer = true;
-    platform.startFailure = error_number::kFileNotFound;
-    platform.programDirectory = ZEPHRANE_DATA_DIR;
-    platform.settingsDirectory = ScratchFolder();
-    platform.workingFilePath = ScratchFolder() + "/Zephwork.mid";
-}
-
-// A fresh session with the effect lists of the data file (read once), as the program starts.
+// A fresh session, as the program starts, on a platform that answers the Open dialog with Cancel
+// and every question with OK, starts no program and keeps the messages shown (printed too with
+// ZEPHRANE_FUZZ_VERBOSE set, to replay a finding); its files live in the scratch folder.
 struct FuzzSession : StubSession {
-    FuzzSession() {
-        static const EffectLists lists = [] {
-            StubSession stub;
-            SetUpQuietPlatform(stub.platform);
-            SetUpEffectLists(stub.session);
-            if (!stub.platform.messages.empty()) Finding("the effect lists cannot be read");
-            return stub.session.effectLists;
+    explicit FuzzSession(bool withEffectLists = true) {
+        if (std::getenv("ZEPHRANE_FUZZ_VERBOSE") != nullptr) {
+            platform.onMessage = [](const std::string& text) {
+                std::fprintf(stderr, "message: %s\n", text.c_str());
+            };
+        }
+        platform.standingOkAnswer = true;
+        platform.startFailure = error_number::kFileNotFound;
+        platform.programDirectory = ZEPHRANE_DATA_DIR;
+        platform.settingsDirectory = ScratchFolder();
+        platform.workingFilePath = ScratchFolder() + "/Zephwork.mid";
+        if (!withEffectLists) return;
+        static const EffectLists lists = [] {  // the data file, read once
+            FuzzSession reader(false);
+            SetUpEffectLists(reader.session);
+            if (!reader.platform.messages.empty()) Finding("the effect lists cannot be read");
+            return reader.session.effectLists;
         }();
-        SetUpQuietPlatform(platform);
         session.effectLists = lists;
     }
     size_t Messages() const { return platform.messages.size(); }
     std::string LastMessage() const {
         return platform.messages.empty() ? "no report" : platform.messages.back();
     }
-    // A step that returned failure must have shown a message since `before`.
     void RequireReport(size_t before, const std::string& step) const {
         if (Messages() <= before) Finding(step + " failed without a report");
     }
 };
 
-std::string WriteInput(const uint8_t* data, size_t size, const std::string& name) {
+// Without a name, a style (a CASM tag anywhere) is written as "input.sty", so that a mutation
+// keeps it one, anything else as "input.mid".
+std::string WriteInput(const uint8_t* data, size_t size, std::string name = "") {
+    if (name.empty()) {
+        const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+        name = bytes.find("CASM") == bytes.npos ? "input.mid" : "input.sty";
+    }
     const std::string path = ScratchFolder() + "/" + name;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     file.close();
     if (!file) Finding("cannot write the input to " + path);
     return path;
 }
 
-// Written as "input.sty" when it holds a CASM tag anywhere, else as "input.mid": a style is
-// opened as a style, and a mutation keeps it one.
-std::string WriteInputByKind(const uint8_t* data, size_t size) {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    return WriteInput(data, size, bytes.find("CASM") == bytes.npos ? "input.mid" : "input.sty");
-}
-
-// Open File, then "Auto CASM Set" and, when no section is marked, "Intro A": the song as a
-// style or a conversion needs it. False when the open is refused.
+// Open File, "Auto CASM Set" and, with no section marked, "Intro A"; false when refused.
 bool OpenWithAPartAndASection(Session& session, const std::string& path) {
     const ErrorReportWatch watch(session);
     if (!OpenFileByPath(session, path)) return false;
@@ -135,27 +119,9 @@ bool OpenWithAPartAndASection(Session& session, const std::string& path) {
     return true;
 }
 
-// A session that loaded a small valid song: a tempo, a 4/4 time signature and one note.
-const SessionState& SessionWithGoodSong() {
-    static const SessionState state = [] {
-        FuzzSession fuzz;
-        test::TrackBuilder track;
-        track.Tempo(0, 500000).TimeSignature(0, 4, 2).Program(0, 1, 0);
-        const test::Bytes song =
-            test::SongFile(track.NoteOn(0, 1, 60, 100).NoteOff(480, 1, 60).EndOfTrack());
-        const std::string path = WriteInput(song.data(), song.size(), "good.mid");
-        if (!OpenChosenFile(fuzz.session, path)) {
-            Finding("the good song does not load: " + fuzz.LastMessage());
-        }
-        return static_cast<const SessionState&>(fuzz.session);
-    }();
-    return state;
-}
-
 // A built style must load unless it has more measures than the scan counts (a section marked
-// twice is copied twice). A CASM built from the table must read back without a problem; one taken
-// over keeps whatever it held. The header is the opened file's (the load reads only its format
-// byte), so it is put right before the CASM is read back.
+// twice is copied twice); a CASM built from the table must read back without a problem. The
+// header is the opened file's (the load reads only its format byte): put right first.
 void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
     std::vector<uint8_t> bytes = style.Bytes();
     if (bytes.size() < 22) Finding("the built style is shorter than its headers");
@@ -167,8 +133,8 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
         Finding("the built style's CASM: " + listing.problems.front());
     }
     FuzzSession reader;
-    const std::string path = WriteInput(style.Bytes().data(), style.Bytes().size(), "built.sty");
-    if (!OpenChosenFile(reader.session, path) &&
+    if (!OpenChosenFile(reader.session,
+                        WriteInput(style.Bytes().data(), style.Bytes().size(), "built.sty")) &&
         reader.platform.messages != std::vector<std::string>{kScanOverflowReport}) {
         Finding("the built style does not load: " + reader.LastMessage());
     }
@@ -176,11 +142,19 @@ void CheckBuiltStyle(const ByteImage& style, bool casmFromTable) {
 
 }  // namespace
 
-// Opened as a song and as a style by a session holding a good song: a refused load keeps that
-// song; an accepted one has the 6-byte header and the track chunk at 14 every walk relies on,
-// and scans again.
+// Opened as a song and as a style over a good song: a refused load keeps that song; an accepted
+// one has the 6-byte header and the track chunk at 14 every walk relies on, and scans again.
 void Load(const uint8_t* data, size_t size) {
-    const SessionState& good = SessionWithGoodSong();
+    static const SessionState good = [] {  // a tempo, 4/4 and one note
+        FuzzSession fuzz;
+        test::TrackBuilder track;
+        track.Tempo(0, 500000).TimeSignature(0, 4, 2).Program(0, 1, 0).NoteOn(0, 1, 60, 100);
+        const test::Bytes song = test::SongFile(track.NoteOff(480, 1, 60).EndOfTrack());
+        if (!OpenChosenFile(fuzz.session, WriteInput(song.data(), song.size(), "good.mid"))) {
+            Finding("the good song does not load: " + fuzz.LastMessage());
+        }
+        return static_cast<const SessionState&>(fuzz.session);
+    }();
     for (const std::string name : {"input.mid", "input.sty"}) {
         FuzzSession fuzz;
         Session& s = fuzz.session;
@@ -202,12 +176,12 @@ void Load(const uint8_t* data, size_t size) {
     }
 }
 
-// Prepared with each option, then written as the working file, which must load again unless it
-// has more measures than the scan counts (only the first time signature is kept).
+// Prepared with each option and written as the working file, which must load again unless it has
+// more measures than the scan counts (only the first time signature is kept).
 void Prepare(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenChosenFile(s, WriteInputByKind(data, size))) return;
+    if (!OpenChosenFile(s, WriteInput(data, size))) return;
     for (PrepOption option :
          {PrepOption::AssignedOnly, PrepOption::NoSpecialMarkers, PrepOption::AllChannels}) {
         const size_t messages = fuzz.Messages();
@@ -227,7 +201,7 @@ void Prepare(const uint8_t* data, size_t size) {
 void Style(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenWithAPartAndASection(s, WriteInputByKind(data, size))) return;
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size))) return;
     for (bool useStyleCasm : {false, true}) {
         if (useStyleCasm && !s.song.hasStyleCasm) break;
         s.useStyleCasm = useStyleCasm;
@@ -237,11 +211,11 @@ void Style(const uint8_t* data, size_t size) {
         CheckBuiltStyle(s.output, !useStyleCasm);
     }
     const std::string target = ScratchFolder() + "/saved.sty";
-    std::filesystem::remove(target);
+    fs::remove(target);
     fuzz.platform.standingSaveAnswer = target;
     const ErrorReportWatch watch(s);
     const bool saved = SaveStyle(s, StyleCommandSource::ToolbarButton);
-    const bool written = std::filesystem::exists(target);
+    const bool written = fs::exists(target);
     if (written && watch.AnyShown()) Finding("a style was written after an error report");
     if (saved != written) Finding(saved ? "Save Style wrote no file" : "a refused save wrote");
 }
@@ -250,7 +224,7 @@ void Style(const uint8_t* data, size_t size) {
 void Convert(const uint8_t* data, size_t size) {
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenWithAPartAndASection(s, WriteInputByKind(data, size))) return;
+    if (!OpenWithAPartAndASection(s, WriteInput(data, size))) return;
     for (ConvertItem item : {ConvertItem::Plain, ConvertItem::Sevenths}) {
         const SessionState before = s;
         const size_t messages = fuzz.Messages();
@@ -267,19 +241,17 @@ void Convert(const uint8_t* data, size_t size) {
     }
 }
 
-// The inspection reader of style chunks (damage goes to its problem list), then the kept CASM of
-// the loaded style read for every section and appended to the output, as a build does.
+// The inspection reader of style chunks, then the kept CASM of the loaded style read for every
+// section and appended to the output, as a build does.
 void Casm(const uint8_t* data, size_t size) {
-    const CasmListing listing = ReadCasmListing(ByteImage(std::vector<uint8_t>(data, data + size)));
-    for (const StyleChunk& chunk : listing.chunks) {
-        if (chunk.offset < 0 || static_cast<size_t>(chunk.offset) >= size) {
+    for (const StyleChunk& chunk :
+         ReadCasmListing(ByteImage(std::vector<uint8_t>(data, data + size))).chunks) {
+        if (chunk.offset < 0 || size_t(chunk.offset) >= size)
             Finding("a chunk listed outside the file");
-        }
     }
     FuzzSession fuzz;
     Session& s = fuzz.session;
-    if (!OpenChosenFile(s, WriteInput(data, size, "input.sty"))) return;
-    if (!s.song.hasStyleCasm) return;
+    if (!OpenChosenFile(s, WriteInput(data, size, "input.sty")) || !s.song.hasStyleCasm) return;
     for (const SectionRow& row : kSectionTable)
         GetChannels(s, row.name);
     GetChannels(s, "Fill In BA");
@@ -287,16 +259,14 @@ void Casm(const uint8_t* data, size_t size) {
     if (!AddCasm(s)) fuzz.RequireReport(messages, "appending the kept CASM");
 }
 
-// Loaded as it is (as `--raw` does), the fourteen section buttons pressed in toolbar order and
-// in reverse, one by one and in a row, which works the scan out from the scan before: both must
-// end with the same song, scan results, pressed buttons and messages.
+// Loaded as it is, the section buttons pressed in toolbar order and in reverse, one by one and in
+// a row (which works the scan out from the scan before): both must end alike.
 void Sections(const uint8_t* data, size_t size) {
     FuzzSession loaded;
-    if (!OpenChosenFile(loaded.session, WriteInputByKind(data, size))) return;
+    if (!OpenChosenFile(loaded.session, WriteInput(data, size))) return;
     std::vector<std::string> keys = AllSectionKeys();
     for (int order = 0; order < 2; ++order, std::reverse(keys.begin(), keys.end())) {
-        FuzzSession single;
-        FuzzSession row;
+        FuzzSession single, row;
         static_cast<SessionState&>(single.session) = loaded.session;
         static_cast<SessionState&>(row.session) = loaded.session;
         for (const std::string& key : keys) {

@@ -1,113 +1,311 @@
+// The window's commands over a session on the stub platform, every file it writes also where it
+// cannot be: on a full disk, into a missing folder, over a read-only file, where a folder stands.
+
 #include "app/main_commands.h"
 
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/convert_commands.h"
+#include "app/effect_commands.h"
+#include "app/error_report.h"
 #include "app/posix_process.h"
 #include "app/recent_files.h"
+#include "app/save_files.h"
 #include "app/section_commands.h"
-#include "app/session.h"
+#include "app/settings_files.h"
+#include "app/setup_dialog.h"
+#include "app/standard_paths.h"
 #include "app/stub_platform.h"
-#include "support/midi_builder.h"
+#include "app/style_commands.h"
+#include "app/text_boxes.h"
+#include "app/working_folder.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Bytes;
+using test::TrackBuilder;
 using Texts = std::vector<std::string>;
 
 constexpr char kNoFile[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
+const Bytes kNote = {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00};
+constexpr fs::perms kReadOnly =
+    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+const Bytes kUsersBytes = {'u', 's', 'e', 'r', '\'', 's', ' ', 'f', 'i', 'l', 'e'};
+constexpr char kReadOnlyMessage[] =
+    "File may have read-only attribute. Change attribute or choose another name.";
 
-// A session over the stub platform, its programs started for real when `realProcesses` is set.
-class CommandsTest : public ::testing::Test {
-  protected:
+enum class Fault { FullDisk, MissingFolder, ReadOnlyFile, FolderInPlace };
+struct FaultRow {
+    Fault fault;
+    const char* name;
+    const char* target;  // under the test's folder unless absolute
+    const char* message;
+};
+constexpr FaultRow kFaults[] = {
+    {Fault::FullDisk, "OnAFullDisk", "/dev/full", "Disk is full."},
+    {Fault::MissingFolder, "IntoAMissingFolder", "missing/target.mid", "That path doesn't exist."},
+    {Fault::ReadOnlyFile, "OverAReadOnlyFile", "target.mid", kReadOnlyMessage},
+    {Fault::FolderInPlace, "WhereAFolderStands", "target.mid", kReadOnlyMessage}};
+
+// `s` records the programs it starts; `real` starts them.
+struct AppTest : ::testing::Test {
     void SetUp() override {
         recorder.programDirectory = ZEPHRANE_DATA_DIR;
-        recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
-        recorder.watchedSession = &session;
+        recorder.settingsDirectory = dir.Path().string();
+        recorder.workingFilePath = PathOf("Zephwork.mid");
+        recorder.watchedSession = &s;
+        SetUpEffectLists(s);
+        songPath = dir.Write("song.mid", song);
     }
+    std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
     std::string Song(const std::string& name, int measures) {
         return dir.Write(name, test::SongFile(test::MeasuresSong(measures)));
     }
-    std::string FileText(const std::string& path) {
-        const test::Bytes bytes = test::ReadFile(path);
+    void OpenSong(Session& session, int measures) {
+        recorder.openAnswers.push_back(Song("opened.mid", measures));
+        ASSERT_TRUE(OpenFileCommand(session));
+    }
+    static void SetSong(Session& session, const Bytes& bytes, const std::string& path = "/s.mid") {
+        session.song.bytes = ByteImage(bytes);
+        session.song.fileName = path;
+    }
+    void HoldSongAndStyle() {
+        SetSong(s, song, songPath);
+        s.output = ByteImage(Bytes{'s', 't', 'y'});
+    }
+    void Write(const std::string& name, const std::string& text) {
+        dir.Write(name, Bytes(text.begin(), text.end()));
+    }
+    std::string Text(const std::string& name) {
+        const Bytes bytes = test::ReadFile(PathOf(name));
         return std::string(bytes.begin(), bytes.end());
+    }
+    bool BuildStyle() {
+        const bool built = MakeStyleFromMidi(s);
+        recorder.messages.clear();
+        return built;
+    }
+    void AnswerSave(const std::string& path) {
+        recorder.saveAnswers.push_back(path);
+        recorder.okAnswers.push_back(true);
     }
 
     test::TempDir dir;
     StubPlatform recorder;
+    Platform services = recorder.Services();
+    Session s{services};
     PosixProcessService processes;
-    Platform services{recorder, recorder, recorder, processes, recorder, recorder};
-    Session session{services};
-    Platform recordedServices = recorder.Services();
-    Session recorded{recordedServices};  // its programs only recorded
+    Platform realServices{recorder, recorder, recorder, processes, recorder, recorder};
+    Session real{realServices};
+    const Bytes song = test::SongFile(test::MeasuresSong(12));
+    std::string songPath;
 };
 
-TEST_F(CommandsTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit) {
-    recorder.openAnswers.push_back(Song("song.mid", 12));
-    ASSERT_TRUE(OpenFileCommand(session));
-    session.facts.keyText = "Dmajor";
-    PickPart(session, 0, kBassPart);
-    // The stand-in sequencer, a file named with a blank, lengthens the song to 20 measures and
-    // records how it was called.
-    const std::string sequencer = (dir.Path() / "my sequencer").string();
+TEST_F(AppTest, StartUpTakesPathsWithoutTheirLineEndAndMarksAsTwoDigitsTogglingWritesBoth) {
+    StartUp(s);  // no files: the initial marks, silently
+    EXPECT_TRUE(s.settings.panelVoices && s.settings.xgSystemOn);
+    EXPECT_FALSE(s.settings.eightMeasureBbMains || s.settings.convertSeventhAddB ||
+                 s.settings.multipleTempos);
+    Write("Zephrane.ini", "/usr/bin/rosegarden --nosplash\r\n");
+    Write("Zephrane2.ini", "p");  // one character: that character is the path
+    Write("Zephrane3.ini", "/home/me/styles/\r\n");
+    Write("Zephrane4.ini", "01\r\n");
+    StartUp(s);
+    EXPECT_EQ(
+        (Texts{s.settings.sequencerPath, s.settings.stylePlayerPath, s.settings.defaultDirectory}),
+        (Texts{"/usr/bin/rosegarden --nosplash", "p", "/home/me/styles/\r\n"}));
+    EXPECT_TRUE(!s.settings.panelVoices && s.settings.eightMeasureBbMains);
+    Write("Zephrane4.ini", "1");  // a missing second digit counts as unchecked
+    StartUp(s);
+    EXPECT_TRUE(s.settings.panelVoices && !s.settings.eightMeasureBbMains);
+    EXPECT_EQ(recorder.messages, Texts{});
+    ToggleOptionMark(s, OptionMark::EightMeasureBbMains);  // both digits written
+    EXPECT_EQ(Text("Zephrane4.ini"), "11\r\n");
+    ToggleOptionMark(s, OptionMark::PanelVoices);
+    ToggleOptionMark(s, OptionMark::MultipleTempos);  // not stored
+    EXPECT_TRUE(s.settings.multipleTempos);
+    EXPECT_EQ(Text("Zephrane4.ini"), "01\r\n");
+}
+
+TEST_F(AppTest, RecentFilesKeepTheFourNewestComeBackInTheirOrderAndOpen) {
+    for (const char* path : {"/a.mid", "/b.mid", "/c.mid", "/d.mid", "/e.mid"})
+        AddRecentFile(s, path);
+    AddRecentFile(s, "/C.MID");  // listed already, in another case: moved, not added
+    SaveRecentFiles(s);
+    EXPECT_EQ(recorder.store.at("Zephrane/MRUFiles/3"), "/b.mid");
+    s.recentFiles.entries.clear();
+    LoadRecentFiles(s);
+    EXPECT_EQ(s.recentFiles.entries, (Texts{"/C.MID", "/e.mid", "/d.mid", "/b.mid"}));
+    recorder.store = {{"Zephrane/MRUFiles/0", "/x.mid"},
+                      {"Zephrane/MRUFiles/1", "/X.mid"},
+                      {"Zephrane/MRUFiles/2", "/y.mid"},
+                      {"Zephrane/MRUFiles/4", "/z.mid"}};
+    LoadRecentFiles(s);  // stops at the first gap and skips repeats
+    EXPECT_EQ(s.recentFiles.entries, (Texts{"/x.mid", "/y.mid"}));
+    // An entry opens with its full path; a missing one changes nothing.
+    const std::string first = Song("first.mid", 3);
+    AddRecentFile(s, first);
+    AddRecentFile(s, Song("second.mid", 4));
+    ASSERT_TRUE(OpenRecentFile(s, 1));
+    EXPECT_EQ(s.recentFiles.entries[0], first);
+    const ByteImage before = s.song.bytes;
+    AddRecentFile(s, (dir.Path() / "gone.sty").string());
+    EXPECT_FALSE(OpenRecentFile(s, 0));
+    EXPECT_EQ(recorder.messages, (Texts{"This file is Not found."}));
+    EXPECT_EQ((Texts{s.song.fileName, s.view.caption}), (Texts{first, "Zephrane   " + first}));
+    EXPECT_TRUE(s.song.isMidiFile && !s.song.isStyleFile);
+    EXPECT_EQ(s.song.bytes, before);
+}
+
+// The files are Latin-1 with CR LF line ends.
+TEST_F(AppTest, SetupReadsTheFilesAgainAndStoresTheTextsOnClose) {
+    Write("Zephrane.ini", "/usr/bin/s\xE9q\r\n");
+    Write("Zephrane2.ini", "/usr/bin/player\r\n");
+    Write("Zephrane3.ini", "/home/ann/styles/new\r\n");
+    const SetupTexts opened = OpenSetup(s);  // the folder cut at its last separator
+    EXPECT_EQ((Texts{opened.sequencer, opened.stylePlayer, opened.defaultDirectory}),
+              (Texts{"/usr/bin/s\xC3\xA9q", "/usr/bin/player", "/home/ann/styles/"}));
+    CloseSetup(s, {"ros\xC3\xA9garden --nosplash", "/opt/player", "/home/ann/songs/"});
+    EXPECT_EQ((Texts{Text("Zephrane.ini"), Text("Zephrane2.ini"), Text("Zephrane3.ini")}),
+              (Texts{"ros\xE9garden --nosplash\r\n", "/opt/player\r\n", "/home/ann/songs/\r\n"}));
+    EXPECT_EQ((Texts{s.settings.sequencerPath, s.settings.defaultDirectory}),
+              (Texts{"ros\xC3\xA9garden --nosplash", "/home/ann/songs/"}));
+    recorder.settingsDirectory = (dir.Path() / "missing").string();
+    CloseSetup(s, {"seq", "player", "/songs/"});  // each write is tried and reported
+    EXPECT_EQ(recorder.messages, Texts(3, "That path doesn't exist."));
+    EXPECT_EQ(s.settings.sequencerPath, "seq");
+}
+
+TEST_F(AppTest, BrowsingStoresTheSequencerAtOnceButThePlayerOnlyOnClose) {
+    SetupTexts texts;
+    recorder.openAnswers = {"/usr/bin/muse", "/usr/bin/player"};
+    BrowseSequencer(s, texts);
+    BrowseStylePlayer(s, texts);
+    BrowseSequencer(s, texts);  // cancelled: nothing changes
+    EXPECT_EQ(
+        (Texts{texts.sequencer, texts.stylePlayer, Text("Zephrane.ini"), s.settings.sequencerPath,
+               s.settings.stylePlayerPath}),
+        (Texts{"/usr/bin/muse", "/usr/bin/player", "/usr/bin/muse\r\n", "/usr/bin/muse", ""}));
+    EXPECT_EQ((Texts{recorder.openRequests[0].title, recorder.openRequests[1].title}),
+              (Texts{"Select Location of Sequencer Program",
+                     "Select Location of the StylePlayer Program"}));
+}
+
+TEST_F(AppTest, SettingsStayBesideAWritableProgramElseGoToTheUsersOwnAsDataFilesDo) {
+    PathEnvironment environment;
+    environment.home = "/home/ann";
+    environment.installedDataDirectory = "/usr/share/zephrane";
+    environment.dataDirectoryFromProgram = "../share/zephrane";
+    // A staged (DESTDIR) or moved installation: <root>/usr/bin beside <root>/usr/share/zephrane.
+    const fs::path program = dir.Path() / "usr" / "bin";
+    fs::create_directories(program);
+    fs::create_directories(dir.Path() / "usr" / "share" / "zephrane");
+    const StandardPaths paths(program.string(), environment);
+    environment.programDirectoryWritable = true;
+    EXPECT_EQ(StandardPaths("/opt/z", environment).SettingsDirectory(), "/opt/z");
+    environment.programDirectoryWritable = false;
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).SettingsDirectory(),
+              "/home/ann/.config/Zephrane");
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).WorkingFilePath(),
+              "/home/ann/.local/share/Zephrane/Zephwork.mid");
+    environment.xdgConfigHome = "/cfg";
+    environment.xdgDataHome = "/data";
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).SettingsDirectory(), "/cfg/Zephrane");
+    EXPECT_EQ(StandardPaths("/usr/bin", environment).WorkingFilePath(),
+              "/data/Zephrane/Zephwork.mid");
+    // Data files: beside the program, else in its installation, else under the prefix.
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), "/usr/share/zephrane/cbo3.dat");
+    dir.Write("usr/share/zephrane/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"),
+              (dir.Path() / "usr/share/zephrane/cbo3.dat").string());
+    dir.Write("usr/bin/cbo3.dat", {'x'});
+    EXPECT_EQ(paths.DataFilePath("cbo3.dat"), (program / "cbo3.dat").string());
+}
+
+// A window holds the usual working folder; a second window, finding it held, works in a fresh
+// folder of its own, removed when it closes, and says so.
+TEST_F(AppTest, TheFirstWindowHoldsTheUsualFolderQuietlyASecondIsToldAndMovesOut) {
+    PathEnvironment environment;
+    environment.xdgDataHome = (dir.Path() / "data").string();
+    StandardPaths firstPaths(dir.Path().string(), environment);
+    StandardPaths secondPaths(dir.Path().string(), environment);
+    const std::string usual = (dir.Path() / "data" / "Zephrane").string();
+    std::string firstNotice, secondNotice, fresh;
+    const WorkingFolder first = WindowWorkingFolder(firstPaths, firstNotice);
+    EXPECT_EQ((Texts{first.Path(), firstNotice}), (Texts{usual, ""}));
+    {
+        const WorkingFolder second = WindowWorkingFolder(secondPaths, secondNotice);
+        fresh = second.Path();
+        EXPECT_NE(fresh, usual);
+        EXPECT_EQ(secondPaths.WorkingFilePath(), fresh + "/Zephwork.mid");
+        EXPECT_EQ(secondNotice, AnotherWindowMessage(usual, fresh));
+        EXPECT_EQ(firstPaths.WorkingFilePath(), usual + "/Zephwork.mid");
+    }
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_EQ(AnotherWindowMessage("/home/u/.local/share/Zephrane", "/tmp/zephrane-a1b2c3"),
+              "Another Zephrane window is open on the working folder "
+              "/home/u/.local/share/Zephrane. This window keeps its working file in a folder of "
+              "its own, /tmp/zephrane-a1b2c3, which is removed when the window closes.");
+}
+
+TEST_F(AppTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit) {
+    OpenSong(real, 12);
+    real.facts.keyText = "Dmajor";
+    PickPart(real, 0, kBassPart);
+    real.settings.sequencerPath = (dir.Path() / "no-such-sequencer").string();
+    EXPECT_FALSE(ToSequencer(real));
+    EXPECT_EQ(recorder.messages, Texts{"This file is Not found."});
+    // A stand-in named with a blank: it records its call and lengthens the song to 20 measures.
+    const fs::path sequencer = dir.Path() / "my sequencer";
     std::ofstream(sequencer) << "#!/bin/sh\necho \"$@\" > " << dir.Path() / "calls.txt"
                              << "\ncp " << Song("longer.mid", 20) << " \"$1\"\n";
     fs::permissions(sequencer, fs::perms::owner_all);
-    session.settings.sequencerPath = sequencer;
-    ASSERT_TRUE(ToSequencer(session));
-    EXPECT_EQ(FileText((dir.Path() / "calls.txt").string()), recorder.workingFilePath + "\n");
-    EXPECT_EQ(session.facts.measureCount, 20);
-    EXPECT_EQ(session.casm[0].sourceKey, 0);  // the source keys follow the reloaded song
-    EXPECT_FALSE(session.view.waitingForSequencer);
-    EXPECT_EQ(CommandArguments("rosegarden  --nosplash", "/w.mid"),
-              (Texts{"rosegarden", "--nosplash", "/w.mid"}));
-    EXPECT_EQ(CommandArguments("player", ""), (Texts{"player"}));
+    real.settings.sequencerPath = sequencer.string();
+    ASSERT_TRUE(ToSequencer(real));
+    const Bytes calls = test::ReadFile((dir.Path() / "calls.txt").string());
+    EXPECT_EQ(std::string(calls.begin(), calls.end()), recorder.workingFilePath + "\n");
+    EXPECT_EQ(real.facts.measureCount, 20);
+    EXPECT_EQ(real.casm[0].sourceKey, 0);  // the source keys follow the reloaded song
 }
 
-TEST_F(CommandsTest, SequencerWaitPaintsEveryPollWithTheCommandsClosed) {
-    recorder.watchedSession = &recorded;
+TEST_F(AppTest, ToSequencerNeedsAFileAndASequencerAndPaintsEveryPollWhileItRuns) {
     recorder.waitsBeforeExit = 3;
-    recorder.openAnswers.push_back(Song("song.mid", 3));
-    ASSERT_TRUE(OpenFileCommand(recorded));
-    recorded.settings.sequencerPath = "seq --new-window";
-    ASSERT_TRUE(ToSequencer(recorded));
+    EXPECT_FALSE(ToSequencer(s));
+    OpenSong(s, 3);
+    EXPECT_FALSE(ToSequencer(s));
+    s.settings.sequencerPath = "seq  --new-window";  // the blanks between arguments go
+    fs::remove(recorder.workingFilePath);            // written again before the run
+    ASSERT_TRUE(ToSequencer(s));
+    EXPECT_EQ(recorder.messages, (Texts{kNoFile,
+                                        "A sequencer program has not been selected. Click on "
+                                        "Setup to identify the sequencer that you wish to use"}));
     EXPECT_EQ(recorder.startedCommands,
               (std::vector<Texts>{{"seq", "--new-window", recorder.workingFilePath}}));
     EXPECT_EQ(recorder.pendingEventPasses, 3);
-    EXPECT_TRUE(recorder.viewWaitingDuringWait);
-    EXPECT_FALSE(recorded.view.waitingForSequencer);
+    EXPECT_TRUE(recorder.viewWaitingDuringWait && !s.view.waitingForSequencer);
 }
 
-TEST_F(CommandsTest, ToSequencerNeedsAFileASequencerSetAndOneThatExists) {
-    EXPECT_FALSE(ToSequencer(session));
-    recorder.openAnswers.push_back(Song("song.mid", 3));
-    ASSERT_TRUE(OpenFileCommand(session));
-    EXPECT_FALSE(ToSequencer(session));
-    fs::remove(recorder.workingFilePath);
-    session.settings.sequencerPath = (dir.Path() / "no-such-sequencer").string();
-    EXPECT_FALSE(ToSequencer(session));
-    EXPECT_EQ(recorder.messages, (Texts{kNoFile,
-                                        "A sequencer program has not been selected. Click on "
-                                        "Setup to identify the sequencer that you wish to use",
-                                        "This file is Not found."}));
-    EXPECT_TRUE(fs::exists(recorder.workingFilePath));  // written before the sequencer ran
-}
-
-TEST_F(CommandsTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
-    PlayStyle(recorded);
-    recorded.settings.stylePlayerPath = "player";
-    PlayStyle(recorded);  // neither saved nor a style: the player alone
-    recorded.song.isStyleFile = true;
-    recorded.song.fileName = "/styles/opened.sty";
-    PlayStyle(recorded);
-    recorded.song.lastStyleSaved = "/styles/saved.sty";
-    PlayStyle(recorded);
+TEST_F(AppTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
+    PlayStyle(s);
+    s.settings.stylePlayerPath = "player";
+    PlayStyle(s);  // neither saved nor a style: the player alone
+    s.song.isStyleFile = true;
+    s.song.fileName = "/styles/opened.sty";
+    PlayStyle(s);
+    s.song.lastStyleSaved = "/styles/saved.sty";
+    PlayStyle(s);
     EXPECT_EQ(recorder.messages,
               (Texts{"The style player program has not been selected. Click on Setup to identify "
                      "the style player that you wish to use"}));
@@ -116,75 +314,277 @@ TEST_F(CommandsTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
                   {"player"}, {"player", "/styles/opened.sty"}, {"player", "/styles/saved.sty"}}));
 }
 
-TEST_F(CommandsTest, RecentEntryOpensWithItsFullPathAndAMissingOneChangesNothing) {
-    const std::string first = Song("first.mid", 3);
-    AddRecentFile(session, first);
-    AddRecentFile(session, Song("second.mid", 4));
-    ASSERT_TRUE(OpenRecentFile(session, 1));
-    EXPECT_EQ(session.view.caption, "Zephrane   " + first);
-    EXPECT_EQ(session.recentFiles.entries[0], first);
-    EXPECT_TRUE(session.song.isMidiFile);
-    const ByteImage before = session.song.bytes;
-    AddRecentFile(session, (dir.Path() / "gone.sty").string());
-    EXPECT_FALSE(OpenRecentFile(session, 0));
-    EXPECT_EQ(recorder.messages, (Texts{"This file is Not found."}));
-    EXPECT_EQ(session.song.fileName, first);
-    EXPECT_TRUE(session.song.isMidiFile && !session.song.isStyleFile);
-    EXPECT_EQ(session.view.caption, "Zephrane   " + first);
-    EXPECT_EQ(session.song.bytes, before);
-}
-
-TEST_F(CommandsTest, StyleFromBbNeedsFortyFourMeasures) {
+TEST_F(AppTest, StyleFromBbNeedsFortyFourMeasures) {
     recorder.openAnswers.push_back(Song("short.mid", 43));
-    EXPECT_FALSE(StyleFromBb(session));
+    EXPECT_FALSE(StyleFromBb(s));
     EXPECT_EQ(recorder.messages,
               (Texts{"A midi must have 44 measures to make a style using this function."}));
-    EXPECT_EQ(session.facts.measureCount, 43);  // the load ran, the preparation did not
+    EXPECT_EQ(s.facts.measureCount, 43);  // the load ran, the preparation did not
     EXPECT_FALSE(fs::exists(recorder.workingFilePath));
 }
 
-TEST_F(CommandsTest, DocumentsOpenInTheInformationWindow) {
-    EXPECT_TRUE(ShowQuickStart(session));
-    EXPECT_TRUE(ShowHelp(session));
+TEST_F(AppTest, DocumentsOpenInTheInformationWindow) {
+    EXPECT_TRUE(ShowQuickStart(s) && ShowHelp(s));
     ASSERT_EQ(recorder.shownDocuments.size(), 2u);
-    EXPECT_EQ(recorder.shownDocuments[0].path,
-              std::string(ZEPHRANE_DATA_DIR) + "/ZephraneQuickStart.rtf");
-    EXPECT_EQ(recorder.shownDocuments[0].caption, "Quick Start Guide");
-    EXPECT_EQ(recorder.shownDocuments[0].prompt, "Scroll screen to select function");
-    EXPECT_EQ(recorder.shownDocuments[1].path, std::string(ZEPHRANE_DATA_DIR) + "/Zephrane.rtf");
-    EXPECT_FALSE(recorder.shownDocuments[1].caption.has_value());
+    const DocumentRequest& quick = recorder.shownDocuments[0];
+    const DocumentRequest& help = recorder.shownDocuments[1];
+    EXPECT_EQ((Texts{quick.path, *quick.caption, *quick.prompt, help.path}),
+              (Texts{ZEPHRANE_DATA_DIR "/ZephraneQuickStart.rtf", "Quick Start Guide",
+                     "Scroll screen to select function", ZEPHRANE_DATA_DIR "/Zephrane.rtf"}));
+    EXPECT_FALSE(help.caption.has_value());
     recorder.programDirectory = dir.Path().string();
-    EXPECT_FALSE(ShowQuickStart(session));
-    EXPECT_FALSE(ShowHelp(session));
+    EXPECT_FALSE(ShowQuickStart(s) || ShowHelp(s));
     EXPECT_EQ(recorder.messages,
               (Texts{"Cannot find the Quick Start File named ZephraneQuickStart.rtf",
                      "Cannot find the Information File named Zephrane.rtf"}));
 }
 
-// The checks before a style is built: the toolbar button warns about a missing Main A first, and
-// the two sources spell the CASM refusal differently.
-TEST_F(CommandsTest, StyleChecksStopWithEachSourcesTexts) {
+// The menu item warns about a missing Main A only once a section is marked (the toolbar button,
+// which every CLI style run presses, warns first) and spells the CASM refusal its own way.
+TEST_F(AppTest, StyleChecksOfTheMenuItem) {
+    const auto check = [this] { return CheckStyleCommand(s, StyleCommandSource::MenuItem); };
+    EXPECT_FALSE(check());
+    OpenSong(s, 12);
+    EXPECT_FALSE(check());
+    ASSERT_TRUE(PressSectionButton(s, "Intro A"));
+    s.casm[9].part = 8;  // "Mute-Lock" feeds no part
+    EXPECT_FALSE(check());
+    s.useStyleCasm = true;
+    EXPECT_TRUE(check());
     const char* noMainA =
         "WARNING- Your style does not have a Main A section. This will cause some PSR's (e.g. "
         "2000/9000) to act strangely.";
-    EXPECT_FALSE(CheckStyleCommand(recorded, StyleCommandSource::ToolbarButton));
-    recorder.openAnswers.push_back(Song("song.mid", 12));
-    ASSERT_TRUE(OpenFileCommand(recorded));
-    EXPECT_FALSE(CheckStyleCommand(recorded, StyleCommandSource::ToolbarButton));
-    EXPECT_FALSE(CheckStyleCommand(recorded, StyleCommandSource::MenuItem));
-    ASSERT_TRUE(PressSectionButton(recorded, "Intro A"));
-    recorded.casm[9].part = 8;  // "Mute-Lock" feeds no part
-    EXPECT_FALSE(CheckStyleCommand(recorded, StyleCommandSource::MenuItem));
-    EXPECT_FALSE(CheckStyleCommand(recorded, StyleCommandSource::ToolbarButton));
-    ASSERT_TRUE(PressSectionButton(recorded, "Main A"));
-    recorded.useStyleCasm = true;
-    EXPECT_TRUE(CheckStyleCommand(recorded, StyleCommandSource::MenuItem));
-    const char* noSection = "At least one style section should be selected";
+    EXPECT_EQ(recorder.messages,
+              (Texts{kNoFile, "At least one style section should be selected", noMainA,
+                     "At least one Part in the CASM must be assigned for a style to be created",
+                     noMainA}));
+}
+
+// An existing event keeps its length: a shorter text is padded with blanks, a longer one cut. A
+// missing event is added first, with a variable-length length; texts are stored in Latin-1.
+TEST_F(AppTest, LeavingATextBoxRewritesItsEventExactly) {
+    struct BoxCase {
+        TrackBuilder song;
+        bool copyright;  // else the style name box
+        std::string typed, stored, shown;
+    };
+    const std::string nn(200, 'n');
+    // clang-format off
+    const BoxCase cases[] = {
+        {TrackBuilder().Text(0, 3, "Bossa Nova"), false, "Swing Ballad 2", "Swing Ball", "Swing Ball"},
+        {TrackBuilder().Text(0, 2, "abc"), true, "", "   ", "   "},
+        {TrackBuilder(), false, "", "", ""},
+        {TrackBuilder(), false, nn, nn, nn}};
+    // clang-format on
+    for (const BoxCase& row : cases) {
+        SCOPED_TRACE(row.typed);
+        StubSession fresh;
+        SetSong(fresh.session, test::SongFile(TrackBuilder(row.song).Raw(kNote)));
+        (row.copyright ? LeaveCopyrightBox : LeaveStyleNameBox)(fresh.session, row.typed);
+        const uint8_t type = row.copyright ? 2 : 3;
+        EXPECT_EQ(fresh.session.song.bytes.Bytes(),
+                  test::SongFile(TrackBuilder().Text(0, type, row.stored).Raw(kNote)));
+        const MainWindowView& view = fresh.session.view;
+        EXPECT_EQ(row.copyright ? view.txtCopyright : view.txtStyleName, row.shown);
+        EXPECT_EQ(fresh.platform.messages, Texts{});
+    }
+}
+
+TEST_F(AppTest, WithoutAnOpenFileOrWithADamagedSongATextBoxIsRefused) {
+    s.view.txtCopyright = "typed";
+    LeaveCopyrightBox(s, "typed");
+    EXPECT_EQ(s.view.txtCopyright, "");
+    SetSong(s, test::Concat({test::Headers(50), {0x00, 0x90}}));
+    const ByteImage before = s.song.bytes;
+    LeaveStyleNameBox(s, "Name");
+    EXPECT_EQ(s.song.bytes, before);
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[0], kNoFile);
+    EXPECT_NE(recorder.messages[1].find("in Function GetInfo"), std::string::npos);
+}
+
+TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {
+    // clang-format off
+    const std::pair<int, const char*> fileErrors[] = {
+        {54, "Can't open your file"}, {57, "Internal disk error."},
+        {62, "There was a problem With this file"}, {68, "That device appears unavailable."},
+        {70, "Error writing to file- make sure it is not being used by another program and that "
+             "the media is available."},
+        {71, "Insert a disk in the drive "}};
+    // clang-format on
+    for (const auto& [number, message] : fileErrors) {
+        EXPECT_EQ(ErrorReportText(RuntimeError(number), "Entry"), message) << number;
+    }
+    const std::pair<int, int> causes[] = {{ENOENT, 53}, {ENOTDIR, 76}, {EACCES, 75}, {EROFS, 75},
+                                          {ENOSPC, 61}, {EIO, 57},     {ENXIO, 68}};
+    for (const auto& [cause, number] : causes) {
+        EXPECT_EQ(ErrorNumberFromErrno(cause), number) << cause;
+    }
+    EXPECT_FALSE(Guarded(s, "LoadText", [] { Fail(error_number::kOverflow); }));
+    EXPECT_FALSE(Guarded(s, "LoadText", [] { throw std::bad_alloc(); }));
+    EXPECT_FALSE(Guarded(s, "LoadText", [] { throw std::out_of_range("vector::at"); }));
+    EXPECT_TRUE(Guarded(s, "LoadText", [] {}));
+    ReportError(s, "Main", RuntimeError(384));  // silently
+    const std::string end =
+        ", encountered in Function LoadText. If the solution is not obvious, "
+        "please report this to the author.";
+    EXPECT_EQ(recorder.messages,
+              (Texts{"Error #: 6, Overflow" + end, "Error #: 7, Out of memory" + end,
+                     "Error #: 9, Subscript out of range" + end}));
+}
+
+using Path = const std::string&;
+struct WriteRow {
+    const char* name;
+    bool opensSong;      // first Open File, "Main A" marked and the CASM set, as a user would
+    bool toWorkingFile;  // the target is the working file
+    bool (*run)(AppTest&, Path target);
+};
+// clang-format off
+const WriteRow kWrites[] = {
+    {"SettingsFile", false, false, [](AppTest& t, Path to) {
+        return WriteTextFileContents(t.s, "/usr/bin/sequencer", to); }},
+    {"WorkingFileByOpen", false, true, [](AppTest& t, Path) {
+        return static_cast<bool>(OpenFileByPath(t.s, t.songPath)); }},
+    {"WorkingFileBySequencer", true, true, [](AppTest& t, Path) {
+        t.s.settings.sequencerPath = "/usr/bin/true";
+        return static_cast<bool>(ToSequencer(t.s)); }},
+    {"WorkingFileByStyle", true, true, [](AppTest& t, Path) { return MakeStyleFromMidi(t.s); }},
+    {"WorkingFileByConvert", true, true, [](AppTest& t, Path) {
+        const ConvertItem plain = ConvertItem::Plain;
+        return static_cast<bool>(ConvertNotes(t.s, plain, SequencerCheck::Skipped)); }},
+    {"WorkingFileByBb", false, true, [](AppTest& t, Path) {
+        t.recorder.openAnswers.push_back(t.Song("bb.mid", 44));
+        return static_cast<bool>(StyleFromBb(t.s)); }},
+    {"MidiFile", true, false, [](AppTest& t, Path to) { return SaveMidiFile(t.s, to); }},
+    {"MidiFileBySaveAs", true, false, [](AppTest& t, Path to) {
+        t.AnswerSave(to);
+        return static_cast<bool>(SaveWorkingMidiFile(t.s)); }},
+    {"StyleFile", true, false, [](AppTest& t, Path to) {
+        return t.BuildStyle() && SaveStyleFile(t.s, to); }},
+    {"StyleFileBySaveAs", true, false, [](AppTest& t, Path to) {
+        if (!t.BuildStyle()) return false;
+        t.AnswerSave(to);
+        return SaveAs(t.s, SaveKind::Style).has_value(); }},
+    {"MergedMidiFile", false, false, [](AppTest& t, Path to) {
+        t.recorder.okAnswers.push_back(true);
+        const Bytes tempo = test::TrackBuilder().Tempo(0, 500000).EndOfTrack().Events();
+        const Bytes type1 = test::MultiTrackFile({tempo, test::MeasuresSong(2).Events()});
+        return static_cast<bool>(MergeMidiFile(t.s, t.dir.Write("type1.mid", type1), to)); }},
+};
+// clang-format on
+
+struct WriteFaultTest : AppTest, ::testing::WithParamInterface<std::tuple<WriteRow, FaultRow>> {};
+
+TEST_P(WriteFaultTest, ShowsTheMessageOfItsFaultDamagesNoFileAndTheSessionGoesOn) {
+    const auto& [write, fault] = GetParam();
+    const std::string target = PathOf(fault.target);
+    if (fault.fault == Fault::ReadOnlyFile)
+        fs::permissions(dir.Write("target.mid", kUsersBytes), kReadOnly);
+    if (fault.fault == Fault::FolderInPlace) fs::create_directory(target);
+    if (write.opensSong) {
+        ASSERT_TRUE(OpenFileByPath(s, songPath));
+        ASSERT_TRUE(PressSectionButton(s, "Main A"));
+        AutoSetCasm(s);
+        recorder.messages.clear();
+    }
+    if (write.toWorkingFile) recorder.workingFilePath = target;
+
+    EXPECT_FALSE(write.run(*this, target));
+
+    EXPECT_EQ(recorder.messages, Texts{fault.message});
+    EXPECT_EQ(test::ReadFile(songPath), song);  // the song the user opened is as it was
+    EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
+    if (fault.fault == Fault::ReadOnlyFile) {
+        EXPECT_EQ(test::ReadFile(target), kUsersBytes);
+        EXPECT_EQ(fs::status(target).permissions(), kReadOnly);
+    }
+    EXPECT_TRUE(fault.fault != Fault::FolderInPlace ||
+                (fs::is_directory(target) && fs::is_empty(target)));
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {  // no temporary file left
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+    }
+
+    recorder.messages.clear();
+    recorder.workingFilePath = PathOf("Zephwork.mid");
+    EXPECT_TRUE(!s.song.fileName.empty() || OpenFileByPath(s, songPath));
+    EXPECT_TRUE(SaveMidiFile(s, PathOf("again.mid")));
+    EXPECT_EQ(recorder.messages, Texts{});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWrite, WriteFaultTest,
+                         ::testing::Combine(::testing::ValuesIn(kWrites),
+                                            ::testing::ValuesIn(kFaults)),
+                         [](const auto& row) {
+                             return std::string(std::get<0>(row.param).name) + "_" +
+                                    std::get<1>(row.param).name;
+                         });
+
+TEST_F(AppTest, SavingOverALongerFileLeavesExactlyTheNewBytesAndItsPermissions) {
+    HoldSongAndStyle();
+    const std::string path = dir.Write("long.mid", Bytes(5000, 0xAA));
+    const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path, perms);
+    ASSERT_TRUE(SaveMidiFile(s, path));
+    EXPECT_EQ(test::ReadFile(path), song);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, perms);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
+}
+
+// Looking for a file to replace must not open the pipe (it would wait for a writer for ever).
+TEST_F(AppTest, SaveIntoAPipeAsksNothingAndWritesThrough) {
+    HoldSongAndStyle();
+    const std::string path = PathOf("pipe.sty");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    recorder.saveAnswers.push_back(path);
+    EXPECT_EQ(SaveAs(s, SaveKind::Style), path);
+    EXPECT_TRUE(recorder.questions.empty());
+    Bytes received(16);
+    received.resize(std::max<ssize_t>(0, ::read(reader, received.data(), received.size())));
+    ::close(reader);
+    EXPECT_EQ(received, (Bytes{'s', 't', 'y'}));
+}
+
+TEST_F(AppTest, SaveAsAsksWithTheKindsFilterAndProposalAndTheStyleBecomesTheOneToPlay) {
+    HoldSongAndStyle();
+    EXPECT_EQ(ProposedSaveName("/songs/song.mi", "mid"), "/songs/son.mid");  // the last four cut
+    EXPECT_EQ(ProposedSaveName("abc", "sty"), ".sty");
+    s.song.lastStyleSaved = "/old.sty";
+    EXPECT_FALSE(SaveAs(s, SaveKind::Midi));  // dialog cancelled
+    const std::string existing = dir.Write("there.sty", Bytes{9});
+    recorder.saveAnswers = {existing, existing};
+    recorder.okAnswers = {false, true};
+    EXPECT_FALSE(SaveAs(s, SaveKind::Style));  // not to be replaced
+    EXPECT_EQ(s.song.lastStyleSaved, "/old.sty");
+    EXPECT_EQ(SaveAs(s, SaveKind::Style), existing);
+    EXPECT_EQ(s.song.lastStyleSaved, existing);
+    ASSERT_EQ(recorder.saveRequests.size(), 3u);
+    const FileDialogRequest& midi = recorder.saveRequests[0];
+    EXPECT_EQ((Texts{midi.filter, midi.defaultExtension, midi.proposedName}),
+              (Texts{"Style Files(*.mid)|*.mid|", "mid", PathOf("song.mid")}));
+    const FileDialogRequest& style = recorder.saveRequests[1];
+    EXPECT_EQ((Texts{style.filter, style.proposedName}),
+              (Texts{"Style Files(*.sty)|*.sty|", PathOf("song.sty")}));
+}
+
+TEST_F(AppTest, WorkingMidiFileCommandMakesTheSavedFileTheOpenFile) {
+    HoldSongAndStyle();
+    s.view.caption = "Zephrane   song.mid";
+    EXPECT_FALSE(SaveWorkingMidiFile(s));  // cancelled: nothing changes
+    EXPECT_EQ((Texts{s.song.fileName, s.view.caption}), (Texts{songPath, "Zephrane   song.mid"}));
+    recorder.saveAnswers.push_back(PathOf("edited.mid"));
+    s.song.isStyleFile = true;
+    EXPECT_TRUE(SaveWorkingMidiFile(s));
+    EXPECT_EQ((Texts{s.song.fileName, s.view.caption, s.view.txtFileName}),
+              (Texts{PathOf("edited.mid"), "Zephrane   edited.mid", "edited.mid(modified)"}));
+    EXPECT_TRUE(s.song.isStyleFile);  // the kind flags stay
+    s.song.fileName.clear();
+    EXPECT_FALSE(SaveWorkingMidiFile(s));
     EXPECT_EQ(
         recorder.messages,
-        (Texts{kNoFile, noMainA, noSection, noSection, noMainA,
-               "At least one Part in the CASM must be assigned for a style to be created", noMainA,
-               "At least one Part In the CASM must be assigned for a style to be created"}));
+        Texts{"A file has not yet been opened. Click on Open File to identify the file to use."});
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "app/session.h"
 #include "app/stub_platform.h"
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
@@ -19,36 +18,20 @@
 #include "gui/main_window.h"
 #include "gui/rtf_to_html.h"
 #include "gui/section_map.h"
-#include "support/midi_builder.h"
 #include "support/temp_dir.h"
 
 using namespace zephrane;
 
 namespace {
 
-// Channels 1 (piano) and 10 (drums) over `measures` 4/4 measures.
-test::Bytes BandSong(int measures) {
-    test::TrackBuilder track;
-    track.TimeSignature(0, 4, 2).Program(0, 1, 0);
-    for (int m = 0; m < measures; ++m) {
-        track.NoteOn(m == 0 ? 0 : 960, 10, 36, 100).NoteOn(0, 1, 60, 90);
-        track.NoteOff(960, 10, 36).NoteOff(0, 1, 60);
-    }
-    return test::SongFile(track.EndOfTrack(960));
-}
-
-// A 20-measure style with every section marker, the sections one measure each from measure 1 on,
-// the last running to the end.
+// A 20-measure style, each section one measure from measure 1 on, the last running to the end.
 test::Bytes StyleOfEverySection() {
     test::TrackBuilder track;
     track.TimeSignature(0, 4, 2).Marker(0, "SFF1").Marker(0, "SInt").Program(0, 1, 0);
-    for (int m = 0; m < 20; ++m) {
-        uint32_t delta = m == 0 ? 0 : 960;  // from the note-off half a measure before
-        if (m >= 1 && m <= 14) {
-            track.Marker(delta, std::string(kSectionTable[m - 1].name));
-            delta = 0;
-        }
-        track.NoteOn(delta, 1, 60, 90).NoteOff(960, 1, 60);
+    for (int m = 0; m < 20; ++m) {  // each note-off half a measure before the next bar line
+        const bool marked = m >= 1 && m <= 14;
+        if (marked) track.Marker(960, std::string(kSectionTable[m - 1].name));
+        track.NoteOn(marked || m == 0 ? 0 : 960, 1, 60, 90).NoteOff(960, 1, 60);
     }
     return test::SongFile(track.EndOfTrack());
 }
@@ -68,27 +51,22 @@ QString HelpDocumentsText() {
     return text.simplified();
 }
 
-// What a user reads on the main window and the dialogs it owns: the items of menus, menu bars and
-// toolbars, the CASM grid's choice lists, buttons, labels and frames. Each as the documents name
-// it: without access-key marks, a trailing "..." and padding blanks; numbers left out.
+// The captions of the window and its dialogs as the documents name them: without access-key
+// marks, a trailing "..." and padding blanks; numbers left out.
 QStringList CaptionsOf(gui::MainWindow& window) {
     QStringList captions;
     for (const QWidget* widget : window.findChildren<QWidget*>()) {
         for (const QAction* action : widget->actions())
             captions << action->text();
+        if (qobject_cast<const QMenu*>(widget) || qobject_cast<const QGroupBox*>(widget) ||
+            qobject_cast<const QLabel*>(widget) || qobject_cast<const QAbstractButton*>(widget)) {
+            captions << widget->property("title").toString() << widget->property("text").toString();
+        }
     }
-    for (const QMenu* menu : window.findChildren<QMenu*>())
-        captions << menu->title();
     for (const QComboBox* list : window.findChild<gui::CasmGrid*>()->findChildren<QComboBox*>()) {
         for (int item = 0; item < list->count(); ++item)
             captions << list->itemText(item);
     }
-    for (const QLabel* label : window.findChildren<QLabel*>())
-        captions << label->text();
-    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
-        captions << button->text();
-    for (const QGroupBox* box : window.findChildren<QGroupBox*>())
-        captions << box->title();
     QStringList names;
     for (QString name : captions) {
         name = name.remove('&').remove("...").simplified();
@@ -99,137 +77,118 @@ QStringList CaptionsOf(gui::MainWindow& window) {
     return names;
 }
 
+struct ShownWindow {
+    ShownWindow() {
+        recorder.programDirectory = ZEPHRANE_DATA_DIR;
+        recorder.settingsDirectory = dir.Path().string();
+        recorder.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+        window.resize(1280, 800);
+        window.show();
+        window.StartUp();
+    }
+    QAction* Action(const std::string& name) { return window.findChild<QAction*>(name.c_str()); }
+    template <typename Widget>
+    Widget* Find(const char* name) {
+        return window.findChild<Widget*>(name);
+    }
+    void Click(const char* button) {
+        QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
+    }
+    void Open(const std::string& path) {
+        recorder.openAnswers.push_back(path);
+        Action("Open")->trigger();
+    }
+    void OpenSong(int measures) {
+        Open(dir.Write("band.mid", test::SongFile(test::MeasuresSong(measures))));
+    }
+    std::string SaveStyleAs(const char* name) {
+        const std::string path = (dir.Path() / name).string();
+        recorder.saveAnswers.push_back(path);
+        Action("SaveStyle")->trigger();
+        return path;
+    }
+
+    test::TempDir dir;
+    StubPlatform recorder;
+    gui::MainWindow window{gui::ShellServices{recorder, recorder, recorder, recorder, recorder}};
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init();
-    void cleanup();
-    void chordMuteWindowClosesWithItsSong();
-    void sectionMapShowsTheSectionsOfAnOpenedStyle();
-    void styleCasmChoiceEndsWithItsStyle();
-    void helpDocumentsExplainEveryCaption();
-
-  private:
-    QAction* Action(const char* name) const { return window_->findChild<QAction*>(name); }
-    template <typename Widget>
-    Widget* Find(const QString& name) const {
-        Widget* widget = window_->findChild<Widget*>(name);
-        if (!widget) qFatal("no widget %s", qPrintable(name));
-        return widget;
-    }
-    void Open(const std::string& path) {
-        recorder_->openAnswers.push_back(path);
-        Action("Open")->trigger();
-    }
-    void OpenSong(int measures) { Open(dir_->Write("band.mid", BandSong(measures))); }
-    void Click(const char* button) {
-        QTest::mouseClick(Find<QAbstractButton>(button), Qt::LeftButton);
-    }
-    std::string SaveStyleAs(const char* name) {
-        const std::string path = (dir_->Path() / name).string();
-        recorder_->saveAnswers.push_back(path);
-        Action("SaveStyle")->trigger();
-        return path;
+    // Guards against the window's OK, after File > Open, writing into the new song's channel 1.
+    void chordMuteWindowClosesWithItsSong() {
+        ShownWindow shown;
+        shown.OpenSong(12);
+        shown.Click("cmdChordMute1");
+        gui::ChordMuteWindow* dialog = shown.window.ChordMute();
+        QCOMPARE(dialog->windowTitle(), QString(" Chord Recognition for Channel  1"));
+        dialog->findChild<QCheckBox*>("chkChordMute26")->setChecked(false);  // "Maj": byte 4 bit 0
+        shown.OpenSong(14);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(shown.window.GetSession().casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
+        shown.Click("cmdChordMute1");
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
     }
 
-    std::unique_ptr<test::TempDir> dir_;
-    std::unique_ptr<StubPlatform> recorder_;
-    std::unique_ptr<gui::MainWindow> window_;
+    // Guards against a map worked out from the working file's markers and the standard layout.
+    void sectionMapShowsTheSectionsOfAnOpenedStyle() {
+        ShownWindow shown;
+        shown.Open(shown.dir.Write("every.sty", StyleOfEverySection()));
+        QVERIFY(shown.recorder.messages.empty());
+        for (const SectionRow& row : kSectionTable)
+            QVERIFY(shown.Action(std::string(row.key))->isChecked());
+        const SectionPicture picture = shown.Find<gui::SectionMap>("sectionMap")->Picture();
+        QVERIFY(picture.places.empty());
+        QCOMPARE(picture.measuresShown, 20);
+        QCOMPARE(picture.marked.size(), kSectionTable.size());
+        for (size_t i = 0; i < kSectionTable.size(); ++i) {
+            const int first = static_cast<int>(i) + 1;
+            const int end = i + 1 < kSectionTable.size() ? first + 1 : 20;
+            QCOMPARE(picture.marked[i],
+                     (SectionSpan{std::string(kSectionTable[i].key), first, end}));
+        }
+    }
+
+    // Guards against "Use Style's Casm" outliving its style: the next style had no CASM chunk.
+    void styleCasmChoiceEndsWithItsStyle() {
+        ShownWindow shown;
+        shown.OpenSong(12);
+        shown.Action("Main A")->trigger();
+        shown.Click("cmdAutoCasm");
+        shown.Open(shown.SaveStyleAs("first.sty"));
+        auto* useStyleCasm = shown.Find<QRadioButton>("OptOrigCasm");
+        QVERIFY(useStyleCasm->isVisible());
+        shown.Click("OptOrigCasm");
+        QVERIFY(shown.window.GetSession().useStyleCasm);
+        shown.OpenSong(12);
+        QVERIFY(!useStyleCasm->isVisible());
+        QVERIFY(shown.Find<QRadioButton>("OptmakeCasm")->isChecked());
+        shown.Click("cmdAutoCasm");
+        shown.Action("Main A")->trigger();
+        const CasmListing listing =
+            ReadCasmListing(ByteImage(test::ReadFile(shown.SaveStyleAs("next.sty"))));
+        QVERIFY(shown.recorder.messages.empty());
+        QVERIFY(listing.problems.empty());
+        QCOMPARE(listing.chunks.size(), size_t{1});
+        QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
+    }
+
+    // Guards against a caption that no help document explains under its name.
+    void helpDocumentsExplainEveryCaption() {
+        ShownWindow shown;
+        const QStringList captions = CaptionsOf(shown.window);
+        for (const char* reached : {"Convert Type 1 MIDI", "Retrigger Rule", "Har. Minor"})
+            QVERIFY(captions.contains(reached));  // the menus, the grid and its lists
+        const QString documents = HelpDocumentsText();
+        for (const QString& caption : captions)
+            QVERIFY2(documents.contains(caption), qPrintable("not in the documents: " + caption));
+    }
 };
-
-void MainWindowTest::init() {
-    dir_ = std::make_unique<test::TempDir>();
-    recorder_ = std::make_unique<StubPlatform>();
-    recorder_->programDirectory = ZEPHRANE_DATA_DIR;
-    recorder_->settingsDirectory = dir_->Path().string();
-    recorder_->workingFilePath = (dir_->Path() / "Zephwork.mid").string();
-    StubPlatform& r = *recorder_;
-    window_ = std::make_unique<gui::MainWindow>(gui::ShellServices{r, r, r, r, r});
-    window_->resize(1280, 800);
-    window_->show();
-    window_->StartUp();
-}
-
-void MainWindowTest::cleanup() {
-    window_.reset();
-    recorder_.reset();
-    dir_.reset();
-}
-
-// Guards against the window's OK, after File > Open, writing into the new song's channel 1.
-void MainWindowTest::chordMuteWindowClosesWithItsSong() {
-    OpenSong(12);
-    Click("cmdChordMute1");
-    gui::ChordMuteWindow* dialog = window_->ChordMute();
-    QCOMPARE(dialog->windowTitle(), QString(" Chord Recognition for Channel  1"));
-    dialog->findChild<QCheckBox*>("chkChordMute26")->setChecked(false);  // "Maj": byte 4 bit 0
-    OpenSong(14);
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(window_->GetSession().casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
-    Click("cmdChordMute1");
-    QVERIFY(dialog->isVisible());
-    QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
-}
-
-// Guards against a map that worked the sections out from the working file's own markers and the
-// standard layout: an opened style showed no bars, and the layout's names over its measures.
-void MainWindowTest::sectionMapShowsTheSectionsOfAnOpenedStyle() {
-    Open(dir_->Write("every.sty", StyleOfEverySection()));
-    QVERIFY(recorder_->messages.empty());
-    for (const SectionRow& row : kSectionTable)
-        QVERIFY(Action(std::string(row.key).c_str())->isChecked());
-    const SectionPicture picture = window_->findChild<gui::SectionMap*>("sectionMap")->Picture();
-    QVERIFY(picture.places.empty());
-    QCOMPARE(picture.measuresShown, 20);
-    QCOMPARE(picture.marked.size(), kSectionTable.size());
-    for (size_t i = 0; i < kSectionTable.size(); ++i) {
-        const int first = static_cast<int>(i) + 1;
-        const int end = i + 1 < kSectionTable.size() ? first + 1 : 20;
-        QCOMPARE(picture.marked[i], (SectionSpan{std::string(kSectionTable[i].key), first, end}));
-    }
-}
-
-// Guards against "Use Style's Casm" outliving the style it was chosen for: the next song's style
-// was written without its CASM chunk, and without a word.
-void MainWindowTest::styleCasmChoiceEndsWithItsStyle() {
-    OpenSong(12);
-    Action("Main A")->trigger();
-    Click("cmdAutoCasm");
-    Open(SaveStyleAs("first.sty"));
-    auto* useStyleCasm = Find<QRadioButton>("OptOrigCasm");
-    QVERIFY(useStyleCasm->isVisible());
-    Click("OptOrigCasm");
-    QVERIFY(window_->GetSession().useStyleCasm);
-
-    OpenSong(12);
-    QVERIFY(!useStyleCasm->isVisible());
-    QVERIFY(Find<QRadioButton>("OptmakeCasm")->isChecked());
-    Click("cmdAutoCasm");
-    Action("Main A")->trigger();
-    const CasmListing listing = ReadCasmListing(ByteImage(test::ReadFile(SaveStyleAs("next.sty"))));
-    QVERIFY(recorder_->messages.empty());
-    QVERIFY(listing.problems.empty());
-    QCOMPARE(listing.chunks.size(), size_t{1});
-    QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
-}
-
-// Guards against a help document that leaves a button, a menu item, a grid column or one of its
-// choices unexplained, or names it otherwise than the window does.
-void MainWindowTest::helpDocumentsExplainEveryCaption() {
-    const QStringList captions = CaptionsOf(*window_);
-    QVERIFY(captions.contains("Convert Type 1 MIDI"));  // the enumeration reaches the menus
-    QVERIFY(captions.contains("Retrigger Rule"));       // and the grid
-    QVERIFY(captions.contains("Har. Minor"));           // and its lists
-    const QString documents = HelpDocumentsText();
-    QStringList missing;
-    for (const QString& caption : captions) {
-        if (!documents.contains(caption)) missing << caption;
-    }
-    QVERIFY2(missing.isEmpty(), qPrintable("not in the documents: " + missing.join(" | ")));
-}
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"
