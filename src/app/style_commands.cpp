@@ -94,10 +94,6 @@ bool PrepMidi(Session& session, PrepOption option) {
     });
 }
 
-bool LoadCasmString(Session& session, std::string_view text) {
-    return Guarded(session, "LoadCasmString", [&] { AppendCasmText(OutputOf(session), text); });
-}
-
 bool CreateCasm(Session& session, std::string_view sectionList) {
     return Guarded(session, "CreateCasm", [&] {
         AppendNewCasm(OutputOf(session), session.casm, session.channels, sectionList);

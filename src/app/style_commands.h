@@ -19,9 +19,6 @@ bool PrepMidi(Session& session, PrepOption option);
 // The CASM writers append at the output write position and move it on; they return false after
 // a failure, which they report under their own names.
 
-// Writes `text` at the output write position, one byte per character.
-bool LoadCasmString(Session& session, std::string_view text);
-
 // Appends a CASM chunk built from the CASM table for the sections in `sectionList`.
 bool CreateCasm(Session& session, std::string_view sectionList);
 

@@ -126,10 +126,6 @@ void ReadSectionRecords(const StyleCasmReader& casm, std::string_view name, Casm
 
 }  // namespace
 
-void AppendCasmText(ChunkOutput output, std::string_view text) {
-    AppendText(output, text);
-}
-
 void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
                    std::string_view sectionList) {
     AppendText(output, "CASM");

@@ -42,9 +42,6 @@ struct ChunkOutput {
 
 // The writers throw their failures; what was written before a failure stays.
 
-// Writes `text` at the write position, one byte per character.
-void AppendCasmText(ChunkOutput output, std::string_view text);
-
 // Appends a CASM chunk built from the CASM table for the sections in `sectionList`: a Ctab for
 // each channel that plays notes and feeds an accompaniment part.
 void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
