@@ -10,34 +10,31 @@
 namespace zephrane::player {
 namespace {
 
+std::vector<int> Read(const std::string& text) {
+    const Chord chord = ParseChord(text);
+    return {chord.root, chord.type, chord.bass, chord.noChord};
+}
+
 TEST(ChordsTest, ReadsChordNamesIntoTheCasmChordTypes) {
-    // Guards against chord names read as the wrong type (the type numbers are those of the CASM
-    // chord mute bits, so a wrong one plays the wrong notes and mutes the wrong parts).
-    const struct {
-        const char* text;
-        int root, type, bass;
-    } cases[] = {
-        {"C", 0, 0, -1},       {"Am", 9, 8, -1},        {"F#m7", 6, 10, -1},
-        {"G7", 7, 19, -1},     {"Bbmaj7", 10, 2, -1},   {"Dm7b5", 2, 11, -1},
-        {"Cdim7", 0, 18, -1},  {"Csus4", 0, 32, -1},    {"Caug", 0, 7, -1},
-        {"Ebm6", 3, 9, -1},    {"C6", 0, 1, -1},        {"Cadd9", 0, 4, -1},
-        {"CM9", 0, 5, -1},     {"C6/9", 0, 6, -1},      {"Cm9", 0, 13, -1},
-        {"Cm11", 0, 14, -1},   {"CmMaj7", 0, 15, -1},   {"Cdim", 0, 17, -1},
-        {"C7sus4", 0, 20, -1}, {"C7b5", 0, 21, -1},     {"C9", 0, 22, -1},
-        {"C7#11", 0, 23, -1},  {"C13", 0, 24, -1},      {"C7b9", 0, 25, -1},
-        {"C7b13", 0, 26, -1},  {"C7#9", 0, 27, -1},     {"Cmaj7#5", 0, 28, -1},
-        {"C7aug", 0, 29, -1},  {"C1+8", 0, 30, -1},     {"C5", 0, 31, -1},
-        {"Csus2", 0, 33, -1},  {"Cmaj7#11", 0, 3, -1},  {"Cm(9)", 0, 12, -1},
-        {"CmMaj9", 0, 16, -1}, {"C/E", 0, 0, 4},        {"Am7/G", 9, 10, 7},
-        {"C6/9/E", 0, 6, 4},   {"Db", 1, 0, -1},        {"Cb", 11, 0, -1},
-        {"B#", 0, 0, -1},      {"Cmin7(9)", 0, 13, -1}, {"C7th", 0, 19, -1},
-    };
-    for (const auto& c : cases) {
-        const Chord chord = ParseChord(c.text);
-        EXPECT_EQ((std::vector<int>{chord.root, chord.type, chord.bass, chord.noChord}),
-                  (std::vector<int>{c.root, c.type, c.bass, false}))
-            << c.text;
+    // One spelling of each type, in the order of the CASM chord mute bits (a wrong type plays the
+    // wrong notes and mutes the wrong parts), each over the next of the twelve roots.
+    const char* suffixes[] = {"",       "6",     "maj7",  "maj7#11", "add9", "M9",   "6/9",
+                              "aug",    "m",     "m6",    "m7",      "m7b5", "m(9)", "m9",
+                              "m11",    "mMaj7", "mMaj9", "dim",     "dim7", "7",    "7sus4",
+                              "7b5",    "9",     "7#11",  "13",      "7b9",  "7b13", "7#9",
+                              "maj7#5", "7aug",  "1+8",   "5",       "sus4", "sus2"};
+    const char* roots[] = {"C", "Db", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    for (int type = 0; type < 34; ++type) {
+        const std::string text = std::string(roots[type % 12]) + suffixes[type];
+        EXPECT_EQ(Read(text), (std::vector<int>{type % 12, type, -1, false})) << text;
     }
+    // clang-format off
+    const std::pair<const char*, std::vector<int>> others[] = {
+        {"Cb", {11, 0, -1, 0}}, {"B#", {0, 0, -1, 0}}, {"C/E", {0, 0, 4, 0}}, {"Am7/G", {9, 10, 7, 0}},
+        {"C6/9/E", {0, 6, 4, 0}}, {"Cmin7(9)", {0, 13, -1, 0}}, {"C7th", {0, 19, -1, 0}}};
+    // clang-format on
+    for (const auto& [text, read] : others)
+        EXPECT_EQ(Read(text), read) << text;
     EXPECT_TRUE(ParseChord("N.C.").noChord && ParseChord("NC").noChord);
 }
 
@@ -63,13 +60,12 @@ TEST(ChordsTest, UnreadableChordsAreRefusedByName) {
 }
 
 TEST(ChordsTest, ShapesHoldTheirTones) {
-    // Guards against a chord table whose tones do not match the chord's name.
-    EXPECT_TRUE(IsChordTone(19, 10));   // 7th: the minor seventh
-    EXPECT_FALSE(IsChordTone(19, 11));  // ... not the major one
-    EXPECT_TRUE(IsChordTone(11, 6));    // min7b5: the flat fifth
-    EXPECT_TRUE(IsChordTone(18, 9));    // dim7: the diminished seventh
-    EXPECT_TRUE(IsChordTone(33, 2));    // 1+2+5
-    EXPECT_EQ(ShapeOf(7).fifth, 8);     // aug
+    // 7th: the minor seventh, not the major one; min7b5: the flat fifth; dim7: the diminished
+    // seventh; 1+2+5: the second. Guards against a chord table whose tones miss the name.
+    EXPECT_EQ((std::vector<bool>{IsChordTone(19, 10), IsChordTone(19, 11), IsChordTone(11, 6),
+                                 IsChordTone(18, 9), IsChordTone(33, 2)}),
+              (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_EQ(ShapeOf(7).fifth, 8);  // aug
     EXPECT_THROW(ShapeOf(34), PlayerError);
 }
 
