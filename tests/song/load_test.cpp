@@ -36,12 +36,13 @@ using test::Chunk;
 using test::Concat;
 using test::TrackBuilder;
 
-const std::string kOutOfRange =
-    "Error #: 9, Subscript out of range, encountered in Function GetInfo. If the solution is not "
-    "obvious, please report this to the author.";
-const std::string kOverflow =
-    "Error #: 6, Overflow, encountered in Function GetInfo. If the solution is not obvious, "
-    "please report this to the author.";
+std::string GetInfoError(const std::string& numberAndName) {
+    return "Error #: " + numberAndName +
+           ", encountered in Function GetInfo. If the solution is not "
+           "obvious, please report this to the author.";
+}
+const std::string kOutOfRange = GetInfoError("9, Subscript out of range");
+const std::string kOverflow = GetInfoError("6, Overflow");
 const std::string kNotTypeZero =
     "This is not a type 0 midi file. Use your sequencer program or your PSR to convert this midi "
     "to the proper form. Ssee Info/Help";
@@ -52,9 +53,9 @@ const fs::path kCorpusFolder = ZEPHRANE_INVALID_DATA_DIR;
 std::vector<std::string> CorpusFiles() {
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(kCorpusFolder)) {
-        const std::string extension = entry.path().extension().string();
-        if (!entry.is_regular_file() || (extension != ".mid" && extension != ".sty")) continue;
-        files.push_back(fs::relative(entry.path(), kCorpusFolder).generic_string());
+        const fs::path extension = entry.path().extension();
+        if (entry.is_regular_file() && (extension == ".mid" || extension == ".sty"))
+            files.push_back(fs::relative(entry.path(), kCorpusFolder).generic_string());
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -144,14 +145,14 @@ TEST_P(InvalidCorpusTest, LoadEndsInOneReportOrLoadsAndARefusalKeepsTheSong) {
     EXPECT_EQ(TakeMessages(), reports);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()),
-                         [](const auto& row) {
-                             std::string name = row.param;
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); },
-                                 '_');
-                             return name;
-                         });
+std::string TestName(const ::testing::TestParamInfo<std::string>& row) {
+    std::string name = row.param;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()), TestName);
 
 TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
     const Bytes song = GoodSong(), note = TrackBuilder().NoteOn(0, 1, 60, 1).EndOfTrack().Events();
@@ -183,15 +184,10 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
 }
 
 TEST(FileKind, FollowsTheLastThreeCharactersInAnyCase) {
-    for (const auto& [name, kind] : {std::pair{"SONG.MID", FileKind::Midi},
-                                     {"a.PCS", FileKind::Style},
-                                     {"a.sst", FileKind::Style},
-                                     {"a.pst", FileKind::Style},
-                                     {"a.prs", FileKind::Style},
-                                     {"a.bcs", FileKind::Style},
-                                     {"a.Sty", FileKind::Style},
-                                     {"a.kar", FileKind::Other}})
-        EXPECT_EQ(KindOfFileName(name), kind) << name;
+    for (const char* name : {"a.PCS", "a.sst", "a.pst", "a.prs", "a.bcs", "a.Sty"})
+        EXPECT_EQ(KindOfFileName(name), FileKind::Style) << name;
+    EXPECT_EQ(KindOfFileName("SONG.MID"), FileKind::Midi);
+    EXPECT_EQ(KindOfFileName("a.kar"), FileKind::Other);
 }
 
 TEST_F(GoodSongSession, StyleKeepsWhatFollowsItsTrackOnlyBeyondTwentyEightBytes) {

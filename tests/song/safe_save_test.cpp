@@ -26,14 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using test::Bytes;
 
-const Bytes kUsersBytes = {'u', 's', 'e', 'r', '\'', 's', ' ', 'f', 'i', 'l', 'e'};
-const Bytes kNewBytes(5000, 0x5A);
+const Bytes kUsersBytes = {'u', 's', 'e', 'r'}, kNewBytes(5000, 0x5A), kSty = {'s', 't', 'y'};
 
 std::vector<std::string> NamesIn(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
+    for (const auto& entry : fs::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
-    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -63,11 +61,7 @@ pid_t StartSaveReceivingSignalMidway(const std::string& path, int signalNumber) 
     ::sigaction(SIGXFSZ, &action, nullptr);
     const struct rlimit limit { 100, 100 };
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    try {
-        WriteWholeFile(path, kNewBytes);
-    } catch (...) {
-        ::_exit(2);
-    }
+    WriteWholeFile(path, kNewBytes);  // a failure ends the child by SIGABRT
     ::_exit(0);
 }
 
@@ -83,13 +77,12 @@ class SafeSaveTest : public ::testing::Test {
     std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
     // Saves "sty" to `name` through the session; true when saved.
     bool Save(const std::string& name) {
-        s.output = ByteImage(Bytes{'s', 't', 'y'});
-        return SaveStyleFile(s, PathOf(name));
+        test.session.output = ByteImage(kSty);
+        return SaveStyleFile(test.session, PathOf(name));
     }
 
     test::TempDir dir;
     StubSession test;
-    Session& s = test.session;
 };
 
 TEST_F(SafeSaveTest, SaveEndedBySignalLeavesNoHiddenFileAndTheTargetAsItWas) {
@@ -120,9 +113,9 @@ TEST_F(SafeSaveTest, SavesBesideARunningSaveLeaveItsHiddenFileAlone) {
     EXPECT_TRUE(Save("style.sty"));
     EXPECT_TRUE(Save("other.sty"));
     EXPECT_EQ(fs::file_size(hidden), 100u);
-    EXPECT_EQ(test::ReadFile(PathOf("style.sty")), (Bytes{'s', 't', 'y'}));
-    EXPECT_EQ(test::ReadFile(PathOf("other.sty")), (Bytes{'s', 't', 'y'}));
-    EXPECT_EQ(test.platform.messages, std::vector<std::string>{});
+    EXPECT_EQ(test::ReadFile(PathOf("style.sty")), kSty);
+    EXPECT_EQ(test::ReadFile(PathOf("other.sty")), kSty);
+    EXPECT_TRUE(test.platform.messages.empty());
 
     ::kill(running, SIGKILL);
     EXPECT_EQ(EndingSignal(running), SIGKILL);
