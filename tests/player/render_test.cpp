@@ -1,5 +1,6 @@
-// Playing a section under chords: every expected note below is worked out by hand from the rules
-// in docs/style-playback.md and written out, so that a change of a rule shows as a changed note.
+// The player: chord names read, and a section played under chords. Every expected note below is
+// worked out by hand from the rules in docs/style-playback.md and written out, so that a change of
+// a rule shows as a changed note.
 
 #include "player/render.h"
 
@@ -7,10 +8,12 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/chords.h"
+#include "player/player_error.h"
 #include "player/style_reader.h"
 #include "support/error_of.h"
 #include "support/midi_builder.h"
@@ -21,6 +24,65 @@ namespace {
 using test::Bytes;
 using test::Chunk;
 using test::Concat;
+
+// Chord names as players write them, read into the root, chord type and bass note of the CASM
+// chord types.
+std::vector<int> Read(const std::string& text) {
+    const Chord chord = ParseChord(text);
+    return {chord.root, chord.type, chord.bass, chord.noChord};
+}
+
+TEST(ChordsTest, ReadsChordNamesIntoTheCasmChordTypes) {
+    // One spelling of types 1 to 33, in the order of the CASM chord mute bits (a wrong type plays
+    // the wrong notes and mutes the wrong parts), each over the next of the twelve roots.
+    std::istringstream suffixes(
+        "6 maj7 maj7#11 add9 M9 6/9 aug m m6 m7 m7b5 m(9) m9 m11 mMaj7 "
+        "mMaj9 dim dim7 7 7sus4 7b5 9 7#11 13 7b9 7b13 7#9 maj7#5 7aug "
+        "1+8 5 sus4 sus2");
+    const char* roots[] = {"C", "Db", "D", "Eb", "E", "F", "F#", "G", "Ab", "A", "Bb", "B"};
+    int type = 1;
+    for (std::string suffix; suffixes >> suffix; ++type)
+        EXPECT_EQ(Read(roots[type % 12] + suffix), (std::vector<int>{type % 12, type, -1, 0}));
+    EXPECT_EQ(type, 34);
+    // clang-format off
+    const std::pair<const char*, std::vector<int>> others[] = {
+        {"Cb", {11, 0, -1, 0}}, {"B#", {0, 0, -1, 0}}, {"C/E", {0, 0, 4, 0}}, {"Am7/G", {9, 10, 7, 0}},
+        {"C6/9/E", {0, 6, 4, 0}}, {"Cmin7(9)", {0, 13, -1, 0}}, {"C7th", {0, 19, -1, 0}}};
+    // clang-format on
+    for (const auto& [text, read] : others)
+        EXPECT_EQ(Read(text), read) << text;
+    EXPECT_TRUE(ParseChord("N.C.").noChord && ParseChord("NC").noChord);
+}
+
+TEST(ChordsTest, ChordTextNamesRootTypeAndBass) {
+    // Guards against the chord markers of the rendering naming another chord.
+    std::string read;
+    for (const Chord& chord : ParseProgression(" Bbmaj7  F#m7b5,C/E | G7(9) N.C."))
+        read += ChordText(chord) + ";";
+    EXPECT_EQ(read, "Bbmaj7;F#m7b5;C/E;G9;N.C.;");
+}
+
+TEST(ChordsTest, UnreadableChordsAreRefusedByName) {
+    // Guards against a typing error played as some other chord.
+    for (const char* text : {"H7", "c", ""})
+        EXPECT_THROW(ParseChord(text), PlayerError) << text;
+    try {
+        ParseChord("Cxyz");
+        ADD_FAILURE() << "no refusal";
+    } catch (const PlayerError& error) {
+        EXPECT_NE(std::string(error.what()).find("\"xyz\" is not a chord name"), std::string::npos);
+    }
+    EXPECT_THROW(ParseProgression("  | "), PlayerError);
+}
+
+TEST(ChordsTest, ShapesHoldTheirTones) {
+    // 7th: the minor seventh, not the major one; min7b5: the flat fifth; dim7: the diminished
+    // seventh; 1+2+5: the second; aug: the augmented fifth.
+    EXPECT_EQ((std::vector<bool>{IsChordTone(19, 10), IsChordTone(19, 11), IsChordTone(11, 6),
+                                 IsChordTone(18, 9), IsChordTone(33, 2), ShapeOf(7).fifth == 8}),
+              (std::vector<bool>{true, false, true, true, true, true}));
+    EXPECT_THROW(ShapeOf(34), PlayerError);
+}
 
 constexpr int64_t kBar = 1920;  // 4/4 at 480 ticks a quarter
 
@@ -71,11 +133,10 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
                 bool withCasm = true) {
     std::multimap<std::pair<int64_t, bool>, Bytes> timed;  // at one tick the releases first
     int64_t end = 2 * kBar;
+    const auto byte = [](int value) { return static_cast<uint8_t>(value); };
     for (const PhraseNote& note : notes) {
-        const auto channel = static_cast<uint8_t>(note.channel),
-                   key = static_cast<uint8_t>(note.key);
-        timed.insert({{kBar + note.on, true}, {static_cast<uint8_t>(0x90 | channel), key, 100}});
-        timed.insert({{kBar + note.off, false}, {static_cast<uint8_t>(0x80 | channel), key, 0}});
+        timed.insert({{kBar + note.on, true}, {byte(0x90 | note.channel), byte(note.key), 100}});
+        timed.insert({{kBar + note.off, false}, {byte(0x80 | note.channel), byte(note.key), 0}});
         end = std::max(end, kBar + (note.off + kBar - 1) / kBar * kBar);
     }
     test::TrackBuilder track;

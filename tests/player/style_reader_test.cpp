@@ -42,13 +42,20 @@ Bytes Record(const std::string& type, uint8_t channel, std::string name, uint8_t
                                rules}));
 }
 
-TEST(StyleReaderTest, ReadsTimingSectionsAndEvents) {
+TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     // Guards against bars of the wrong length (3/4), a wrong set-up end, section markers with
-    // trailing blanks not recognised, and running status lost.
-    const PlayableStyle style = ReadPlayableStyle(ByteImage(test::SongFile(ThreeFourTrack())));
+    // trailing blanks not recognised, running status lost, record fields read from the wrong
+    // bytes, a Cntt that does not refine the record before it, a Ctb2 read from its low or high
+    // range (notes 48 to 84 are its middle), and a section no CSEG names played with another
+    // section's records.
+    const Bytes records = Concat(
+        {Record("Ctab", 10, "Bass", 2, 8, {1, 3, 5, 28, 100, 4, 0}), Chunk("Cntt", {10, 0x85}),
+         Record("Ctb2", 11, "Chord 1", 9, 10, {48, 84, 1,  0,  1,   10, 20, 0, 0, 1, 7, 36, 96, 2,
+                                               1,  5,  11, 90, 127, 5,  0,  0, 0, 0, 0, 0,  0})});
+    const PlayableStyle style = ReadPlayableStyle(ByteImage(StyleWithCasm("Intro A", records)));
     EXPECT_EQ((std::vector<int64_t>{style.division, style.tempo, style.numerator, style.BarTicks(),
                                     style.setUpEnd, style.hasCasm}),
-              (std::vector<int64_t>{480, 600000, 3, 1440, 1440, false}));
+              (std::vector<int64_t>{480, 600000, 3, 1440, 1440, true}));
     std::string sections;
     for (const StyleSection& section : style.sections)
         sections += section.name + " " + std::to_string(section.start) + "-" +
@@ -56,39 +63,30 @@ TEST(StyleReaderTest, ReadsTimingSectionsAndEvents) {
     EXPECT_EQ(sections, "Intro A 1440-2880;Main A 2880-5760;");
     ASSERT_EQ(style.events.size(), 7u);
     const StyleEvent& running = style.events[2];
-    EXPECT_EQ((std::vector<int>{running.status, running.data1, style.events[3].IsNoteOff()}),
-              (std::vector<int>{0x9A, 43, true}));
-    EXPECT_EQ(style.events[3].tick, 1440 + 480);
+    EXPECT_EQ((std::vector<int64_t>{running.status, running.data1, style.events[3].IsNoteOff(),
+                                    style.events[3].tick}),
+              (std::vector<int64_t>{0x9A, 43, true, 1440 + 480}));
     EXPECT_EQ(&DefaultSection(style), &style.sections[1]);
     EXPECT_EQ(FindSection(style, "main a"), &style.sections[1]);
-}
 
-TEST(StyleReaderTest, ReadsCtabCnttAndTheMiddleRangeOfCtb2) {
-    // Guards against fields read from the wrong bytes, a Cntt that does not refine the record
-    // before it, a Ctb2 read from its low or high range, and a section no CSEG names played
-    // with another section's records. Ctb2: notes 48 to 84 are its middle range.
-    const Bytes records = Concat(
-        {Record("Ctab", 10, "Bass", 2, 8, {1, 3, 5, 28, 100, 4, 0}), Chunk("Cntt", {10, 0x85}),
-         Record("Ctb2", 11, "Chord 1", 9, 10, {48, 84, 1,  0,  1,   10, 20, 0, 0, 1, 7, 36, 96, 2,
-                                               1,  5,  11, 90, 127, 5,  0,  0, 0, 0, 0, 0,  0})});
-    const PlayableStyle style = ReadPlayableStyle(ByteImage(StyleWithCasm("Intro A", records)));
     EXPECT_TRUE(style.notes.empty()) << style.notes.front();
     const auto [parts, defaults] = PartsFor(style, "Intro A");
     EXPECT_FALSE(defaults);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].name + "|" + parts[1].name, "Bass|Chord 1");
-    EXPECT_EQ(parts[0].noteMute, (std::array<uint8_t, 2>{0x0F, 0xFE}));
-    EXPECT_EQ(parts[0].chordMute, (std::array<uint8_t, 5>{0x03, 0xFF, 0xFF, 0xFF, 0xFD}));
     const auto fields = [](const PartRule& p) {
-        return std::vector<int>{p.sourceChannel, p.destination, p.sourceRoot, p.sourceChord,
-                                p.rootFixed,     int(p.ntt),    p.bassOn,     p.highKey,
-                                p.lowLimit,      p.highLimit,   p.retrigger};
+        return std::vector<int>{p.sourceChannel, p.destination,  p.noteMute[0], p.noteMute[1],
+                                p.chordMute[0],  p.chordMute[4], p.sourceRoot,  p.sourceChord,
+                                p.rootFixed,     int(p.ntt),     p.bassOn,      p.highKey,
+                                p.lowLimit,      p.highLimit,    p.retrigger};
     };
     // Cntt 5: harmonic minor with the bass-on bit.
-    EXPECT_EQ(fields(parts[0]), (std::vector<int>{10, 10, 2, 8, true, int(Ntt::kHarmonicMinor),
-                                                  true, 5, 28, 100, kRetriggerRetriggerToRoot}));
-    EXPECT_EQ(fields(parts[1]), (std::vector<int>{11, 11, 9, 10, false, int(Ntt::kMelody), false, 7,
-                                                  36, 96, kRetriggerPitchShiftToRoot}));
+    EXPECT_EQ(fields(parts[0]), (std::vector<int>{10, 10, 0x0F, 0xFE, 0x03, 0xFD, 2, 8, true,
+                                                  int(Ntt::kHarmonicMinor), true, 5, 28, 100,
+                                                  kRetriggerRetriggerToRoot}));
+    EXPECT_EQ(fields(parts[1]),
+              (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, false, int(Ntt::kMelody),
+                                false, 7, 36, 96, kRetriggerPitchShiftToRoot}));
     EXPECT_TRUE(PartsFor(style, "Main A").defaults);
 }
 
