@@ -47,31 +47,12 @@ TEST(ChordsTest, ReadsChordNamesIntoTheCasmChordTypes) {
     // clang-format off
     const std::pair<const char*, std::vector<int>> others[] = {
         {"Cb", {11, 0, -1, 0}}, {"B#", {0, 0, -1, 0}}, {"C/E", {0, 0, 4, 0}}, {"Am7/G", {9, 10, 7, 0}},
-        {"C6/9/E", {0, 6, 4, 0}}, {"Cmin7(9)", {0, 13, -1, 0}}, {"C7th", {0, 19, -1, 0}}};
+        {"C6/9/E", {0, 6, 4, 0}}, {"N.C.", {0, 0, -1, 1}}, {"NC", {0, 0, -1, 1}}};
     // clang-format on
     for (const auto& [text, read] : others)
         EXPECT_EQ(Read(text), read) << text;
-    EXPECT_TRUE(ParseChord("N.C.").noChord && ParseChord("NC").noChord);
-}
-
-TEST(ChordsTest, ChordTextNamesRootTypeAndBass) {
-    // Guards against the chord markers of the rendering naming another chord.
-    std::string read;
-    for (const Chord& chord : ParseProgression(" Bbmaj7  F#m7b5,C/E | G7(9) N.C."))
-        read += ChordText(chord) + ";";
-    EXPECT_EQ(read, "Bbmaj7;F#m7b5;C/E;G9;N.C.;");
-}
-
-TEST(ChordsTest, UnreadableChordsAreRefusedByName) {
-    // Guards against a typing error played as some other chord.
-    for (const char* text : {"H7", "c", ""})
+    for (const char* text : {"", "c", "H7", "Cxyz", "C/H"})
         EXPECT_THROW(ParseChord(text), PlayerError) << text;
-    try {
-        ParseChord("Cxyz");
-        ADD_FAILURE() << "no refusal";
-    } catch (const PlayerError& error) {
-        EXPECT_NE(std::string(error.what()).find("\"xyz\" is not a chord name"), std::string::npos);
-    }
     EXPECT_THROW(ParseProgression("  | "), PlayerError);
 }
 
@@ -156,28 +137,21 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
     return Concat({test::SongFile(track), withCasm ? Chunk("CASM", Chunk("CSEG", cseg)) : Bytes{}});
 }
 
-// Guards against hanging notes: every note-on is released before the same key is struck again
-// on its channel, every note-off releases a sounding note, nothing sounds at the end and no
-// channel is left bent.
+// Guards against hanging notes: a key is struck only when silent and released only when
+// sounding, and at the end nothing sounds and no channel is left bent.
 void ExpectNoHangingNotes(const Rendering& rendering) {
-    std::map<std::pair<int, int>, bool> sounding;
-    std::map<int, int> bend;
-    for (const MidiMessage& message : rendering.events) {
-        ASSERT_LE(message.tick, rendering.length);
-        if (message.IsMeta()) continue;
-        const int kind = message.bytes[0] >> 4;
-        const std::pair<int, int> key = {message.bytes[0] & 0x0F, message.bytes[1]};
+    std::map<std::pair<int, int>, bool> left;  // (channel, key): sounding; (channel, -1): bent
+    for (const MidiMessage& m : rendering.events) {
+        ASSERT_LE(m.tick, rendering.length);
+        const int kind = m.IsMeta() ? 0 : m.bytes[0] >> 4, channel = m.bytes[0] & 0x0F;
+        const bool on = kind == 0x9 && m.bytes[2] > 0;
         if (kind == 0x8 || kind == 0x9) {
-            const bool on = kind == 0x9 && message.bytes[2] > 0;
-            EXPECT_NE(sounding[key], on) << "key " << key.second << " at " << message.tick;
-            sounding[key] = on;
+            EXPECT_NE(std::exchange(left[{channel, m.bytes[1]}], on), on) << "at " << m.tick;
         }
-        if (kind == 0xE) bend[key.first] = message.bytes[1] | (message.bytes[2] << 7);
+        if (kind == 0xE) left[{channel, -1}] = (m.bytes[1] | (m.bytes[2] << 7)) != 8192;
     }
-    for (const auto& [key, on] : sounding)
-        EXPECT_FALSE(on) << "channel " << key.first << " key " << key.second << " hangs";
-    for (const auto& [channel, value] : bend)
-        EXPECT_EQ(value, 8192) << "channel " << channel << " is left bent";
+    for (const auto& [key, hangs] : left)
+        EXPECT_FALSE(hangs) << "channel " << key.first << " key (-1: bend) " << key.second;
 }
 
 Rendering Play(const Bytes& style, const std::string& chords, int barsPerChord = 1) {
@@ -211,9 +185,6 @@ TEST(RenderTest, ScaleUnderChordsPlaysTheKeysOfEachNoteTable) {
     const char* const progression = "C F G7 Am Dm7";
     // clang-format off
     const struct { const char* name; int ntt, cntt; const char *chords, *keys; } rows[] = {
-        // A bypass part moves with the root only, whatever the chord type.
-        {"Bypass", 0, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
-         "67 69 71 72 74 76 78 79 69 71 73 74 76 78 80 81 62 64 66 67 69 71 73 74"},
         // A melody keeps each note on its scale degree: Ionian, Mixolydian, Aeolian, Dorian.
         {"Melody", 1, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 77 79 69 71 72 74 76 77 79 81 62 64 65 67 69 71 72 74"},

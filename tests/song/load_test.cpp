@@ -1,11 +1,7 @@
-// Loading a song or style. Damaged files must end in a report, never in a crash or a read outside
-// the image, and where the load is refused the session keeps the song it had. The corpus in
-// tests/data/invalid/<fault>/ holds one file per way a file goes wrong (what each run of the CLI
-// over it prints and writes is held by the golden digests); the fuzz-<target>-<n> folders hold
-// inputs a fuzzer found, which after the load go through that target's steps here (the CLI's
-// runs prepare with one option only, and refuse the sections before an assembly). Nor do the
-// CLI's loads reach the other names of styles, names in capitals, or the shortest trailer a style
-// keeps.
+// Loading a song or style: a damaged file ends in one report and a refused load keeps the song
+// the session had. What the CLI prints and writes for the corpus in tests/data/invalid/ is held by
+// its golden digests; here the session kept across loads, and the fuzz-<target>-<n> findings
+// through the other steps of their fuzz target (the CLI prepares with one option at a time).
 
 #include <algorithm>
 #include <filesystem>
@@ -167,8 +163,8 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
     }
     refused.push_back({test::SongFile(note, 480, 1), kNotTypeZero});
     // 1/64 time at division 1: a measure of 1/16 tick puts the end far beyond 32767 measures.
-    TrackBuilder absurd;
-    absurd.TimeSignature(0, 1, 6).NoteOn(0x0FFFFFFF, 1, 60, 1).EndOfTrack();
+    const TrackBuilder absurd =
+        TrackBuilder().TimeSignature(0, 1, 6).NoteOn(0x0FFFFFFF, 1, 60, 1).EndOfTrack();
     refused.push_back({test::SongFile(absurd.Events(), 1), kOverflow});
     for (const auto& [file, message] : refused) {
         SCOPED_TRACE(file.size());
@@ -184,10 +180,9 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
 }
 
 TEST(FileKind, FollowsTheLastThreeCharactersInAnyCase) {
-    for (const char* name : {"a.PCS", "a.sst", "a.pst", "a.prs", "a.bcs", "a.Sty"})
-        EXPECT_EQ(KindOfFileName(name), FileKind::Style) << name;
-    EXPECT_EQ(KindOfFileName("SONG.MID"), FileKind::Midi);
-    EXPECT_EQ(KindOfFileName("a.kar"), FileKind::Other);
+    EXPECT_EQ((std::vector<FileKind>{KindOfFileName("a.PCS"), KindOfFileName("A.MID"),
+                                     KindOfFileName("a.kar")}),
+              (std::vector<FileKind>{FileKind::Style, FileKind::Midi, FileKind::Other}));
 }
 
 TEST_F(GoodSongSession, StyleKeepsWhatFollowsItsTrackOnlyBeyondTwentyEightBytes) {

@@ -1,5 +1,5 @@
 // The byte-level primitives every reader and writer of the program stands on: variable-length
-// quantities, channel messages, the bounds-checked byte image, checked numbers, Windows-1252 text.
+// quantities, the bounds-checked byte image, checked numbers, Windows-1252 text.
 
 #include "song/midi.h"
 
@@ -39,15 +39,6 @@ TEST(VariableLength, EachLengthsSmallestAndLargestValueRoundTrips) {
     }
     EXPECT_EQ(ErrorOf([] { EncodeVariableLength(0x10000000); }), 6);
     EXPECT_EQ(ErrorOf([] { EncodeVariableLength(-1); }), 6);
-}
-
-TEST(ChannelMessage, DataBytesFollowTheKind) {
-    // Program change and channel pressure carry one data byte, the other kinds two; status
-    // nibbles below 8 are data bytes and F is a system status, neither a channel message.
-    const int expected[16] = {0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 2, 2, 1, 1, 2, 0};
-    for (int kind = 0; kind < 16; ++kind)
-        EXPECT_EQ(DataBytesOfKind(kind), expected[kind]) << kind;
-    EXPECT_EQ(ChannelStatus(message_kind::kProgramChange, 9), 0xC9);
 }
 
 // Loads of damaged files reach the bounds checks through reads; here the writes and the ends.
