@@ -2,17 +2,13 @@
 
 namespace zephrane::test {
 
-namespace {
-
 // The last `bytes` bytes of `value`, most significant first.
-Bytes BigEndian(uint32_t value, int bytes) {
+static Bytes BigEndian(uint32_t value, int bytes) {
     Bytes out;
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
         out.push_back(static_cast<uint8_t>(value >> shift));
     return out;
 }
-
-}  // namespace
 
 Bytes Vlq(uint32_t value) {
     Bytes reversed{static_cast<uint8_t>(value & 0x7F)};
