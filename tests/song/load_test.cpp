@@ -32,13 +32,11 @@ using test::Chunk;
 using test::Concat;
 using test::TrackBuilder;
 
-std::string GetInfoError(const std::string& numberAndName) {
-    return "Error #: " + numberAndName +
-           ", encountered in Function GetInfo. If the solution is not "
-           "obvious, please report this to the author.";
-}
-const std::string kOutOfRange = GetInfoError("9, Subscript out of range");
-const std::string kOverflow = GetInfoError("6, Overflow");
+const std::string kGetInfo =
+    ", encountered in Function GetInfo. If the solution is not obvious, please report this to the "
+    "author.";
+const std::string kOutOfRange = "Error #: 9, Subscript out of range" + kGetInfo,
+                  kOverflow = "Error #: 6, Overflow" + kGetInfo;
 const std::string kNotTypeZero =
     "This is not a type 0 midi file. Use your sequencer program or your PSR to convert this midi "
     "to the proper form. Ssee Info/Help";
