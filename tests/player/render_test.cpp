@@ -75,18 +75,9 @@ Bytes Record(const std::string& type, std::string name, int source, int destinat
              const Bytes& mutes, const std::vector<int>& fields) {
     name.resize(8, ' ');
     const auto byte = [](int value) { return static_cast<uint8_t>(value); };
-    return Chunk(type, Concat({{byte(source)},
-                               Bytes(name.begin(), name.end()),
-                               {byte(destination), 0},
-                               mutes,
-                               Bytes(fields.begin(), fields.end())}));
-}
-
-Bytes CtabChunk(const Ctab& c) {
-    return Concat(
-        {Record("Ctab", "Part", c.source, c.destination, Concat({c.noteMute, c.chordMute}),
-                {c.root, c.chord, c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger, 0}),
-         c.after});
+    const Bytes head =
+        Concat({{byte(source)}, Bytes(name.begin(), name.end()), {byte(destination)}});
+    return Chunk(type, Concat({head, {0}, mutes, Bytes(fields.begin(), fields.end())}));
 }
 
 // Notes on `channel` `step` ticks apart, each `length` long.
@@ -124,16 +115,21 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
     }
     track.EndOfTrack(static_cast<uint32_t>(end - now));
     Bytes cseg = Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'});
-    for (const Ctab& part : parts)
-        cseg = Concat({cseg, CtabChunk(part)});
+    for (const Ctab& c : parts) {
+        const Bytes mutes = Concat({c.noteMute, c.chordMute});
+        cseg = Concat(
+            {cseg,
+             Record("Ctab", "Part", c.source, c.destination, mutes,
+                    {c.root, c.chord, c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger, 0}),
+             c.after});
+    }
     return Concat({test::SongFile(track), withCasm ? Chunk("CASM", Chunk("CSEG", cseg)) : Bytes{}});
 }
 
 Rendering Play(const Bytes& style, const std::string& chords, int barsPerChord = 1) {
-    RenderRequest request;
-    request.chords = ParseProgression(chords);
-    request.barsPerChord = barsPerChord;
-    return RenderSection(ReadPlayableStyle(ByteImage(style)), request);
+    return RenderSection(
+        ReadPlayableStyle(ByteImage(style)),
+        {.section = "", .chords = ParseProgression(chords), .barsPerChord = barsPerChord});
 }
 
 // What `channel` plays after the set-up: timed, its notes and bends ("1920 on 67, 1920 bend
