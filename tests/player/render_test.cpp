@@ -229,13 +229,11 @@ TEST(RenderTest, EachPartRuleShowsInWhatItsChannelPlays) {
         {"ChordMute", {{11, 64}, {14, 72}}, {{.chordMute = {0xFF, 0xFF, 0xFF, 0xFE, 0xFF}},
          Part(14, 0)}, "C Am Am7 F", {11, 14}, false, "64 72 69 | 72 81 81 77"},
         // E (bit 4 of the second byte) and B (bit 3 of the first).
-        {"NoteMute", kScaleOfC, {{.noteMute = {0x07, 0xEF}, .ntt = 0}}, "F", {11}, false,
-         "65 67 70 72 74 77"},
+        {"NoteMute", kScaleOfC, {{.noteMute = {0x07, 0xEF}, .ntt = 0}}, "F", {11}, false, "65 67 70 72 74 77"},
         // Drums are neither transposed nor silenced by N.C., even with root transposition.
         {"DrumsAndNoChord", {{9, 36, 0, 120}, {11, 60}}, {Part(9, 2), {}}, "A N.C. E", {9, 11},
          false, "36 36 36 | 69 64"},
-        {"SetUpToTheDestination", {{2, 60}}, {{.source = 2, .destination = 12}}, "C", {12}, true,
-         "0 on 60, 240 off 60"}};
+        {"SetUpToTheDestination", {{2, 60}}, {{.source = 2, .destination = 12}}, "C", {12}, false, "60"}};
     // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -250,8 +248,7 @@ TEST(RenderTest, EachPartRuleShowsInWhatItsChannelPlays) {
 }
 
 TEST(RenderTest, SectionLoopsAndHeldNotesEndAtItsEnd) {
-    // Guards against a section played once only, and a note held at the section's end sounding
-    // on into the next pass.
+    // A note held at the section's end must not sound on into the next pass.
     const Rendering rendering = Play(StyleFile({{11, 60, 960, kBar}}, {Part(11, 0)}), "C D", 2);
     EXPECT_EQ(Heard(rendering, 11, true),
               "960 on 60, 1920 off 60, 2880 on 60, 3840 off 60, 4800 on 62, 5760 off 62, "
@@ -260,8 +257,7 @@ TEST(RenderTest, SectionLoopsAndHeldNotesEndAtItsEnd) {
 }
 
 TEST(RenderTest, StyleWithoutCasmPlaysChannelsNineToSixteenAsThemselves) {
-    // The bass on channel 11 follows the default bass rules (high key D#: F lies below);
-    // channel 1 feeds no part.
+    // Channel 11 plays the default bass (high key D#: F lies below); channel 1 feeds no part.
     const Rendering rendering = Play(StyleFile({{10, 48}, {0, 72}}, {}, false), "F");
     EXPECT_EQ(Heard(rendering, 10, true) + "|" + Heard(rendering, 0, true), "0 on 41, 240 off 41|");
     EXPECT_EQ(rendering.notes,
@@ -280,8 +276,7 @@ TEST(RenderTest, MidiFileRefusesADeltaTimeBeyondFourBytes) {
 // The style reader: timing, section markers, channel events, the part rules of the CASM records
 // (Ctab, Cntt, the middle range of Ctb2), and clear refusals of damaged files.
 
-// Note mute, chord mute.
-const Bytes kMutes = {0x0F, 0xFE, 0x03, 0xFF, 0xFF, 0xFF, 0xFD};
+const Bytes kNoteAndChordMutes = {0x0F, 0xFE, 0x03, 0xFF, 0xFF, 0xFF, 0xFD};
 
 // A 3/4 style at 480 ticks a quarter (1440 a bar): set-up, "Intro A" one bar, "Main A" two bars.
 test::TrackBuilder ThreeFourTrack() {
@@ -300,15 +295,12 @@ Bytes StyleWithCasm(const std::string& sections, const Bytes& records) {
 }
 
 TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
-    // Guards against bars of the wrong length (3/4), a wrong set-up end, section markers with
-    // trailing blanks not recognised, running status lost, record fields read from the wrong
-    // bytes, a Cntt that does not refine the record before it, a Ctb2 read from its low or high
-    // range (notes 48 to 84 are its middle), and a section no CSEG names played with another
-    // section's records.
+    // 3/4 bars, a marker with a trailing blank, running status, a Cntt refining the record before
+    // it, a Ctb2 read from its middle range (notes 48 to 84), a section no CSEG names.
     const Bytes records =
-        Concat({Record("Ctab", "Bass", 10, 10, kMutes, {2, 8, 1, 3, 5, 28, 100, 4, 0}),
+        Concat({Record("Ctab", "Bass", 10, 10, kNoteAndChordMutes, {2, 8, 1, 3, 5, 28, 100, 4, 0}),
                 Chunk("Cntt", {10, 0x85}),
-                Record("Ctb2", "Chord 1", 11, 11, kMutes,
+                Record("Ctb2", "Chord 1", 11, 11, kNoteAndChordMutes,
                        {9, 10, 48, 84, 1,  0,   1, 10, 20, 0, 0, 1, 7, 36, 96,
                         2, 1,  5,  11, 90, 127, 5, 0,  0,  0, 0, 0, 0, 0})});
     const PlayableStyle style = ReadPlayableStyle(ByteImage(StyleWithCasm("Intro A", records)));
@@ -353,8 +345,8 @@ TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
     // Guards against a damaged CASM chunk stopping the player, a record for a destination outside
     // 8-15 played on a keyboard channel, and a section left silent (or played with another
     // section's records) when no CSEG holds a usable record for it.
-    Bytes file = StyleWithCasm("Intro A,Main A",
-                               Record("Ctab", "Lost", 3, 3, kMutes, {0, 2, 0, 2, 7, 0, 127, 1, 0}));
+    Bytes file = StyleWithCasm("Intro A,Main A", Record("Ctab", "Lost", 3, 3, kNoteAndChordMutes,
+                                                        {0, 2, 0, 2, 7, 0, 127, 1, 0}));
     const PlayableStyle style = ReadPlayableStyle(ByteImage(file));
     ASSERT_EQ(style.notes.size(), 1u);
     EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];

@@ -76,7 +76,6 @@ class GoodSongSession : public ::testing::Test {
         good = static_cast<const SessionState&>(s);
         recorder.messages.clear();
     }
-    // The messages shown since the last call.
     std::vector<std::string> TakeMessages() { return std::exchange(recorder.messages, {}); }
 
     // Whether `path` opened; a refusal must keep the good song, its facts and its table.
@@ -159,7 +158,6 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
                            : length < 22 ? kNotTypeZero
                                          : kOutOfRange});
     }
-    refused.push_back({test::SongFile(note, 480, 1), kNotTypeZero});
     // 1/64 time at division 1: a measure of 1/16 tick puts the end far beyond 32767 measures.
     const TrackBuilder absurd =
         TrackBuilder().TimeSignature(0, 1, 6).NoteOn(0x0FFFFFFF, 1, 60, 1).EndOfTrack();

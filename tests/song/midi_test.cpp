@@ -45,8 +45,6 @@ TEST(VariableLength, EachLengthsSmallestAndLargestValueRoundTrips) {
 TEST(ByteImage, AccessOutsideTheImageIsASubscriptErrorAndAnUnfitLengthAnOverflow) {
     ByteImage image(Bytes(6, 0));
     image.WriteU32BE(1, 0x01020304);
-    EXPECT_EQ(image.ReadU32BE(1), 0x01020304u);
-    EXPECT_EQ(image.ReadU16BE(1), 0x0102);
     // clang-format off
     for (const auto& [number, access] : std::vector<std::pair<int, std::function<void()>>>{
              {9, [&] { image.At(6); }}, {9, [&] { image.At(-1); }}, {9, [&] { image.Set(6, 0); }},

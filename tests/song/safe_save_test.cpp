@@ -72,7 +72,6 @@ int EndingSignal(pid_t child) {
 class SafeSaveTest : public ::testing::Test {
   protected:
     std::string PathOf(const std::string& name) const { return (dir.Path() / name).string(); }
-    // Saves "sty" to `name` through the session; true when saved.
     bool Save(const std::string& name) {
         test.session.output = ByteImage(kSty);
         return SaveStyleFile(test.session, PathOf(name));
