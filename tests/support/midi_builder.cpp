@@ -2,18 +2,13 @@
 
 namespace zephrane::test {
 
-namespace {
-
-Bytes BigEndian32(uint32_t value) {
-    return {static_cast<uint8_t>(value >> 24), static_cast<uint8_t>(value >> 16),
-            static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
+// The last `bytes` bytes of `value`, most significant first.
+static Bytes BigEndian(uint32_t value, int bytes) {
+    Bytes out;
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.push_back(static_cast<uint8_t>(value >> shift));
+    return out;
 }
-
-Bytes BigEndian16(uint16_t value) {
-    return {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};
-}
-
-}  // namespace
 
 Bytes Vlq(uint32_t value) {
     Bytes reversed{static_cast<uint8_t>(value & 0x7F)};
@@ -43,8 +38,7 @@ TrackBuilder& TrackBuilder::Text(uint32_t delta, uint8_t type, const std::string
 }
 
 TrackBuilder& TrackBuilder::Tempo(uint32_t delta, uint32_t microsecondsPerQuarter) {
-    const Bytes word = BigEndian32(microsecondsPerQuarter);
-    return Meta(delta, 0x51, Bytes(word.begin() + 1, word.end()));
+    return Meta(delta, 0x51, BigEndian(microsecondsPerQuarter, 3));
 }
 
 TrackBuilder& TrackBuilder::TimeSignature(uint32_t delta, uint8_t numerator,
@@ -75,7 +69,7 @@ TrackBuilder& TrackBuilder::EndOfTrack(uint32_t delta) {
 
 Bytes Headers(uint32_t trackLength, uint16_t division, uint16_t format) {
     return Concat(
-        {FileHeader(format, 1, division), {'M', 'T', 'r', 'k'}, BigEndian32(trackLength)});
+        {FileHeader(format, 1, division), {'M', 'T', 'r', 'k'}, BigEndian(trackLength, 4)});
 }
 
 Bytes SongFile(const Bytes& trackEvents, uint16_t division, uint16_t format) {
@@ -84,12 +78,12 @@ Bytes SongFile(const Bytes& trackEvents, uint16_t division, uint16_t format) {
 
 Bytes Chunk(const std::string& type, const Bytes& data) {
     return Concat(
-        {Bytes(type.begin(), type.end()), BigEndian32(static_cast<uint32_t>(data.size())), data});
+        {Bytes(type.begin(), type.end()), BigEndian(static_cast<uint32_t>(data.size()), 4), data});
 }
 
 Bytes FileHeader(uint16_t format, uint16_t trackCount, uint16_t division) {
     return Chunk("MThd",
-                 Concat({BigEndian16(format), BigEndian16(trackCount), BigEndian16(division)}));
+                 Concat({BigEndian(format, 2), BigEndian(trackCount, 2), BigEndian(division, 2)}));
 }
 
 Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format, uint16_t division) {

@@ -1,6 +1,5 @@
 #pragma once
-// Small byte builders for test songs: each call appends one event, so a test reads as a list of
-// events with its bytes spelled out.
+// Byte builders for test songs: each call appends one event, its bytes spelled out.
 
 #include <cstdint>
 #include <initializer_list>
@@ -60,15 +59,14 @@ Bytes Headers(uint32_t trackLength, uint16_t division = 480, uint16_t format = 0
 // A chunk: the 4-character type, the big-endian length of the data, the data.
 Bytes Chunk(const std::string& type, const Bytes& data);
 
-// The MThd chunk alone: format, number of tracks, division.
 Bytes FileHeader(uint16_t format, uint16_t trackCount, uint16_t division = 480);
 
 // A whole Standard MIDI File of several tracks: MThd, then one MTrk chunk for each track's events.
 Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format = 1,
                      uint16_t division = 480);
 
-// A song of `measures` 4/4 measures at division 480 (1920 ticks a measure) with a note-on on
-// the first beat of every measure on channel 10, ending on the bar line after the last one.
+// `measures` 4/4 measures at division 480, a note on the first beat of each on channel 10, ending
+// on the bar line after the last.
 TrackBuilder MeasuresSong(int measures);
 // The same song without its time-signature event: 4/4 only by the MIDI default.
 TrackBuilder MeasuresSongWithoutTimeSignature(int measures);
