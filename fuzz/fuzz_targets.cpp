@@ -214,7 +214,7 @@ void Style(const uint8_t* data, size_t size) {
     fs::remove(target);
     fuzz.platform.standingSaveAnswer = target;
     const ErrorReportWatch watch(s);
-    const bool saved = SaveStyle(s, StyleCommandSource::ToolbarButton);
+    const bool saved = static_cast<bool>(SaveStyle(s, StyleCommandSource::ToolbarButton));
     const bool written = fs::exists(target);
     if (written && watch.AnyShown()) Finding("a style was written after an error report");
     if (saved != written) Finding(saved ? "Save Style wrote no file" : "a refused save wrote");

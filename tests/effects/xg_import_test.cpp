@@ -109,7 +109,8 @@ TEST(EffectListFile, DamagedFilesAreRunTimeFailuresKeepingWhatWasRead) {
                                                    {"No Effect 0\r\n", 5},
                                                    {"No Effect,zero\r\n", 13},
                                                    {"No Effect,0x\r\n", 13}};
-    for (const auto& [text, error] : damaged) {
+    for (const auto& [damagedText, error] : damaged) {
+        const char* text = damagedText;  // a lambda may not capture a structured binding
         EffectLists lists;
         EXPECT_EQ(test::ErrorOf([&] { ParseEffectListFile(text, lists); }), error) << text;
     }
