@@ -1,7 +1,9 @@
 #include "gui/casm_grid.h"
 
-#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 namespace zephrane::gui {
 namespace {
@@ -18,7 +20,8 @@ enum Column {
     kLow,
     kHigh,
     kRetrigger,
-    kChordMute
+    kChordMute,
+    kColumnCount
 };
 
 struct Heading {
@@ -58,51 +61,73 @@ QStringList PartTexts() {
     return texts;
 }
 
+QTableWidgetItem* FixedItem(const QString& text, const char* toolTip) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled);
+    item->setToolTip(toolTip);
+    return item;
+}
+
 }  // namespace
 
 CasmGrid::CasmGrid(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
-    auto* layout = new QGridLayout(this);
-    layout->setHorizontalSpacing(4);
-    layout->setVerticalSpacing(2);
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    auto* selector = new QHBoxLayout;
+    groupCaption_ = new QLabel("The style's own CASM, read only, for the sections", this);
+    group_ = new QComboBox(this);
+    group_->setObjectName("cboCasmGroup");
+    group_->setToolTip("The CSEG of the style's CASM shown in the grid");
+    selector->addWidget(groupCaption_);
+    selector->addWidget(group_, 1);
+    layout->addLayout(selector);
+    connect(group_, &QComboBox::activated, this, [this] { UpdateControls(); });
+
+    table_ = new QTableWidget(16, kColumnCount, this);
+    table_->setObjectName("casmTable");
+    table_->verticalHeader()->hide();
+    table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->setFocusPolicy(Qt::NoFocus);
+    table_->setTabKeyNavigation(false);  // Tab walks the cells' own lists and texts
+    table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
     BuildHeadings();
     for (int row = 0; row < 16; ++row)
         BuildRow(row);
-    layout->setColumnStretch(kVoice, 1);
-    // The rows of silent channels are hidden: the rest stay together at the top.
-    layout->setRowStretch(17, 1);
+    table_->resizeColumnsToContents();
+    table_->resizeRowsToContents();
+    layout->addWidget(table_, 1);
     UpdateControls();
 }
 
 void CasmGrid::BuildHeadings() {
-    auto* layout = static_cast<QGridLayout*>(this->layout());
-    for (int column = 0; column <= kChordMute; ++column) {
-        auto* label = new QLabel(kHeadings[column].text, this);
-        label->setToolTip(kHeadings[column].toolTip);
-        label->setStyleSheet("font-weight: bold;");
-        layout->addWidget(label, 0, column);
+    for (int column = 0; column < kColumnCount; ++column) {
+        auto* heading = new QTableWidgetItem(kHeadings[column].text);
+        heading->setToolTip(kHeadings[column].toolTip);
+        table_->setHorizontalHeaderItem(column, heading);
     }
 }
 
 QComboBox* CasmGrid::AddList(int row, int column, const char* name, const QStringList& texts,
                              int CasmRow::*field) {
-    auto* list = new QComboBox(this);
+    auto* list = new QComboBox;
     list->setObjectName(QString("WLCbo%1%2").arg(name).arg(row + 1));
     list->addItems(texts);
     list->setToolTip(kHeadings[column].toolTip);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    static_cast<QGridLayout*>(layout())->addWidget(list, row + 1, column);
+    table_->setCellWidget(row, column, list);
     connect(list, &QComboBox::activated, this,
             [this, row, field](int position) { ChooseCasmCell(session_, row, field, position); });
     return list;
 }
 
 QLineEdit* CasmGrid::AddLimit(int row, int column, const char* name, LimitCell cell) {
-    auto* text = new QLineEdit(this);
+    auto* text = new QLineEdit;
     text->setObjectName(QString("WLTxt%1%2").arg(name).arg(row + 1));
     text->setToolTip(kHeadings[column].toolTip);
-    text->setMaximumWidth(56);
-    static_cast<QGridLayout*>(layout())->addWidget(text, row + 1, column);
+    table_->setCellWidget(row, column, text);
     connect(text, &QLineEdit::editingFinished, this, [this, row, cell, text] {
         if (!text->isModified()) return;
         text->setModified(false);
@@ -113,17 +138,10 @@ QLineEdit* CasmGrid::AddLimit(int row, int column, const char* name, LimitCell c
 }
 
 void CasmGrid::BuildRow(int row) {
-    auto* layout = static_cast<QGridLayout*>(this->layout());
     Row& cells = rows_[row];
-    cells.channel = new QLabel(QString::number(row + 1), this);
-    cells.channel->setToolTip(kHeadings[kChannel].toolTip);
-    layout->addWidget(cells.channel, row + 1, kChannel);
-    cells.voice = new QLineEdit(this);
-    cells.voice->setObjectName(QString("WLTxtVoice%1").arg(row + 1));
-    cells.voice->setReadOnly(true);
-    cells.voice->setToolTip(kHeadings[kVoice].toolTip);
-    layout->addWidget(cells.voice, row + 1, kVoice);
-
+    table_->setItem(row, kChannel,
+                    FixedItem(QString::number(row + 1), kHeadings[kChannel].toolTip));
+    table_->setItem(row, kVoice, FixedItem(QString(), kHeadings[kVoice].toolTip));
     cells.part = AddList(row, kPart, "Part", PartTexts(), &CasmRow::part);
     // Picking a part loads its defaults into the row, as the grid always does.
     connect(cells.part, &QComboBox::activated, this, [this, row](int position) {
@@ -139,41 +157,93 @@ void CasmGrid::BuildRow(int row) {
     cells.highLimit = AddLimit(row, kHigh, "HiLimit", LimitCell::High);
     cells.retrigger =
         AddList(row, kRetrigger, "Retrigger", Texts(kRetriggerList), &CasmRow::retrigger);
-    cells.chordMute = new QPushButton("Edit", this);
+    cells.chordMute = new QPushButton("Edit");
     cells.chordMute->setObjectName(QString("cmdChordMute%1").arg(row + 1));
     cells.chordMute->setToolTip("Edit Chord Mute settings");
-    layout->addWidget(cells.chordMute, row + 1, kChordMute);
+    table_->setCellWidget(row, kChordMute, cells.chordMute);
     connect(cells.chordMute, &QPushButton::clicked, this,
             [this, row] { emit ChordMuteRequested(row); });
 }
 
+const StyleCasmGroup* CasmGrid::ShownStyleGroup() const {
+    const std::vector<StyleCasmGroup>& groups = session_.view.styleCasm;
+    if (groups.empty()) return nullptr;
+    const int chosen = std::clamp(group_->currentIndex(), 0, static_cast<int>(groups.size()) - 1);
+    return &groups[static_cast<size_t>(chosen)];
+}
+
+void CasmGrid::ShowRow(int row, const CasmRow& casm, bool editable) {
+    const Row& cells = rows_[row];
+    const std::pair<QComboBox*, int> lists[] = {{cells.part, casm.part},
+                                                {cells.key, casm.sourceKey},
+                                                {cells.chord, casm.sourceChord},
+                                                {cells.ntr, casm.ntr},
+                                                {cells.ntt, casm.ntt},
+                                                {cells.highKey, casm.highKey},
+                                                {cells.retrigger, casm.retrigger}};
+    for (const auto& [list, position] : lists) {
+        const QSignalBlocker blocker(list);
+        list->setCurrentIndex(position);
+        list->setEnabled(editable);
+    }
+    for (const auto& [text, value] : {std::pair{cells.lowLimit, &casm.lowLimitText},
+                                      std::pair{cells.highLimit, &casm.highLimitText}}) {
+        if (!text->hasFocus()) text->setText(QString::fromStdString(*value));
+        text->setReadOnly(!editable);
+        text->setFocusPolicy(editable ? Qt::StrongFocus : Qt::NoFocus);
+    }
+    cells.chordMute->setEnabled(editable);
+}
+
 void CasmGrid::UpdateControls() {
+    const std::vector<StyleCasmGroup>& groups = session_.view.styleCasm;
+    {
+        const QSignalBlocker blocker(group_);
+        const int chosen = group_->currentIndex();
+        group_->clear();
+        for (const StyleCasmGroup& group : groups)
+            group_->addItem(QString::fromStdString(group.sections));
+        if (chosen >= 0 && chosen < group_->count()) group_->setCurrentIndex(chosen);
+    }
+    groupCaption_->setVisible(!groups.empty());
+    group_->setVisible(!groups.empty());
+    const StyleCasmGroup* styleGroup = ShownStyleGroup();
     for (int row = 0; row < 16; ++row) {
-        const Row& cells = rows_[row];
-        const CasmRow& casm = session_.casm[row];
         const ChannelRowView& view = session_.view.rows[row];
-        for (QWidget* widget : std::initializer_list<QWidget*>{
-                 cells.channel, cells.voice, cells.part, cells.key, cells.chord, cells.ntr,
-                 cells.ntt, cells.highKey, cells.lowLimit, cells.highLimit, cells.retrigger,
-                 cells.chordMute}) {
-            widget->setVisible(view.visible);
+        table_->item(row, kVoice)->setText(QString::fromStdString(view.voice));
+        if (styleGroup) {
+            const std::optional<CasmRow>& kept = styleGroup->rows[row];
+            table_->setRowHidden(row, !view.visible && !kept);
+            ShowRow(row, kept.value_or(CasmRow{}), false);
+        } else {
+            table_->setRowHidden(row, !view.visible);
+            ShowRow(row, session_.casm[row], true);
         }
-        cells.voice->setText(QString::fromStdString(view.voice));
-        const std::pair<QComboBox*, int> lists[] = {{cells.part, casm.part},
-                                                    {cells.key, casm.sourceKey},
-                                                    {cells.chord, casm.sourceChord},
-                                                    {cells.ntr, casm.ntr},
-                                                    {cells.ntt, casm.ntt},
-                                                    {cells.highKey, casm.highKey},
-                                                    {cells.retrigger, casm.retrigger}};
-        for (const auto& [list, position] : lists) {
-            const QSignalBlocker blocker(list);
-            list->setCurrentIndex(position);
-        }
-        if (!cells.lowLimit->hasFocus())
-            cells.lowLimit->setText(QString::fromStdString(casm.lowLimitText));
-        if (!cells.highLimit->hasFocus())
-            cells.highLimit->setText(QString::fromStdString(casm.highLimitText));
+    }
+}
+
+QList<QWidget*> CasmGrid::FocusChain() const {
+    QList<QWidget*> chain{group_};
+    for (const Row& cells : rows_) {
+        chain << cells.part << cells.key << cells.chord << cells.ntr << cells.ntt << cells.highKey
+              << cells.lowLimit << cells.highLimit << cells.retrigger << cells.chordMute;
+    }
+    return chain;
+}
+
+std::string CasmGrid::ColumnWidths() const {
+    QStringList widths;
+    for (int column = 0; column < kColumnCount; ++column)
+        widths << QString::number(table_->columnWidth(column));
+    return widths.join(',').toStdString();
+}
+
+void CasmGrid::RestoreColumnWidths(const std::string& widths) {
+    const QStringList parts = QString::fromStdString(widths).split(',');
+    if (parts.size() != kColumnCount) return;  // none stored yet, or from another grid
+    for (int column = 0; column < kColumnCount; ++column) {
+        const int width = parts[column].toInt();
+        if (width >= 16 && width <= 2000) table_->setColumnWidth(column, width);
     }
 }
 

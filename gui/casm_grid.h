@@ -1,5 +1,7 @@
 #pragma once
 // The CASM grid of the main window: one row per MIDI channel, a list or text cell per setting.
+// Its columns can be widened by dragging their headings. With "Use Style's Casm" it shows, read
+// only, the records the opened style keeps, for the section group chosen above it.
 
 #include <array>
 
@@ -7,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QWidget>
 
 #include "app/casm_commands.h"
@@ -22,14 +25,18 @@ class CasmGrid : public QWidget {
 
     // Shows the rows of the channels with notes and every cell as the table holds it.
     void UpdateControls();
+    // The cells that take the focus, row by row, for the window's Tab order.
+    QList<QWidget*> FocusChain() const;
+    // The column widths as the user left them, as one text, and back.
+    std::string ColumnWidths() const;
+    void RestoreColumnWidths(const std::string& widths);
+    QTableWidget* Table() const { return table_; }
 
   signals:
     void ChordMuteRequested(int row);
 
   private:
     struct Row {
-        QLabel* channel = nullptr;
-        QLineEdit* voice = nullptr;
         QComboBox* part = nullptr;
         QComboBox* key = nullptr;
         QComboBox* chord = nullptr;
@@ -47,8 +54,14 @@ class CasmGrid : public QWidget {
     QComboBox* AddList(int row, int column, const char* name, const QStringList& texts,
                        int CasmRow::*field);
     QLineEdit* AddLimit(int row, int column, const char* name, LimitCell cell);
+    void ShowRow(int row, const CasmRow& casm, bool editable);
+    // The style's record group chosen in the selector, when the grid shows the style's own CASM.
+    const StyleCasmGroup* ShownStyleGroup() const;
 
     Session& session_;
+    QLabel* groupCaption_ = nullptr;
+    QComboBox* group_ = nullptr;
+    QTableWidget* table_ = nullptr;
     std::array<Row, 16> rows_;
 };
 

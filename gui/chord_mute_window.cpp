@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/chord_mute_commands.h"
+#include "gui/qt_services.h"
 
 namespace zephrane::gui {
 namespace {
@@ -56,6 +57,7 @@ ChordMuteWindow::ChordMuteWindow(Session& session, QWidget* parent)
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
+    MakeDefaultButton(this, ok);
 }
 
 void ChordMuteWindow::Open(int row) {

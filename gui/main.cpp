@@ -41,9 +41,9 @@ int main(int argc, char** argv) {
     zephrane::gui::MainWindow window({messages, dialogs, processes, settingsStore, paths});
     messages.SetParent(&window);
     dialogs.SetParent(&window);
-    window.resize(1280, 800);
-    window.show();
     window.StartUp();
+    window.PlaceOnScreen();
+    window.show();
     if (!workingFolderNotice.empty()) messages.ShowMessage(workingFolderNotice);
     // A song given on the command line (from the file manager) opens as Open File does.
     if (argc > 1) {

@@ -1,5 +1,6 @@
 #include "gui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QGridLayout>
@@ -8,8 +9,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include "app/casm_commands.h"
@@ -19,6 +21,7 @@
 #include "app/section_commands.h"
 #include "app/settings_files.h"
 #include "app/song_commands.h"
+#include "app/status_line.h"
 #include "app/text_boxes.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
@@ -37,6 +40,7 @@ QLineEdit* Field(QWidget* parent, const char* name, bool readOnly) {
     auto* field = new QLineEdit(parent);
     field->setObjectName(name);
     field->setReadOnly(readOnly);
+    if (readOnly) field->setFocusPolicy(Qt::NoFocus);  // nothing to type there: no Tab stop
     return field;
 }
 
@@ -67,6 +71,8 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     layout->addWidget(BuildCasmArea(), 1);
     setCentralWidget(central);
     connect(chordMute_, &ChordMuteWindow::Closed, this, &MainWindow::UpdateControls);
+    statusBar()->setObjectName("statusBar");
+    SetTabOrder();
     UpdateControls();
 }
 
@@ -74,14 +80,16 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::StartUp() {
     zephrane::StartUp(session_);
+    grid_->RestoreColumnWidths(ReadWindowLayout(session_, WindowLayoutItem::CasmColumns));
     effects_->UpdateControls();
     UpdateControls();
 }
 
 template <typename Command>
-void MainWindow::Run(Command&& command) {
-    if (session_.view.waitingForSequencer) return;  // the sequencer is editing the working file
-    command();
+void MainWindow::Run(std::string_view action, Command&& command) {
+    // While the sequencer edits the working file every command is closed; the update also puts
+    // back a button that Qt toggled on a refused click.
+    if (!session_.view.waitingForSequencer) NoteOutcome(session_, action, command());
     UpdateControls();
 }
 
@@ -90,14 +98,16 @@ void MainWindow::BuildMenu() {
     file->setObjectName("mnuFile");
     QAction* open = file->addAction("&Open File");
     open->setObjectName("mnuOpen");
+    open->setShortcut(QKeySequence("Ctrl+O"));
     connect(open, &QAction::triggered, this,
-            [this] { Run([this] { OpenFileCommand(session_); }); });
+            [this] { Run("Open File", [this] { return OpenFileCommand(session_); }); });
     recentMenu_ = file->addMenu("Recent Files");
     recentMenu_->setObjectName("mnuMRU");
     QAction* convertTypeOne = file->addAction("Convert Type 1 MIDI...");
     convertTypeOne->setObjectName("mnuConvertType1");
-    connect(convertTypeOne, &QAction::triggered, this,
-            [this] { Run([this] { ConvertTypeOneMidi(session_); }); });
+    connect(convertTypeOne, &QAction::triggered, this, [this] {
+        Run("Convert Type 1 MIDI", [this] { return ConvertTypeOneMidi(session_); });
+    });
     QAction* close = file->addAction("&Close Program");
     close->setObjectName("mnuClose");
     connect(close, &QAction::triggered, this, &QWidget::close);
@@ -106,11 +116,13 @@ void MainWindow::BuildMenu() {
     QAction* saveMidi = save->addAction("&Working Midi File");
     saveMidi->setObjectName("mnuSaveMidi");
     connect(saveMidi, &QAction::triggered, this,
-            [this] { Run([this] { SaveWorkingMidiFile(session_); }); });
+            [this] { Run("Working Midi File", [this] { return SaveWorkingMidiFile(session_); }); });
     QAction* saveStyle = save->addAction("&Style File");
     saveStyle->setObjectName("mnuSaveStyle");
-    connect(saveStyle, &QAction::triggered, this,
-            [this] { Run([this] { SaveStyle(session_, StyleCommandSource::MenuItem); }); });
+    saveStyle->setShortcut(QKeySequence("Ctrl+S"));
+    connect(saveStyle, &QAction::triggered, this, [this] {
+        Run("Save Style", [this] { return SaveStyle(session_, StyleCommandSource::MenuItem); });
+    });
     file->addSeparator();
     QAction* setup = file->addAction("     Setu&p ");
     setup->setObjectName("mnuSetup");
@@ -140,6 +152,7 @@ void MainWindow::BuildMenu() {
     }
     QAction* help = file->addAction("    Mauual/&Help");
     help->setObjectName("mnuHelp");
+    help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, [this] { ShowHelp(session_); });
     QAction* about = file->addAction("     &About");
     about->setObjectName("mnuAbout");
@@ -150,6 +163,7 @@ void MainWindow::BuildMenu() {
     });
     QAction* exit = file->addAction("     E&xit");
     exit->setObjectName("mnuExit");
+    exit->setShortcut(QKeySequence("Ctrl+Q"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 }
 
@@ -162,37 +176,43 @@ void MainWindow::BuildCommandToolbar() {
         const char* caption;
         const char* key;
         const char* toolTip;
-        std::function<void()> command;
+        const char* action;  // as the status line names it
+        std::function<CommandResult()> command;
     };
     const Button buttons[] = {
-        {"Open File    ", "Open", "Open midi or style file", [this] { OpenFileCommand(session_); }},
-        {"To Sequencer  ", "All", "Edit file in sequencer", [this] { ToSequencer(session_); }},
-        {"Save Style    ", "SaveStyle", "Make a style and save it",
-         [this] { SaveStyle(session_, StyleCommandSource::ToolbarButton); }},
-        {"Play Style", "PlayStyle", "Play last style saved or opened.",
-         [this] { PlayStyle(session_); }},
-        {"Style from BB", "BBmidi", "Make style from special BB midis  ",
-         [this] { StyleFromBb(session_); }},
-        {"Quick Start", "Quick", "Overview on making styles", [this] { ShowQuickStart(session_); }},
+        {"Open File    ", "Open", "Open midi or style file", "Open File",
+         [this] { return OpenFileCommand(session_); }},
+        {"To Sequencer  ", "All", "Edit file in sequencer", "To Sequencer",
+         [this] { return ToSequencer(session_); }},
+        {"Save Style    ", "SaveStyle", "Make a style and save it", "Save Style",
+         [this] { return SaveStyle(session_, StyleCommandSource::ToolbarButton); }},
+        {"Play Style", "PlayStyle", "Play last style saved or opened.", "Play Style",
+         [this] { return PlayStyle(session_); }},
+        {"Style from BB", "BBmidi", "Make style from special BB midis  ", "Style from BB",
+         [this] { return StyleFromBb(session_); }},
+        {"Quick Start", "Quick", "Overview on making styles", "Quick Start",
+         [this] { return ShowQuickStart(session_); }},
     };
     for (const Button& button : buttons) {
         QAction* action = commands_->addAction(button.caption);
         action->setObjectName(button.key);
         action->setToolTip(button.toolTip);
         connect(action, &QAction::triggered, this,
-                [this, command = button.command] { Run(command); });
+                [this, name = button.action, command = button.command] { Run(name, command); });
+        commands_->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
         if (std::string_view(button.key) == "All") {
             // "Convert Notes" follows "To Sequencer", with its two items in a drop-down menu.
             auto* convert = new QToolButton(commands_);
             convert->setObjectName(kConvertButtonKey);
             convert->setText(kConvertButtonCaption);
             convert->setPopupMode(QToolButton::InstantPopup);
+            convert->setFocusPolicy(Qt::TabFocus);
             auto* menu = new QMenu(convert);
             for (const ConvertMenuItem& item : kConvertMenuItems) {
                 QAction* entry = menu->addAction(Text(item.text));
                 entry->setObjectName(Text(item.key));
                 connect(entry, &QAction::triggered, this, [this, which = item.item] {
-                    Run([this, which] { ConvertNotes(session_, which); });
+                    Run("Convert Notes", [this, which] { return ConvertNotes(session_, which); });
                 });
             }
             convert->setMenu(menu);
@@ -206,9 +226,13 @@ void MainWindow::BuildSectionToolbar() {
     sections_->setObjectName("Toolbar2");
     sections_->setMovable(false);
     // A marked section's button stays down, in the colour the section map gives marked sections.
+    // Both states draw the same border and padding, so that pressing a button never widens it
+    // and shifts the buttons after it under the mouse.
     sections_->setStyleSheet(
-        "QToolButton:checked { background: #eba03c; border: 1px solid #9a6010; "
-        "border-radius: 3px; }");
+        "QToolButton { border: 1px solid transparent; border-radius: 3px; padding: 2px 4px; }"
+        "QToolButton:hover { border-color: palette(mid); }"
+        "QToolButton:focus { border-color: palette(highlight); }"
+        "QToolButton:checked { background: #eba03c; color: black; border-color: #9a6010; }");
     // The buttons stand in slot order; a gap separates the groups (mains, intros, endings, fills).
     std::vector<const SectionRow*> bySlot;
     for (const SectionRow& row : kSectionTable)
@@ -225,8 +249,9 @@ void MainWindow::BuildSectionToolbar() {
         button->setCheckable(true);
         sectionButtons_[row->slot] = button;
         connect(button, &QAction::triggered, this, [this, key = row->key] {
-            Run([this, key] { PressSectionButton(session_, key); });
+            Run(key, [this, key] { return PressSectionButton(session_, key); });
         });
+        sections_->widgetForAction(button)->setFocusPolicy(Qt::TabFocus);
     }
 }
 
@@ -263,10 +288,12 @@ QWidget* MainWindow::BuildFields() {
     grid->setColumnStretch(1, 1);
     // Leaving either box writes its text into the song, edited or not.
     connect(styleName_, &QLineEdit::editingFinished, this, [this] {
-        Run([this] { LeaveStyleNameBox(session_, styleName_->text().toStdString()); });
+        Run("Style Name",
+            [this] { return LeaveStyleNameBox(session_, styleName_->text().toStdString()); });
     });
     connect(copyright_, &QLineEdit::editingFinished, this, [this] {
-        Run([this] { LeaveCopyrightBox(session_, copyright_->text().toStdString()); });
+        Run("Copyright",
+            [this] { return LeaveCopyrightBox(session_, copyright_->text().toStdString()); });
     });
     return box;
 }
@@ -275,34 +302,33 @@ QWidget* MainWindow::BuildCasmArea() {
     auto* box = new QGroupBox("CASM  (Zephrane's is common to all Sections)", this);
     auto* layout = new QVBoxLayout(box);
     grid_ = new CasmGrid(session_, box);
-    auto* scroll = new QScrollArea(box);
-    scroll->setWidget(grid_);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(grid_, 1);
     connect(grid_, &CasmGrid::ChordMuteRequested, chordMute_, &ChordMuteWindow::Open);
 
     auto* row = new QHBoxLayout;
-    auto* clear = new QPushButton("Clear CASM", box);
+    auto* clear = clear_ = new QPushButton("Clear CASM", box);
     clear->setObjectName("cmdClearCasm");
     clear->setToolTip("Clears CASM display");
-    auto* autoSet = new QPushButton("Auto CASM Set", box);
+    auto* autoSet = autoSet_ = new QPushButton("Auto CASM Set", box);
     autoSet->setObjectName("cmdAutoCasm");
     autoSet->setToolTip("Uses file data to guess at CASM settings");
     connect(clear, &QPushButton::clicked, this,
-            [this] { Run([this] { ClearCasmSet(session_); }); });
+            [this] { Run("Clear CASM", [this] { return ClearCasmSet(session_); }); });
     connect(autoSet, &QPushButton::clicked, this,
-            [this] { Run([this] { AutoSetCasm(session_); }); });
+            [this] { Run("Auto CASM Set", [this] { return AutoSetCasm(session_); }); });
     makeCasm_ = new QRadioButton("Make Casm", box);
     makeCasm_->setObjectName("OptmakeCasm");
     makeCasm_->setToolTip("Create a new CASM");
     useStyleCasm_ = new QRadioButton("Use Style's Casm", box);
     useStyleCasm_->setObjectName("OptOrigCasm");
     useStyleCasm_->setToolTip("Use CASM built into style");
-    connect(makeCasm_, &QRadioButton::clicked, this,
-            [this] { Run([this] { ChooseCasmSource(session_, CasmSource::MakeCasm); }); });
-    connect(useStyleCasm_, &QRadioButton::clicked, this,
-            [this] { Run([this] { ChooseCasmSource(session_, CasmSource::StylesCasm); }); });
+    connect(makeCasm_, &QRadioButton::clicked, this, [this] {
+        Run("Make Casm", [this] { return ChooseCasmSource(session_, CasmSource::MakeCasm); });
+    });
+    connect(useStyleCasm_, &QRadioButton::clicked, this, [this] {
+        Run("Use Style's Casm",
+            [this] { return ChooseCasmSource(session_, CasmSource::StylesCasm); });
+    });
     row->addWidget(clear);
     row->addWidget(autoSet);
     row->addStretch();
@@ -317,8 +343,10 @@ void MainWindow::UpdateRecentFiles() {
     const std::vector<std::string>& entries = session_.recentFiles.entries;
     for (size_t i = 0; i < entries.size(); ++i) {
         QAction* entry = recentMenu_->addAction(QString::fromStdString(entries[i]));
-        connect(entry, &QAction::triggered, this,
-                [this, i] { Run([this, i] { OpenRecentFile(session_, static_cast<int>(i)); }); });
+        connect(entry, &QAction::triggered, this, [this, i] {
+            Run("Open Recent File",
+                [this, i] { return OpenRecentFile(session_, static_cast<int>(i)); });
+        });
     }
     recentMenu_->menuAction()->setVisible(!entries.empty());
 }
@@ -350,6 +378,8 @@ void MainWindow::UpdateControls() {
     makeCasm_->setChecked(!session_.useStyleCasm);
     useStyleCasm_->setChecked(session_.useStyleCasm);
     waiting_->setVisible(view.waitingForSequencer);
+    statusBar()->showMessage(QString::fromStdString(view.statusLine));
+    ShowBusyCursor(view.waitingForSequencer);
     commands_->setEnabled(!view.waitingForSequencer);
     sections_->setEnabled(!view.waitingForSequencer);
     menuBar()->setEnabled(!view.waitingForSequencer);
@@ -358,6 +388,45 @@ void MainWindow::UpdateControls() {
     chordMute_->CloseIfItsSongIsGone();
     UpdateRecentFiles();
     map_->update();
+}
+
+void MainWindow::ShowBusyCursor(bool busy) {
+    if (busy == busyCursorShown_) return;
+    busyCursorShown_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::PlaceOnScreen() {
+    const QByteArray stored = QByteArray::fromBase64(
+        QByteArray::fromStdString(ReadWindowLayout(session_, WindowLayoutItem::Geometry)));
+    if (!stored.isEmpty() && restoreGeometry(stored)) return;
+    // First start: the usual size, made smaller when the screen is, so that nothing of the window
+    // lies off a small or highly scaled screen.
+    const QRect available = screen()->availableGeometry();
+    const QSize fitting = QSize(1280, 800).boundedTo(available.size() * 0.95);
+    resize(fitting);
+    move(available.center() - QPoint(fitting.width() / 2, fitting.height() / 2));
+}
+
+void MainWindow::SetTabOrder() {
+    // Commands first, then the sections, the two texts, the grid and its buttons: the order in
+    // which a style is made.
+    QList<QWidget*> chain;
+    for (QAction* action : commands_->actions()) {
+        if (QWidget* widget = commands_->widgetForAction(action)) chain << widget;
+    }
+    for (QAction* action : sections_->actions()) {
+        if (QWidget* widget = sections_->widgetForAction(action); widget && !action->isSeparator())
+            chain << widget;
+    }
+    chain << styleName_ << copyright_ << grid_->FocusChain() << clear_ << autoSet_ << makeCasm_
+          << useStyleCasm_;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainWindow::ShowMainWindow(const MainWindowView&) {
@@ -371,6 +440,9 @@ bool MainWindow::ShowDocument(const DocumentRequest& request) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     SaveRecentFiles(session_);
+    StoreWindowLayout(session_, WindowLayoutItem::Geometry,
+                      saveGeometry().toBase64().toStdString());
+    StoreWindowLayout(session_, WindowLayoutItem::CasmColumns, grid_->ColumnWidths());
     for (QWidget* window : std::initializer_list<QWidget*>{chordMute_, effects_, setup_, info_}) {
         window->close();
     }
@@ -385,7 +457,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     const std::string path = urls.first().toLocalFile().toStdString();
-    Run([this, &path] { OpenFileByPath(session_, path); });
+    Run("Drop File", [this, &path] { return OpenFileByPath(session_, path); });
 }
 
 }  // namespace zephrane::gui

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -45,6 +46,9 @@ class MainWindow : public QMainWindow, public WindowService {
     // Start-up: settings, recent files, effect lists, then the window's controls.
     void StartUp();
 
+    // The place and size the window was left in, or a size that fits the screen it opens on.
+    void PlaceOnScreen();
+
     // Recomputes every control from the session.
     void UpdateControls();
 
@@ -68,9 +72,11 @@ class MainWindow : public QMainWindow, public WindowService {
     QWidget* BuildFields();
     QWidget* BuildCasmArea();
     void UpdateRecentFiles();
+    void ShowBusyCursor(bool busy);
+    void SetTabOrder();
     // Runs a command and shows what it left.
     template <typename Command>
-    void Run(Command&& command);
+    void Run(std::string_view action, Command&& command);
 
     Platform platform_;
     Session session_;
@@ -89,12 +95,15 @@ class MainWindow : public QMainWindow, public WindowService {
     QLabel* waiting_ = nullptr;
     SectionMap* map_ = nullptr;
     CasmGrid* grid_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    QPushButton* autoSet_ = nullptr;
     QRadioButton* makeCasm_ = nullptr;
     QRadioButton* useStyleCasm_ = nullptr;
     ChordMuteWindow* chordMute_ = nullptr;
     EffectsWindow* effects_ = nullptr;
     SetupWindow* setup_ = nullptr;
     InfoWindow* info_ = nullptr;
+    bool busyCursorShown_ = false;
 };
 
 }  // namespace zephrane::gui

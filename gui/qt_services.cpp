@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 
 #include "app/main_window_view.h"
@@ -15,6 +16,14 @@ QString FromUtf8(const std::string& text) {
 }
 
 }  // namespace
+
+void MakeDefaultButton(QDialog* dialog, QPushButton* ok) {
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    ok->setDefault(true);
+}
 
 QString QtFilter(const std::string& commonDialogFilter) {
     const QStringList parts = FromUtf8(commonDialogFilter).split('|', Qt::SkipEmptyParts);

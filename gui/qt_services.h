@@ -1,6 +1,8 @@
 #pragma once
 // The platform services of the desktop program, on Qt.
 
+#include <QDialog>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -8,6 +10,11 @@
 #include "app/posix_process.h"
 
 namespace zephrane::gui {
+
+// Makes `ok` the button Enter presses in `dialog`: no other push button of it takes Enter, even
+// with the focus on it, so that a preset or Browse button never answers a dialog by accident.
+// Escape closes the dialog as Cancel does.
+void MakeDefaultButton(QDialog* dialog, QPushButton* ok);
 
 // "Style Files(*.sty;*.mid)|*.sty;*.mid|" as Qt writes it: "Style Files (*.sty *.mid)".
 QString QtFilter(const std::string& commonDialogFilter);

@@ -1,57 +1,129 @@
 #include "gui/section_map.h"
 
+#include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace zephrane::gui {
+namespace {
+
+constexpr int kCellTop = 4;
+constexpr int kCellHeight = 14;
+constexpr int kPlaceTop = 32;
+constexpr int kBarTop = 46;
+constexpr int kLabelHeight = 14;
+
+// The section bars keep one colour in both themes: it is the colour of a pressed section button.
+const QColor kMarkedBar(235, 160, 60);
+const QColor kMarkedText(0, 0, 0);
+
+}  // namespace
 
 SectionMap::SectionMap(const Session& session, QWidget* parent)
     : QWidget(parent), session_(session) {
     setObjectName("sectionMap");
-    setToolTip(
-        "Measures of the working file: filled where an event starts on the first beat.\n"
-        "Marked sections are drawn over their measures; the faint names show where the "
-        "section buttons put the sections not marked yet.");
+}
+
+QFont SectionMap::LabelFont() const {
+    QFont small = font();
+    small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1));
+    return small;
 }
 
 const SectionPicture& SectionMap::Picture() const {
     return session_.view.sections;
 }
 
+double SectionMap::CellWidth() const {
+    return static_cast<double>(width() - 2) / std::max(1, Picture().measuresShown);
+}
+
+std::vector<SectionMap::Label> SectionMap::Labels() const {
+    const SectionPicture& picture = Picture();
+    const double cell = CellWidth();
+    const QFontMetricsF metrics(LabelFont());
+    std::vector<Label> labels;
+    const auto add = [&](const SectionSpan& span, int top, bool marked) {
+        const QRectF box(1 + span.first * cell, top, std::max(1, span.end - span.first) * cell - 1,
+                         kLabelHeight);
+        const QString full = QString::fromStdString(span.label);
+        labels.push_back(
+            {box, metrics.elidedText(full, Qt::ElideRight, box.width() - 2), full, marked});
+    };
+    for (const SectionSpan& place : picture.places)
+        add(place, kPlaceTop, false);
+    for (const SectionSpan& span : picture.marked)
+        add(span, kBarTop, true);
+    return labels;
+}
+
+std::optional<SectionMap::Label> SectionMap::LabelAt(const QPoint& position) const {
+    for (const Label& label : Labels()) {
+        if (label.box.contains(position)) return label;
+    }
+    return std::nullopt;
+}
+
 void SectionMap::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().base());
+    const QPalette& colours = palette();
+    painter.fillRect(rect(), colours.base());
+    if (!session_.view.startHint.empty()) {
+        painter.setPen(colours.color(QPalette::Text));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         QString::fromStdString(session_.view.startHint));
+        return;
+    }
     const SectionPicture& picture = Picture();
-    const int measures = picture.measuresShown;
-    const double cell = static_cast<double>(width() - 2) / measures;
-    const int cellTop = 4;
-    const int cellHeight = 14;
-    for (int m = 0; m < measures; ++m) {
-        const QRectF box(1 + m * cell, cellTop, cell - 1, cellHeight);
-        const bool holdsEvent = picture.measureHoldsEvent[static_cast<size_t>(m)];
-        painter.fillRect(box, holdsEvent ? QColor(90, 120, 170) : QColor(225, 225, 225));
+    const double cell = CellWidth();
+    const QColor empty = colours.color(QPalette::Mid);
+    const QColor holdsEvent = colours.color(QPalette::Highlight);
+    for (int m = 0; m < picture.measuresShown; ++m) {
+        const QRectF box(1 + m * cell, kCellTop, cell - 1, kCellHeight);
+        painter.fillRect(box,
+                         picture.measureHoldsEvent[static_cast<size_t>(m)] ? holdsEvent : empty);
         if (m % 4 == 0 && cell > 6) {
-            painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(QRectF(1 + m * cell, cellTop + cellHeight, cell * 4, 12),
+            painter.setPen(colours.color(QPalette::Text));
+            painter.drawText(QRectF(1 + m * cell, kCellTop + kCellHeight, cell * 4, 12),
                              Qt::AlignLeft, QString::number(m));
         }
     }
-    QFont small = font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() - 2));
-    painter.setFont(small);
-    // Where the section buttons would put the sections not marked yet.
-    painter.setPen(QColor(150, 150, 150));
-    for (const SectionSpan& place : picture.places) {
-        const QRectF box(1 + place.first * cell, 32, (place.end - place.first) * cell, 12);
-        painter.drawText(box, Qt::AlignCenter, QString::fromStdString(place.label));
+    painter.setFont(LabelFont());
+    for (const Label& label : Labels()) {
+        if (label.marked) {
+            painter.fillRect(label.box, kMarkedBar);
+            painter.setPen(kMarkedText);
+        } else {
+            // Where a section button would put its section: the theme's own placeholder colour,
+            // readable on the base colour in light and dark themes.
+            painter.setPen(colours.color(QPalette::PlaceholderText));
+        }
+        painter.drawText(label.box, Qt::AlignCenter, label.shown);
     }
-    // The sections marked in the file.
-    for (const SectionSpan& span : picture.marked) {
-        const QRectF bar(1 + span.first * cell, 46, std::max(1, span.end - span.first) * cell - 1,
-                         14);
-        painter.fillRect(bar, QColor(235, 160, 60));
-        painter.setPen(Qt::black);
-        painter.drawText(bar, Qt::AlignCenter, QString::fromStdString(span.label));
+}
+
+bool SectionMap::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const std::optional<Label> label = LabelAt(help->pos());
+    if (label) {
+        QToolTip::showText(help->globalPos(),
+                           label->marked ? label->full + " (right click to remove it)"
+                                         : label->full + ": its place in the layout",
+                           this);
+    } else {
+        QToolTip::showText(help->globalPos(),
+                           "Measures of the working file: filled where an event starts on the "
+                           "first beat.",
+                           this);
     }
+    return true;
+}
+
+void SectionMap::contextMenuEvent(QContextMenuEvent* event) {
+    const std::optional<Label> label = LabelAt(event->pos());
+    if (label && label->marked) emit SectionMenuRequested(label->full, event->globalPos());
 }
 
 }  // namespace zephrane::gui

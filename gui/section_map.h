@@ -3,6 +3,10 @@
 // sections marked drawn over their measures, and the places of the sections not marked yet shown
 // faintly, as the core pictures them.
 
+#include <optional>
+#include <vector>
+
+#include <QString>
 #include <QWidget>
 
 #include "app/session.h"
@@ -16,14 +20,34 @@ class SectionMap : public QWidget {
   public:
     SectionMap(const Session& session, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {900, 64}; }
-    QSize minimumSizeHint() const override { return {300, 56}; }
+    QSize minimumSizeHint() const override { return {300, 64}; }
     // What the map draws of the session's song now.
     const SectionPicture& Picture() const;
 
+    // A section name drawn on the map: shortened with "…" when its measures are too narrow for
+    // it, the whole name then given as the tooltip of its box.
+    struct Label {
+        QRectF box;
+        QString shown;
+        QString full;
+        bool marked = false;  // a marked section's bar, else the faint place of an unmarked one
+    };
+    std::vector<Label> Labels() const;
+    QFont LabelFont() const;
+
+  signals:
+    // A right click on the bar of a marked section.
+    void SectionMenuRequested(const QString& key, const QPoint& globalPosition);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    double CellWidth() const;
+    std::optional<Label> LabelAt(const QPoint& position) const;
+
     const Session& session_;
 };
 

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/version.h"
+#include "gui/qt_services.h"
 #include "gui/rtf_to_html.h"
 
 // The licence text is compiled into this library (licence.qrc); a static library's resources are
@@ -85,6 +86,7 @@ SetupWindow::SetupWindow(Session& session, QWidget* parent) : QDialog(parent), s
     });
     connect(builtInPlayer, &QPushButton::clicked, this, &SetupWindow::UseBuiltInPlayer);
     connect(close, &QPushButton::clicked, this, &SetupWindow::Close);
+    MakeDefaultButton(this, close);
 }
 
 void SetupWindow::Open() {
@@ -193,6 +195,7 @@ AboutWindow::AboutWindow(Session& session, QWidget* parent) : QDialog(parent), s
     buttons->addWidget(ok);
     layout->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    MakeDefaultButton(this, ok);
     connect(systemInfo, &QPushButton::clicked, this, [this] {
         // No system-information program is registered on this platform.
         session_.platform.messages.ShowMessage("System Information Is Unavailable At This Time");
@@ -217,6 +220,7 @@ void AboutWindow::ShowLicence() {
     auto* close = new QPushButton("Close", window);
     layout->addWidget(close, 0, Qt::AlignRight);
     connect(close, &QPushButton::clicked, window, &QDialog::accept);
+    MakeDefaultButton(window, close);
     window->show();
 }
 

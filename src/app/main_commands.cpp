@@ -21,12 +21,6 @@ namespace {
 
 constexpr int kMainASlot = 2;
 
-// Parts 0-7 of the part list are accompaniment channels; "Mute-Lock" and "Un-Mute" are not.
-bool AnyPartAssigned(const CasmTable& table) {
-    return std::any_of(table.begin(), table.end(),
-                       [](const CasmRow& row) { return row.part >= 0 && row.part <= 7; });
-}
-
 constexpr int kPollMilliseconds = 100;
 constexpr int kBbMeasures = 44;
 
@@ -42,6 +36,8 @@ void ShellAndWait(Session& session, const std::vector<std::string>& arguments) {
     ProcessService& processes = session.platform.processes;
     const int64_t processId = processes.StartProcess(arguments);
     session.view.waitingForSequencer = true;
+    // The window closes its commands and says why before the first wait, not after the last.
+    session.platform.window.ShowMainWindow(session.view);
     try {
         while (!processes.WaitForExit(processId, kPollMilliseconds)) {
             processes.ProcessPendingEvents();

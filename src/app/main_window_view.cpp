@@ -2,8 +2,29 @@
 
 #include "app/session.h"
 #include "app/song_commands.h"
+#include "app/status_line.h"
 
 namespace zephrane {
+
+namespace {
+
+std::vector<StyleCasmGroup> StyleCasmGroups(const ByteImage& bytesAfterTrack) {
+    std::vector<StyleCasmGroup> groups;
+    for (const StyleChunk& chunk : ReadChunksAfterTrack(bytesAfterTrack)) {
+        for (const CasmSegment& segment : chunk.csegs) {
+            StyleCasmGroup group{segment.sections.value_or(""), {}};
+            for (const CasmRecord& record : segment.records) {
+                if (!record.ctab || record.ctab->sourceChannel > 15) continue;
+                auto& row = group.rows[record.ctab->sourceChannel];
+                if (!row) row = RowOfCtab(*record.ctab);  // the first record of a channel counts
+            }
+            groups.push_back(std::move(group));
+        }
+    }
+    return groups;
+}
+
+}  // namespace
 
 void RefreshMainWindowView(Session& session) {
     MainWindowView& view = session.view;
@@ -11,6 +32,15 @@ void RefreshMainWindowView(Session& session) {
     if (fileOpen && !view.waitingForSequencer) ScanSong(session);
     view.sections = PictureSections(
         {session.markers, session.measures, session.facts, view.sectionPressed, fileOpen});
+    view.startHint = fileOpen ? "" : kStartHint;
+    view.styleCasm.clear();
+    if (session.useStyleCasm) view.styleCasm = StyleCasmGroups(session.song.styleCasmBytes);
+    if (view.waitingForSequencer) {
+        view.statusLine = "Waiting for the sequencer to close: save the file there and close it.";
+        return;
+    }
+    const std::string next = fileOpen ? MarkedAndNextStep(session) : view.startHint;
+    view.statusLine = view.lastDone.empty() ? next : view.lastDone + "  " + next;
 }
 
 }  // namespace zephrane

@@ -2,8 +2,11 @@
 // What the main window shows, computed by the core; the Qt window draws it, the CLI prints it.
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "casm/casm_table.h"
 #include "sections/section_picture.h"
 #include "sections/sections.h"
 
@@ -14,6 +17,15 @@ inline constexpr char kProgramTitle[] = "Zephrane";
 struct ChannelRowView {
     bool visible = false;  // rows of channels without notes are hidden
     std::string voice;     // the instrument cell: the channel's voice label
+};
+
+// One CSEG of an opened style's own CASM: the sections it serves ("Main A,Main B") and its Ctab
+// records as grid rows, by source channel.
+struct StyleCasmGroup {
+    std::string sections;
+    std::array<std::optional<CasmRow>, 16> rows;
+
+    bool operator==(const StyleCasmGroup&) const = default;
 };
 
 struct MainWindowView {
@@ -30,6 +42,10 @@ struct MainWindowView {
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
     SectionPicture sections;           // the section map under the toolbars
+    std::vector<StyleCasmGroup> styleCasm;  // with "Use Style's Casm": what the style will keep
+    std::string startHint;                  // what the empty window says; empty once a file is open
+    std::string lastDone;                   // what the last user action came to
+    std::string statusLine;                 // lastDone, the sections marked and the next step
 };
 
 struct Session;

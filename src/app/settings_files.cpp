@@ -110,4 +110,22 @@ void SetOptionMarkForRun(Session& session, OptionMark mark, bool checked) {
     CheckMark(session.settings, mark) = checked;
 }
 
+namespace {
+
+const char* WindowLayoutKey(WindowLayoutItem item) {
+    return item == WindowLayoutItem::Geometry ? "Geometry" : "CasmColumns";
+}
+
+}  // namespace
+
+std::string ReadWindowLayout(Session& session, WindowLayoutItem item) {
+    return session.platform.settingsStore.ReadSetting(kProgramTitle, "Window",
+                                                      WindowLayoutKey(item));
+}
+
+void StoreWindowLayout(Session& session, WindowLayoutItem item, const std::string& value) {
+    session.platform.settingsStore.WriteSetting(kProgramTitle, "Window", WindowLayoutKey(item),
+                                                value);
+}
+
 }  // namespace zephrane

@@ -44,6 +44,12 @@ void ToggleOptionMark(Session& session, OptionMark mark);
 // Sets a check mark for this run only, as the command line's options do; nothing is stored.
 void SetOptionMarkForRun(Session& session, OptionMark mark, bool checked);
 
+// How the user left the window: its place and size, the CASM grid's column widths. Kept in the
+// per-user settings store (application "Zephrane", section "Window") as the window writes them.
+enum class WindowLayoutItem { Geometry, CasmColumns };
+std::string ReadWindowLayout(Session& session, WindowLayoutItem item);
+void StoreWindowLayout(Session& session, WindowLayoutItem item, const std::string& value);
+
 // Full path of a settings file in the settings folder.
 std::string SettingsFilePath(const Session& session, const std::string& name);
 

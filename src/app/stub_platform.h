@@ -37,7 +37,10 @@ class StubPlatform : public MessageService,
     bool ShowDocument(const DocumentRequest& request) override;
     int64_t StartProcess(const std::vector<std::string>& arguments) override;
     bool WaitForExit(int64_t processId, int timeoutMs) override;
-    void ProcessPendingEvents() override { ++pendingEventPasses; }
+    void ProcessPendingEvents() override {
+        ++pendingEventPasses;
+        if (onPendingEvents) onPendingEvents();
+    }
     std::string ReadSetting(const std::string& application, const std::string& section,
                             const std::string& key) override;
     void WriteSetting(const std::string& application, const std::string& section,
@@ -73,6 +76,7 @@ class StubPlatform : public MessageService,
     int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none
     std::function<void(const std::vector<std::string>&)> onStart;  // what the program does
     std::function<void(const std::string&)> onMessage;             // besides keeping it
+    std::function<void()> onPendingEvents;  // what the user does while the program runs
     std::string programDirectory;
     std::string settingsDirectory;
     std::string workingFilePath;

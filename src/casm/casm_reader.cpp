@@ -284,4 +284,16 @@ CasmListing ReadCasmListing(const ByteImage& file) {
     return listing;
 }
 
+std::vector<StyleChunk> ReadChunksAfterTrack(const ByteImage& bytesAfterTrack) {
+    std::vector<StyleChunk> chunks;
+    std::vector<std::string> problems;
+    const Container all{0, bytesAfterTrack.Size(), "the file", "the file"};
+    ForEachChunk(bytesAfterTrack, all, problems, [&](const ChunkHeader& header) {
+        StyleChunk chunk{header.tag, header.offset, header.length, {}};
+        if (chunk.IsCasm()) ReadCasmContent(bytesAfterTrack, chunk, problems);
+        chunks.push_back(std::move(chunk));
+    });
+    return chunks;
+}
+
 }  // namespace zephrane

@@ -81,4 +81,8 @@ struct CasmListing {
 // Reads the whole file `file`; damaged input ends in `problems`, never in an exception.
 CasmListing ReadCasmListing(const ByteImage& file);
 
+// Reads the chunks of `bytesAfterTrack`, the bytes a style holds after its track (offsets count
+// from their first byte); damage ends the reading as in a whole file, and is left out.
+std::vector<StyleChunk> ReadChunksAfterTrack(const ByteImage& bytesAfterTrack);
+
 }  // namespace zephrane

@@ -210,6 +210,34 @@ int SongChordPosition(std::string_view modeWord) {
     return modeWord == "minor" ? 8 : 2;
 }
 
+std::string LimitText(int noteNumber) {
+    constexpr const char* kSharpNames[] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                           "F#", "G",  "G#", "A",  "A#", "B"};
+    return kSharpNames[noteNumber % 12] + std::to_string(noteNumber / 12);
+}
+
+CasmRow RowOfCtab(const CtabFields& ctab) {
+    const auto position = [](int byte, size_t listSize) {
+        return byte < static_cast<int>(listSize) ? byte : -1;
+    };
+    CasmRow row;
+    for (int part = 0; part <= kLastAccompanimentPart; ++part) {
+        if (kPartList[part].code == ctab.destinationChannel) row.part = part;
+    }
+    row.sourceKey = position(ctab.sourceRoot, kKeyList.size());
+    row.sourceChord = position(ctab.sourceChord, kChordTypeList.size());
+    row.ntr = position(ctab.ntr, kNtrList.size());
+    row.ntt = position(ctab.ntt, kNttList.size());
+    row.highKey = position(ctab.highKey, kKeyList.size());
+    row.retrigger = position(ctab.retrigger, kRetriggerList.size());
+    row.lowLimit = static_cast<int16_t>(ctab.lowLimit & 0x7F);
+    row.highLimit = static_cast<int16_t>(ctab.highLimit & 0x7F);
+    row.lowLimitText = LimitText(row.lowLimit);
+    row.highLimitText = LimitText(row.highLimit);
+    row.chordMute = ctab.chordMute;
+    return row;
+}
+
 std::optional<int16_t> LimitNoteNumber(std::string_view text) {
     std::optional<int> octave;
     std::string_view name;
@@ -261,6 +289,11 @@ void ClearCasmTable(CasmTable& table) {
 void ResetChordMute(CasmTable& table) {
     for (CasmRow& row : table)
         row.chordMute = kAllChordsOn;
+}
+
+bool AnyPartAssigned(const CasmTable& table) {
+    return std::any_of(table.begin(), table.end(),
+                       [](const CasmRow& row) { return row.part >= 0 && row.part <= 7; });
 }
 
 }  // namespace zephrane

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "analysis/scan_song.h"
+#include "casm/casm_reader.h"
 
 namespace zephrane {
 
@@ -64,6 +65,14 @@ int SongKeyIndex(std::string_view keyText);
 // "min" for a minor song, else "maj7": the chord its phrases are taken to be written over.
 int SongChordPosition(std::string_view modeWord);
 
+// A Ctab record of an opened style as a grid row: the part its destination channel feeds, the
+// list positions its bytes stand for (nothing chosen for a byte beyond its list), its limits as
+// note names.
+CasmRow RowOfCtab(const CtabFields& ctab);
+
+// The limit text of a note number: "C0" for 0, "G10" for 127.
+std::string LimitText(int noteNumber);
+
 // The note number of a limit text, a note name and an octave ("E2" is 28, "G10" 127); nothing for
 // a text of another form.
 std::optional<int16_t> LimitNoteNumber(std::string_view text);
@@ -93,6 +102,10 @@ void AutoAssignParts(CasmTable& table, const RowVoices& voices, const ChannelTab
 // "Clear CASM": every row loses its settings and its part, except a "Mute-Lock" part, which
 // stays; the limit note numbers and the chord mute are left as they are.
 void ClearCasmTable(CasmTable& table);
+
+// Whether any channel feeds an accompaniment part (parts 0-7 of the part list; "Mute-Lock" and
+// "Un-Mute" are not parts), without which a new CASM has nothing to say.
+bool AnyPartAssigned(const CasmTable& table);
 
 // Every channel sounds on all chords again.
 void ResetChordMute(CasmTable& table);

@@ -1,6 +1,7 @@
 // The real windows, driven as a user would, on the offscreen platform.
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -9,8 +10,14 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QToolBar>
 
+#include "app/messages.h"
+#include "app/status_line.h"
 #include "app/stub_platform.h"
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
@@ -18,6 +25,7 @@
 #include "gui/main_window.h"
 #include "gui/rtf_to_html.h"
 #include "gui/section_map.h"
+#include "gui/small_windows.h"
 #include "support/temp_dir.h"
 
 using namespace zephrane;
@@ -67,6 +75,9 @@ QStringList CaptionsOf(gui::MainWindow& window) {
         for (int item = 0; item < list->count(); ++item)
             captions << list->itemText(item);
     }
+    const QTableWidget* grid = window.findChild<gui::CasmGrid*>()->Table();
+    for (int column = 0; column < grid->columnCount(); ++column)
+        captions << grid->horizontalHeaderItem(column)->text();
     QStringList names;
     for (QString name : captions) {
         name = name.remove('&').remove("...").simplified();
@@ -97,6 +108,9 @@ struct ShownWindow {
     void Open(const std::string& path) {
         recorder.openAnswers.push_back(path);
         Action("Open")->trigger();
+    }
+    QWidget* SectionButton(const SectionRow& row) {
+        return Find<QToolBar>("Toolbar2")->widgetForAction(Action(std::string(row.key)));
     }
     void OpenSong(int measures) {
         Open(dir.Write("band.mid", test::SongFile(test::MeasuresSong(measures))));
@@ -176,6 +190,225 @@ class MainWindowTest : public QObject {
         QVERIFY(listing.problems.empty());
         QCOMPARE(listing.chunks.size(), size_t{1});
         QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
+    }
+
+    // Guards against a window that looks alive while the sequencer edits the file: a click then
+    // turned a section button on although no marker was inserted.
+    void sequencerWaitClosesTheWindowAtOnce() {
+        ShownWindow shown;
+        shown.OpenSong(12);
+        shown.window.GetSession().settings.sequencerPath = "sequencer";
+        shown.recorder.waitsBeforeExit = 2;
+        QWidget* mainA = shown.SectionButton(kSectionTable[2]);
+        QVERIFY(!shown.Action("Main A")->isChecked());
+        int checks = 0;
+        shown.recorder.onPendingEvents = [&] {
+            ++checks;
+            QVERIFY(shown.Find<QToolBar>("Toolbar2")->isEnabled() == false);
+            QVERIFY(!shown.Find<QToolBar>("Toolbar1")->isEnabled());
+            QVERIFY(QApplication::overrideCursor() &&
+                    QApplication::overrideCursor()->shape() == Qt::BusyCursor);
+            QVERIFY(
+                shown.window.statusBar()->currentMessage().startsWith("Waiting for the sequencer"));
+            QTest::mouseClick(mainA, Qt::LeftButton);
+            shown.Action("Main A")->trigger();
+        };
+        shown.Action("All")->trigger();
+        QCOMPARE(checks, 2);
+        QVERIFY(!shown.Action("Main A")->isChecked());
+        QVERIFY(!shown.window.GetSession().view.sectionPressed[kSectionTable[2].slot]);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(shown.Find<QToolBar>("Toolbar2")->isEnabled());
+    }
+
+    // Guards against Enter pressing the first button of a dialog ("Major", "Browse", "System
+    // Info...") instead of its OK, and Escape storing anything.
+    void enterPressesOkAndEscapeCancelsInEveryDialog() {
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            const bool ok = key == Qt::Key_Return;
+            ShownWindow shown;
+            shown.OpenSong(12);
+            shown.Click("cmdChordMute1");
+            gui::ChordMuteWindow* chordMute = shown.window.ChordMute();
+            auto* box = chordMute->findChild<QCheckBox*>("chkChordMute26");
+            box->setChecked(false);
+            QTest::keyClick(box, key);
+            QVERIFY(!chordMute->isVisible());
+            QCOMPARE(shown.window.GetSession().casm[0].chordMute,
+                     (ok ? ChordMute{3, 255, 255, 255, 254} : kAllChordsOn));
+
+            const size_t openDialogs = shown.recorder.openRequests.size();
+            shown.Action("mnuSetup")->trigger();
+            auto* sequencer = shown.window.Setup()->findChild<QLineEdit*>("txtSequencerLocation");
+            sequencer->setText("/usr/bin/rosegarden");
+            QTest::keyClick(sequencer, key);
+            QVERIFY(!shown.window.Setup()->isVisible());
+            QCOMPARE(shown.recorder.openRequests.size(), openDialogs);  // no Browse dialog
+            QCOMPARE(shown.window.GetSession().settings.sequencerPath,
+                     std::string(ok ? "/usr/bin/rosegarden" : ""));
+
+            shown.Action("mnuAbout")->trigger();
+            auto* about = shown.window.findChild<QDialog*>("frmAbout");
+            QTest::keyClick(about, key);
+            QTRY_VERIFY(!shown.window.findChild<QDialog*>("frmAbout"));
+            QVERIFY(shown.recorder.messages.empty());  // no "System Information" message
+        }
+    }
+
+    // Guards against a pressed section button growing and moving the buttons after it, so that a
+    // second click at the same place hit another section.
+    void sectionButtonsKeepTheirPlaceWhenPressed() {
+        ShownWindow shown;
+        shown.OpenSong(40);
+        std::vector<QRect> before;
+        for (const SectionRow& row : kSectionTable)
+            before.push_back(shown.SectionButton(row)->geometry());
+        for (const SectionRow& row : kSectionTable)
+            shown.Action(std::string(row.key))->trigger();
+        QApplication::processEvents();  // the tool bar lays its buttons out again
+        QVERIFY(shown.recorder.messages.empty());
+        for (size_t i = 0; i < kSectionTable.size(); ++i) {
+            QVERIFY(shown.Action(std::string(kSectionTable[i].key))->isChecked());
+            QCOMPARE(shown.SectionButton(kSectionTable[i])->geometry(), before[i]);
+        }
+    }
+
+    // Guards against buttons and map labels cut or lying outside a 1000-pixel window.
+    void everyButtonAndLabelFitsAWindowOf1000Pixels() {
+        ShownWindow shown;
+        shown.window.resize(1000, 700);
+        shown.OpenSong(40);
+        for (const SectionRow& row : kSectionTable)
+            if (row.slot % 2 == 0) shown.Action(std::string(row.key))->trigger();
+        QApplication::processEvents();
+        const QRect visible = shown.window.rect();
+        for (const SectionRow& row : kSectionTable) {
+            QWidget* button = shown.SectionButton(row);
+            QVERIFY2(
+                visible.contains(QRect(button->mapTo(&shown.window, QPoint()), button->size())),
+                row.key.data());
+        }
+        auto* map = shown.Find<gui::SectionMap>("sectionMap");
+        const QFontMetricsF metrics(map->LabelFont());
+        const std::vector<gui::SectionMap::Label> labels = map->Labels();
+        QVERIFY(labels.size() > 10);  // marked bars and the places of the others
+        for (const gui::SectionMap::Label& label : labels) {
+            QVERIFY(QRectF(map->rect()).contains(label.box));
+            QVERIFY(label.shown == label.full || label.shown.endsWith(QChar(0x2026)));
+            QVERIFY(metrics.horizontalAdvance(label.shown) <= label.box.width());
+        }
+    }
+
+    // Guards against a window larger than its screen and one that forgets where it was left.
+    void windowFitsItsScreenAndComesBackWhereItWasLeft() {
+        ShownWindow shown;
+        shown.window.PlaceOnScreen();
+        const QSize screen = shown.window.screen()->availableGeometry().size();
+        QVERIFY(shown.window.width() <= screen.width() && shown.window.height() <= screen.height());
+        shown.window.setGeometry(40, 50, 700, 500);
+        shown.window.findChild<gui::CasmGrid*>()->Table()->setColumnWidth(1, 333);
+        shown.window.close();
+        gui::MainWindow again{gui::ShellServices{shown.recorder, shown.recorder, shown.recorder,
+                                                 shown.recorder, shown.recorder}};
+        again.StartUp();
+        again.PlaceOnScreen();
+        QCOMPARE(again.size(), QSize(700, 500));
+        QCOMPARE(again.findChild<gui::CasmGrid*>()->Table()->columnWidth(1), 333);
+    }
+
+    // The keys a keyboard player expects, and Tab through what can be changed, never through
+    // what only shows.
+    void keyboardReachesTheCommands() {
+        ShownWindow shown;
+        shown.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&shown.window));
+        const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(&shown.window, key, modifiers);
+            QApplication::processEvents();
+        };
+        press(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(shown.recorder.openRequests.size(), size_t{1});
+        press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(shown.recorder.messages, std::vector<std::string>{kNoFileOpenMessage});
+        press(Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!shown.window.isVisible());
+        shown.window.show();
+        shown.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&shown.window));
+        press(Qt::Key_F1, Qt::NoModifier);
+        QVERIFY(shown.window.Info()->isVisible());
+        shown.OpenSong(12);
+        QApplication::processEvents();  // the grid lays out the rows the song shows
+        QList<QWidget*> reached;
+        QWidget* widget = shown.Find<QToolBar>("Toolbar1")->widgetForAction(shown.Action("Open"));
+        for (int step = 0; step < 200 && !reached.contains(widget); ++step) {
+            reached << widget;
+            widget = widget->nextInFocusChain();
+            while (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisibleTo(&shown.window))
+                widget = widget->nextInFocusChain();
+        }
+        for (const SectionRow& row : kSectionTable)
+            QVERIFY2(reached.contains(shown.SectionButton(row)), row.key.data());
+        QVERIFY(reached.contains(
+            shown.Find<QToolBar>("Toolbar1")->widgetForAction(shown.Action("SaveStyle"))));
+        QVERIFY(reached.contains(shown.Find<QComboBox>("WLCboPart10")));  // the drum channel
+        for (const char* shownOnly : {"txtFileName", "txttempo", "txtTimeSig", "txtKey"})
+            QVERIFY2(!reached.contains(shown.Find<QWidget>(shownOnly)), shownOnly);
+        const int firstSection = reached.indexOf(shown.SectionButton(kSectionTable[0]));
+        QVERIFY(firstSection < reached.indexOf(shown.Find<QComboBox>("WLCboPart10")));
+    }
+
+    // The window says how to start, then what each command did and what comes next.
+    void statusLineGivesAHintAtEveryStep() {
+        ShownWindow shown;
+        QCOMPARE(shown.window.GetSession().view.startHint, std::string(kStartHint));
+        const auto status = [&] { return shown.window.statusBar()->currentMessage(); };
+        QCOMPARE(status(), QString(kStartHint));
+        shown.OpenSong(12);
+        QVERIFY(shown.window.GetSession().view.startHint.empty());
+        const QString song = QString::fromStdString((shown.dir.Path() / "band.mid").string());
+        QCOMPARE(status(),
+                 "Opened " + song +
+                     ".  Next: mark the sections with the section buttons (Main A first).");
+        shown.Action("Main A")->trigger();
+        QCOMPARE(status(), QString("Main A: done.  Marked: Main A.  Next: choose a part for each "
+                                   "channel in the CASM grid, or press Auto CASM Set."));
+        shown.Action("SaveStyle")->trigger();  // no part chosen yet: refused
+        QCOMPARE(shown.recorder.messages.size(), size_t{1});
+        QVERIFY(status().startsWith(
+            "Save Style: " + QString::fromStdString(shown.recorder.messages.back()) + "  Marked"));
+        shown.Click("cmdAutoCasm");
+        QCOMPARE(status(), QString("Auto CASM Set: done.  Marked: Main A.  Next: Save Style "
+                                   "(Ctrl+S) makes the style."));
+        const QString style = QString::fromStdString(shown.SaveStyleAs("hint.sty"));
+        QCOMPARE(status(), "Saved the style as " + style +
+                               ".  Marked: Main A.  Next: Save Style (Ctrl+S) makes the style.");
+    }
+
+    // An opened style's own CASM shown as it is kept, read only, section group by group.
+    void styleCasmIsShownReadOnly() {
+        ShownWindow shown;
+        shown.OpenSong(12);
+        shown.Action("Main A")->trigger();
+        shown.Click("cmdAutoCasm");
+        const CasmRow made = shown.window.GetSession().casm[9];
+        shown.Open(shown.SaveStyleAs("kept.sty"));
+        shown.Click("OptOrigCasm");
+        auto* group = shown.Find<QComboBox>("cboCasmGroup");
+        QVERIFY(group->isVisible());
+        QCOMPARE(group->count(), 1);
+        QVERIFY(group->itemText(0).contains("Main A"));
+        QCOMPARE(made.part, kRhythmPart);  // the drum channel
+        auto* part = shown.Find<QComboBox>("WLCboPart10");
+        QCOMPARE(part->currentIndex(), made.part);
+        QCOMPARE(shown.Find<QComboBox>("WLCboNtt10")->currentIndex(), made.ntt);
+        QCOMPARE(shown.Find<QLineEdit>("WLTxtHiLimit10")->text(),
+                 QString::fromStdString(LimitText(made.highLimit)));
+        QVERIFY(!part->isEnabled());
+        QVERIFY(shown.Find<QLineEdit>("WLTxtLoLimit10")->isReadOnly());
+        shown.Click("OptmakeCasm");
+        QVERIFY(!group->isVisible());
+        QVERIFY(part->isEnabled());
     }
 
     // Guards against a caption that no help document explains under its name.

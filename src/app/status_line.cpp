@@ -1,0 +1,62 @@
+#include "app/status_line.h"
+
+#include "app/session.h"
+
+namespace zephrane {
+namespace {
+
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+std::string DoneText(const Session& session, std::string_view action) {
+    if (action == "Open File" || action == "Open Recent File" || action == "Drop File") {
+        return "Opened " + session.song.fileName + ".";
+    }
+    if (action == "Save Style" && !session.song.lastStyleSaved.empty()) {
+        return "Saved the style as " + session.song.lastStyleSaved + ".";
+    }
+    return std::string(action) + ": done.";
+}
+
+std::string NextStep(const Session& session) {
+    if (session.song.fileName.empty()) return "";
+    if (session.view.sections.marked.empty()) {
+        return "Next: mark the sections with the section buttons (Main A first).";
+    }
+    if (!session.useStyleCasm && !AnyPartAssigned(session.casm)) {
+        return "Next: choose a part for each channel in the CASM grid, or press Auto CASM Set.";
+    }
+    return "Next: Save Style (Ctrl+S) makes the style.";
+}
+
+}  // namespace
+
+void NoteOutcome(Session& session, std::string_view action, const CommandResult& result) {
+    std::string& said = session.view.lastDone;
+    switch (result.outcome) {
+        case Outcome::Done:
+            said = DoneText(session, action);
+            break;
+        case Outcome::Cancelled:
+            said = std::string(action) + ": cancelled.";
+            break;
+        case Outcome::Refused:
+        case Outcome::Failed:
+            said = std::string(action) + ": " + FirstLine(result.message);
+            break;
+    }
+}
+
+std::string MarkedAndNextStep(const Session& session) {
+    std::string text;
+    const auto& marked = session.view.sections.marked;
+    for (size_t i = 0; i < marked.size(); ++i)
+        text += (i == 0 ? "Marked: " : ", ") + marked[i].label;
+    if (!text.empty()) text += ".";
+    const std::string next = NextStep(session);
+    if (!next.empty()) text += (text.empty() ? "" : "  ") + next;
+    return text;
+}
+
+}  // namespace zephrane
