@@ -92,11 +92,14 @@ CasmGrid::CasmGrid(Session& session, QWidget* parent) : QWidget(parent), session
     table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView* header = table_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(true);
+    header->setStretchLastSection(false);
     BuildHeadings();
     for (int row = 0; row < 16; ++row)
         BuildRow(row);
     table_->resizeColumnsToContents();
+    // A limit holds a note name of at most four characters ("G#10").
+    for (const int limit : {kLow, kHigh})
+        table_->setColumnWidth(limit, table_->fontMetrics().horizontalAdvance("HiLimit") + 24);
     table_->resizeRowsToContents();
     layout->addWidget(table_, 1);
     UpdateControls();

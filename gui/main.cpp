@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include "app/main_commands.h"
 #include "app/standard_paths.h"
@@ -14,12 +15,37 @@
 #include "gui/main_window.h"
 #include "gui/qt_services.h"
 
+namespace {
+
+// "--exit-when-shown": the program ends as soon as its window has painted itself for the first
+// time, having written "shown"; scripts/startup_time.py measures the start-up with it.
+constexpr char kExitWhenShown[] = "--exit-when-shown";
+
+class FirstPaintWatch : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            std::cout << "shown" << std::endl;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    bool seen_ = false;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // Answered before QApplication is made, which needs a display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::cout << zephrane::VersionLine("zephrane") << '\n';
         return 0;
     }
+    const bool exitWhenShown = argc == 2 && std::strcmp(argv[1], kExitWhenShown) == 0;
+    if (exitWhenShown) argc = 1;
     QApplication application(argc, argv);
     QApplication::setApplicationName(zephrane::kProgramTitle);
     QApplication::setOrganizationName(zephrane::kProgramTitle);
@@ -43,6 +69,8 @@ int main(int argc, char** argv) {
     dialogs.SetParent(&window);
     window.StartUp();
     window.PlaceOnScreen();
+    FirstPaintWatch firstPaint;
+    if (exitWhenShown) window.installEventFilter(&firstPaint);
     window.show();
     if (!workingFolderNotice.empty()) messages.ShowMessage(workingFolderNotice);
     // A song given on the command line (from the file manager) opens as Open File does.

@@ -18,6 +18,18 @@ constexpr int kLabelHeight = 14;
 const QColor kMarkedBar(235, 160, 60);
 const QColor kMarkedText(0, 0, 0);
 
+// A name as it fits `width`: whole, else its initials ("Intro A" as "IA", "Fill AA" as "FAA",
+// which still tell the sections apart), else cut with "…".
+QString ShortLabel(const QString& full, double width, const QFontMetricsF& metrics) {
+    if (metrics.horizontalAdvance(full) <= width) return full;
+    const QStringList words = full.split(' ', Qt::SkipEmptyParts);
+    QString initials = words.value(0).left(1);
+    for (qsizetype i = 1; i < words.size(); ++i)
+        initials += words[i];
+    if (metrics.horizontalAdvance(initials) <= width) return initials;
+    return metrics.elidedText(full, Qt::ElideRight, width);
+}
+
 }  // namespace
 
 SectionMap::SectionMap(const Session& session, QWidget* parent)
@@ -48,8 +60,7 @@ std::vector<SectionMap::Label> SectionMap::Labels() const {
         const QRectF box(1 + span.first * cell, top, std::max(1, span.end - span.first) * cell - 1,
                          kLabelHeight);
         const QString full = QString::fromStdString(span.label);
-        labels.push_back(
-            {box, metrics.elidedText(full, Qt::ElideRight, box.width() - 2), full, marked});
+        labels.push_back({box, ShortLabel(full, box.width() - 2, metrics), full, marked});
     };
     for (const SectionSpan& place : picture.places)
         add(place, kPlaceTop, false);

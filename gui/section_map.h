@@ -24,8 +24,8 @@ class SectionMap : public QWidget {
     // What the map draws of the session's song now.
     const SectionPicture& Picture() const;
 
-    // A section name drawn on the map: shortened with "…" when its measures are too narrow for
-    // it, the whole name then given as the tooltip of its box.
+    // A section name drawn on the map: shortened to its initials or with "…" when its measures
+    // are too narrow for it, the whole name then given as the tooltip of its box.
     struct Label {
         QRectF box;
         QString shown;

@@ -5,6 +5,10 @@
 namespace zephrane {
 namespace {
 
+// More sections than this are counted rather than named, so that the line fits the window; the
+// map names them all.
+constexpr size_t kSectionsNamed = 4;
+
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
@@ -51,9 +55,13 @@ void NoteOutcome(Session& session, std::string_view action, const CommandResult&
 std::string MarkedAndNextStep(const Session& session) {
     std::string text;
     const auto& marked = session.view.sections.marked;
-    for (size_t i = 0; i < marked.size(); ++i)
-        text += (i == 0 ? "Marked: " : ", ") + marked[i].label;
-    if (!text.empty()) text += ".";
+    if (marked.size() > kSectionsNamed) {
+        text = "Marked: " + std::to_string(marked.size()) + " sections.";
+    } else {
+        for (size_t i = 0; i < marked.size(); ++i)
+            text += (i == 0 ? "Marked: " : ", ") + marked[i].label;
+        if (!text.empty()) text += ".";
+    }
     const std::string next = NextStep(session);
     if (!next.empty()) text += (text.empty() ? "" : "  ") + next;
     return text;
