@@ -1,5 +1,7 @@
 #include "app/status_line.h"
 
+#include <algorithm>
+
 #include "app/session.h"
 
 namespace zephrane {
@@ -20,6 +22,10 @@ std::string DoneText(const Session& session, std::string_view action) {
     if (action == "Save Style" && !session.song.lastStyleSaved.empty()) {
         return "Saved the style as " + session.song.lastStyleSaved + ".";
     }
+    const bool sectionButton =
+        std::any_of(kSectionTable.begin(), kSectionTable.end(),
+                    [&](const SectionRow& row) { return row.key == action; });
+    if (sectionButton) return "Marked " + std::string(action) + ".";
     return std::string(action) + ": done.";
 }
 
@@ -56,10 +62,10 @@ std::string MarkedAndNextStep(const Session& session) {
     std::string text;
     const auto& marked = session.view.sections.marked;
     if (marked.size() > kSectionsNamed) {
-        text = "Marked: " + std::to_string(marked.size()) + " sections.";
+        text = std::to_string(marked.size()) + " sections marked.";
     } else {
         for (size_t i = 0; i < marked.size(); ++i)
-            text += (i == 0 ? "Marked: " : ", ") + marked[i].label;
+            text += (i == 0 ? "Sections: " : ", ") + marked[i].label;
         if (!text.empty()) text += ".";
     }
     const std::string next = NextStep(session);

@@ -372,18 +372,20 @@ class MainWindowTest : public QObject {
                  "Opened " + song +
                      ".  Next: mark the sections with the section buttons (Main A first).");
         shown.Action("Main A")->trigger();
-        QCOMPARE(status(), QString("Main A: done.  Marked: Main A.  Next: choose a part for each "
-                                   "channel in the CASM grid, or press Auto CASM Set."));
+        QCOMPARE(status(),
+                 QString("Marked Main A.  Sections: Main A.  Next: choose a part for each "
+                         "channel in the CASM grid, or press Auto CASM Set."));
         shown.Action("SaveStyle")->trigger();  // no part chosen yet: refused
         QCOMPARE(shown.recorder.messages.size(), size_t{1});
         QVERIFY(status().startsWith(
-            "Save Style: " + QString::fromStdString(shown.recorder.messages.back()) + "  Marked"));
+            "Save Style: " + QString::fromStdString(shown.recorder.messages.back()) +
+            "  Sections"));
         shown.Click("cmdAutoCasm");
-        QCOMPARE(status(), QString("Auto CASM Set: done.  Marked: Main A.  Next: Save Style "
+        QCOMPARE(status(), QString("Auto CASM Set: done.  Sections: Main A.  Next: Save Style "
                                    "(Ctrl+S) makes the style."));
         const QString style = QString::fromStdString(shown.SaveStyleAs("hint.sty"));
         QCOMPARE(status(), "Saved the style as " + style +
-                               ".  Marked: Main A.  Next: Save Style (Ctrl+S) makes the style.");
+                               ".  Sections: Main A.  Next: Save Style (Ctrl+S) makes the style.");
     }
 
     // An opened style's own CASM shown as it is kept, read only, section group by group.
