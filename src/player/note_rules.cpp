@@ -393,7 +393,7 @@ PartRule DefaultPart(int channel) {
             part.ntt = Ntt::kBypass;
             part.retrigger = kRetriggerStop;
             break;
-        case 10:  // Bass
+        case kBassChannel:
             part.ntt = Ntt::kBass;
             part.highKey = 3;  // D#: roots E to B sound below the written bass line
             part.lowLimit = 28;

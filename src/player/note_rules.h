@@ -28,7 +28,7 @@ enum class Ntt {
 // Note transposition rule: what moves a note to the chord's root.
 enum class Ntr {
     kRootTransposition,  // the phrase moves up (or down, past the high key) to the chord's root
-    kRootFixed,          // each note stays where it is written and takes the nearest new pitch
+    kRootFixed,          // each note stays near where it is written, taking the new pitch class
     kGuitar,             // the written guitar voicing is fitted onto the chord with least movement
 };
 
@@ -106,11 +106,11 @@ bool IsNoiseNote(const PartRule& part, int sourceNote);
 // fitted voicing played alone).
 int ConvertNote(const PartRule& part, int sourceNote, const Chord& chord);
 
-// A voicing of a part that FitsVoicings (written keys struck together, lowest first) under
-// `chord`: each key moves to a tone of the chord so that the movement is least (the top voice
-// counting three times), the order of the voices is kept, and the root, third, seventh and
-// tension sound wherever the voicing has enough notes; every note within the limits. The keys
-// in the order given.
+// A voicing of a part that FitsVoicings (written keys struck together) under `chord`: each key
+// moves to a tone of the chord so that the movement is least (the top voice counting three
+// times), the order of the voices is kept, and the third, seventh, root and tension sound
+// wherever the voicing has enough notes; every note within the limits. When no such voicing
+// exists each key is converted on its own. The keys in the order given.
 std::vector<int> FitVoicing(const PartRule& part, const std::vector<int>& sourceKeys,
                             const Chord& chord);
 

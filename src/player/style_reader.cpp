@@ -217,7 +217,8 @@ constexpr NewerTable kNewerTables[] = {
     {Ntt::kHarmonicMinor, true}, {Ntt::kNaturalMinor, false}, {Ntt::kNaturalMinor, true},
     {Ntt::kDorian, false},       {Ntt::kDorian, true}};
 
-// The NTT byte of a root-transposition or root-fixed part; false when its number is unknown.
+// The NTT byte of a root-transposition or root-fixed part; false (the part unchanged) when its
+// number is unknown.
 bool ReadNtt(uint8_t byte, bool newer, PartRule& part) {
     static constexpr Ntt kCtabTables[] = {Ntt::kBypass, Ntt::kMelody,       Ntt::kChord,
                                           Ntt::kBass,   Ntt::kMelodicMinor, Ntt::kHarmonicMinor};
@@ -280,7 +281,7 @@ bool ReadCtb2(const Ctb2Fields& fields, const std::string& where, PartRule& part
 }
 
 // A Cntt record: the newer NTT, with the bass-on bit 0x80, for every range of the record before
-// it for that channel that is not played by the guitar rule.
+// it for that channel (a range played by the guitar rule takes only the bass-on bit).
 void ApplyCntt(const CnttFields& cntt, const std::string& where, std::vector<PartRule>& parts,
                std::vector<std::string>& notes) {
     auto part = std::find_if(parts.rbegin(), parts.rend(), [&](const PartRule& p) {
@@ -291,15 +292,13 @@ void ApplyCntt(const CnttFields& cntt, const std::string& where, std::vector<Par
                         ", which has no record before it; it is ignored.");
         return;
     }
-    if (PartRule probe; !ReadNtt(cntt.ntt, true, probe)) {
+    if (!ReadNtt(cntt.ntt, true, *part)) {
         notes.push_back(where + " gives NTT " + std::to_string(cntt.ntt & 0x7F) +
                         "; it is ignored.");
         return;
     }
-    for (PartRule* range : {&*part, part->outerRanges.empty() ? nullptr : &part->outerRanges[0],
-                            part->outerRanges.empty() ? nullptr : &part->outerRanges[1]}) {
-        if (range && range->ntr != Ntr::kGuitar) ReadNtt(cntt.ntt, true, *range);
-    }
+    for (PartRule& range : part->outerRanges)
+        ReadNtt(cntt.ntt, true, range);
 }
 
 void ReadCasm(const ByteImage& file, PlayableStyle& style) {
