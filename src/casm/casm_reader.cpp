@@ -1,6 +1,7 @@
 #include "casm/casm_reader.h"
 
 #include <functional>
+#include <span>
 #include <string_view>
 
 #include "song/error.h"
@@ -88,8 +89,8 @@ void ForEachChunk(const ByteImage& file, const Container& container,
     }
 }
 
-CtabFields ReadCtabFields(const ByteImage& file, const ChunkHeader& header) {
-    const std::span<const uint8_t> data = file.Span(header.dataBegin(), header.length);
+// Bytes 0-19, shared by Ctab and Ctb2 records.
+CtabFields ReadCommonFields(std::span<const uint8_t> data) {
     CtabFields ctab;
     ctab.sourceChannel = data[0];
     ctab.name = DecodeAnsi(data.subspan(1, 8));
@@ -99,49 +100,92 @@ CtabFields ReadCtabFields(const ByteImage& file, const ChunkHeader& header) {
     ctab.chordMute = {data[13], data[14], data[15], data[16], data[17]};
     ctab.sourceRoot = data[18];
     ctab.sourceChord = data[19];
-    ctab.ntr = data[20];
-    ctab.ntt = data[21];
-    ctab.highKey = data[22];
-    ctab.lowLimit = data[23];
-    ctab.highLimit = data[24];
-    ctab.retrigger = data[25];
+    return ctab;
+}
+
+RangeFields ReadRangeFields(std::span<const uint8_t> data) {
+    return {data[0], data[1], data[2], data[3], data[4], data[5]};
+}
+
+CtabFields ReadCtabFields(std::span<const uint8_t> data) {
+    CtabFields ctab = ReadCommonFields(data);
+    const RangeFields rules = ReadRangeFields(data.subspan(20));
+    ctab.ntr = rules.ntr;
+    ctab.ntt = rules.ntt;
+    ctab.highKey = rules.highKey;
+    ctab.lowLimit = rules.lowLimit;
+    ctab.highLimit = rules.highLimit;
+    ctab.retrigger = rules.retrigger;
     ctab.specialFeature = data[26];
     const auto extra = data.subspan(kCtabFieldBytes);
     ctab.extra.assign(extra.begin(), extra.end());
     return ctab;
 }
 
+Ctb2Fields ReadCtb2Fields(std::span<const uint8_t> data) {
+    Ctb2Fields ctb2{ReadCommonFields(data),
+                    data[20],
+                    data[21],
+                    ReadRangeFields(data.subspan(22)),
+                    ReadRangeFields(data.subspan(28)),
+                    ReadRangeFields(data.subspan(34)),
+                    {}};
+    const auto extra = data.subspan(kCtb2FieldBytes);
+    ctb2.extra.assign(extra.begin(), extra.end());
+    return ctb2;
+}
+
+// The source channel is 0-based: an instrument has 16 channels to read from.
+void CheckSourceChannel(const ChunkHeader& record, uint8_t channel,
+                        std::vector<std::string>& problems) {
+    if (channel <= kLastMidiChannelIndex) return;
+    problems.push_back(Quoted(record.tag) + " at offset " + Offset(record.offset) +
+                       " names source channel " + std::to_string(channel + 1) +
+                       ", beyond the 16 MIDI channels.");
+}
+
+// A record of a known tag too short for its fields.
+void CheckFieldBytes(const ChunkHeader& record, int fieldBytes,
+                     std::vector<std::string>& problems) {
+    problems.push_back(Quoted(record.tag) + " at offset " + Offset(record.offset) + " has " +
+                       std::to_string(record.length) + " data bytes, fewer than the " +
+                       std::to_string(fieldBytes) +
+                       " of its fields; its bytes are listed as they are.");
+}
+
 CasmSegment ReadSegment(const ByteImage& file, const ChunkHeader& header,
                         std::vector<std::string>& problems) {
     CasmSegment segment{header.offset, header.length, std::nullopt, {}};
-    ForEachChunk(
-        file, ContentOf("CSEG", header.offset, header.length), problems,
-        [&](const ChunkHeader& record) {
-            const std::span<const uint8_t> data = file.Span(record.dataBegin(), record.length);
-            if (record.tag == "Sdec" && !segment.sections) {
-                segment.sections = DecodeAnsi(data);
-                return;
-            }
-            CasmRecord entry{record.tag, record.offset, record.length, std::nullopt, {}};
-            if (record.tag == "Ctab" && record.length >= kCtabFieldBytes) {
-                entry.ctab = ReadCtabFields(file, record);
-                // The source channel is 0-based: an instrument has 16 channels to read from.
-                if (entry.ctab->sourceChannel > kLastMidiChannelIndex) {
-                    problems.push_back("\"Ctab\" at offset " + Offset(record.offset) +
-                                       " names source channel " +
-                                       std::to_string(entry.ctab->sourceChannel + 1) +
-                                       ", beyond the 16 MIDI channels.");
-                }
-            } else {
-                if (record.tag == "Ctab") {
-                    problems.push_back("\"Ctab\" at offset " + Offset(record.offset) + " has " +
-                                       std::to_string(record.length) + " data bytes, fewer than " +
-                                       "the 27 of its fields; its bytes are listed as they are.");
-                }
-                entry.bytes.assign(data.begin(), data.end());
-            }
-            segment.records.push_back(std::move(entry));
-        });
+    ForEachChunk(file, ContentOf("CSEG", header.offset, header.length), problems,
+                 [&](const ChunkHeader& record) {
+                     const std::span<const uint8_t> data =
+                         file.Span(record.dataBegin(), record.length);
+                     if (record.tag == "Sdec" && !segment.sections) {
+                         segment.sections = DecodeAnsi(data);
+                         return;
+                     }
+                     CasmRecord entry{record.tag, record.offset, record.length, {}, {}, {}, {}};
+                     const auto fits = [&](int fieldBytes) {
+                         if (record.length >= static_cast<uint32_t>(fieldBytes)) return true;
+                         CheckFieldBytes(record, fieldBytes, problems);
+                         return false;
+                     };
+                     if (record.tag == "Ctab" && fits(kCtabFieldBytes)) {
+                         entry.ctab = ReadCtabFields(data);
+                         CheckSourceChannel(record, entry.ctab->sourceChannel, problems);
+                         segment.records.push_back(std::move(entry));
+                         return;
+                     }
+                     if (record.tag == "Ctb2" && fits(kCtb2FieldBytes)) {
+                         entry.ctb2 = ReadCtb2Fields(data);
+                         CheckSourceChannel(record, entry.ctb2->common.sourceChannel, problems);
+                     } else if (record.tag == "Cntt" && fits(kCnttFieldBytes)) {
+                         entry.cntt = CnttFields{data[0], data[1]};
+                         CheckSourceChannel(record, entry.cntt->sourceChannel, problems);
+                     }
+                     entry.bytes.assign(data.begin(), data.end());
+                     segment.records.push_back(std::move(entry));
+                 });
     if (!segment.sections) {
         problems.push_back("The CSEG at offset " + Offset(header.offset) +
                            " holds no \"Sdec\" chunk: no sections are named for its records.");

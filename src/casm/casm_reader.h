@@ -43,14 +43,48 @@ struct CtabFields {
     std::vector<uint8_t> extra;  // data bytes after the 27th
 };
 
-// A record inside a CSEG: a Ctab read into fields, any other (Ctb2, Cntt, a second Sdec, or a
-// Ctab too short for its fields) kept as its raw data bytes.
+inline constexpr int kCtb2FieldBytes = 40;
+inline constexpr int kCnttFieldBytes = 2;
+
+// How the notes of one range follow the chords: the six rule bytes of a Ctab, three times in a
+// Ctb2.
+struct RangeFields {
+    uint8_t ntr = 0;  // 0 root transposition, 1 root fixed, 2 guitar
+    uint8_t ntt = 0;  // bit 7 "bass on" in a Ctb2, the table number in the low 7 bits
+    uint8_t highKey = 0;
+    uint8_t lowLimit = 0;
+    uint8_t highLimit = 0;
+    uint8_t retrigger = 0;
+};
+
+// The 40 data bytes of a Ctb2 record (the newer styles), by field. Bytes 0-19 are those of a
+// Ctab; 20 and 21 are the lowest and highest written note of the middle range, whose notes
+// follow `middle`; notes below it follow `low`, notes above it `high`.
+struct Ctb2Fields {
+    CtabFields common;  // the first 20 bytes; its rule fields stay 0
+    uint8_t middleLowest = 0;
+    uint8_t middleHighest = 0;
+    RangeFields low, middle, high;  // bytes 22-27, 28-33, 34-39
+    std::vector<uint8_t> extra;     // data bytes after the 40th
+};
+
+// A Cntt record: the newer note transposition table for the channel of the record before it.
+struct CnttFields {
+    uint8_t sourceChannel = 0;
+    uint8_t ntt = 0;  // bit 7 "bass on", the table number in the low 7 bits
+};
+
+// A record inside a CSEG: a Ctab, Ctb2 or Cntt long enough for its fields read into them; every
+// record but a Ctab also keeps its raw data bytes (a second Sdec, an unknown tag, a record too
+// short for its fields have only those).
 struct CasmRecord {
     std::string tag;
     int64_t offset = 0;   // file offset of the tag
     uint32_t length = 0;  // declared data length
     std::optional<CtabFields> ctab;
-    std::vector<uint8_t> bytes;  // data bytes of a record that is not read into fields
+    std::optional<Ctb2Fields> ctb2;
+    std::optional<CnttFields> cntt;
+    std::vector<uint8_t> bytes;  // data bytes of a record that is not a Ctab read into fields
 };
 
 struct CasmSegment {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
+#include <utility>
 
 namespace zephrane::player {
 namespace {
@@ -126,20 +128,183 @@ int ConvertDegree(const PartRule& part, int degree, const Chord& chord) {
     return degree;
 }
 
+// A note of a guitar or root-fixed chord part played alone: in the arpeggio and all-purpose
+// tables it keeps its role in the chord (the Chord table), in the stroke table it takes the
+// nearest chord tone; either at the pitch nearest to where it is written.
+int LoneNote(const PartRule& part, int sourceNote, int degree, const Chord& chord) {
+    if (part.ntr == Ntr::kGuitar && part.guitarMode == GuitarMode::kStroke) {
+        return chord.root + NearestChordTone(sourceNote - chord.root, ShapeOf(chord.type));
+    }
+    const int role = degree == 0 && FollowsBassNote(part, chord)
+                         ? Mod12(chord.bass - chord.root)
+                         : ByChord(degree, SourceShape(part), ShapeOf(chord.type));
+    return NearestOf(Mod12(chord.root + role), sourceNote, /*tieUp=*/false);
+}
+
+// The tones a fitted voicing may use (pitch classes) and what it costs to leave each out.
+struct VoicingTones {
+    std::vector<int> pitchClasses;
+    std::vector<int> missingCost;
+};
+
+// Leaving out the third costs most (it says major or minor), then the seventh, the root and a
+// tension; a fifth is left out first, as players do.
+VoicingTones TonesOf(const Chord& chord) {
+    const ChordShape& shape = ShapeOf(chord.type);
+    VoicingTones tones;
+    for (int i = 0; i < shape.toneCount; ++i) {
+        const int tone = shape.tones[static_cast<size_t>(i)];
+        int cost = 5;
+        if (tone == 0) cost = 20;
+        if (tone == shape.voices[1] && tone != 0) cost = 40;
+        if (tone == shape.voices[3] && tone != 0) cost = 30;
+        if (tone == shape.voices[2] && tone != shape.fifth && tone != 0) cost = 15;
+        tones.pitchClasses.push_back(Mod12(chord.root + tone));
+        tones.missingCost.push_back(cost);
+    }
+    return tones;
+}
+
+// The voicing of least cost over written keys (ascending): each key moves at most a fifth to a
+// chord tone within the limits, the voices rising (strictly, or allowing unisons); the cost is
+// the movement, the top voice's three times, plus the cost of every tone left out. The search
+// goes up voice by voice, keeping for each pitch of the current voice and each set of tones
+// covered below it the cheapest way there.
+class VoicingSearch {
+  public:
+    VoicingSearch(const PartRule& part, const std::vector<int>& written, VoicingTones tones)
+        : written_(written),
+          tones_(std::move(tones)),
+          sets_(size_t{1} << tones_.pitchClasses.size()) {
+        for (const int key : written_)
+            options_.push_back(OptionsNear(part, key));
+    }
+
+    // Empty when no voicing fits.
+    std::vector<int> Cheapest(bool strict) {
+        for (const std::vector<Option>& options : options_) {
+            if (options.empty()) return {};
+        }
+        Fill(strict);
+        return Trace();
+    }
+
+  private:
+    static constexpr int kReach = 7;
+    static constexpr int kTopWeight = 3;
+    static constexpr int kUnreached = 1 << 29;
+    struct Option {
+        int pitch = 0;
+        size_t tone = 0;
+    };
+    struct Way {
+        int cost = kUnreached;
+        size_t option = 0, set = 0;  // the voice below: its option and the tones covered
+    };
+
+    std::vector<Option> OptionsNear(const PartRule& part, int key) const {
+        std::vector<Option> options;
+        for (int pitch = key - kReach; pitch <= key + kReach; ++pitch) {
+            for (size_t t = 0; t < tones_.pitchClasses.size(); ++t) {
+                if (Mod12(pitch) == tones_.pitchClasses[t] && pitch >= 0 && pitch <= 127 &&
+                    ApplyLimits(part, pitch) == pitch) {
+                    options.push_back({pitch, t});
+                }
+            }
+        }
+        return options;
+    }
+
+    void Fill(bool strict) {
+        ways_.assign(written_.size(), {});
+        for (size_t voice = 0; voice < written_.size(); ++voice) {
+            const int weight = voice + 1 == written_.size() ? kTopWeight : 1;
+            ways_[voice].assign(options_[voice].size(), std::vector<Way>(sets_));
+            for (size_t o = 0; o < options_[voice].size(); ++o) {
+                const Option option = options_[voice][o];
+                const int move = weight * std::abs(option.pitch - written_[voice]);
+                const size_t bit = size_t{1} << option.tone;
+                if (voice == 0) {
+                    ways_[0][o][bit].cost = move;
+                    continue;
+                }
+                for (size_t p = 0; p < options_[voice - 1].size(); ++p) {
+                    const int below = options_[voice - 1][p].pitch;
+                    if (strict ? below >= option.pitch : below > option.pitch) continue;
+                    for (size_t set = 0; set < sets_; ++set) {
+                        const int cost = ways_[voice - 1][p][set].cost + move;
+                        Way& way = ways_[voice][o][set | bit];
+                        if (cost < way.cost) way = {cost, p, set};
+                    }
+                }
+            }
+        }
+    }
+
+    int MissingCost(size_t set) const {
+        int cost = 0;
+        for (size_t t = 0; t < tones_.pitchClasses.size(); ++t) {
+            if ((set & (size_t{1} << t)) == 0) cost += tones_.missingCost[t];
+        }
+        return cost;
+    }
+
+    std::vector<int> Trace() const {
+        const std::vector<std::vector<Way>>& top = ways_.back();
+        int best = kUnreached;
+        size_t option = 0, set = 0;
+        for (size_t o = 0; o < top.size(); ++o) {
+            for (size_t s = 0; s < sets_; ++s) {
+                if (top[o][s].cost >= kUnreached) continue;
+                const int total = top[o][s].cost + MissingCost(s);
+                if (total < best) std::tie(best, option, set) = std::tie(total, o, s);
+            }
+        }
+        if (best >= kUnreached) return {};
+        std::vector<int> fitted(written_.size());
+        for (size_t voice = written_.size(); voice-- > 0;) {
+            fitted[voice] = options_[voice][option].pitch;
+            const Way& way = ways_[voice][option][set];
+            std::tie(option, set) = std::pair(way.option, way.set);
+        }
+        return fitted;
+    }
+
+    const std::vector<int>& written_;
+    const VoicingTones tones_;
+    const size_t sets_;  // every subset of the tones
+    std::vector<std::vector<Option>> options_;
+    std::vector<std::vector<std::vector<Way>>> ways_;  // [voice][option][tones covered]
+};
+
 }  // namespace
 
-bool NotePlays(const PartRule& part, int sourceNote) {
-    const int pitchClass = Mod12(sourceNote);
-    const uint8_t byte = pitchClass < 8 ? part.noteMute[1] : part.noteMute[0];
-    const int bit = pitchClass < 8 ? pitchClass : pitchClass - 8;
-    return ((byte >> bit) & 1) != 0;
+const PartRule& PartRule::RuleFor(int sourceNote) const {
+    if (outerRanges.size() == 2) {
+        if (sourceNote < middleLowest) return outerRanges[0];
+        if (sourceNote > middleHighest) return outerRanges[1];
+    }
+    return *this;
+}
+
+bool PartRule::FitsVoicings() const {
+    return (ntr == Ntr::kGuitar && guitarMode != GuitarMode::kArpeggio) ||
+           (ntr == Ntr::kRootFixed && ntt == Ntt::kChord);
 }
 
 bool ChordPlays(const PartRule& part, const Chord& chord) {
     if (chord.noChord) return part.IsDrumPart();
     if (chord.type < 0 || chord.type >= kChordTypeCount) return false;
+    const int root = Mod12(chord.root);
+    const uint8_t rootByte = root < 8 ? part.noteMute[1] : part.noteMute[0];
+    if (((rootByte >> (root < 8 ? root : root - 8)) & 1) == 0) return false;
     const uint8_t byte = part.chordMute[static_cast<size_t>(4 - chord.type / 8)];
     return ((byte >> (chord.type % 8)) & 1) != 0;
+}
+
+bool IsNoiseNote(const PartRule& part, int sourceNote) {
+    return sourceNote >= kLowestNoiseKey &&
+           (part.ntr == Ntr::kGuitar || part.destination == kBassChannel);
 }
 
 int ApplyLimits(const PartRule& part, int note) {
@@ -158,17 +323,19 @@ int ApplyLimits(const PartRule& part, int note) {
 
 int ConvertNote(const PartRule& part, int sourceNote, const Chord& chord) {
     if (part.IsDrumPart() || chord.noChord) return sourceNote;
-    if (part.ntt == Ntt::kBypass && part.rootFixed && !FollowsBassNote(part, chord)) {
+    if (part.ntt == Ntt::kBypass && part.ntr == Ntr::kRootFixed && !FollowsBassNote(part, chord)) {
         return ApplyLimits(part, sourceNote);
     }
     const int sourceRoot = Mod12(part.sourceRoot);
     const int degree = Mod12(sourceNote - sourceRoot);
+    if (part.ntr == Ntr::kGuitar || part.FitsVoicings())
+        return ApplyLimits(part, LoneNote(part, sourceNote, degree, chord));
     const int written = sourceNote - degree;  // the written root at or below the note
     // The converted degree in the octave nearest to the note's own degree.
     const int converted =
         written + NearestOf(ConvertDegree(part, degree, chord), degree, /*tieUp=*/false);
     int result = 0;
-    if (part.rootFixed) {
+    if (part.ntr == Ntr::kRootFixed) {
         // Root fixed: the note keeps its octave (C to B) and takes the new pitch class.
         result = converted + Mod12(chord.root - sourceRoot);
         if (FloorDiv12(result) != FloorDiv12(converted)) result -= 12;
@@ -179,6 +346,27 @@ int ConvertNote(const PartRule& part, int sourceNote, const Chord& chord) {
         result = converted + root - sourceRoot;
     }
     return ApplyLimits(part, result);
+}
+
+std::vector<int> FitVoicing(const PartRule& part, const std::vector<int>& sourceKeys,
+                            const Chord& chord) {
+    if (part.IsDrumPart() || chord.noChord) return sourceKeys;
+    std::vector<size_t> order(sourceKeys.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return sourceKeys[a] < sourceKeys[b]; });
+    std::vector<int> written;
+    for (size_t i : order)
+        written.push_back(sourceKeys[i]);
+    VoicingSearch search(part, written, TonesOf(chord));
+    std::vector<int> fitted = search.Cheapest(/*strict=*/true);
+    if (fitted.empty()) fitted = search.Cheapest(/*strict=*/false);
+    std::vector<int> result(sourceKeys.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        result[order[i]] = fitted.empty() ? ConvertNote(part, written[i], chord) : fitted[i];
+    }
+    return result;
 }
 
 int RootNear(const PartRule& part, int pitch, const Chord& chord) {
@@ -201,11 +389,11 @@ PartRule DefaultPart(int channel) {
     switch (channel) {
         case kSubRhythmChannel:
         case kRhythmChannel:
-            part.rootFixed = true;
+            part.ntr = Ntr::kRootFixed;
             part.ntt = Ntt::kBypass;
             part.retrigger = kRetriggerStop;
             break;
-        case 10:  // Bass
+        case kBassChannel:
             part.ntt = Ntt::kBass;
             part.highKey = 3;  // D#: roots E to B sound below the written bass line
             part.lowLimit = 28;

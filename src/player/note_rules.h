@@ -1,11 +1,13 @@
 #pragma once
-// How one accompaniment part follows the player's chords: the rules of one Ctab record (or the
-// middle range of a Ctb2 record, refined by a Cntt record) and the note arithmetic they call for.
+// How one accompaniment part follows the player's chords: the rules of one Ctab record (or of the
+// three note ranges of a Ctb2 record), refined by a Cntt record, and the note arithmetic they
+// call for.
 // The rules themselves, with their musical reasons, are written down in docs/style-playback.md.
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "player/chords.h"
 
@@ -22,6 +24,24 @@ enum class Ntt {
     kNaturalMinor,   // the third, the sixth and the seventh follow major/minor
     kDorian,         // the third and the seventh follow major/minor
 };
+
+// Note transposition rule: what moves a note to the chord's root.
+enum class Ntr {
+    kRootTransposition,  // the phrase moves up (or down, past the high key) to the chord's root
+    kRootFixed,          // each note stays near where it is written, taking the new pitch class
+    kGuitar,             // the written guitar voicing is fitted onto the chord with least movement
+};
+
+// The tables of the guitar rule, in the NTT byte of a guitar part.
+enum class GuitarMode {
+    kAllPurpose,  // chords strummed together are fitted as a whole, single notes keep their role
+    kStroke,      // chords fitted as a whole, single notes take the nearest chord tone
+    kArpeggio,    // every note keeps its role (root, third, fifth, seventh) at its nearest pitch
+};
+
+// Notes from this key up on guitar and bass parts are fret and string noises, not pitches.
+inline constexpr int kLowestNoiseKey = 96;
+inline constexpr int kBassChannel = 10;
 
 // Retrigger rules: what happens to a note that is sounding when the chord changes.
 inline constexpr int kRetriggerStop = 0;
@@ -42,14 +62,28 @@ struct PartRule {
     std::array<uint8_t, 5> chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     int sourceRoot = 0;  // the key the phrase is written in
     int sourceChord = kMaj7Type;
-    bool rootFixed = false;  // NTR: false root transposition, true root fixed
+    Ntr ntr = Ntr::kRootTransposition;
     Ntt ntt = Ntt::kBypass;
+    GuitarMode guitarMode = GuitarMode::kAllPurpose;  // the NTT byte of a guitar part
     bool fifthVariation = false;  // Cntt "5th var": the fifth follows the chord's fifth too
     bool bassOn = false;          // follows the bass note of an on-bass chord
     int highKey = 11;             // pitch class: roots above it are played an octave lower
     int lowLimit = 0;
     int highLimit = 127;
     int retrigger = kRetriggerPitchShift;
+    // A Ctb2 record splits the written notes into three ranges: those below `middleLowest`
+    // follow outerRanges[0], those above `middleHighest` outerRanges[1] (copies of this rule
+    // with their own NTR, NTT, high key, limits and retrigger rule); a Ctab has none.
+    int middleLowest = 0;
+    int middleHighest = 127;
+    std::vector<PartRule> outerRanges;
+
+    // The rule the written note `sourceNote` follows: its range's.
+    const PartRule& RuleFor(int sourceNote) const;
+
+    // Guitar parts (but for the arpeggio table) and root-fixed parts with the Chord table fit
+    // chords strummed or struck together as a whole (FitVoicing) rather than note by note.
+    bool FitsVoicings() const;
 
     // SubRhythm and Rhythm are drum parts: their notes are instruments, never transposed.
     bool IsDrumPart() const {
@@ -57,17 +91,28 @@ struct PartRule {
     }
 };
 
-// Note mute: true when the part plays source notes of `sourceNote`'s pitch class. The 12 bits
-// are C = bit 0 of the second byte up to G = bit 7, then G# = bit 0 of the first byte up to
-// B = bit 3 ("0F FF": every note plays).
-bool NotePlays(const PartRule& part, int sourceNote);
-
-// Chord mute: true when the part sounds on `chord`. Chord type t is bit t % 8 of byte
-// 4 - t / 8 (byte 0 bit 0 is "sus4", bit 1 "1+2+5"). Under "N.C." only drum parts play.
+// Note mute and chord mute: true when the part sounds on `chord`. Note mute: the part plays
+// only under chords whose root has its bit set, C = bit 0 of the second byte up to G = bit 7,
+// then G# = bit 0 of the first byte up to B = bit 3 ("0F FF": every root). Chord mute: chord
+// type t is bit t % 8 of byte 4 - t / 8 (byte 0 bit 0 is "sus4", bit 1 "1+2+5"). Under "N.C."
+// only drum parts play.
 bool ChordPlays(const PartRule& part, const Chord& chord);
 
-// The note `sourceNote` of the part's phrase sounds as this note under `chord`.
+// True for a fret or string noise: a key from kLowestNoiseKey up on a guitar or bass part. The
+// player does not sound them (a General MIDI voice would play them as very high pitches).
+bool IsNoiseNote(const PartRule& part, int sourceNote);
+
+// The note `sourceNote` of the part's phrase sounds as this note under `chord` (a note of a
+// fitted voicing played alone).
 int ConvertNote(const PartRule& part, int sourceNote, const Chord& chord);
+
+// A voicing of a part that FitsVoicings (written keys struck together) under `chord`: each key
+// moves to a tone of the chord so that the movement is least (the top voice counting three
+// times), the order of the voices is kept, and the third, seventh, root and tension sound
+// wherever the voicing has enough notes; every note within the limits. When no such voicing
+// exists each key is converted on its own. The keys in the order given.
+std::vector<int> FitVoicing(const PartRule& part, const std::vector<int>& sourceKeys,
+                            const Chord& chord);
 
 // The note limits: a note below the low limit or above the high limit is moved by octaves into
 // the range; when no octave of it fits (a range narrower than an octave), it takes the octave

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -139,6 +140,8 @@ class Renderer {
     void ChangeChord(int64_t tick, const Chord& chord);
     void ChangeChordOnChannel(int64_t tick, int channel, const Chord& chord);
     void Unbend(int64_t tick, int channel);
+    void GroupVoicings();
+    int Target(const PartRule& rule, const SourceNote& note, const Chord& chord) const;
     void Forget(int channel, size_t index);
 
     const PlayableStyle& style_;
@@ -148,6 +151,8 @@ class Renderer {
     std::vector<PartRule> parts_;
     std::array<const PartRule*, 16> bySource_{};
     std::vector<SourceNote> notes_;
+    std::vector<std::vector<size_t>> voicings_;  // notes struck together, by source channel
+    std::vector<size_t> voicingOf_;              // per note: its voicing
     std::vector<NotePlaying> playings_;
     std::vector<int> soundingOn_;       // per playing: its output channel while it sounds, else -1
     std::vector<StyleEvent> controls_;  // timed on the output
@@ -220,6 +225,7 @@ void Renderer::Prepare() {
     }
 
     notes_ = SectionNotes(style_, *section_);
+    GroupVoicings();
     for (int64_t loopStart = 0; loopStart < out_.length; loopStart += sectionLength) {
         for (const SourceNote& note : notes_) {
             if (loopStart + note.on >= out_.length) continue;
@@ -239,6 +245,42 @@ void Renderer::Prepare() {
     for (int64_t i = 0; i * chordTicks < out_.length; ++i) {
         chords_.push_back({i * chordTicks, request_.chords[static_cast<size_t>(i % chordCount)]});
     }
+}
+
+// Notes of one channel that begin within a 32nd note of the first are one voicing: a chord
+// struck together, or strummed on a guitar.
+void Renderer::GroupVoicings() {
+    const int64_t window = std::max(style_.division / 8, 1);
+    std::array<size_t, 16> open;
+    open.fill(SIZE_MAX);
+    voicingOf_.resize(notes_.size());
+    for (size_t i = 0; i < notes_.size(); ++i) {
+        size_t& current = open[static_cast<size_t>(notes_[i].channel)];
+        if (current == SIZE_MAX || notes_[i].on - notes_[voicings_[current].front()].on > window) {
+            current = voicings_.size();
+            voicings_.emplace_back();
+        }
+        voicings_[current].push_back(i);
+        voicingOf_[i] = current;
+    }
+}
+
+// The key `note` sounds at under `chord`: in a part that fits voicings, as one voice of the
+// voicing it belongs to (the other notes of its range, noises left out), else on its own.
+int Renderer::Target(const PartRule& rule, const SourceNote& note, const Chord& chord) const {
+    if (!rule.FitsVoicings()) return ConvertNote(rule, note.key, chord);
+    const PartRule& part = *bySource_[static_cast<size_t>(note.channel)];
+    const size_t self = static_cast<size_t>(&note - notes_.data());
+    std::vector<int> keys;
+    size_t voice = 0;
+    for (const size_t other : voicings_[voicingOf_[self]]) {
+        const int key = notes_[other].key;
+        if (&part.RuleFor(key) != &rule || IsNoiseNote(rule, key)) continue;
+        if (other == self) voice = keys.size();
+        keys.push_back(key);
+    }
+    if (keys.size() < 2) return ConvertNote(rule, note.key, chord);
+    return FitVoicing(rule, keys, chord)[voice];
 }
 
 void Renderer::SetUp() {
@@ -333,12 +375,14 @@ void Renderer::Unbend(int64_t tick, int channel) {
 
 void Renderer::StartNote(int64_t tick, size_t playing) {
     const SourceNote& note = *playings_[playing].note;
-    const PartRule* part = bySource_[static_cast<size_t>(note.channel)];
-    if (!part || !NotePlays(*part, note.key) || !ChordPlays(*part, chord_)) return;
+    const PartRule* source = bySource_[static_cast<size_t>(note.channel)];
+    if (!source) return;
+    const PartRule* part = &source->RuleFor(note.key);
+    if (IsNoiseNote(*part, note.key) || !ChordPlays(*part, chord_)) return;
     const int channel = part->destination;
     ChannelState& state = channels_[static_cast<size_t>(channel)];
     if (state.bend != 0) Unbend(tick, channel);
-    const int key = ConvertNote(*part, note.key, chord_);
+    const int key = Target(*part, note, chord_);
     for (size_t i = 0; i < state.sounding.size(); ++i) {
         if (state.sounding[i].key == key) {
             // The same key struck again: the earlier note ends here.
@@ -399,7 +443,7 @@ void Renderer::ChangeChordOnChannel(int64_t tick, int channel, const Chord& chor
     std::vector<Plan> plans;
     for (const Sounding& held : state.sounding) {
         const PartRule& part = *held.part;
-        const int sourceKey = playings_[held.playing].note->key;
+        const SourceNote& written = *playings_[held.playing].note;
         const int pitch = held.key + state.bend;
         Plan plan;
         if (!ChordPlays(part, chord)) {
@@ -409,20 +453,20 @@ void Renderer::ChangeChordOnChannel(int64_t tick, int channel, const Chord& chor
         } else {
             switch (part.retrigger) {
                 case kRetriggerPitchShift:
-                    plan = {Action::kShift, ConvertNote(part, sourceKey, chord)};
+                    plan = {Action::kShift, Target(part, written, chord)};
                     break;
                 case kRetriggerPitchShiftToRoot:
                     plan = {Action::kShift, RootNear(part, pitch, chord)};
                     break;
                 case kRetriggerRetrigger:
-                    plan = {Action::kRetrigger, ConvertNote(part, sourceKey, chord)};
+                    plan = {Action::kRetrigger, Target(part, written, chord)};
                     break;
                 case kRetriggerRetriggerToRoot:
                     plan = {Action::kRetrigger, RootNear(part, pitch, chord)};
                     break;
                 case kRetriggerNoteGenerator:
                     plan = {Action::kRetrigger,
-                            ChordToneNear(part, ConvertNote(part, sourceKey, chord), chord)};
+                            ChordToneNear(part, Target(part, written, chord), chord)};
                     break;
                 default:
                     plan.action = Action::kStop;

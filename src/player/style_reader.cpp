@@ -12,10 +12,6 @@
 namespace zephrane::player {
 namespace {
 
-constexpr size_t kCtabRules = 20;        // NTR of a Ctab record
-constexpr size_t kCtb2MiddleRange = 28;  // NTR of the middle range in a Ctb2 record
-constexpr int64_t kCtb2Bytes = 34;       // up to the end of the middle range
-
 std::string Trimmed(std::string text) {
     const auto blank = [](char c) { return c == ' ' || c == '\0' || c == '\t'; };
     while (!text.empty() && blank(text.back()))
@@ -176,12 +172,13 @@ std::string ChannelText(int channel) {
 }
 
 // The fields shared by Ctab and Ctb2 records; false (with a note) when the record feeds no part.
-bool ReadCommonFields(const std::vector<uint8_t>& data, const std::string& where, PartRule& part,
+bool ReadCommonFields(const CtabFields& fields, const std::string& where, PartRule& part,
                       std::vector<std::string>& notes) {
-    part.sourceChannel = data[0];
-    part.destination = data[9];
+    part.sourceChannel = fields.sourceChannel;
+    part.destination = fields.destinationChannel;
     if (part.sourceChannel > 15) {
-        notes.push_back(where + " names source channel byte " + std::to_string(data[0]) +
+        notes.push_back(where + " names source channel byte " +
+                        std::to_string(fields.sourceChannel) +
                         ", not a MIDI channel; it is not played.");
         return false;
     }
@@ -191,44 +188,77 @@ bool ReadCommonFields(const std::vector<uint8_t>& data, const std::string& where
                         ", not an accompaniment part (8 to 15); it is not played.");
         return false;
     }
-    part.name = Trimmed(std::string(data.begin() + 1, data.begin() + 9));
-    part.noteMute = {data[11], data[12]};
-    part.chordMute = {data[13], data[14], data[15], data[16], data[17]};
-    part.sourceRoot = data[18];
+    part.name = Trimmed(fields.name);
+    part.noteMute = fields.noteMute;
+    part.chordMute = fields.chordMute;
+    part.sourceRoot = fields.sourceRoot;
     if (part.sourceRoot > 11) {
-        notes.push_back(where + " gives source root " + std::to_string(data[18]) +
-                        "; it is read as " + std::to_string(data[18] % 12) + ".");
+        notes.push_back(where + " gives source root " + std::to_string(fields.sourceRoot) +
+                        "; it is read as " + std::to_string(fields.sourceRoot % 12) + ".");
         part.sourceRoot %= 12;
     }
-    part.sourceChord = data[19];
+    part.sourceChord = fields.sourceChord;
     if (part.sourceChord >= kChordTypeCount) {
-        notes.push_back(where + " gives source chord " + std::to_string(data[19]) +
+        notes.push_back(where + " gives source chord " + std::to_string(fields.sourceChord) +
                         ", not a chord type (0 to 33); it is read as maj7.");
         part.sourceChord = kMaj7Type;
     }
     return true;
 }
 
-// NTR, NTT, high key, low limit, high limit and retrigger rule from `first` on.
-void ReadRuleFields(const std::vector<uint8_t>& data, size_t first, const std::string& where,
-                    PartRule& part, std::vector<std::string>& notes) {
-    const uint8_t ntr = data[first];
-    if (ntr > 1) notes.push_back(where + " gives NTR " + std::to_string(ntr) + "; read as 0.");
-    part.rootFixed = ntr == 1;
-    const uint8_t ntt = data[first + 1];
-    part.bassOn = (ntt & 0x80) != 0;
-    static constexpr Ntt kTables[] = {Ntt::kBypass, Ntt::kMelody,       Ntt::kChord,
-                                      Ntt::kBass,   Ntt::kMelodicMinor, Ntt::kHarmonicMinor};
-    if ((ntt & 0x7F) < 6) {
-        part.ntt = kTables[ntt & 0x7F];
-    } else {
-        notes.push_back(where + " gives NTT " + std::to_string(ntt & 0x7F) + "; read as Bypass.");
+// The NTT numbers of Ctb2 and Cntt records, which differ from those of a Ctab from 3 on.
+struct NewerTable {
+    Ntt ntt;
+    bool fifth;
+};
+constexpr NewerTable kNewerTables[] = {
+    {Ntt::kBypass, false},       {Ntt::kMelody, false},       {Ntt::kChord, false},
+    {Ntt::kMelodicMinor, false}, {Ntt::kMelodicMinor, true},  {Ntt::kHarmonicMinor, false},
+    {Ntt::kHarmonicMinor, true}, {Ntt::kNaturalMinor, false}, {Ntt::kNaturalMinor, true},
+    {Ntt::kDorian, false},       {Ntt::kDorian, true}};
+
+// The NTT byte of a root-transposition or root-fixed part; false (the part unchanged) when its
+// number is unknown.
+bool ReadNtt(uint8_t byte, bool newer, PartRule& part) {
+    static constexpr Ntt kCtabTables[] = {Ntt::kBypass, Ntt::kMelody,       Ntt::kChord,
+                                          Ntt::kBass,   Ntt::kMelodicMinor, Ntt::kHarmonicMinor};
+    const size_t table = byte & 0x7F;
+    if (table >= (newer ? std::size(kNewerTables) : std::size(kCtabTables))) return false;
+    part.ntt = newer ? kNewerTables[table].ntt : kCtabTables[table];
+    part.fifthVariation = newer && kNewerTables[table].fifth;
+    part.bassOn = (byte & 0x80) != 0;
+    return true;
+}
+
+// NTR, NTT, high key, low limit, high limit and retrigger rule of one range; `newer`: the NTT
+// numbers of a Ctb2 record.
+void ReadRuleFields(const RangeFields& fields, bool newer, const std::string& where, PartRule& part,
+                    std::vector<std::string>& notes) {
+    part.ntr = fields.ntr == 1   ? Ntr::kRootFixed
+               : fields.ntr == 2 ? Ntr::kGuitar
+                                 : Ntr::kRootTransposition;
+    if (fields.ntr > 2) {
+        notes.push_back(where + " gives NTR " + std::to_string(fields.ntr) + "; read as 0.");
+    }
+    if (part.ntr == Ntr::kGuitar) {
+        const int mode = fields.ntt & 0x7F;
+        if (mode > 2) {
+            notes.push_back(where + " gives guitar NTT " + std::to_string(mode) +
+                            "; read as All-purpose.");
+        }
+        part.guitarMode = mode == 1   ? GuitarMode::kStroke
+                          : mode == 2 ? GuitarMode::kArpeggio
+                                      : GuitarMode::kAllPurpose;
+        part.bassOn = (fields.ntt & 0x80) != 0;
+    } else if (!ReadNtt(fields.ntt, newer, part)) {
+        notes.push_back(where + " gives NTT " + std::to_string(fields.ntt & 0x7F) +
+                        "; read as Bypass.");
         part.ntt = Ntt::kBypass;
     }
-    part.highKey = data[first + 2] % 12;
-    part.lowLimit = std::min<int>(data[first + 3], 127);
-    part.highLimit = std::min<int>(data[first + 4], 127);
-    part.retrigger = data[first + 5];
+    part.highKey = fields.highKey % 12;
+    part.lowLimit = std::min<int>(fields.lowLimit, 127);
+    part.highLimit = std::min<int>(fields.highLimit, 127);
+    part.retrigger = fields.retrigger;
     if (part.retrigger > kRetriggerNoteGenerator) {
         notes.push_back(where + " gives retrigger rule " + std::to_string(part.retrigger) +
                         "; read as Stop.");
@@ -236,45 +266,39 @@ void ReadRuleFields(const std::vector<uint8_t>& data, size_t first, const std::s
     }
 }
 
-// A Cntt record: the NTT of the newer styles, with the bass-on bit 0x80.
-void ApplyCntt(const std::vector<uint8_t>& data, const std::string& where,
-               std::vector<PartRule>& parts, std::vector<std::string>& notes) {
-    auto part = std::find_if(parts.rbegin(), parts.rend(),
-                             [&](const PartRule& p) { return p.sourceChannel == data[0]; });
+// A Ctb2 record: the middle range's rules, with copies for the low and high ranges.
+bool ReadCtb2(const Ctb2Fields& fields, const std::string& where, PartRule& part,
+              std::vector<std::string>& notes) {
+    if (!ReadCommonFields(fields.common, where, part, notes)) return false;
+    PartRule low = part, high = part;
+    ReadRuleFields(fields.low, true, where + " (low range)", low, notes);
+    ReadRuleFields(fields.middle, true, where, part, notes);
+    ReadRuleFields(fields.high, true, where + " (high range)", high, notes);
+    part.middleLowest = fields.middleLowest;
+    part.middleHighest = fields.middleHighest;
+    part.outerRanges = {std::move(low), std::move(high)};
+    return true;
+}
+
+// A Cntt record: the newer NTT, with the bass-on bit 0x80, for every range of the record before
+// it for that channel (a range played by the guitar rule takes only the bass-on bit).
+void ApplyCntt(const CnttFields& cntt, const std::string& where, std::vector<PartRule>& parts,
+               std::vector<std::string>& notes) {
+    auto part = std::find_if(parts.rbegin(), parts.rend(), [&](const PartRule& p) {
+        return p.sourceChannel == cntt.sourceChannel;
+    });
     if (part == parts.rend()) {
-        notes.push_back(where + " refines " + ChannelText(data[0]) +
+        notes.push_back(where + " refines " + ChannelText(cntt.sourceChannel) +
                         ", which has no record before it; it is ignored.");
         return;
     }
-    struct Table {
-        Ntt ntt;
-        bool fifth;
-    };
-    static constexpr Table kTables[] = {
-        {Ntt::kBypass, false},       {Ntt::kMelody, false},       {Ntt::kChord, false},
-        {Ntt::kMelodicMinor, false}, {Ntt::kMelodicMinor, true},  {Ntt::kHarmonicMinor, false},
-        {Ntt::kHarmonicMinor, true}, {Ntt::kNaturalMinor, false}, {Ntt::kNaturalMinor, true},
-        {Ntt::kDorian, false},       {Ntt::kDorian, true}};
-    const int table = data[1] & 0x7F;
-    if (table >= static_cast<int>(std::size(kTables))) {
-        notes.push_back(where + " gives NTT " + std::to_string(table) + "; it is ignored.");
+    if (!ReadNtt(cntt.ntt, true, *part)) {
+        notes.push_back(where + " gives NTT " + std::to_string(cntt.ntt & 0x7F) +
+                        "; it is ignored.");
         return;
     }
-    part->ntt = kTables[table].ntt;
-    part->fifthVariation = kTables[table].fifth;
-    part->bassOn = (data[1] & 0x80) != 0;
-}
-
-// The fields of a Ctab record back in their byte order, so that Ctab and Ctb2 records are read
-// by the same code (the name is taken from the fields, as text).
-std::vector<uint8_t> CtabBytes(const CtabFields& f) {
-    std::vector<uint8_t> data = {f.sourceChannel};
-    data.resize(9, ' ');
-    data.insert(data.end(), {f.destinationChannel, f.editable, f.noteMute[0], f.noteMute[1]});
-    data.insert(data.end(), f.chordMute.begin(), f.chordMute.end());
-    data.insert(data.end(), {f.sourceRoot, f.sourceChord, f.ntr, f.ntt, f.highKey, f.lowLimit,
-                             f.highLimit, f.retrigger});
-    return data;
+    for (PartRule& range : part->outerRanges)
+        ReadNtt(cntt.ntt, true, range);
 }
 
 void ReadCasm(const ByteImage& file, PlayableStyle& style) {
@@ -291,29 +315,19 @@ void ReadCasm(const ByteImage& file, PlayableStyle& style) {
                     "The \"" + record.tag + "\" at offset " + std::to_string(record.offset);
                 PartRule part;
                 if (record.ctab) {
-                    const std::vector<uint8_t> data = CtabBytes(*record.ctab);
-                    if (!ReadCommonFields(data, where, part, style.notes)) continue;
-                    part.name = Trimmed(record.ctab->name);
-                    ReadRuleFields(data, kCtabRules, where, part, style.notes);
-                } else if (record.tag == "Ctb2") {
-                    if (static_cast<int64_t>(record.bytes.size()) < kCtb2Bytes) {
-                        style.notes.push_back(where + " has " +
-                                              std::to_string(record.bytes.size()) +
-                                              " data bytes, too few for its middle range; it is "
-                                              "not played.");
-                        continue;
-                    }
-                    if (!ReadCommonFields(record.bytes, where, part, style.notes)) continue;
-                    ReadRuleFields(record.bytes, kCtb2MiddleRange, where, part, style.notes);
-                } else if (record.tag == "Cntt") {
-                    if (record.bytes.size() < 2) {
-                        style.notes.push_back(where + " is too short; it is ignored.");
-                    } else {
-                        ApplyCntt(record.bytes, where, segment.parts, style.notes);
-                    }
+                    if (!ReadCommonFields(*record.ctab, where, part, style.notes)) continue;
+                    const RangeFields rules{record.ctab->ntr,       record.ctab->ntt,
+                                            record.ctab->highKey,   record.ctab->lowLimit,
+                                            record.ctab->highLimit, record.ctab->retrigger};
+                    ReadRuleFields(rules, false, where, part, style.notes);
+                } else if (record.ctb2) {
+                    if (!ReadCtb2(*record.ctb2, where, part, style.notes)) continue;
+                } else if (record.cntt) {
+                    ApplyCntt(*record.cntt, where, segment.parts, style.notes);
                     continue;
                 } else {
-                    continue;  // a record the player has no use for
+                    continue;  // a record the player has no use for (or too short: the listing
+                               // names it among the CASM problems)
                 }
                 const bool taken = std::any_of(
                     segment.parts.begin(), segment.parts.end(),

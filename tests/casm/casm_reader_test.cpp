@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "support/midi_builder.h"
 
 namespace zephrane {
@@ -67,6 +69,44 @@ TEST(CasmReader, IncompleteSegmentsAreDescribed) {
                "skipped.",
                "! The last 3 bytes of the CSEG at offset 172, from offset 229, are too few for a "
                "chunk header (a 4-character tag and a 4-byte length); they are not read."}));
+}
+
+// Ctb2 and Cntt records read into their fields (each byte a different value, so that a field
+// read from the wrong byte shows), and records of both too short for their fields.
+TEST(CasmReader, Ctb2AndCnttRecordsAreReadIntoTheirFields) {
+    Bytes ctb2 = {3, 'G', 't', 'r', ' ', 'e', '-', 'f', '#', 12, 1, 0x00, 0x70};
+    for (uint8_t byte = 13; byte <= 40; ++byte)
+        ctb2.push_back(byte);  // chord mute 13-17, root, chord, range 20 21, ranges 22..39, extra
+    const Bytes style =
+        Style(Cseg("Main A", Concat({Chunk("Ctb2", ctb2), Chunk("Cntt", {3, 0x8A}),
+                                     Chunk("Ctb2", Bytes(39, 0)), Chunk("Cntt", {3})})));
+    const CasmListing listing = ReadCasmListing(ByteImage(style));
+    const std::vector<CasmRecord>& records = listing.chunks.at(0).csegs.at(0).records;
+    ASSERT_EQ(records.size(), 4u);
+    const Ctb2Fields& f = records[0].ctb2.value();
+    EXPECT_EQ((std::vector<int>{f.common.sourceChannel, f.common.destinationChannel,
+                                f.common.editable, f.common.noteMute[0], f.common.noteMute[1],
+                                f.common.chordMute[0], f.common.chordMute[4], f.common.sourceRoot,
+                                f.common.sourceChord, f.middleLowest, f.middleHighest}),
+              (std::vector<int>{3, 12, 1, 0x00, 0x70, 13, 17, 18, 19, 20, 21}));
+    EXPECT_EQ(f.common.name, "Gtr e-f#");
+    std::vector<int> ranges;
+    for (const RangeFields& r : {f.low, f.middle, f.high})
+        ranges.insert(ranges.end(),
+                      {r.ntr, r.ntt, r.highKey, r.lowLimit, r.highLimit, r.retrigger});
+    std::vector<int> expected(18);
+    std::iota(expected.begin(), expected.end(), 22);
+    EXPECT_EQ(ranges, expected);
+    EXPECT_EQ(f.extra, Bytes{40});
+    EXPECT_EQ(records[0].bytes.size(), 41u);
+    EXPECT_EQ((std::vector<int>{records[1].cntt->sourceChannel, records[1].cntt->ntt}),
+              (std::vector<int>{3, 0x8A}));
+    EXPECT_FALSE(records[2].ctb2 || records[3].cntt);
+    EXPECT_EQ(listing.problems,
+              (Lines{"\"Ctb2\" at offset 123 has 39 data bytes, fewer than the 40 of its fields; "
+                     "its bytes are listed as they are.",
+                     "\"Cntt\" at offset 170 has 1 data bytes, fewer than the 2 of its fields; its "
+                     "bytes are listed as they are."}));
 }
 
 // The track's end, found by walking its events (the SysEx carries FF 2F 00 as data, a note under

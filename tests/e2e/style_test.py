@@ -87,6 +87,48 @@ class Style(FolderTest):
                     self.assertIn(b"\xc2\x30" + lead_in + b"\xff\x06\x07Intro A", read_bytes(style))
                 self.assertIn("End_track", midicsv(style))
 
+    def test_casm_lists_the_fields_of_ctb2_and_cntt_records(self):
+        """A Ctb2's three ranges (each byte of them a different number, so that a field printed
+        from the wrong byte shows) with the bass-on bit of its NTT, and a Cntt, in text and
+        JSON; the JSON keeps their bytes too."""
+        header = bytes([3]) + b"Gtr e-f#" + bytes([12, 0, 0x00, 0x70, 1, 2, 3, 4, 5, 9, 2, 48, 84])
+        ranges = bytes([1, 0, 1, 10, 20, 0, 2, 1, 11, 12, 13, 3, 0, 0x89, 7, 36, 96, 4])
+        ctb2 = header + ranges + bytes([99])
+        style = self.write("gtr.sty", style_with_ctb2(ctb2, bytes([3, 0x83])))
+        done = run(CLI, "casm", style)
+        self.assert_run(done)
+        self.assertEqual(done.stdout.splitlines()[4:], [
+            "    Ctb2 at 66, length 41: source channel 3 \"Gtr e-f#\" to destination 12, editable 0",
+            "      note mute 0 112, chord mute 1 2 3 4 5",
+            "      source root 9, source chord 2, middle range 48 to 84",
+            "      low range: NTR 1, NTT 0, high key 1, low limit 10, high limit 20, retrigger 0",
+            "      middle range: NTR 2, NTT 1, high key 11, low limit 12, high limit 13, retrigger 3",
+            "      high range: NTR 0, NTT 9 (bass on), high key 7, low limit 36, high limit 96, "
+            "retrigger 4",
+            "      extra 99",
+            "    Cntt at 115, length 2: source channel 3, NTT 3 (bass on)"])
+        records = json.loads(run(CLI, "casm", "--json", style).stdout)["chunks"][0]["csegs"][0][
+            "records"]
+        self.assertEqual(records[0]["ranges"]["high"], {
+            "ntr": 0, "ntt": 9, "bassOn": True, "highKey": 7, "lowLimit": 36, "highLimit": 96,
+            "retrigger": 4})
+        self.assertEqual([records[0][key] for key in ("middleLowest", "middleHighest", "extra")],
+                         [48, 84, [99]])
+        self.assertEqual(records[0]["bytes"], list(ctb2))
+        self.assertEqual(records[1], {"tag": "Cntt", "length": 2, "sourceChannel": 3, "ntt": 3,
+                                      "bassOn": True, "bytes": [3, 0x83]})
+
+
+def style_with_ctb2(ctb2, cntt):
+    """A style of one empty "Main A" section (its track written byte by byte: it ends at offset
+    36) whose CASM holds one CSEG with `ctb2` and `cntt`."""
+    def chunk(tag, data):
+        return tag + len(data).to_bytes(4, "big") + data
+    track = b"\x00\xff\x06\x06Main A\x00\xff\x2f\x00"
+    song = chunk(b"MThd", bytes([0, 0, 0, 1, 1, 0xE0])) + chunk(b"MTrk", track)
+    return song + chunk(b"CASM", chunk(b"CSEG", chunk(b"Sdec", b"Main A") + chunk(b"Ctb2", ctb2) +
+                                       chunk(b"Cntt", cntt)))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=1)

@@ -57,13 +57,23 @@ struct PhraseNote {
 };
 
 // A Ctab record: the part's source channel (0-based), destination, rules; `after`: a Cntt.
+// With `ctb2` a Ctb2 record: the middle range's lowest and highest note, then the low and the
+// high range's NTR, NTT, high key, low and high limit and retrigger rule; the middle range's
+// rules are the fields.
 struct Ctab {
     int source = 11, destination = 11;
     Bytes noteMute = {0x0F, 0xFF}, chordMute = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     int root = 0, chord = 2 /* maj7 */, ntr = 0, ntt = 2, highKey = 11, low = 0, high = 127;
     int retrigger = 3;
     Bytes after = {};
+    std::vector<int> ctb2 = {};
 };
+
+// A Ctb2 part on channel 12 whose three ranges follow the same rules.
+Ctab Ctb2Part(int ntr, int ntt) {
+    return {
+        .ntr = ntr, .ntt = ntt, .ctb2 = {0, 127, ntr, ntt, 11, 0, 127, 3, ntr, ntt, 11, 0, 127, 3}};
+}
 
 Ctab Part(int channel, int ntt, int retrigger = 3) {
     return {.source = channel, .destination = channel, .ntt = ntt, .retrigger = retrigger};
@@ -117,11 +127,20 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
     Bytes cseg = Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'});
     for (const Ctab& c : parts) {
         const Bytes mutes = Concat({c.noteMute, c.chordMute});
-        cseg = Concat(
-            {cseg,
-             Record("Ctab", "Part", c.source, c.destination, mutes,
-                    {c.root, c.chord, c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger, 0}),
-             c.after});
+        const std::vector<int> rules = {c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger};
+        std::vector<int> fields = {c.root, c.chord};
+        if (c.ctb2.empty()) {
+            fields.insert(fields.end(), rules.begin(), rules.end());
+            fields.push_back(0);
+        } else {
+            fields.insert(fields.end(), c.ctb2.begin(), c.ctb2.begin() + 8);
+            fields.insert(fields.end(), rules.begin(), rules.end());
+            fields.insert(fields.end(), c.ctb2.begin() + 8, c.ctb2.end());
+        }
+        cseg = Concat({cseg,
+                       Record(c.ctb2.empty() ? "Ctab" : "Ctb2", "Part", c.source, c.destination,
+                              mutes, fields),
+                       c.after});
     }
     return Concat({test::SongFile(track), withCasm ? Chunk("CASM", Chunk("CSEG", cseg)) : Bytes{}});
 }
@@ -153,40 +172,87 @@ std::string Heard(const Rendering& rendering, int channel, bool timed = false) {
 TEST(RenderTest, ScaleUnderChordsPlaysTheKeysOfEachNoteTable) {
     const char* const progression = "C F G7 Am Dm7";
     // clang-format off
-    const struct { const char* name; int ntt, cntt; const char *chords, *keys; } rows[] = {
+    const struct { const char* name; bool ctb2; int ntt, cntt; const char *chords, *keys; } rows[] = {
+        {"Bypass", false, 0, -1, "F", "65 67 69 70 72 74 76 77"},
         // A melody keeps each note on its scale degree: Ionian, Mixolydian, Aeolian, Dorian.
-        {"Melody", 1, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
+        {"Melody", false, 1, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 77 79 69 71 72 74 76 77 79 81 62 64 65 67 69 71 72 74"},
         // Chord tones: the seventh of CMaj7 the root of a triad and the seventh of a seventh
         // chord, others the nearest tone (half-way: upward).
-        {"Chord", 2, -1, progression, "60 64 64 64 67 67 72 72 65 69 69 69 72 72 77 77 "
+        {"Chord", false, 2, -1, progression, "60 64 64 64 67 67 72 72 65 69 69 69 72 72 77 77 "
          "67 71 71 71 74 77 77 79 69 72 72 76 76 76 81 81 62 65 65 69 69 72 72 74"},
         // A bass keeps its passing notes as scale steps and drops a major seventh over a triad.
-        {"Bass", 3, -1, progression, "60 62 64 65 67 69 72 72 65 67 69 70 72 74 77 77 "
+        {"Bass", false, 3, -1, progression, "60 62 64 65 67 69 72 72 65 67 69 70 72 74 77 77 "
          "67 69 71 72 74 76 77 79 69 71 72 74 76 77 81 81 62 64 65 67 69 71 72 74"},
         // Melodic minor changes only the third; harmonic minor the third and the sixth.
-        {"MelodicMinor", 4, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
+        {"MelodicMinor", false, 4, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 78 79 69 71 72 74 76 78 80 81 62 64 65 67 69 71 73 74"},
-        {"HarmonicMinor", 5, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
+        {"HarmonicMinor", false, 5, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 78 79 69 71 72 74 76 77 80 81 62 64 65 67 69 70 73 74"},
         // Cntt tables are not the Ctab numbers: natural minor (7), Dorian (9), melodic minor with
         // the fifth (4: Eb and Gb under Cdim).
-        {"CnttNaturalMinor", 1, 7, "Am", "69 71 72 74 76 77 79 81"},
-        {"CnttDorian", 1, 9, "Dm7", "62 64 65 67 69 71 72 74"},
-        {"CnttFifthVariation", 1, 4, "Cdim", "60 62 63 65 66 69 71 72"}};
+        {"CnttNaturalMinor", false, 1, 7, "Am", "69 71 72 74 76 77 79 81"},
+        {"CnttDorian", false, 1, 9, "Dm7", "62 64 65 67 69 71 72 74"},
+        {"CnttFifthVariation", false, 1, 4, "Cdim", "60 62 63 65 66 69 71 72"},
+        // A Ctb2 record's NTT numbers are the Cntt ones (3 is melodic minor, not Bass); the 5th
+        // variations move G to the held chord's fifth (Gb under dim and min7b5).
+        {"Ctb2Bypass", true, 0, -1, "F", "65 67 69 70 72 74 76 77"},
+        {"Ctb2Melody", true, 1, -1, "G7", "67 69 71 72 74 76 77 79"},
+        {"Ctb2Chord", true, 2, -1, "Am", "69 72 72 76 76 76 81 81"},
+        {"Ctb2MelodicMinor", true, 3, -1, "Am", "69 71 72 74 76 78 80 81"},
+        {"Ctb2MelodicMinor5th", true, 4, -1, "Cdim", "60 62 63 65 66 69 71 72"},
+        {"Ctb2HarmonicMinor", true, 5, -1, "Am", "69 71 72 74 76 77 80 81"},
+        {"Ctb2HarmonicMinor5th", true, 6, -1, "Cdim", "60 62 63 65 66 68 71 72"},
+        {"Ctb2NaturalMinor", true, 7, -1, "Am", "69 71 72 74 76 77 79 81"},
+        {"Ctb2NaturalMinor5th", true, 8, -1, "Cm7b5", "60 62 63 65 66 68 70 72"},
+        {"Ctb2Dorian", true, 9, -1, "Dm7", "62 64 65 67 69 71 72 74"},
+        {"Ctb2Dorian5th", true, 10, -1, "Cdim7", "60 62 63 65 66 69 70 72"},
+        // Bass on (bit 7): the written root plays the on-bass note, E, in both octaves.
+        {"Ctb2MelodyBassOn", true, 0x81, -1, "C/E", "64 62 64 65 67 69 71 76"}};
     // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Ctab part = Part(11, row.ntt);
+        Ctab part = row.ctb2 ? Ctb2Part(0, row.ntt) : Part(11, row.ntt);
         if (row.cntt >= 0) part.after = Chunk("Cntt", {11, static_cast<uint8_t>(row.cntt)});
         EXPECT_EQ(Heard(Play(StyleFile(kScaleOfC, {part}), row.chords), 11), row.keys);
     }
 }
 
+TEST(RenderTest, ChordTablePlaysTheFourVoicesOfEveryChordType) {
+    // CMaj7's C E G B struck together become the held chord's root, third, fifth (or tension)
+    // and seventh (a triad's root doubled), each nearest to its written note.
+    // clang-format off
+    const std::pair<const char*, const char*> rows[] = {
+        {"C", "60 64 67 72"}, {"C6", "60 64 67 69"}, {"Cmaj7", "60 64 67 71"},
+        {"Cmaj7#11", "60 64 66 71"}, {"Cadd9", "60 64 67 74"}, {"Cmaj9", "60 64 62 71"},
+        {"C6/9", "60 64 62 69"}, {"Caug", "60 64 68 72"}, {"Cm", "60 63 67 72"},
+        {"Cm6", "60 63 67 69"}, {"Cm7", "60 63 67 70"}, {"Cm7b5", "60 63 66 70"},
+        {"Cmadd9", "60 63 67 74"}, {"Cm9", "60 63 62 70"}, {"Cm11", "60 63 65 70"},
+        {"CmMaj7", "60 63 67 71"}, {"CmMaj9", "60 63 62 71"}, {"Cdim", "60 63 66 72"},
+        {"Cdim7", "60 63 66 69"}, {"C7", "60 64 67 70"}, {"C7sus4", "60 65 67 70"},
+        {"C7b5", "60 64 66 70"}, {"C9", "60 64 62 70"}, {"C7#11", "60 64 66 70"},
+        {"C13", "60 64 69 70"}, {"C7b9", "60 64 61 70"}, {"C7b13", "60 64 68 70"},
+        {"C7#9", "60 64 63 70"}, {"Cmaj7#5", "60 64 68 71"}, {"C7aug", "60 64 68 70"},
+        {"C1+8", "60 60 72 72"}, {"C5", "60 67 67 72"}, {"Csus4", "60 65 67 72"},
+        {"Csus2", "60 62 67 72"}};
+    // clang-format on
+    static_assert(std::size(rows) == kChordTypeCount);
+    const Bytes style = StyleFile(Phrase(11, {60, 64, 67, 71}, 0, 240), {Part(11, 2)});
+    for (const auto& [chord, keys] : rows)
+        EXPECT_EQ(Heard(Play(style, chord), 11), keys) << chord;
+}
+
 TEST(RenderTest, EachPartRuleShowsInWhatItsChannelPlays) {
     const std::vector<PhraseNote> heldD = {{11, 62, 0, 2 * kBar}},
                                   heldC = Phrase(11, {60, 64, 67}, 0, 2 * kBar),
-                                  triad = Phrase(11, {60, 64, 67}, 480, 240);
+                                  triad = Phrase(11, {60, 64, 67}, 480, 240),
+                                  gbe = Phrase(11, {67, 71, 76}, 0, 240),
+                                  ranged = Phrase(11, {48, 55, 60, 72, 76}, 240, 120);
+    std::vector<PhraseNote> shapeC = Phrase(11, {48, 52, 55, 60, 64}, 0, 240);
+    shapeC.push_back({11, 64, 960, 1200});
+    const Ctab split = {.ctb2 = {55, 72, 1, 0, 11, 0, 127, 3, 0, 1, 0, 0, 127, 3}};
+    Ctab withCntt = split;
+    withCntt.after = Chunk("Cntt", {11, 1});
     // clang-format off
     const struct { const char* name; std::vector<PhraseNote> notes; std::vector<Ctab> parts;
                    const char* chords; std::vector<int> channels; bool timed; const char* heard; }
@@ -212,10 +278,34 @@ TEST(RenderTest, EachPartRuleShowsInWhatItsChannelPlays) {
         {"NewNoteOnABentChannel", {heldD[0], {11, 60, kBar + 960, 2 * kBar}}, {Part(11, 1, 1)},
          "C F", {11}, true, "0 on 62, 1920 bend 11605, 2880 off 62, 2880 bend 8192, 2880 on 67, "
                           "2880 on 65, 3840 off 67, 3840 off 65"},
-        // Root fixed keeps each note between C4 and B4 (under F: F4 A4 C4); with high key F the
-        // roots F# to B lie below the phrase.
+        // Root fixed with the Chord table, notes struck one by one: each keeps its role at the
+        // pitch nearest to where it is written (under G: G3 B3 D4); the high key does not apply.
         {"RootFixed", triad, {{.ntr = 1, .highKey = 5}}, "C F G Am", {11}, false,
-         "60 64 67 65 69 60 67 71 62 69 60 64"},
+         "60 64 67 65 69 72 55 59 62 57 60 64"},
+        // A G4 B4 E5 voicing struck together moves least, the top voice most reluctantly:
+        // G C E, A C E, A C F, G B F (not D F B); under a high limit of D5 it has to go down.
+        {"RootFixedVoicing", gbe, {{.ntr = 1}}, "C Am F G7", {11}, false,
+         "67 72 76 69 72 76 69 72 77 67 71 77"},
+        {"RootFixedVoicingWithinLimits", gbe, {{.ntr = 1, .high = 74}}, "C", {11}, false, "64 67 72"},
+        // Guitar: the open C shape C3 E3 G3 C4 E4 strummed, then E4 alone. Stroke and
+        // all-purpose fit the strum (Am: G3 to A3; G: B2 D3 G3 B3 D4); alone, E4 takes the
+        // nearest chord tone (stroke) or keeps its role, the third (all-purpose); arpeggio
+        // keeps every note's role.
+        {"GuitarStroke", shapeC, {{.ntr = 2, .ntt = 1}}, "Am G", {11}, false,
+         "48 52 57 60 64 64 47 50 55 59 62 62"},
+        {"GuitarAllPurpose", shapeC, {{.ntr = 2, .ntt = 0}}, "Am G", {11}, false,
+         "48 52 57 60 64 60 47 50 55 59 62 59"},
+        {"GuitarArpeggio", shapeC, {{.ntr = 2, .ntt = 2}}, "Am G", {11}, false,
+         "45 48 52 57 60 60 43 47 50 55 59 59"},
+        // Keys from 96 up on a guitar or the bass part are noises: not sounded.
+        {"NoiseNotes", {{11, 100}, {11, 60}, {10, 97}, {10, 36}, {10, 95}},
+         {{.ntr = 2, .ntt = 2}, {.source = 10, .destination = 10, .ntt = 0}}, "C", {11, 10}, false,
+         "60 | 36 95"},
+        // Ctb2 ranges, middle G3 to C5 inclusive (Chord table): C3 below is root-fixed Bypass,
+        // E5 above a melody with high key C (under F an octave down). A Cntt makes every range
+        // a melody (C3 root fixed: F3).
+        {"Ctb2Ranges", ranged, {split}, "F", {11}, false, "48 60 65 77 69"},
+        {"Ctb2RangesWithCntt", ranged, {withCntt}, "F", {11}, false, "53 60 65 77 69"},
         // The bass plays the on-bass note; the chord part does not move to it.
         {"OnBass", {{10, 48}, {11, 60}, {11, 64}}, {Part(10, 3), {}}, "C/E G/B", {10, 11}, false,
          "52 59 | 60 64 67 71"},
@@ -228,8 +318,13 @@ TEST(RenderTest, EachPartRuleShowsInWhatItsChannelPlays) {
         // Min (byte 3, bit 0) is muted for the chord part, not min7, nor for the other part.
         {"ChordMute", {{11, 64}, {14, 72}}, {{.chordMute = {0xFF, 0xFF, 0xFF, 0xFE, 0xFF}},
          Part(14, 0)}, "C Am Am7 F", {11, 14}, false, "64 72 69 | 72 81 81 77"},
-        // E (bit 4 of the second byte) and B (bit 3 of the first).
-        {"NoteMute", kScaleOfC, {{.noteMute = {0x07, 0xEF}, .ntt = 0}}, "F", {11}, false, "65 67 70 72 74 77"},
+        // Note mute silences the part under chords rooted F (bit 5 of the second byte) and A
+        // (bit 1 of the first), whatever notes it plays; a note held into F ends there.
+        {"NoteMute", {{11, 60}}, {{.noteMute = {0x0D, 0xDF}, .ntt = 0}}, "C Am F G7 Bb", {11},
+         false, "60 67 70"},
+        {"NoteMuteEndsAHeldNote", {{11, 60, 0, 2 * kBar}},
+         {{.noteMute = {0x0F, 0xDF}, .ntt = 0, .retrigger = 1}}, "C F", {11}, true,
+         "0 on 60, 1920 off 60"},
         // Drums are neither transposed nor silenced by N.C., even with root transposition.
         {"DrumsAndNoChord", {{9, 36, 0, 120}, {11, 60}}, {Part(9, 2), {}}, "A N.C. E", {9, 11},
          false, "36 36 36 | 69 64"},
@@ -274,7 +369,7 @@ TEST(RenderTest, MidiFileRefusesADeltaTimeBeyondFourBytes) {
 }
 
 // The style reader: timing, section markers, channel events, the part rules of the CASM records
-// (Ctab, Cntt, the middle range of Ctb2), and clear refusals of damaged files.
+// (Ctab, Cntt, the three ranges of Ctb2), and clear refusals of damaged files.
 
 const Bytes kNoteAndChordMutes = {0x0F, 0xFE, 0x03, 0xFF, 0xFF, 0xFF, 0xFD};
 
@@ -296,13 +391,13 @@ Bytes StyleWithCasm(const std::string& sections, const Bytes& records) {
 
 TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     // 3/4 bars, a marker with a trailing blank, running status, a Cntt refining the record before
-    // it, a Ctb2 read from its middle range (notes 48 to 84), a section no CSEG names.
+    // it, a Ctb2 with its three ranges (the middle one notes 48 to 84), a section no CSEG names.
     const Bytes records =
         Concat({Record("Ctab", "Bass", 10, 10, kNoteAndChordMutes, {2, 8, 1, 3, 5, 28, 100, 4, 0}),
                 Chunk("Cntt", {10, 0x85}),
                 Record("Ctb2", "Chord 1", 11, 11, kNoteAndChordMutes,
                        {9, 10, 48, 84, 1,  0,   1, 10, 20, 0, 0, 1, 7, 36, 96,
-                        2, 1,  5,  11, 90, 127, 5, 0,  0,  0, 0, 0, 0, 0})});
+                        2, 1,  3,  11, 90, 127, 5, 0,  0,  0, 0, 0, 0, 0})});
     const PlayableStyle style = ReadPlayableStyle(ByteImage(StyleWithCasm("Intro A", records)));
     EXPECT_EQ((std::vector<int64_t>{style.division, style.tempo, style.numerator, style.BarTicks(),
                                     style.setUpEnd, style.hasCasm}),
@@ -328,7 +423,7 @@ TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     const auto fields = [](const PartRule& p) {
         return std::vector<int>{p.sourceChannel, p.destination,  p.noteMute[0], p.noteMute[1],
                                 p.chordMute[0],  p.chordMute[4], p.sourceRoot,  p.sourceChord,
-                                p.rootFixed,     int(p.ntt),     p.bassOn,      p.highKey,
+                                int(p.ntr),      int(p.ntt),     p.bassOn,      p.highKey,
                                 p.lowLimit,      p.highLimit,    p.retrigger};
     };
     // Cntt 5: harmonic minor with the bass-on bit.
@@ -338,6 +433,17 @@ TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     EXPECT_EQ(fields(parts[1]),
               (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, false, int(Ntt::kMelody),
                                 false, 7, 36, 96, kRetriggerPitchShiftToRoot}));
+    // The Ctb2's low and high ranges, their NTT numbers from the newer table (3: melodic minor).
+    ASSERT_EQ(parts[1].outerRanges.size(), 2u);
+    EXPECT_EQ((std::vector<int>{parts[1].middleLowest, parts[1].middleHighest}),
+              (std::vector<int>{48, 84}));
+    EXPECT_EQ(fields(parts[1].outerRanges[0]),
+              (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
+                                int(Ntt::kBypass), false, 1, 10, 20, kRetriggerStop}));
+    EXPECT_EQ(
+        fields(parts[1].outerRanges[1]),
+        (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
+                          int(Ntt::kMelodicMinor), false, 11, 90, 127, kRetriggerNoteGenerator}));
     EXPECT_TRUE(PartsFor(style, "Main A").defaults);
 }
 
@@ -354,7 +460,7 @@ TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
     EXPECT_TRUE(defaults);
     ASSERT_EQ(parts.size(), 8u);
     EXPECT_EQ(parts[0].destination, 8);
-    EXPECT_TRUE(parts[1].rootFixed);
+    EXPECT_TRUE(parts[1].ntr == Ntr::kRootFixed);
     EXPECT_EQ((std::vector<Ntt>{parts[2].ntt, parts[3].ntt, parts[6].ntt}),
               (std::vector<Ntt>{Ntt::kBass, Ntt::kChord, Ntt::kMelody}));
 
