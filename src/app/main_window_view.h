@@ -30,6 +30,10 @@ struct MainWindowView {
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
     SectionPicture sections;           // the section map under the toolbars
+    bool canUndo = false;
+    bool canRedo = false;
+    std::string undoCaption = "Undo";  // "Undo " and the name of the step it takes back
+    std::string redoCaption = "Redo";
 };
 
 struct Session;
