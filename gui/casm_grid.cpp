@@ -3,6 +3,8 @@
 #include <QGridLayout>
 #include <QSignalBlocker>
 
+#include "app/edit_history.h"
+
 namespace zephrane::gui {
 namespace {
 
@@ -60,6 +62,14 @@ QStringList PartTexts() {
 
 }  // namespace
 
+template <typename Command>
+CommandResult CasmGrid::Edit(int column, Command&& command) {
+    const CommandResult result =
+        RecordEdit(session_, kHeadings[column].text, std::forward<Command>(command));
+    emit Edited();
+    return result;
+}
+
 CasmGrid::CasmGrid(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
     auto* layout = new QGridLayout(this);
     layout->setHorizontalSpacing(4);
@@ -92,8 +102,10 @@ QComboBox* CasmGrid::AddList(int row, int column, const char* name, const QStrin
     list->setToolTip(kHeadings[column].toolTip);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     static_cast<QGridLayout*>(layout())->addWidget(list, row + 1, column);
-    connect(list, &QComboBox::activated, this,
-            [this, row, field](int position) { ChooseCasmCell(session_, row, field, position); });
+    if (field == nullptr) return list;
+    connect(list, &QComboBox::activated, this, [this, row, column, field](int position) {
+        Edit(column, [&] { return ChooseCasmCell(session_, row, field, position); });
+    });
     return list;
 }
 
@@ -103,11 +115,15 @@ QLineEdit* CasmGrid::AddLimit(int row, int column, const char* name, LimitCell c
     text->setToolTip(kHeadings[column].toolTip);
     text->setMaximumWidth(56);
     static_cast<QGridLayout*>(layout())->addWidget(text, row + 1, column);
-    connect(text, &QLineEdit::editingFinished, this, [this, row, cell, text] {
+    connect(text, &QLineEdit::editingFinished, this, [this, row, column, cell, text] {
         if (!text->isModified()) return;
         text->setModified(false);
         // A refused text keeps the focus in its cell until it is mended or emptied.
-        if (!LeaveLimitCell(session_, row, cell, text->text().toStdString())) text->setFocus();
+        if (!Edit(column, [&] {
+                return LeaveLimitCell(session_, row, cell, text->text().toStdString());
+            })) {
+            text->setFocus();
+        }
     });
     return text;
 }
@@ -124,10 +140,10 @@ void CasmGrid::BuildRow(int row) {
     cells.voice->setToolTip(kHeadings[kVoice].toolTip);
     layout->addWidget(cells.voice, row + 1, kVoice);
 
-    cells.part = AddList(row, kPart, "Part", PartTexts(), &CasmRow::part);
     // Picking a part loads its defaults into the row, as the grid always does.
+    cells.part = AddList(row, kPart, "Part", PartTexts(), nullptr);
     connect(cells.part, &QComboBox::activated, this, [this, row](int position) {
-        PickPart(session_, row, position);
+        Edit(kPart, [&] { return PickPart(session_, row, position); });
         UpdateControls();
     });
     cells.key = AddList(row, kKey, "Key", Texts(kKeyList), &CasmRow::sourceKey);

@@ -1,5 +1,6 @@
 #include "gui/section_map.h"
 
+#include <QContextMenuEvent>
 #include <QPainter>
 
 namespace zephrane::gui {
@@ -17,12 +18,33 @@ const SectionPicture& SectionMap::Picture() const {
     return session_.view.sections;
 }
 
+double SectionMap::CellWidth() const {
+    return static_cast<double>(width() - 2) / Picture().measuresShown;
+}
+
+QRectF SectionMap::BarOf(const SectionSpan& span) const {
+    const double cell = CellWidth();
+    return {1 + span.first * cell, 46, std::max(1, span.end - span.first) * cell - 1, 14};
+}
+
+std::string SectionMap::SectionAt(const QPoint& at) const {
+    for (const SectionSpan& span : Picture().marked) {
+        if (BarOf(span).contains(at)) return span.label;
+    }
+    return {};
+}
+
+void SectionMap::contextMenuEvent(QContextMenuEvent* event) {
+    const std::string key = SectionAt(event->pos());
+    if (!key.empty()) emit SectionMenuRequested(key, event->globalPos());
+}
+
 void SectionMap::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().base());
     const SectionPicture& picture = Picture();
     const int measures = picture.measuresShown;
-    const double cell = static_cast<double>(width() - 2) / measures;
+    const double cell = CellWidth();
     const int cellTop = 4;
     const int cellHeight = 14;
     for (int m = 0; m < measures; ++m) {
@@ -46,8 +68,7 @@ void SectionMap::paintEvent(QPaintEvent*) {
     }
     // The sections marked in the file.
     for (const SectionSpan& span : picture.marked) {
-        const QRectF bar(1 + span.first * cell, 46, std::max(1, span.end - span.first) * cell - 1,
-                         14);
+        const QRectF bar = BarOf(span);
         painter.fillRect(bar, QColor(235, 160, 60));
         painter.setPen(Qt::black);
         painter.drawText(bar, Qt::AlignCenter, QString::fromStdString(span.label));
