@@ -77,7 +77,7 @@ DocumentState EditHistory::Move(std::deque<Step>& from, std::deque<Step>& to,
                                 DocumentState current) {
     Step step = std::move(from.back());
     from.pop_back();
-    to.push_back({step.what, std::move(current), revision_});
+    to.push_back({std::move(step.what), std::move(current), revision_});
     revision_ = step.revision;
     return std::move(step.state);
 }
