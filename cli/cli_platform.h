@@ -30,6 +30,8 @@ class CliPlatform : public MessageService,
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
+    // A batch run has no window to close, so nothing asks this; were it asked, nothing is lost.
+    SaveAnswer AskSaveDiscardCancel(const std::string&) override { return SaveAnswer::Cancel; }
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest&) override { return {}; }
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest&) override { return {}; }
     void ShowMainWindow(const MainWindowView&) override {}

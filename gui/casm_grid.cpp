@@ -5,6 +5,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/edit_history.h"
+
 namespace zephrane::gui {
 namespace {
 
@@ -70,6 +72,14 @@ QTableWidgetItem* FixedItem(const QString& text, const char* toolTip) {
 
 }  // namespace
 
+template <typename Command>
+CommandResult CasmGrid::Edit(int column, Command&& command) {
+    const CommandResult result =
+        RecordEdit(session_, kHeadings[column].text, std::forward<Command>(command));
+    emit Edited();
+    return result;
+}
+
 CasmGrid::CasmGrid(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -121,8 +131,10 @@ QComboBox* CasmGrid::AddList(int row, int column, const char* name, const QStrin
     list->setToolTip(kHeadings[column].toolTip);
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     table_->setCellWidget(row, column, list);
-    connect(list, &QComboBox::activated, this,
-            [this, row, field](int position) { ChooseCasmCell(session_, row, field, position); });
+    if (field == nullptr) return list;
+    connect(list, &QComboBox::activated, this, [this, row, column, field](int position) {
+        Edit(column, [&] { return ChooseCasmCell(session_, row, field, position); });
+    });
     return list;
 }
 
@@ -131,11 +143,15 @@ QLineEdit* CasmGrid::AddLimit(int row, int column, const char* name, LimitCell c
     text->setObjectName(QString("WLTxt%1%2").arg(name).arg(row + 1));
     text->setToolTip(kHeadings[column].toolTip);
     table_->setCellWidget(row, column, text);
-    connect(text, &QLineEdit::editingFinished, this, [this, row, cell, text] {
+    connect(text, &QLineEdit::editingFinished, this, [this, row, column, cell, text] {
         if (!text->isModified()) return;
         text->setModified(false);
         // A refused text keeps the focus in its cell until it is mended or emptied.
-        if (!LeaveLimitCell(session_, row, cell, text->text().toStdString())) text->setFocus();
+        if (!Edit(column, [&] {
+                return LeaveLimitCell(session_, row, cell, text->text().toStdString());
+            })) {
+            text->setFocus();
+        }
     });
     return text;
 }
@@ -145,10 +161,10 @@ void CasmGrid::BuildRow(int row) {
     table_->setItem(row, kChannel,
                     FixedItem(QString::number(row + 1), kHeadings[kChannel].toolTip));
     table_->setItem(row, kVoice, FixedItem(QString(), kHeadings[kVoice].toolTip));
-    cells.part = AddList(row, kPart, "Part", PartTexts(), &CasmRow::part);
     // Picking a part loads its defaults into the row, as the grid always does.
+    cells.part = AddList(row, kPart, "Part", PartTexts(), nullptr);
     connect(cells.part, &QComboBox::activated, this, [this, row](int position) {
-        PickPart(session_, row, position);
+        Edit(kPart, [&] { return PickPart(session_, row, position); });
         UpdateControls();
     });
     cells.key = AddList(row, kKey, "Key", Texts(kKeyList), &CasmRow::sourceKey);

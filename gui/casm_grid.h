@@ -34,6 +34,8 @@ class CasmGrid : public QWidget {
 
   signals:
     void ChordMuteRequested(int row);
+    // A cell's edit went into the CASM table (and the edit history).
+    void Edited();
 
   private:
     struct Row {
@@ -52,11 +54,14 @@ class CasmGrid : public QWidget {
     void BuildHeadings();
     void BuildRow(int row);
     QComboBox* AddList(int row, int column, const char* name, const QStringList& texts,
-                       int CasmRow::*field);
+                       int CasmRow::*field);  // none: the caller connects the list
     QLineEdit* AddLimit(int row, int column, const char* name, LimitCell cell);
     void ShowRow(int row, const CasmRow& casm, bool editable);
     // The style's record group chosen in the selector, when the grid shows the style's own CASM.
     const StyleCasmGroup* ShownStyleGroup() const;
+    // Runs the editing command of the cell under `column` as a step of the edit history.
+    template <typename Command>
+    CommandResult Edit(int column, Command&& command);
 
     Session& session_;
     QLabel* groupCaption_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/chord_mute_commands.h"
+#include "app/edit_history.h"
 #include "gui/qt_services.h"
 
 namespace zephrane::gui {
@@ -88,7 +89,7 @@ void ChordMuteWindow::Finish(bool store) {
     if (!model_) return;
     if (store) {
         TakeBoxes();
-        StoreChordMute(session_, *model_);
+        RecordEdit(session_, "Chord Mute", [this] { return StoreChordMute(session_, *model_); });
     } else {
         CloseChordMuteDialog(session_);
     }

@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/edit_history.h"
 #include "app/effect_commands.h"
 
 namespace zephrane::gui {
@@ -90,6 +91,12 @@ EffectsWindow::EffectsWindow(Session& session, QWidget* parent)
     UpdateControls();
 }
 
+template <typename Command>
+void EffectsWindow::Edit(Command&& command) {
+    RecordEdit(session_, "Effects", std::forward<Command>(command));
+    emit Edited();
+}
+
 QSpinBox* EffectsWindow::NumberBox(const char* name, std::string EffectSettings::*field,
                                    int maximum) {
     auto* box = new QSpinBox(this);
@@ -97,7 +104,9 @@ QSpinBox* EffectsWindow::NumberBox(const char* name, std::string EffectSettings:
     box->setRange(kEmpty, maximum);
     box->setSpecialValueText(" ");
     connect(box, &QSpinBox::valueChanged, this, [this, field](int value) {
-        SetEffectValue(session_, field, value == kEmpty ? "" : std::to_string(value));
+        Edit([&] {
+            return SetEffectValue(session_, field, value == kEmpty ? "" : std::to_string(value));
+        });
     });
     return box;
 }
@@ -105,8 +114,9 @@ QSpinBox* EffectsWindow::NumberBox(const char* name, std::string EffectSettings:
 QComboBox* EffectsWindow::TypeList(const char* name, int EffectSettings::*field) {
     auto* list = new QComboBox(this);
     list->setObjectName(name);
-    connect(list, &QComboBox::activated, this,
-            [this, field](int position) { ChooseEffectType(session_, field, position); });
+    connect(list, &QComboBox::activated, this, [this, field](int position) {
+        Edit([&] { return ChooseEffectType(session_, field, position); });
+    });
     return list;
 }
 
@@ -121,7 +131,7 @@ void EffectsWindow::FillList(QComboBox* list, const std::vector<EffectListEntry>
 
 void EffectsWindow::SelectConnection(VariationConnection connection) {
     if (connection != session_.effects.connection) {
-        ChangeVariationConnection(session_, connection);
+        Edit([&] { return ChangeVariationConnection(session_, connection); });
     }
     UpdateControls();
 }

@@ -22,7 +22,14 @@ class EffectsWindow : public QDialog {
     // Shows the settings as the session holds them (after a load, for instance).
     void UpdateControls();
 
+  signals:
+    // A setting's change went into the session (and the edit history).
+    void Edited();
+
   private:
+    // Runs an editing command as the step "Effects" of the edit history.
+    template <typename Command>
+    void Edit(Command&& command);
     QSpinBox* NumberBox(const char* name, std::string EffectSettings::*field, int maximum);
     QComboBox* TypeList(const char* name, int EffectSettings::*field);
     void FillList(QComboBox* list, const std::vector<EffectListEntry>& entries, int position);

@@ -16,6 +16,7 @@
 
 #include "app/casm_commands.h"
 #include "app/convert_commands.h"
+#include "app/edit_history.h"
 #include "app/main_commands.h"
 #include "app/recent_files.h"
 #include "app/section_commands.h"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     setup_ = new SetupWindow(session_, this);
     info_ = new InfoWindow(this);
     BuildMenu();
+    BuildEditMenu();
     BuildCommandToolbar();
     addToolBarBreak();
     BuildSectionToolbar();
@@ -70,9 +72,12 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     layout->addWidget(map_);
     layout->addWidget(BuildCasmArea(), 1);
     setCentralWidget(central);
+    BuildSectionMenu();
     connect(chordMute_, &ChordMuteWindow::Closed, this, &MainWindow::UpdateControls);
     statusBar()->setObjectName("statusBar");
     SetTabOrder();
+    connect(grid_, &CasmGrid::Edited, this, &MainWindow::UpdateControls);
+    connect(effects_, &EffectsWindow::Edited, this, &MainWindow::UpdateControls);
     UpdateControls();
 }
 
@@ -91,6 +96,11 @@ void MainWindow::Run(std::string_view action, Command&& command) {
     // back a button that Qt toggled on a refused click.
     if (!session_.view.waitingForSequencer) NoteOutcome(session_, action, command());
     UpdateControls();
+}
+
+template <typename Command>
+void MainWindow::Edit(std::string_view what, Command&& command) {
+    Run(what, [&] { return RecordEdit(session_, what, std::forward<Command>(command)); });
 }
 
 void MainWindow::BuildMenu() {
@@ -167,6 +177,51 @@ void MainWindow::BuildMenu() {
     connect(exit, &QAction::triggered, this, &QWidget::close);
 }
 
+void MainWindow::BuildEditMenu() {
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->setObjectName("mnuEdit");
+    undo_ = edit->addAction("Undo");
+    undo_->setObjectName("mnuUndo");
+    undo_->setShortcut(QKeySequence::Undo);
+    connect(undo_, &QAction::triggered, this, [this] {
+        const std::string step = session_.view.undoCaption;  // the view changes with the undo
+        Run(step, [this] { return Undo(session_); });
+    });
+    redo_ = edit->addAction("Redo");
+    redo_->setObjectName("mnuRedo");
+    redo_->setShortcut(QKeySequence("Ctrl+Shift+Z"));
+    connect(redo_, &QAction::triggered, this, [this] {
+        const std::string step = session_.view.redoCaption;
+        Run(step, [this] { return Redo(session_); });
+    });
+}
+
+void MainWindow::BuildSectionMenu() {
+    sectionMenu_ = new QMenu(this);
+    sectionMenu_->setObjectName("mnuSection");
+    QAction* remove = sectionMenu_->addAction("Remove section");
+    remove->setObjectName("mnuRemoveSection");
+    connect(remove, &QAction::triggered, this, [this] {
+        Edit("Remove section", [this] { return RemoveSection(session_, sectionMenuKey_); });
+    });
+    for (const SectionRow& row : kSectionTable) {
+        QWidget* button = sections_->widgetForAction(sectionButtons_[row.slot]);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QWidget::customContextMenuRequested, this,
+                [this, button, key = std::string(row.key)](const QPoint& at) {
+                    ShowSectionMenu(key, button->mapToGlobal(at));
+                });
+    }
+    connect(map_, &SectionMap::SectionMenuRequested, this, &MainWindow::ShowSectionMenu);
+}
+
+void MainWindow::ShowSectionMenu(const std::string& key, const QPoint& globalPos) {
+    const SectionRow* row = SectionByKey(key);
+    if (row == nullptr || !session_.view.sectionPressed[row->slot]) return;
+    sectionMenuKey_ = key;
+    sectionMenu_->popup(globalPos);
+}
+
 void MainWindow::BuildCommandToolbar() {
     commands_ = addToolBar("Toolbar1");
     commands_->setObjectName("Toolbar1");
@@ -183,7 +238,9 @@ void MainWindow::BuildCommandToolbar() {
         {"Open File    ", "Open", "Open midi or style file", "Open File",
          [this] { return OpenFileCommand(session_); }},
         {"To Sequencer  ", "All", "Edit file in sequencer", "To Sequencer",
-         [this] { return ToSequencer(session_); }},
+         [this] {
+             return RecordEdit(session_, "To Sequencer", [this] { return ToSequencer(session_); });
+         }},
         {"Save Style    ", "SaveStyle", "Make a style and save it", "Save Style",
          [this] { return SaveStyle(session_, StyleCommandSource::ToolbarButton); }},
         {"Play Style", "PlayStyle", "Play last style saved or opened.", "Play Style",
@@ -212,7 +269,7 @@ void MainWindow::BuildCommandToolbar() {
                 QAction* entry = menu->addAction(Text(item.text));
                 entry->setObjectName(Text(item.key));
                 connect(entry, &QAction::triggered, this, [this, which = item.item] {
-                    Run("Convert Notes", [this, which] { return ConvertNotes(session_, which); });
+                    Edit("Convert Notes", [this, which] { return ConvertNotes(session_, which); });
                 });
             }
             convert->setMenu(menu);
@@ -249,7 +306,7 @@ void MainWindow::BuildSectionToolbar() {
         button->setCheckable(true);
         sectionButtons_[row->slot] = button;
         connect(button, &QAction::triggered, this, [this, key = row->key] {
-            Run(key, [this, key] { return PressSectionButton(session_, key); });
+            Edit(key, [this, key] { return PressSectionButton(session_, key); });
         });
         sections_->widgetForAction(button)->setFocusPolicy(Qt::TabFocus);
     }
@@ -288,12 +345,12 @@ QWidget* MainWindow::BuildFields() {
     grid->setColumnStretch(1, 1);
     // Leaving either box writes its text into the song, edited or not.
     connect(styleName_, &QLineEdit::editingFinished, this, [this] {
-        Run("Style Name",
-            [this] { return LeaveStyleNameBox(session_, styleName_->text().toStdString()); });
+        Edit("Style Name",
+             [this] { return LeaveStyleNameBox(session_, styleName_->text().toStdString()); });
     });
     connect(copyright_, &QLineEdit::editingFinished, this, [this] {
-        Run("Copyright",
-            [this] { return LeaveCopyrightBox(session_, copyright_->text().toStdString()); });
+        Edit("Copyright",
+             [this] { return LeaveCopyrightBox(session_, copyright_->text().toStdString()); });
     });
     return box;
 }
@@ -313,9 +370,9 @@ QWidget* MainWindow::BuildCasmArea() {
     autoSet->setObjectName("cmdAutoCasm");
     autoSet->setToolTip("Uses file data to guess at CASM settings");
     connect(clear, &QPushButton::clicked, this,
-            [this] { Run("Clear CASM", [this] { return ClearCasmSet(session_); }); });
+            [this] { Edit("Clear CASM", [this] { return ClearCasmSet(session_); }); });
     connect(autoSet, &QPushButton::clicked, this,
-            [this] { Run("Auto CASM Set", [this] { return AutoSetCasm(session_); }); });
+            [this] { Edit("Auto CASM Set", [this] { return AutoSetCasm(session_); }); });
     makeCasm_ = new QRadioButton("Make Casm", box);
     makeCasm_->setObjectName("OptmakeCasm");
     makeCasm_->setToolTip("Create a new CASM");
@@ -323,11 +380,11 @@ QWidget* MainWindow::BuildCasmArea() {
     useStyleCasm_->setObjectName("OptOrigCasm");
     useStyleCasm_->setToolTip("Use CASM built into style");
     connect(makeCasm_, &QRadioButton::clicked, this, [this] {
-        Run("Make Casm", [this] { return ChooseCasmSource(session_, CasmSource::MakeCasm); });
+        Edit("Make Casm", [this] { return ChooseCasmSource(session_, CasmSource::MakeCasm); });
     });
     connect(useStyleCasm_, &QRadioButton::clicked, this, [this] {
-        Run("Use Style's Casm",
-            [this] { return ChooseCasmSource(session_, CasmSource::StylesCasm); });
+        Edit("Use Style's Casm",
+             [this] { return ChooseCasmSource(session_, CasmSource::StylesCasm); });
     });
     row->addWidget(clear);
     row->addWidget(autoSet);
@@ -384,6 +441,10 @@ void MainWindow::UpdateControls() {
     sections_->setEnabled(!view.waitingForSequencer);
     menuBar()->setEnabled(!view.waitingForSequencer);
     centralWidget()->setEnabled(!view.waitingForSequencer);
+    undo_->setEnabled(view.canUndo);
+    undo_->setText(QString::fromStdString(view.undoCaption));
+    redo_->setEnabled(view.canRedo);
+    redo_->setText(QString::fromStdString(view.redoCaption));
     grid_->UpdateControls();
     chordMute_->CloseIfItsSongIsGone();
     UpdateRecentFiles();
@@ -439,6 +500,11 @@ bool MainWindow::ShowDocument(const DocumentRequest& request) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!MayClose(session_)) {
+        event->ignore();
+        UpdateControls();
+        return;
+    }
     SaveRecentFiles(session_);
     StoreWindowLayout(session_, WindowLayoutItem::Geometry,
                       saveGeometry().toBase64().toStdString());

@@ -67,6 +67,10 @@ class MainWindow : public QMainWindow, public WindowService {
 
   private:
     void BuildMenu();
+    void BuildEditMenu();
+    // "Remove section", offered by a right click on a section button or its bar on the map.
+    void BuildSectionMenu();
+    void ShowSectionMenu(const std::string& key, const QPoint& globalPos);
     void BuildCommandToolbar();
     void BuildSectionToolbar();
     QWidget* BuildFields();
@@ -74,9 +78,12 @@ class MainWindow : public QMainWindow, public WindowService {
     void UpdateRecentFiles();
     void ShowBusyCursor(bool busy);
     void SetTabOrder();
-    // Runs a command and shows what it left.
+    // Runs a command and shows what it left; `action` names it on the status line.
     template <typename Command>
     void Run(std::string_view action, Command&& command);
+    // Runs an editing command named `what` as a step of the edit history.
+    template <typename Command>
+    void Edit(std::string_view what, Command&& command);
 
     Platform platform_;
     Session session_;
@@ -84,6 +91,10 @@ class MainWindow : public QMainWindow, public WindowService {
     QToolBar* sections_ = nullptr;
     std::array<QAction*, kSectionSlotCount> sectionButtons_{};
     QMenu* recentMenu_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+    QMenu* sectionMenu_ = nullptr;
+    std::string sectionMenuKey_;  // the section the menu was opened on
     std::array<QAction*, 5> optionMarks_{};
     QLineEdit* fileName_ = nullptr;
     QLineEdit* styleName_ = nullptr;

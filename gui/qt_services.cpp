@@ -50,6 +50,21 @@ bool QtMessageService::AskOkCancel(const std::string& text) {
     return box.exec() == QMessageBox::Ok;
 }
 
+SaveAnswer QtMessageService::AskSaveDiscardCancel(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, kProgramTitle, FromUtf8(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return SaveAnswer::Save;
+        case QMessageBox::Discard:
+            return SaveAnswer::Discard;
+        default:
+            return SaveAnswer::Cancel;
+    }
+}
+
 std::optional<std::string> QtFileDialogService::ChooseFileToOpen(const FileDialogRequest& request) {
     const QString chosen =
         QFileDialog::getOpenFileName(parent_, FromUtf8(request.title),

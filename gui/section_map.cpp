@@ -76,6 +76,11 @@ std::optional<SectionMap::Label> SectionMap::LabelAt(const QPoint& position) con
     return std::nullopt;
 }
 
+std::string SectionMap::SectionAt(const QPoint& at) const {
+    const std::optional<Label> label = LabelAt(at);
+    return label && label->marked ? label->full.toStdString() : std::string();
+}
+
 void SectionMap::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QPalette& colours = palette();
@@ -133,8 +138,8 @@ bool SectionMap::event(QEvent* event) {
 }
 
 void SectionMap::contextMenuEvent(QContextMenuEvent* event) {
-    const std::optional<Label> label = LabelAt(event->pos());
-    if (label && label->marked) emit SectionMenuRequested(label->full, event->globalPos());
+    const std::string key = SectionAt(event->pos());
+    if (!key.empty()) emit SectionMenuRequested(key, event->globalPos());
 }
 
 }  // namespace zephrane::gui

@@ -4,6 +4,7 @@
 // faintly, as the core pictures them.
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QString>
@@ -34,10 +35,12 @@ class SectionMap : public QWidget {
     };
     std::vector<Label> Labels() const;
     QFont LabelFont() const;
+    // The marked section whose bar lies under `at`, or an empty text.
+    std::string SectionAt(const QPoint& at) const;
 
   signals:
     // A right click on the bar of a marked section.
-    void SectionMenuRequested(const QString& key, const QPoint& globalPosition);
+    void SectionMenuRequested(const std::string& key, const QPoint& globalPosition);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

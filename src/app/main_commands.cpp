@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/casm_commands.h"
+#include "app/edit_history.h"
 #include "app/messages.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
@@ -138,6 +139,7 @@ CommandResult SaveWorkingMidiFile(Session& session, const std::optional<std::str
             session.view.caption = std::string(kProgramTitle) + "   " + name;
             session.song.fileName = *written;
             session.view.txtFileName = name + "(modified)";
+            MarkEditsSaved(session);
             saved = true;
         });
         return saved;
@@ -350,7 +352,9 @@ CommandResult SaveStyle(Session& session, StyleCommandSource source,
             watch.AnyShown()) {
             return false;
         }
-        return SaveAs(session, SaveKind::Style, path).has_value();
+        if (!SaveAs(session, SaveKind::Style, path)) return false;
+        MarkEditsSaved(session);
+        return true;
     });
 }
 

@@ -32,6 +32,11 @@ void RefreshMainWindowView(Session& session) {
     if (fileOpen && !view.waitingForSequencer) ScanSong(session);
     view.sections = PictureSections(
         {session.markers, session.measures, session.facts, view.sectionPressed, fileOpen});
+    view.canUndo = CanUndo(session);
+    view.canRedo = CanRedo(session);
+    const EditHistory& history = session.history;
+    view.undoCaption = view.canUndo ? "Undo " + history.UndoSteps().back().what : "Undo";
+    view.redoCaption = view.canRedo ? "Redo " + history.RedoSteps().back().what : "Redo";
     view.startHint = fileOpen ? "" : kStartHint;
     view.styleCasm.clear();
     if (session.useStyleCasm) view.styleCasm = StyleCasmGroups(session.song.styleCasmBytes);

@@ -46,6 +46,10 @@ struct MainWindowView {
     std::string startHint;                  // what the empty window says; empty once a file is open
     std::string lastDone;                   // what the last user action came to
     std::string statusLine;                 // lastDone, the sections marked and the next step
+    bool canUndo = false;
+    bool canRedo = false;
+    std::string undoCaption = "Undo";  // "Undo " and the name of the step it takes back
+    std::string redoCaption = "Redo";
 };
 
 struct Session;

@@ -19,6 +19,9 @@ struct FileDialogRequest {
     std::string proposedName;
 };
 
+// The answers to a question about unsaved edits.
+enum class SaveAnswer { Save, Discard, Cancel };
+
 class MessageService {
   public:
     virtual ~MessageService() = default;
@@ -26,6 +29,8 @@ class MessageService {
     virtual void ShowMessage(const std::string& text) = 0;
     // A question with OK and Cancel and a warning icon; true for OK.
     virtual bool AskOkCancel(const std::string& text) = 0;
+    // A question with Save, Discard and Cancel; closing the box without an answer is Cancel.
+    virtual SaveAnswer AskSaveDiscardCancel(const std::string& text) = 0;
 };
 
 class FileDialogService {

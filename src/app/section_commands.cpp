@@ -124,6 +124,25 @@ CommandResult PressSectionButtons(Session& session, std::span<const std::string>
     });
 }
 
+CommandResult RemoveSection(Session& session, std::string_view key) {
+    return RunCommand(session, [&] {
+        if (session.song.fileName.empty()) {
+            Refuse(session, kNoFileOpenMessage);
+            return false;
+        }
+        const SectionRow* row = SectionByKey(key);
+        if (row == nullptr) return false;
+        const std::string markers[] = {StartMarker(*row), EndMarker(*row), std::string(row->name)};
+        return AllOrNothing(session, [&] {
+            const bool removed = Guarded(session, "RemoveSection",
+                                         [&] { RemoveMarkers(session.song.bytes, markers); });
+            session.sectionFlags[row->slot] = false;
+            session.view.sectionPressed[row->slot] = false;
+            return removed && ScanSong(session);
+        });
+    });
+}
+
 void MarkBBSections(Session& session, bool eightMeasureMains) {
     MarkerRun run(session);
     for (std::string_view key : kBbSectionOrder) {

@@ -22,6 +22,12 @@ CommandResult PressSectionButton(Session& session, std::string_view key);
 // leaves the session as those presses would; done when every section is marked.
 CommandResult PressSectionButtons(Session& session, std::span<const std::string> keys);
 
+// "Remove section" on the button `key` or its bar on the section map: takes the section's start
+// and end markers (and a style's plain section marker) out of the working file and shows the
+// button up. Refuses with a message when no file is open; failures go to the common report under
+// "RemoveSection" and leave the song as it was.
+CommandResult RemoveSection(Session& session, std::string_view key);
+
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);
 

@@ -10,6 +10,7 @@
 
 #include "analysis/scan_song.h"
 #include "app/command_result.h"
+#include "app/edit_history.h"
 #include "app/main_window_view.h"
 #include "app/platform.h"
 #include "app/recent_files.h"
@@ -63,6 +64,8 @@ struct Session : SessionState {
     const ChannelInfo& Channel(int midiChannel) const { return channels.at(midiChannel - 1); }
 
     Platform& platform;
+    // Undo and redo: kept out of the state, so that putting the state back leaves the steps.
+    EditHistory history;
     // What the commands said so far: every common error report counts (a command stops at the
     // first one it sees, so that no later step builds a file from a half-processed song), and
     // the running command keeps its first refusal and its first report for its result.

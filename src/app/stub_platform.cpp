@@ -38,6 +38,11 @@ bool StubPlatform::AskOkCancel(const std::string& text) {
     return NextAnswer(okAnswers, standingOkAnswer);
 }
 
+SaveAnswer StubPlatform::AskSaveDiscardCancel(const std::string& text) {
+    questions.push_back(text);
+    return NextAnswer(saveDiscardAnswers, standingSaveDiscardAnswer);
+}
+
 std::optional<std::string> StubPlatform::ChooseFileToOpen(const FileDialogRequest& request) {
     openRequests.push_back(request);
     return NextAnswer(openAnswers, standingOpenAnswer);

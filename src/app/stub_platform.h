@@ -31,6 +31,7 @@ class StubPlatform : public MessageService,
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
+    SaveAnswer AskSaveDiscardCancel(const std::string& text) override;
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
     void ShowMainWindow(const MainWindowView& view) override { shownViews.push_back(view); }
@@ -69,9 +70,11 @@ class StubPlatform : public MessageService,
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<bool> okAnswers;
+    std::deque<SaveAnswer> saveDiscardAnswers;
     std::optional<std::string> standingOpenAnswer;
     std::optional<std::string> standingSaveAnswer;
     bool standingOkAnswer = false;
+    SaveAnswer standingSaveDiscardAnswer = SaveAnswer::Cancel;
     int waitsBeforeExit = 0;
     int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none
     std::function<void(const std::vector<std::string>&)> onStart;  // what the program does

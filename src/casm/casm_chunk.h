@@ -25,6 +25,8 @@ struct CasmSnapshot {
     std::array<int16_t, 17> part{};
     std::array<int16_t, 17> sourceKey{};
     std::array<int16_t, 17> sourceChord{};
+
+    bool operator==(const CasmSnapshot&) const = default;
 };
 
 // Ctab data offsets.

@@ -46,6 +46,8 @@ struct CasmRow {
     int16_t highLimit = 0;
     int retrigger = -1;
     ChordMute chordMute = kAllChordsOn;
+
+    bool operator==(const CasmRow&) const = default;
 };
 
 using CasmTable = std::array<CasmRow, 16>;  // index = MIDI channel - 1

@@ -20,6 +20,8 @@ struct EffectSettings {
     std::string pan;
     std::string sendToReverb;
     std::string sendToChorus;
+
+    bool operator==(const EffectSettings&) const = default;
 };
 
 // Before each song is analysed: System connection, no type chosen, the value boxes emptied;

@@ -1,5 +1,6 @@
 #include "sections/sections.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -115,6 +116,36 @@ uint8_t StatusOfEvent(const ByteImage& bytes, int64_t at, uint8_t runningStatus)
     return IsStatusByte(byte) ? byte : runningStatus;
 }
 
+// Takes out the first marker event with one of `texts`; false when there is none. The marker's
+// delta time and that of the event after it become one delta time in front of that event.
+bool RemoveFirstMarker(ByteImage& song, std::span<const std::string> texts) {
+    WalkState walk;
+    TrackWalker walker(song, walk);
+    while (!walker.AtEnd()) {
+        const TrackEvent marker = walker.Next();
+        if (!marker.IsMeta() || marker.metaType != meta_type::kMarker ||
+            std::find(texts.begin(), texts.end(), walk.metaText) == texts.end()) {
+            continue;
+        }
+        int32_t pos = marker.firstDeltaPos;
+        int64_t delta = ReadVariableLength(song, pos);
+        int64_t removeEnd = marker.lastPos + 1;
+        if (!walker.AtEnd()) {  // a track without End of Track may end on the marker
+            const TrackEvent& next = walker.Next();
+            pos = next.firstDeltaPos;
+            delta += ReadVariableLength(song, pos);
+            removeEnd = next.lastDeltaPos + 1;
+        }
+        const VariableLengthBytes joined = EncodeVariableLength(delta);
+        song.RemoveBytes(marker.firstDeltaPos, removeEnd - marker.firstDeltaPos);
+        song.InsertGap(marker.firstDeltaPos, joined.size);
+        song.Write(marker.firstDeltaPos, joined.Span());
+        UpdateTrackLength(song);  // the next walk reads up to the track's declared end
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string MinimumMeasuresMessage(const SectionRow& row) {
@@ -205,6 +236,13 @@ bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int 
     }
     return followScan && endOfTrack && beforeChannelMessage &&
            FollowMarkerInsertion(scan, text, measure, inserted);
+}
+
+int RemoveMarkers(ByteImage& song, std::span<const std::string> texts) {
+    int removed = 0;
+    while (RemoveFirstMarker(song, texts))
+        ++removed;
+    return removed;
 }
 
 }  // namespace zephrane

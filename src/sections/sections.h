@@ -74,4 +74,10 @@ std::optional<std::string> MarkerRefusal(const MeasureTable& measures, std::stri
 bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
                   bool followScan);
 
+// Takes every marker event whose text is one of `texts` out of the track, handing its delta time
+// on to the event after it so that every later event keeps its time, and sets the track length.
+// The number of markers taken out. Failures are thrown, with the image as the last whole removal
+// left it.
+int RemoveMarkers(ByteImage& song, std::span<const std::string> texts);
+
 }  // namespace zephrane

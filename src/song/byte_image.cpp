@@ -62,4 +62,11 @@ void ByteImage::InsertGap(int64_t index, int64_t count) {
     std::fill(first, first + count, uint8_t{0});
 }
 
+void ByteImage::RemoveBytes(int64_t index, int64_t count) {
+    if (count == 0) return;
+    Span(index, count);  // the bounds check
+    const auto first = bytes_.begin() + index;
+    bytes_.erase(first, first + count);
+}
+
 }  // namespace zephrane

@@ -68,6 +68,9 @@ class ByteImage {
     void Resize(int64_t newSize);
     // Moves the bytes from `index` to the end up by `count`, leaving `count` zero bytes at `index`.
     void InsertGap(int64_t index, int64_t count);
+    // Takes out the `count` bytes from `index` on, moving the rest down; error 9, with nothing
+    // taken out, unless all of them lie inside the image.
+    void RemoveBytes(int64_t index, int64_t count);
 
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 

@@ -1,16 +1,23 @@
 // The real windows, driven as a user would, on the offscreen platform.
 
+#include <filesystem>
+#include <functional>
+#include <tuple>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -22,6 +29,7 @@
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
+#include "gui/effects_window.h"
 #include "gui/main_window.h"
 #include "gui/rtf_to_html.h"
 #include "gui/section_map.h"
@@ -121,11 +129,42 @@ struct ShownWindow {
         Action("SaveStyle")->trigger();
         return path;
     }
+    Session& S() { return window.GetSession(); }
+    // A right click at `at` inside `widget`, as the mouse gives it.
+    static void RightClick(QWidget* widget, QPoint at) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+        QApplication::sendEvent(widget, &event);
+    }
+    // Right-clicks the button of `key` and chooses "Remove section".
+    void RemoveSectionByButton(const char* key) {
+        RightClick(Find<QToolBar>("Toolbar2")->widgetForAction(Action(key)), {3, 3});
+        Action("mnuRemoveSection")->trigger();
+    }
+    // Types `text` into the box `name` and leaves it.
+    void EnterText(const char* name, const char* text) {
+        auto* box = Find<QLineEdit>(name);
+        box->setText(text);
+        box->setModified(true);
+        emit box->editingFinished();
+    }
+    void Choose(const char* list, int position) { emit Find<QComboBox>(list)->activated(position); }
 
     test::TempDir dir;
     StubPlatform recorder;
     gui::MainWindow window{gui::ShellServices{recorder, recorder, recorder, recorder, recorder}};
 };
+
+// What the editing commands change, compared whole: the song's bytes, the CASM, the effects and
+// the sections.
+auto Document(const Session& s) {
+    return std::tuple(s.song.bytes, s.casm, s.effects, s.sectionFlags, s.useStyleCasm);
+}
+
+using Steps = std::function<void(ShownWindow&)>;
+
+void MarkMainA(ShownWindow& shown) {
+    shown.Action("Main A")->trigger();
+}
 
 }  // namespace
 
@@ -412,6 +451,136 @@ class MainWindowTest : public QObject {
         shown.Click("OptmakeCasm");
         QVERIFY(!group->isVisible());
         QVERIFY(part->isEnabled());
+    }
+
+    // Guards against an edit that Undo does not take back to the very bytes before it, or that
+    // Redo does not make again: every kind of edit, on a song with Main A and an automatic CASM.
+    void undoAndRedoGiveBackEachEdit() {
+        const Steps none = [](ShownWindow&) {};
+        const Steps useSequencer = [](ShownWindow& w) {
+            w.S().settings.sequencerPath = "sequencer";
+            w.recorder.onStart = [&w](const std::vector<std::string>&) {  // lengthens the song
+                w.dir.Write("Zephwork.mid", test::SongFile(test::MeasuresSong(20)));
+            };
+        };
+        const struct {
+            const char* step;  // as "Undo" and "Redo" name it
+            Steps prepare;
+            Steps edit;
+        } rows[] = {
+            {"Main B", none, [](ShownWindow& w) { w.Action("Main B")->trigger(); }},
+            {"Remove section", none, [](ShownWindow& w) { w.RemoveSectionByButton("Main A"); }},
+            {"Style Name", none, [](ShownWindow& w) { w.EnterText("txtStylename", "Groove"); }},
+            {"Copyright", none, [](ShownWindow& w) { w.EnterText("txtCopyright", "(c) Me"); }},
+            {"Part", none, [](ShownWindow& w) { w.Choose("WLCboPart10", kBassPart); }},
+            {"Key", none, [](ShownWindow& w) { w.Choose("WLCboKey10", 3); }},
+            {"LoLimit", none, [](ShownWindow& w) { w.EnterText("WLTxtLoLimit10", "E2"); }},
+            {"Chord Mute", none,
+             [](ShownWindow& w) {
+                 w.Click("cmdChordMute10");
+                 w.Find<QCheckBox>("chkChordMute26")->setChecked(false);
+                 for (QPushButton* button : w.window.ChordMute()->findChildren<QPushButton*>())
+                     if (button->text() == kChordMuteOkButton) button->click();
+             }},
+            {"Clear CASM", none, [](ShownWindow& w) { w.Click("cmdClearCasm"); }},
+            {"Auto CASM Set", [](ShownWindow& w) { w.Click("cmdClearCasm"); },
+             [](ShownWindow& w) { w.Click("cmdAutoCasm"); }},
+            {"Use Style's Casm", [](ShownWindow& w) { w.Open(w.SaveStyleAs("own.sty")); },
+             [](ShownWindow& w) { w.Click("OptOrigCasm"); }},
+            {"Effects", none, [](ShownWindow& w) { w.Choose("cboReverb", 2); }},
+            {"Effects", none, [](ShownWindow& w) { w.Find<QSpinBox>("txtRevRet")->setValue(64); }},
+            {"Effects", none,
+             [](ShownWindow& w) { w.Find<QAbstractButton>("VarType1_1")->click(); }},
+            {"Convert Notes", useSequencer, [](ShownWindow& w) { w.Action("Convert")->trigger(); }},
+            {"To Sequencer", useSequencer, [](ShownWindow& w) { w.Action("All")->trigger(); }},
+        };
+        for (const auto& row : rows) {
+            ShownWindow shown;
+            shown.OpenSong(16);
+            MarkMainA(shown);
+            shown.Click("cmdAutoCasm");
+            row.prepare(shown);
+            const auto before = Document(shown.S());
+            row.edit(shown);
+            const auto after = Document(shown.S());
+            QVERIFY2(after != before && shown.recorder.messages.empty(), row.step);
+            QCOMPARE(shown.Action("mnuUndo")->text(), QString("Undo ") + row.step);
+            shown.Action("mnuUndo")->trigger();
+            QVERIFY2(Document(shown.S()) == before, row.step);
+            QCOMPARE(shown.Action("mnuRedo")->text(), QString("Redo ") + row.step);
+            shown.Action("mnuRedo")->trigger();
+            QVERIFY2(Document(shown.S()) == after, row.step);
+        }
+    }
+
+    // Guards against Remove section leaving a marker, a delta time or the track length behind,
+    // from the button's menu and from the bar's on the section map.
+    void removeSectionGivesBackTheSongBeforeItsMarkers() {
+        ShownWindow shown;
+        shown.OpenSong(24);
+        const ByteImage unmarked = shown.S().song.bytes;
+        MarkMainA(shown);
+        shown.Action("End A")->trigger();
+        shown.RemoveSectionByButton("Main A");
+        QVERIFY(!shown.Action("Main A")->isChecked());
+        auto* map = shown.Find<gui::SectionMap>("sectionMap");
+        QPoint endBar;
+        for (int x = 0; x < map->width() && endBar.isNull(); ++x)
+            if (map->SectionAt({x, 50}) == "End A") endBar = {x, 50};
+        ShownWindow::RightClick(map, endBar);
+        shown.Action("mnuRemoveSection")->trigger();
+        QVERIFY(shown.S().song.bytes == unmarked);
+        QVERIFY(!shown.Action("End A")->isChecked());
+        QVERIFY(map->Picture().marked.empty());
+        QVERIFY(shown.recorder.messages.empty());
+    }
+
+    // Guards against closing losing edits that no saved file holds, and against a question when
+    // nothing would be lost.
+    void closingAsksOnlyAboutUnsavedEdits() {
+        const Steps editAndUndo = [](ShownWindow& w) {
+            MarkMainA(w);
+            w.Action("mnuUndo")->trigger();
+        };
+        const Steps editAndSave = [](ShownWindow& w) {
+            MarkMainA(w);
+            w.Click("cmdAutoCasm");
+            w.SaveStyleAs("saved.sty");
+        };
+        const Steps editWithSavePath = [](ShownWindow& w) {
+            MarkMainA(w);
+            w.Click("cmdAutoCasm");
+            w.recorder.saveAnswers.push_back((w.dir.Path() / "closing.sty").string());
+        };
+        const struct {
+            const char* name;
+            Steps steps;
+            SaveAnswer answer;
+            bool asked;
+            bool closes;
+        } rows[] = {
+            {"opened only", [](ShownWindow&) {}, SaveAnswer::Cancel, false, true},
+            {"edit undone", editAndUndo, SaveAnswer::Cancel, false, true},
+            {"edit saved", editAndSave, SaveAnswer::Cancel, false, true},
+            {"Cancel", MarkMainA, SaveAnswer::Cancel, true, false},
+            {"Discard", MarkMainA, SaveAnswer::Discard, true, true},
+            {"Save", editWithSavePath, SaveAnswer::Save, true, true},
+            {"Save refused: no part", MarkMainA, SaveAnswer::Save, true, false},
+        };
+        for (const auto& row : rows) {
+            ShownWindow shown;
+            shown.OpenSong(12);
+            row.steps(shown);
+            shown.recorder.questions.clear();
+            shown.recorder.saveDiscardAnswers = {row.answer};
+            QVERIFY2(shown.window.close() == row.closes, row.name);
+            QVERIFY2(shown.window.isVisible() != row.closes, row.name);
+            QCOMPARE(shown.recorder.questions,
+                     row.asked ? std::vector<std::string>{"Save the style before closing?"}
+                               : std::vector<std::string>{});
+            QCOMPARE(std::filesystem::exists(shown.dir.Path() / "closing.sty"),
+                     row.answer == SaveAnswer::Save && row.closes);
+        }
     }
 
     // Guards against a caption that no help document explains under its name.
