@@ -1,5 +1,6 @@
 #include "app/main_window_view.h"
 
+#include "app/play_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 
@@ -11,6 +12,9 @@ void RefreshMainWindowView(Session& session) {
     if (fileOpen && !view.waitingForSequencer) ScanSong(session);
     view.sections = PictureSections(
         {session.markers, session.measures, session.facts, view.sectionPressed, fileOpen});
+    view.previewSections = PreviewSections(view.sectionPressed);
+    view.programsRunning = !session.watchedPrograms.empty();
+    view.previewPlaying = PreviewPlaying(session);
 }
 
 }  // namespace zephrane

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "sections/section_picture.h"
 #include "sections/sections.h"
@@ -30,6 +31,9 @@ struct MainWindowView {
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
     SectionPicture sections;           // the section map under the toolbars
+    std::vector<std::string> previewSections;  // the preview's section chooser: marked sections
+    bool previewPlaying = false;               // the preview's button says "Stop"
+    bool programsRunning = false;              // a started program is watched until it ends
 };
 
 struct Session;
