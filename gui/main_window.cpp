@@ -15,6 +15,7 @@
 #include "app/casm_commands.h"
 #include "app/convert_commands.h"
 #include "app/main_commands.h"
+#include "app/play_commands.h"
 #include "app/recent_files.h"
 #include "app/section_commands.h"
 #include "app/settings_files.h"
@@ -23,6 +24,7 @@
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"
+#include "gui/preview_bar.h"
 #include "gui/section_map.h"
 #include "gui/small_windows.h"
 
@@ -64,9 +66,16 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     layout->addWidget(BuildFields());
     map_ = new SectionMap(session_, central);
     layout->addWidget(map_);
+    preview_ = new PreviewBar(session_, central);
+    layout->addWidget(preview_);
     layout->addWidget(BuildCasmArea(), 1);
     setCentralWidget(central);
     connect(chordMute_, &ChordMuteWindow::Closed, this, &MainWindow::UpdateControls);
+    connect(preview_, &PreviewBar::CommandRan, this, &MainWindow::UpdateControls);
+    programWatch_ = new QTimer(this);
+    programWatch_->setInterval(250);
+    connect(programWatch_, &QTimer::timeout, this,
+            [this] { Run([this] { CheckStartedPrograms(session_); }); });
     UpdateControls();
 }
 
@@ -358,6 +367,10 @@ void MainWindow::UpdateControls() {
     chordMute_->CloseIfItsSongIsGone();
     UpdateRecentFiles();
     map_->update();
+    preview_->UpdateControls();
+    if (view.programsRunning != programWatch_->isActive()) {
+        view.programsRunning ? programWatch_->start() : programWatch_->stop();
+    }
 }
 
 void MainWindow::ShowMainWindow(const MainWindowView&) {

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -22,6 +23,7 @@ class CasmGrid;
 class ChordMuteWindow;
 class EffectsWindow;
 class InfoWindow;
+class PreviewBar;
 class SectionMap;
 class SetupWindow;
 
@@ -88,6 +90,8 @@ class MainWindow : public QMainWindow, public WindowService {
     QLabel* measures_ = nullptr;
     QLabel* waiting_ = nullptr;
     SectionMap* map_ = nullptr;
+    PreviewBar* preview_ = nullptr;
+    QTimer* programWatch_ = nullptr;  // polls the programs started beside the window
     CasmGrid* grid_ = nullptr;
     QRadioButton* makeCasm_ = nullptr;
     QRadioButton* useStyleCasm_ = nullptr;

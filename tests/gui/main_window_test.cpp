@@ -6,10 +6,14 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <filesystem>
 
 #include "app/stub_platform.h"
 #include "casm/casm_reader.h"
@@ -176,6 +180,47 @@ class MainWindowTest : public QObject {
         QVERIFY(listing.problems.empty());
         QCOMPARE(listing.chunks.size(), size_t{1});
         QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
+    }
+
+    // Guards against a preview that cannot be heard from the window, and a player that fails
+    // in silence: the window's poll shows its exit status and its message.
+    void previewBarPlaysTheChosenSectionStopsAndTellsAFailure() {
+        ShownWindow shown;
+        const std::string player = shown.dir.Write("zephrane-play", {'#', '!', '/'});
+        std::filesystem::permissions(player, std::filesystem::perms::owner_all);
+        shown.recorder.programSearchPath = shown.dir.Path().string();
+        shown.OpenSong(12);
+        shown.Action("Main A")->trigger();
+        shown.Action("Intro A")->trigger();
+        shown.Click("cmdAutoCasm");
+        auto* sections = shown.Find<QComboBox>("cboPreviewSection");
+        QCOMPARE(sections->count(), 2);
+        QCOMPARE(sections->currentText(), QString("Main A"));
+        sections->setCurrentText("Intro A");
+        auto* chords = shown.Find<QLineEdit>("txtPreviewChords");
+        QCOMPARE(chords->text(), QString("C Am F G7"));
+        chords->setText("Dm7 G7");
+        auto* play = shown.Find<QPushButton>("cmdPreview");
+        shown.Click("cmdPreview");
+        const std::vector<std::string> started{
+            player,      (shown.dir.Path() / "Zephpreview.sty").string(),
+            "--section", "Intro A",
+            "--chords",  "Dm7 G7"};
+        QCOMPARE(shown.recorder.startedCommands, std::vector<std::vector<std::string>>{started});
+        QCOMPARE(play->text(), QString("Stop"));
+        shown.Click("cmdPreview");
+        QCOMPARE(shown.recorder.stoppedProcesses, std::vector<int64_t>{1});
+        QCOMPARE(play->text(), QString("Play"));
+        QCOMPARE(sections->currentText(), QString("Intro A"));
+
+        shown.recorder.programEnds = {
+            ProgramEnd{1, "zephrane-play: The style has no section \"Intro A\".\n"}};
+        shown.Click("cmdPreview");
+        QTRY_COMPARE(shown.recorder.messages.size(), size_t{1});
+        QCOMPARE(shown.recorder.messages[0],
+                 std::string("The preview ended with exit status 1.\n\nzephrane-play: The style "
+                             "has no section \"Intro A\"."));
+        QCOMPARE(play->text(), QString("Play"));
     }
 
     // Guards against a caption that no help document explains under its name.
