@@ -74,8 +74,10 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     connect(preview_, &PreviewBar::CommandRan, this, &MainWindow::UpdateControls);
     programWatch_ = new QTimer(this);
     programWatch_->setInterval(250);
-    connect(programWatch_, &QTimer::timeout, this,
-            [this] { Run([this] { CheckStartedPrograms(session_); }); });
+    // Redrawn only when a program ended: a redraw every poll would close an open menu.
+    connect(programWatch_, &QTimer::timeout, this, [this] {
+        if (!session_.view.waitingForSequencer && CheckStartedPrograms(session_)) UpdateControls();
+    });
     UpdateControls();
 }
 

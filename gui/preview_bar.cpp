@@ -40,10 +40,15 @@ void PreviewBar::UpdateControls() {
     QStringList sections;
     for (const std::string& name : view.previewSections)
         sections << QString::fromStdString(name);
-    const QString chosen = section_->currentText();
-    section_->clear();
-    section_->addItems(sections);
-    section_->setCurrentIndex(std::max(0, static_cast<int>(sections.indexOf(chosen))));
+    QStringList shown;
+    for (int item = 0; item < section_->count(); ++item)
+        shown << section_->itemText(item);
+    if (shown != sections) {  // refilled only when changed, so that an open list stays open
+        const QString chosen = section_->currentText();
+        section_->clear();
+        section_->addItems(sections);
+        section_->setCurrentIndex(std::max(0, static_cast<int>(sections.indexOf(chosen))));
+    }
     play_->setText(view.previewPlaying ? "Stop" : "Play");
 }
 

@@ -175,8 +175,9 @@ CommandResult StopPreview(Session& session) {
     });
 }
 
-CommandResult CheckStartedPrograms(Session& session) {
-    return RunCommand(session, [&] {
+bool CheckStartedPrograms(Session& session) {
+    bool anyEnded = false;
+    RunCommand(session, [&] {
         return Guarded(session, "CheckStartedPrograms", [&] {
             // An ended program leaves the list before anything is shown: while a message box is
             // open the window polls again.
@@ -191,11 +192,13 @@ CommandResult CheckStartedPrograms(Session& session) {
                     ++program;
                 }
             }
+            anyEnded = !ended.empty();
             for (const auto& [program, end] : ended) {
                 if (!program.stopped) TellEnd(session, program, end);
             }
         });
     });
+    return anyEnded;
 }
 
 void StartWatchedProgram(Session& session, WatchedProgramKind kind,

@@ -37,8 +37,9 @@ CommandResult StopPreview(Session& session);
 // Polled while programs run beside the window: for each one that has ended, says how when that
 // matters: a failed style player or preview shows its exit status and its error output; a
 // preview without sound (status 3) offers to write a WAV file instead and starts that run; a
-// finished WAV run says where the file is.
-CommandResult CheckStartedPrograms(Session& session);
+// finished WAV run says where the file is. True when a program ended: only then has anything
+// the window shows changed.
+bool CheckStartedPrograms(Session& session);
 
 // Starts `arguments` beside the window and watches it until CheckStartedPrograms sees it end.
 void StartWatchedProgram(Session& session, WatchedProgramKind kind,
