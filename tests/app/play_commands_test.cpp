@@ -43,6 +43,8 @@ ProgramEnd AwaitEnd(ProcessService& processes, int64_t processId) {
     return {};
 }
 
+enum class Stage { NoFile, NoSection, NoCasm, Ready };
+
 struct PreviewTest : ::testing::Test {
     void SetUp() override {
         recorder.programDirectory = ZEPHRANE_DATA_DIR;
@@ -58,13 +60,19 @@ struct PreviewTest : ::testing::Test {
         fs::permissions(PathOf(name), fs::perms::owner_all);
         return PathOf(name);
     }
-    // Opens a 12-measure song, marks Main A and lets Auto CASM Set assign the parts.
-    void OpenReadySong(Session& session) {
+    // Opens a 12-measure song, marks Main A and lets Auto CASM Set assign the parts, as far as
+    // `stage` goes.
+    void OpenReadySong(Session& session, Stage stage = Stage::Ready) {
+        if (stage == Stage::NoFile) return;
         recorder.openAnswers.push_back(
             dir.Write("song.mid", test::SongFile(test::MeasuresSong(12))));
         ASSERT_TRUE(OpenFileCommand(session));
-        ASSERT_TRUE(PressSectionButton(session, "Main A"));
-        ASSERT_TRUE(AutoSetCasm(session));
+        if (stage != Stage::NoSection) {
+            ASSERT_TRUE(PressSectionButton(session, "Main A"));
+        }
+        if (stage == Stage::Ready) {
+            ASSERT_TRUE(AutoSetCasm(session));
+        }
     }
 
     test::TempDir dir;
@@ -74,7 +82,6 @@ struct PreviewTest : ::testing::Test {
     const std::string player = Executable("bin/zephrane-play");
 };
 
-enum class Stage { NoFile, NoSection, NoCasm, Ready };
 struct RefusalRow {
     const char* name;
     Stage stage;
@@ -121,13 +128,7 @@ struct PreviewRefusalTest : PreviewTest, ::testing::WithParamInterface<RefusalRo
 TEST_P(PreviewRefusalTest, IsRefusedWithItsMessageAndStartsNothing) {
     const RefusalRow& row = GetParam();
     if (!row.playerInstalled) recorder.programSearchPath = "/nonexistent";
-    if (row.stage != Stage::NoFile) {
-        recorder.openAnswers.push_back(
-            dir.Write("song.mid", test::SongFile(test::MeasuresSong(12))));
-        ASSERT_TRUE(OpenFileCommand(s));
-    }
-    if (row.stage == Stage::NoCasm || row.stage == Stage::Ready) PressSectionButton(s, "Main A");
-    if (row.stage == Stage::Ready) AutoSetCasm(s);
+    OpenReadySong(s, row.stage);
     const CommandResult result = PlayPreview(s, {"Main A", row.chords});
     EXPECT_EQ(result.outcome, Outcome::Refused);
     EXPECT_EQ(recorder.messages, row.messages);
@@ -294,23 +295,21 @@ TEST(PosixProcessTest, AWatchedProgramTellsItsStatusAndErrorOutputAndCanBeStoppe
     EXPECT_EQ(processes.PollExit(sleeping), std::nullopt);
     processes.StopProcess(sleeping);
     EXPECT_EQ(AwaitEnd(processes, sleeping), (ProgramEnd{128 + 15, ""}));
+    // Of a long error output the end is kept, from the start of a line.
+    const std::string text =
+        AwaitEnd(processes,
+                 processes.StartWatchedProcess(
+                     {"sh", "-c",
+                      "i=0; while [ $i -lt 2000 ]; do echo \"line $i\" >&2; i=$((i+1)); done"}))
+            .errorOutput;
+    EXPECT_LE(text.size(), size_t{8192});
+    EXPECT_EQ(text.substr(0, 5) + text.substr(text.size() - 10), "line line 1999\n");
     try {
         processes.StartWatchedProcess({"/nonexistent/zephrane-play"});
         ADD_FAILURE() << "a missing program started";
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.Number(), 53);
     }
-}
-
-// Only the end of a long error output is kept, from the start of a line.
-TEST(PosixProcessTest, ALongErrorOutputKeepsItsLastLines) {
-    PosixProcessService processes;
-    const int64_t chatty = processes.StartWatchedProcess(
-        {"sh", "-c", "i=0; while [ $i -lt 2000 ]; do echo \"line $i\" >&2; i=$((i+1)); done"});
-    const std::string text = AwaitEnd(processes, chatty).errorOutput;
-    EXPECT_LE(text.size(), size_t{8192});
-    EXPECT_EQ(text.substr(text.size() - 10), "line 1999\n");
-    EXPECT_EQ(text.substr(0, 5), "line ");
 }
 
 #ifdef ZEPHRANE_PLAY_PROGRAM
