@@ -29,7 +29,8 @@ PreviewBar::PreviewBar(Session& session, QWidget* parent) : QWidget(parent), ses
     layout->addWidget(chords_, 1);
     layout->addWidget(play_);
     connect(play_, &QPushButton::clicked, this, &PreviewBar::PlayOrStop);
-    connect(chords_, &QLineEdit::returnPressed, this, &PreviewBar::PlayOrStop);
+    // Enter in the chord box plays the new chords, also in place of a preview still sounding.
+    connect(chords_, &QLineEdit::returnPressed, this, &PreviewBar::Play);
     // The preview's sound ends with the program.
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
             [this] { StopPreview(session_); });
@@ -52,13 +53,17 @@ void PreviewBar::UpdateControls() {
     play_->setText(view.previewPlaying ? "Stop" : "Play");
 }
 
+void PreviewBar::Play() {
+    PlayPreview(session_, {section_->currentText().toStdString(), chords_->text().toStdString()});
+    emit CommandRan();
+}
+
 void PreviewBar::PlayOrStop() {
-    if (session_.view.previewPlaying) {
-        StopPreview(session_);
-    } else {
-        PlayPreview(session_,
-                    {section_->currentText().toStdString(), chords_->text().toStdString()});
+    if (!session_.view.previewPlaying) {
+        Play();
+        return;
     }
+    StopPreview(session_);
     emit CommandRan();
 }
 

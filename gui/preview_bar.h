@@ -26,6 +26,7 @@ class PreviewBar : public QWidget {
     void CommandRan();
 
   private:
+    void Play();
     void PlayOrStop();
 
     Session& session_;

@@ -208,8 +208,10 @@ class MainWindowTest : public QObject {
             "--chords",  "Dm7 G7"};
         QCOMPARE(shown.recorder.startedCommands, std::vector<std::vector<std::string>>{started});
         QCOMPARE(play->text(), QString("Stop"));
+        QTest::keyClick(chords, Qt::Key_Return);  // the chords again, in place of the first
+        QCOMPARE(shown.recorder.startedCommands.size(), size_t{2});
         shown.Click("cmdPreview");
-        QCOMPARE(shown.recorder.stoppedProcesses, std::vector<int64_t>{1});
+        QCOMPARE(shown.recorder.stoppedProcesses, (std::vector<int64_t>{1, 2}));
         QCOMPARE(play->text(), QString("Play"));
         QCOMPARE(sections->currentText(), QString("Intro A"));
 
