@@ -39,6 +39,12 @@ class CliPlatform : public MessageService,
     int64_t StartProcess(const std::vector<std::string>& arguments) override;
     bool WaitForExit(int64_t, int) override { return true; }
     void ProcessPendingEvents() override {}
+    int64_t StartWatchedProcess(const std::vector<std::string>& arguments) override {
+        return StartProcess(arguments);
+    }
+    // Nothing is ever started, so nothing runs.
+    std::optional<ProgramEnd> PollExit(int64_t) override { return ProgramEnd{}; }
+    void StopProcess(int64_t) override {}
     std::string ReadSetting(const std::string& application, const std::string& section,
                             const std::string& key) override;
     void WriteSetting(const std::string& application, const std::string& section,

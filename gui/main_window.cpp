@@ -18,6 +18,7 @@
 #include "app/convert_commands.h"
 #include "app/edit_history.h"
 #include "app/main_commands.h"
+#include "app/play_commands.h"
 #include "app/recent_files.h"
 #include "app/section_commands.h"
 #include "app/settings_files.h"
@@ -27,6 +28,7 @@
 #include "gui/casm_grid.h"
 #include "gui/chord_mute_window.h"
 #include "gui/effects_window.h"
+#include "gui/preview_bar.h"
 #include "gui/section_map.h"
 #include "gui/small_windows.h"
 
@@ -70,6 +72,8 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     layout->addWidget(BuildFields());
     map_ = new SectionMap(session_, central);
     layout->addWidget(map_);
+    preview_ = new PreviewBar(session_, central);
+    layout->addWidget(preview_);
     layout->addWidget(BuildCasmArea(), 1);
     setCentralWidget(central);
     BuildSectionMenu();
@@ -78,6 +82,13 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     SetTabOrder();
     connect(grid_, &CasmGrid::Edited, this, &MainWindow::UpdateControls);
     connect(effects_, &EffectsWindow::Edited, this, &MainWindow::UpdateControls);
+    connect(preview_, &PreviewBar::CommandRan, this, &MainWindow::UpdateControls);
+    programWatch_ = new QTimer(this);
+    programWatch_->setInterval(250);
+    // Redrawn only when a program ended: a redraw every poll would close an open menu.
+    connect(programWatch_, &QTimer::timeout, this, [this] {
+        if (!session_.view.waitingForSequencer && CheckStartedPrograms(session_)) UpdateControls();
+    });
     UpdateControls();
 }
 
@@ -449,6 +460,10 @@ void MainWindow::UpdateControls() {
     chordMute_->CloseIfItsSongIsGone();
     UpdateRecentFiles();
     map_->update();
+    preview_->UpdateControls();
+    if (view.programsRunning != programWatch_->isActive()) {
+        view.programsRunning ? programWatch_->start() : programWatch_->stop();
+    }
 }
 
 void MainWindow::ShowBusyCursor(bool busy) {
@@ -484,8 +499,8 @@ void MainWindow::SetTabOrder() {
         if (QWidget* widget = sections_->widgetForAction(action); widget && !action->isSeparator())
             chain << widget;
     }
-    chain << styleName_ << copyright_ << grid_->FocusChain() << clear_ << autoSet_ << makeCasm_
-          << useStyleCasm_;
+    chain << styleName_ << copyright_ << preview_->FocusChain() << grid_->FocusChain() << clear_
+          << autoSet_ << makeCasm_ << useStyleCasm_;
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -23,6 +24,7 @@ class CasmGrid;
 class ChordMuteWindow;
 class EffectsWindow;
 class InfoWindow;
+class PreviewBar;
 class SectionMap;
 class SetupWindow;
 
@@ -105,6 +107,8 @@ class MainWindow : public QMainWindow, public WindowService {
     QLabel* measures_ = nullptr;
     QLabel* waiting_ = nullptr;
     SectionMap* map_ = nullptr;
+    PreviewBar* preview_ = nullptr;
+    QTimer* programWatch_ = nullptr;  // polls the programs started beside the window
     CasmGrid* grid_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* autoSet_ = nullptr;

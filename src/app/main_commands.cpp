@@ -8,6 +8,7 @@
 #include "app/casm_commands.h"
 #include "app/edit_history.h"
 #include "app/messages.h"
+#include "app/play_commands.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
 #include "app/section_commands.h"
@@ -236,7 +237,8 @@ bool EditInSequencer(Session& session) {
 }
 
 bool StartStylePlayer(Session& session) {
-    return Guarded(session, "Toolbar1", [&] {
+    bool started = false;
+    Guarded(session, "Toolbar1", [&] {
         const Settings& settings = session.settings;
         if (settings.stylePlayerPath.empty()) {
             Refuse(session,
@@ -248,8 +250,15 @@ bool StartStylePlayer(Session& session) {
         const std::string style = !song.lastStyleSaved.empty() ? song.lastStyleSaved
                                   : song.isStyleFile           ? song.fileName
                                                                : "";
-        session.platform.processes.StartProcess(CommandArguments(settings.stylePlayerPath, style));
+        if (style.empty()) {
+            Refuse(session, kNoStyleToPlayMessage);
+            return;
+        }
+        StartWatchedProgram(session, WatchedProgramKind::StylePlayer,
+                            CommandArguments(settings.stylePlayerPath, style));
+        started = true;
     });
+    return started;
 }
 
 bool PrepareBbSong(Session& session, const std::optional<std::string>& path) {

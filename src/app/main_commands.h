@@ -33,7 +33,8 @@ CommandResult OpenRecentFile(Session& session, int index);
 // it ends (the window paints but takes no commands meanwhile) and loads the edited file.
 CommandResult ToSequencer(Session& session);
 
-// Play Style: starts the style player on the last style saved, else on the opened style.
+// Play Style: starts the style player on the last style saved, else on the opened style, and
+// returns at once (CheckStartedPrograms tells how it ended); refused when there is neither.
 CommandResult PlayStyle(Session& session);
 
 // Save Style (toolbar) and "&Style File" (menu): the checks, the style built, Save As (its

@@ -1,5 +1,6 @@
 #include "app/main_window_view.h"
 
+#include "app/play_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/status_line.h"
@@ -46,6 +47,9 @@ void RefreshMainWindowView(Session& session) {
     }
     const std::string next = fileOpen ? MarkedAndNextStep(session) : view.startHint;
     view.statusLine = view.lastDone.empty() ? next : view.lastDone + "  " + next;
+    view.previewSections = PreviewSections(view.sectionPressed);
+    view.programsRunning = !session.watchedPrograms.empty();
+    view.previewPlaying = PreviewPlaying(session);
 }
 
 }  // namespace zephrane

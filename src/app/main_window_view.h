@@ -50,6 +50,9 @@ struct MainWindowView {
     bool canRedo = false;
     std::string undoCaption = "Undo";  // "Undo " and the name of the step it takes back
     std::string redoCaption = "Redo";
+    std::vector<std::string> previewSections;  // the preview's section chooser: marked sections
+    bool previewPlaying = false;               // the preview's button says "Stop"
+    bool programsRunning = false;              // a started program is watched until it ends
 };
 
 struct Session;

@@ -9,5 +9,8 @@ inline constexpr char kNoSectionSelectedMessage[] = "At least one style section 
 inline constexpr char kNoSequencerMessage[] =
     "A sequencer program has not been selected. Click on Setup to identify the sequencer that "
     "you wish to use";
+inline constexpr char kNoStyleToPlayMessage[] =
+    "No style has been saved or opened yet. Save a style with Save Style, or open a style file, "
+    "to play it.";
 
 }  // namespace zephrane

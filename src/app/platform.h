@@ -58,6 +58,14 @@ class WindowService {
     virtual bool ShowDocument(const DocumentRequest& request) = 0;
 };
 
+// How a program that ran beside the window ended.
+struct ProgramEnd {
+    int exitStatus = 0;       // its exit status; 128 + the signal's number when one ended it
+    std::string errorOutput;  // what it wrote to its standard error (the end of it, when long)
+
+    bool operator==(const ProgramEnd&) const = default;
+};
+
 class ProcessService {
   public:
     virtual ~ProcessService() = default;
@@ -67,6 +75,14 @@ class ProcessService {
     virtual int64_t StartProcess(const std::vector<std::string>& arguments) = 0;
     // Waits up to `timeoutMs` for the process; true once it has ended.
     virtual bool WaitForExit(int64_t processId, int timeoutMs) = 0;
+    // Starts a program that runs beside the window, as StartProcess does, with its standard
+    // error kept for PollExit.
+    virtual int64_t StartWatchedProcess(const std::vector<std::string>& arguments) = 0;
+    // How a program started by StartWatchedProcess ended, or nothing while it runs; never
+    // blocks. An end is told once.
+    virtual std::optional<ProgramEnd> PollExit(int64_t processId) = 0;
+    // Asks a watched program to end (SIGTERM); PollExit then tells its end.
+    virtual void StopProcess(int64_t processId) = 0;
     // Lets the window handle pending events during a long wait.
     virtual void ProcessPendingEvents() = 0;
 };
@@ -92,6 +108,8 @@ class PathService {
     virtual std::string DataFilePath(const std::string& name) const = 0;
     // Full path of the working file that the sequencer edits and every command reloads.
     virtual std::string WorkingFilePath() const = 0;
+    // The folders searched for a program named without one ($PATH), separated by ':'.
+    virtual std::string ProgramSearchPath() const = 0;
 };
 
 // The services one session uses.

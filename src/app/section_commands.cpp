@@ -96,6 +96,7 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
         }
         session.view.sectionPressed[row->slot] = true;
         session.sectionFlags[row->slot] = true;
+        session.sectionMarkedSinceOpen = true;
         marked = true;
     });
     if (!completed) scanIsCurrent_ = false;

@@ -3,10 +3,12 @@
 // sessions as they like.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "analysis/scan_song.h"
 #include "app/command_result.h"
@@ -39,7 +41,8 @@ struct SessionState {
     SongFacts facts;
     MeasureTable measures;
     MarkerList markers;
-    SectionSlots sectionFlags{};  // sections present in the working file, by toolbar slot
+    SectionSlots sectionFlags{};          // sections present in the working file, by toolbar slot
+    bool sectionMarkedSinceOpen = false;  // a section button pressed since the user opened a file
     CasmTable casm;
     int64_t songsOpened = 0;            // files the user opened: a dialog knows its song by it
     bool useStyleCasm = false;          // "Use Style's Casm" selected rather than "Make Casm"
@@ -55,6 +58,16 @@ struct SessionState {
     ScanResults ScanParts() { return {walk, channels, facts, measures, markers}; }
 };
 
+// What a program running beside the window is, for what its end means to the user.
+enum class WatchedProgramKind { StylePlayer, Preview, PreviewToWav };
+
+struct WatchedProgram {
+    int64_t processId = 0;
+    WatchedProgramKind kind = WatchedProgramKind::StylePlayer;
+    std::vector<std::string> arguments;  // as started; a WAV run adds "-o" and its file
+    bool stopped = false;                // the user stopped it: its end says nothing
+};
+
 struct Session : SessionState {
     explicit Session(Platform& services) : platform(services) {}
     Session(const Session&) = delete;
@@ -66,6 +79,8 @@ struct Session : SessionState {
     Platform& platform;
     // Undo and redo: kept out of the state, so that putting the state back leaves the steps.
     EditHistory history;
+    // Programs started beside the window and not yet seen ending; a refused load keeps them.
+    std::vector<WatchedProgram> watchedPrograms;
     // What the commands said so far: every common error report counts (a command stops at the
     // first one it sees, so that no later step builds a file from a half-processed song), and
     // the running command keeps its first refusal and its first report for its result.

@@ -57,6 +57,7 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
         // The choice belongs to the style it was made for.
         s.useStyleCasm = false;
         ++s.songsOpened;
+        s.sectionMarkedSinceOpen = false;
         s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
         s.view.txtKey.clear();
     }

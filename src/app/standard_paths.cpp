@@ -31,6 +31,7 @@ PathEnvironment PathEnvironment::OfThisProcess(const std::string& programDirecto
     environment.home = Environment("HOME");
     environment.xdgConfigHome = Environment("XDG_CONFIG_HOME");
     environment.xdgDataHome = Environment("XDG_DATA_HOME");
+    environment.programSearchPath = Environment("PATH");
 #ifdef ZEPHRANE_INSTALLED_DATA_DIR
     environment.installedDataDirectory = ZEPHRANE_INSTALLED_DATA_DIR;
     environment.dataDirectoryFromProgram = ZEPHRANE_DATA_DIR_FROM_PROGRAM;
@@ -42,7 +43,8 @@ PathEnvironment PathEnvironment::OfThisProcess(const std::string& programDirecto
 StandardPaths::StandardPaths(std::string programDirectory, const PathEnvironment& environment)
     : programDirectory_(std::move(programDirectory)),
       installedDataDirectory_(environment.installedDataDirectory),
-      dataDirectoryFromProgram_(environment.dataDirectoryFromProgram) {
+      dataDirectoryFromProgram_(environment.dataDirectoryFromProgram),
+      programSearchPath_(environment.programSearchPath) {
 #ifdef _WIN32
     settingsDirectory_ = programDirectory_;
     workingFilePath_ = "c:\\Zephwork.mid";

@@ -20,6 +20,7 @@ struct PathEnvironment {
     std::string home;                      // $HOME
     std::string xdgConfigHome;             // $XDG_CONFIG_HOME, may be empty
     std::string xdgDataHome;               // $XDG_DATA_HOME, may be empty
+    std::string programSearchPath;         // $PATH, may be empty
     std::string installedDataDirectory;    // the data folder under the prefix built for
     std::string dataDirectoryFromProgram;  // the same folder, relative to the program's directory
     bool programDirectoryWritable = false;
@@ -41,6 +42,7 @@ class StandardPaths : public PathService {
     std::string SettingsDirectory() const override { return settingsDirectory_; }
     std::string DataFilePath(const std::string& name) const override;
     std::string WorkingFilePath() const override { return workingFilePath_; }
+    std::string ProgramSearchPath() const override { return programSearchPath_; }
 
   private:
     std::string programDirectory_;
@@ -48,6 +50,7 @@ class StandardPaths : public PathService {
     std::string installedDataDirectory_;
     std::string dataDirectoryFromProgram_;
     std::string workingFilePath_;
+    std::string programSearchPath_;
 };
 
 }  // namespace zephrane

@@ -1,5 +1,6 @@
 #include "app/stub_platform.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace zephrane {
@@ -63,6 +64,17 @@ int64_t StubPlatform::StartProcess(const std::vector<std::string>& arguments) {
     startedCommands.push_back(arguments);
     if (onStart) onStart(arguments);
     return static_cast<int64_t>(startedCommands.size());
+}
+
+int64_t StubPlatform::StartWatchedProcess(const std::vector<std::string>& arguments) {
+    return StartProcess(arguments);
+}
+
+std::optional<ProgramEnd> StubPlatform::PollExit(int64_t processId) {
+    const bool stopped = std::find(stoppedProcesses.begin(), stoppedProcesses.end(), processId) !=
+                         stoppedProcesses.end();
+    if (stopped) return ProgramEnd{128 + 15, ""};
+    return NextAnswer(programEnds, std::optional<ProgramEnd>());
 }
 
 bool StubPlatform::WaitForExit(int64_t, int) {

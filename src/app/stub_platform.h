@@ -42,6 +42,9 @@ class StubPlatform : public MessageService,
         ++pendingEventPasses;
         if (onPendingEvents) onPendingEvents();
     }
+    int64_t StartWatchedProcess(const std::vector<std::string>& arguments) override;
+    std::optional<ProgramEnd> PollExit(int64_t processId) override;
+    void StopProcess(int64_t processId) override { stoppedProcesses.push_back(processId); }
     std::string ReadSetting(const std::string& application, const std::string& section,
                             const std::string& key) override;
     void WriteSetting(const std::string& application, const std::string& section,
@@ -52,6 +55,7 @@ class StubPlatform : public MessageService,
         return programDirectory + "/" + name;
     }
     std::string WorkingFilePath() const override { return workingFilePath; }
+    std::string ProgramSearchPath() const override { return programSearchPath; }
 
     // What the core did.
     std::vector<std::string> messages;
@@ -59,7 +63,8 @@ class StubPlatform : public MessageService,
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<MainWindowView> shownViews;
-    std::vector<std::vector<std::string>> startedCommands;
+    std::vector<std::vector<std::string>> startedCommands;  // awaited and watched ones
+    std::vector<int64_t> stoppedProcesses;
     std::vector<DocumentRequest> shownDocuments;
     bool viewWaitingDuringWait = false;  // the view said "waiting" while the process ran
     const Session* watchedSession = nullptr;
@@ -77,12 +82,16 @@ class StubPlatform : public MessageService,
     SaveAnswer standingSaveDiscardAnswer = SaveAnswer::Cancel;
     int waitsBeforeExit = 0;
     int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none
+    // What PollExit tells, one answer a poll of any program: nothing while it runs. A stopped
+    // program ends at its next poll, by SIGTERM (status 143).
+    std::deque<std::optional<ProgramEnd>> programEnds;
     std::function<void(const std::vector<std::string>&)> onStart;  // what the program does
     std::function<void(const std::string&)> onMessage;             // besides keeping it
     std::function<void()> onPendingEvents;  // what the user does while the program runs
     std::string programDirectory;
     std::string settingsDirectory;
     std::string workingFilePath;
+    std::string programSearchPath;
 };
 
 // A session over its own stub platform.

@@ -297,10 +297,11 @@ TEST_F(AppTest, ToSequencerNeedsAFileAndASequencerAndPaintsEveryPollWhileItRuns)
     EXPECT_TRUE(recorder.viewWaitingDuringWait && !s.view.waitingForSequencer);
 }
 
-TEST_F(AppTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
+// Guards against a player started with an empty file argument when there is no style yet.
+TEST_F(AppTest, PlayStylePlaysTheLastSavedElseTheOpenedStyleAndNeverNoStyle) {
     PlayStyle(s);
     s.settings.stylePlayerPath = "player";
-    PlayStyle(s);  // neither saved nor a style: the player alone
+    EXPECT_EQ(PlayStyle(s).outcome, Outcome::Refused);  // neither saved nor a style
     s.song.isStyleFile = true;
     s.song.fileName = "/styles/opened.sty";
     PlayStyle(s);
@@ -308,10 +309,11 @@ TEST_F(AppTest, PlayStylePlaysTheLastSavedElseTheOpenedStyle) {
     PlayStyle(s);
     EXPECT_EQ(recorder.messages,
               (Texts{"The style player program has not been selected. Click on Setup to identify "
-                     "the style player that you wish to use"}));
-    EXPECT_EQ(recorder.startedCommands,
-              (std::vector<Texts>{
-                  {"player"}, {"player", "/styles/opened.sty"}, {"player", "/styles/saved.sty"}}));
+                     "the style player that you wish to use",
+                     "No style has been saved or opened yet. Save a style with Save Style, or open "
+                     "a style file, to play it."}));
+    EXPECT_EQ(recorder.startedCommands, (std::vector<Texts>{{"player", "/styles/opened.sty"},
+                                                            {"player", "/styles/saved.sty"}}));
 }
 
 TEST_F(AppTest, StyleFromBbNeedsFortyFourMeasures) {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,8 +24,10 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <filesystem>
 #include "app/messages.h"
 #include "app/status_line.h"
+
 #include "app/stub_platform.h"
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
@@ -392,6 +395,7 @@ class MainWindowTest : public QObject {
         QVERIFY(reached.contains(
             shown.Find<QToolBar>("Toolbar1")->widgetForAction(shown.Action("SaveStyle"))));
         QVERIFY(reached.contains(shown.Find<QComboBox>("WLCboPart10")));  // the drum channel
+        QVERIFY(reached.contains(shown.Find<QLineEdit>("txtPreviewChords")));
         for (const char* shownOnly : {"txtFileName", "txttempo", "txtTimeSig", "txtKey"})
             QVERIFY2(!reached.contains(shown.Find<QWidget>(shownOnly)), shownOnly);
         const int firstSection = reached.indexOf(shown.SectionButton(kSectionTable[0]));
@@ -581,6 +585,49 @@ class MainWindowTest : public QObject {
             QCOMPARE(std::filesystem::exists(shown.dir.Path() / "closing.sty"),
                      row.answer == SaveAnswer::Save && row.closes);
         }
+    }
+
+    // Guards against a preview that cannot be heard from the window, and a player that fails
+    // in silence: the window's poll shows its exit status and its message.
+    void previewBarPlaysTheChosenSectionStopsAndTellsAFailure() {
+        ShownWindow shown;
+        const std::string player = shown.dir.Write("zephrane-play", {'#', '!', '/'});
+        std::filesystem::permissions(player, std::filesystem::perms::owner_all);
+        shown.recorder.programSearchPath = shown.dir.Path().string();
+        shown.OpenSong(12);
+        shown.Action("Main A")->trigger();
+        shown.Action("Intro A")->trigger();
+        shown.Click("cmdAutoCasm");
+        auto* sections = shown.Find<QComboBox>("cboPreviewSection");
+        QCOMPARE(sections->count(), 2);
+        QCOMPARE(sections->currentText(), QString("Main A"));
+        sections->setCurrentText("Intro A");
+        auto* chords = shown.Find<QLineEdit>("txtPreviewChords");
+        QCOMPARE(chords->text(), QString("C Am F G7"));
+        chords->setText("Dm7 G7");
+        auto* play = shown.Find<QPushButton>("cmdPreview");
+        shown.Click("cmdPreview");
+        const std::vector<std::string> started{
+            player,      (shown.dir.Path() / "Zephpreview.sty").string(),
+            "--section", "Intro A",
+            "--chords",  "Dm7 G7"};
+        QCOMPARE(shown.recorder.startedCommands, std::vector<std::vector<std::string>>{started});
+        QCOMPARE(play->text(), QString("Stop"));
+        QTest::keyClick(chords, Qt::Key_Return);  // the chords again, in place of the first
+        QCOMPARE(shown.recorder.startedCommands.size(), size_t{2});
+        shown.Click("cmdPreview");
+        QCOMPARE(shown.recorder.stoppedProcesses, (std::vector<int64_t>{1, 2}));
+        QCOMPARE(play->text(), QString("Play"));
+        QCOMPARE(sections->currentText(), QString("Intro A"));
+
+        shown.recorder.programEnds = {
+            ProgramEnd{1, "zephrane-play: The style has no section \"Intro A\".\n"}};
+        shown.Click("cmdPreview");
+        QTRY_COMPARE(shown.recorder.messages.size(), size_t{1});
+        QCOMPARE(shown.recorder.messages[0],
+                 std::string("The preview ended with exit status 1.\n\nzephrane-play: The style "
+                             "has no section \"Intro A\"."));
+        QCOMPARE(play->text(), QString("Play"));
     }
 
     // Guards against a caption that no help document explains under its name.
