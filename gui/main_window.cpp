@@ -452,6 +452,9 @@ void MainWindow::UpdateControls() {
     sections_->setEnabled(!view.waitingForSequencer);
     menuBar()->setEnabled(!view.waitingForSequencer);
     centralWidget()->setEnabled(!view.waitingForSequencer);
+    // The dialogs beside the window edit the same song: closed too while the sequencer has it.
+    for (QWidget* dialog : std::initializer_list<QWidget*>{effects_, chordMute_, setup_})
+        dialog->setEnabled(!view.waitingForSequencer);
     undo_->setEnabled(view.canUndo);
     undo_->setText(QString::fromStdString(view.undoCaption));
     redo_->setEnabled(view.canRedo);

@@ -248,6 +248,7 @@ class MainWindowTest : public QObject {
             ++checks;
             QVERIFY(shown.Find<QToolBar>("Toolbar2")->isEnabled() == false);
             QVERIFY(!shown.Find<QToolBar>("Toolbar1")->isEnabled());
+            QVERIFY(!shown.window.Effects()->isEnabled());
             QVERIFY(QApplication::overrideCursor() &&
                     QApplication::overrideCursor()->shape() == Qt::BusyCursor);
             QVERIFY(
