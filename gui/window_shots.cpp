@@ -8,11 +8,13 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <iostream>
 
 #include "app/stub_platform.h"
 #include "gui/main_window.h"
-#include "support/temp_dir.h"
 
 using namespace zephrane;
 
@@ -40,11 +42,15 @@ QPalette DarkPalette() {
 }
 
 void TakePictures(const QString& outDir, const std::string& song, const char* theme) {
-    test::TempDir dir;
-    StubPlatform stub;
+    std::string work = (std::filesystem::temp_directory_path() / "zephrane-shots-XXXXXX").string();
+    if (::mkdtemp(work.data()) == nullptr) {
+        std::cerr << "cannot make a working folder\n";
+        return;
+    }
+    StubPlatform stub;  // a window without settings of its own
     stub.programDirectory = ZEPHRANE_DATA_DIR;
-    stub.settingsDirectory = dir.Path().string();
-    stub.workingFilePath = (dir.Path() / "Zephwork.mid").string();
+    stub.settingsDirectory = work;
+    stub.workingFilePath = work + "/Zephwork.mid";
     gui::MainWindow window{gui::ShellServices{stub, stub, stub, stub, stub}};
     window.StartUp();
     window.show();
@@ -65,6 +71,7 @@ void TakePictures(const QString& outDir, const std::string& song, const char* th
     }
     for (const std::string& message : stub.messages)
         std::cerr << "the window said: " << message << '\n';
+    std::filesystem::remove_all(work);
 }
 
 }  // namespace
