@@ -311,30 +311,28 @@ bool MergeChosenTypeOneFile(Session& session) {
     return opened;
 }
 
-}  // namespace
-
-CommandResult OpenFileCommand(Session& session, const std::optional<std::string>& path) {
+// Opens a file the way `open` does and prepares it, all or nothing; a failure is reported under
+// `procedure`.
+template <typename Open>
+CommandResult OpenAndPrepare(Session& session, std::string_view procedure, Open&& open) {
     return RunCommand(session, [&] {
         bool opened = false;
-        Guarded(session, "Toolbar1", [&] {
+        Guarded(session, procedure, [&] {
             session.song.bbMode = false;
-            opened = AllOrNothing(
-                session, [&] { return OpenFile(session, path) && LoadAndPrepare(session); });
+            opened = AllOrNothing(session, [&] { return open() && LoadAndPrepare(session); });
         });
         return opened;
     });
 }
 
+}  // namespace
+
+CommandResult OpenFileCommand(Session& session, const std::optional<std::string>& path) {
+    return OpenAndPrepare(session, "Toolbar1", [&] { return OpenFile(session, path); });
+}
+
 CommandResult OpenFileByPath(Session& session, const std::string& path) {
-    return RunCommand(session, [&] {
-        bool opened = false;
-        Guarded(session, "OpenFile", [&] {
-            session.song.bbMode = false;
-            opened = AllOrNothing(
-                session, [&] { return OpenChosenFile(session, path) && LoadAndPrepare(session); });
-        });
-        return opened;
-    });
+    return OpenAndPrepare(session, "OpenFile", [&] { return OpenChosenFile(session, path); });
 }
 
 CommandResult LoadFileAsItIs(Session& session, const std::string& path) {
