@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/song_commands.h"
+#include "sections/section_marks.h"
 #include "sections/sections.h"
 
 namespace zephrane {
@@ -141,6 +142,58 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
             session.view.sectionPressed[row->slot] = false;
             return removed && ScanSong(session);
         });
+    });
+}
+
+namespace {
+
+// The markers that mark the section of `row`: its start and end markers, and a style's plain one.
+std::vector<std::string> MarkersOfSection(const SectionRow& row) {
+    return {StartMarker(row), EndMarker(row), std::string(row.name)};
+}
+
+// Takes out the markers the plan's sections have now, then puts in those of the plan, each on a
+// scan of the song as it stands.
+bool PutInMarks(Session& session, const SectionPlan& plan) {
+    std::vector<std::string> replaced;
+    for (const PlannedSection& mark : plan.sections) {
+        const std::vector<std::string> texts = MarkersOfSection(*SectionByKeyOrName(mark.section));
+        replaced.insert(replaced.end(), texts.begin(), texts.end());
+    }
+    if (!Guarded(session, "MarkSections", [&] { RemoveMarkers(session.song.bytes, replaced); })) {
+        return false;
+    }
+    MarkerRun run(session);
+    for (const PlannedSection& mark : plan.sections) {
+        const SectionRow& row = *SectionByKeyOrName(mark.section);
+        if (run.Store(EndMarker(row), mark.last + 1, ScanAfterMarker::kSongAfter) !=
+                MarkerOutcome::kStored ||
+            run.Store(StartMarker(row), mark.first, ScanAfterMarker::kSongAfter) !=
+                MarkerOutcome::kStored) {
+            return false;
+        }
+        session.sectionFlags[row.slot] = true;
+        session.view.sectionPressed[row.slot] = true;
+    }
+    session.sectionMarkedSinceOpen = true;
+    return true;
+}
+
+}  // namespace
+
+CommandResult MarkSections(Session& session, const SectionPlan& plan) {
+    return RunCommand(session, [&] {
+        if (session.song.fileName.empty()) {
+            Refuse(session, kNoFileOpenMessage);
+            return false;
+        }
+        if (!ScanSong(session)) return false;
+        if (const std::optional<std::string> refusal =
+                PlanRefusal(session.measures, session.facts, plan)) {
+            Refuse(session, *refusal);
+            return false;
+        }
+        return AllOrNothing(session, [&] { return PutInMarks(session, plan); });
     });
 }
 
