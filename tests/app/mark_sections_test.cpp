@@ -7,6 +7,7 @@
 #include "app/section_commands.h"
 #include "app/session.h"
 #include "app/stub_platform.h"
+#include "sections/section_marks.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 
@@ -47,64 +48,53 @@ struct PlanCase {
     const char* refusal;  // empty: marked
 };
 
-// A song of 20 measures, 0 to 19, and a bar line after the last: 130 of them for the longest.
+// A song of 131 measures, 0 to 130, and a bar line after the last.
+// clang-format off
 const PlanCase kPlanCases[] = {
     {"FillSharesItsMainsLastMeasure", {Marked("Main A", 9, 16), Marked("Fill AA", 16, 16)}, ""},
     {"DifferentSectionsOverlap",
-     {Marked("Intro A", 8, 10), Marked("Main A", 9, 16), Marked("End A", 1, 19)},
-     ""},
+     {Marked("Intro A", 8, 10), Marked("Main A", 9, 16), Marked("End A", 1, 19)}, ""},
     {"StyleNamesServeToo", {Marked("Ending A", 18, 19), Marked("Fill In BB", 1, 1)}, ""},
+    {"LongestSection", {Marked("Main A", 3, 130)}, ""},
     {"UnknownSection", {Marked("Main E", 1, 2)}, "\"Main E\" is not a section name."},
-    {"FirstAfterLast",
-     {Marked("Main A", 16, 9)},
+    {"FirstAfterLast", {Marked("Main A", 16, 9)},
      "Main A: the first measure 16 comes after the last 9."},
-    {"SetUpMeasure",
-     {Marked("Intro A", 0, 1)},
+    {"SetUpMeasure", {Marked("Intro A", 0, 1)},
      "Intro A: measure 0 is the set-up measure; a section starts at measure 1 or later."},
-    {"FillOfTwoMeasures",
-     {Marked("Fill AA", 15, 16)},
+    {"FillOfTwoMeasures", {Marked("Fill AA", 15, 16)},
      "Fill AA: measures 15 to 16 are 2 measures; a style's Fill AA holds at most 1."},
-    {"PastTheSongsEnd",
-     {Marked("Main A", 15, 20)},
-     "Main A: measures 15 to 20 run past the song's end; the last measure a section can take is "
-     "19."},
+    {"SectionTooLong", {Marked("Main A", 2, 130)},
+     "Main A: measures 2 to 130 are 129 measures; a style's Main A holds at most 128."},
+    {"PastTheSongsEnd", {Marked("Main A", 125, 131)},
+     "Main A: measures 125 to 131 run past the song's end; the last measure a section can take "
+     "is 130."},
     {"SameSectionTwiceOverlapping",
      {Marked("Main A", 9, 12), Marked("Main B", 9, 12), Marked("Main A", 12, 16)},
      "Main A is marked twice: on measures 9 to 12 and 12 to 16."},
-    {"SameSectionTwiceApart",
-     {Marked("End B", 2, 3), Marked("Ending B", 5, 6)},
+    {"SameSectionTwiceApart", {Marked("End B", 2, 3), Marked("Ending B", 5, 6)},
      "End B is marked twice: on measures 2 to 3 and 5 to 6."},
 };
+// clang-format on
 
 class PlanTest : public ::testing::TestWithParam<PlanCase> {};
 
 // A refused plan changes nothing and says why; a taken one shows its buttons pressed.
 TEST_P(PlanTest, MarksOrRefusesWithItsMessage) {
-    Marking m(test::SongFile(test::MeasuresSong(20)));
+    Marking m(test::SongFile(test::MeasuresSong(131)));
     const Bytes song = m.s.song.bytes.Bytes();
     const CommandResult result = m.Mark(GetParam().marks);
     EXPECT_EQ(result.message, GetParam().refusal);
     EXPECT_EQ(static_cast<bool>(result), GetParam().refusal[0] == '\0');
-    if (result) {
-        for (const PlannedSection& mark : GetParam().marks) {
-            const SectionRow* row = SectionByKey(mark.section);
-            if (row == nullptr) row = SectionByMarker(mark.section);
-            EXPECT_TRUE(m.s.view.sectionPressed[row->slot]) << mark.section;
-        }
-    } else {
+    if (!result) {
         EXPECT_EQ(m.s.song.bytes.Bytes(), song);
+        return;
     }
+    for (const PlannedSection& mark : GetParam().marks)
+        EXPECT_TRUE(m.s.view.sectionPressed[SectionByKeyOrName(mark.section)->slot]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Marks, PlanTest, ::testing::ValuesIn(kPlanCases),
                          [](const auto& row) { return std::string(row.param.name); });
-
-TEST(MarkSections, TakesTheLongestSectionAndNoMore) {
-    Marking m(test::SongFile(test::MeasuresSong(131)));
-    EXPECT_EQ(m.Mark({Marked("Main A", 2, 130)}).message,
-              "Main A: measures 2 to 130 are 129 measures; a style's Main A holds at most 128.");
-    EXPECT_TRUE(m.Mark({Marked("Main A", 3, 130)}));
-}
 
 TEST(MarkSections, RefusesABarLineWithoutAnEvent) {
     // Measure 2 is silent: no event to put a marker in front of.
@@ -128,20 +118,13 @@ TrackBuilder Loaded() {
 TEST(MarkSections, PutsTheMarkersOnTheBarLines) {
     Marking m(test::SongFile(test::MeasuresSong(4)));
     ASSERT_TRUE(m.Mark({Marked("Main A", 1, 2), Marked("Fill AA", 2, 2)}));
-    const Bytes expected = test::SongFile(Loaded()
-                                              .NoteOn(0, 10, 36, 100)
-                                              .NoteOff(960, 10, 36)
-                                              .Marker(960, ">Main A")
-                                              .NoteOn(0, 10, 36, 100)
-                                              .NoteOff(960, 10, 36)
-                                              .Marker(960, ">Fill In AA")
-                                              .NoteOn(0, 10, 36, 100)
-                                              .NoteOff(960, 10, 36)
-                                              .Marker(960, "<Fill In AA")
-                                              .Marker(0, "<Main A")
-                                              .NoteOn(0, 10, 36, 100)
-                                              .NoteOff(960, 10, 36)
-                                              .EndOfTrack(960));
+    // clang-format off
+    const Bytes expected = test::SongFile(Loaded().NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, ">Main A").NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, ">Fill In AA").NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, "<Fill In AA").Marker(0, "<Main A").NoteOn(0, 10, 36, 100)
+        .NoteOff(960, 10, 36).EndOfTrack(960));
+    // clang-format on
     EXPECT_EQ(m.s.song.bytes.Bytes(), expected);
 }
 

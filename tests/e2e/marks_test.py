@@ -65,8 +65,6 @@ class Marks(FolderTest):
         cases = [
             (("--mark", "Main A=20-21"), 1, "Main A: measures 20 to 21 run past the song's end; "
              "the last measure a section can take is 19.\n"),
-            (("--mark", "Main A=1-2", "--mark", "Main A=2-3"), 1,
-             "Main A is marked twice: on measures 1 to 2 and 2 to 3.\n"),
             (("--mark", "Main A 1-2"), 2,
              USAGE + "--mark \"Main A 1-2\": expected SECTION=FIRST-LAST, as \"Main A=9-16\"\n"),
             (("--mark", "Main A=2-x"), 2, USAGE + "--mark \"Main A=2-x\": the measures must be "
