@@ -1,6 +1,7 @@
 #include "app/section_commands.h"
 
 #include <optional>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/session.h"
@@ -10,6 +11,11 @@
 
 namespace zephrane {
 namespace {
+
+// The markers that mark the section of `row`: its start and end markers, and a style's plain one.
+std::vector<std::string> MarkersOfSection(const SectionRow& row) {
+    return {StartMarker(row), EndMarker(row), std::string(row.name)};
+}
 
 // What the session's scan results describe once a marker is in.
 enum class ScanAfterMarker {
@@ -134,7 +140,7 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
         }
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return false;
-        const std::string markers[] = {StartMarker(*row), EndMarker(*row), std::string(row->name)};
+        const std::vector<std::string> markers = MarkersOfSection(*row);
         return AllOrNothing(session, [&] {
             const bool removed = Guarded(session, "RemoveSection",
                                          [&] { RemoveMarkers(session.song.bytes, markers); });
@@ -146,11 +152,6 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
 }
 
 namespace {
-
-// The markers that mark the section of `row`: its start and end markers, and a style's plain one.
-std::vector<std::string> MarkersOfSection(const SectionRow& row) {
-    return {StartMarker(row), EndMarker(row), std::string(row.name)};
-}
 
 // Takes out the markers the plan's sections have now, then puts in those of the plan, each on a
 // scan of the song as it stands.
