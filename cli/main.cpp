@@ -56,6 +56,21 @@ void AddEditingOptions(CLI::App& command, RunOptions& options) {
     command.add_option("FILE", options.file, "Type-0 MIDI file or style")->required();
 }
 
+// Sections marked on any measures, for the commands that save what they mark.
+void AddMarkOptions(CLI::App& command, RunOptions& options) {
+    command
+        .add_option("--mark", options.marks,
+                    "Mark a section on measures FIRST-LAST, 0 being the song's first "
+                    "(\"Main A=9-16\"); repeatable")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command
+        .add_option("--plan", options.planFile,
+                    "Mark the sections of a plan, a JSON file as suggest --json prints it")
+        ->check(CLI::ExistingFile);
+}
+
 struct MergeOptions {
     std::string input;
     std::string output;
@@ -114,6 +129,7 @@ int main(int argc, char** argv) {
     CLI::App* workingCommand =
         app.add_subcommand("working", "Open a file, edit it and save the working MIDI file");
     AddEditingOptions(*workingCommand, working);
+    AddMarkOptions(*workingCommand, working);
     workingCommand->add_option("-o", working.output, "The MIDI file to write")->required();
     workingCommand->add_flag("--force", working.force, "Answer OK when asked to replace a file");
 
@@ -122,6 +138,7 @@ int main(int argc, char** argv) {
     CLI::App* styleCommand =
         app.add_subcommand("style", "Open a file, edit it and save a style as \"Save Style\" does");
     AddEditingOptions(*styleCommand, style);
+    AddMarkOptions(*styleCommand, style);
     styleCommand->add_option("-o", style.output, "The style file to write")->required();
     styleCommand->add_flag("--force", style.force, "Answer OK when asked to replace a file");
 

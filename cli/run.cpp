@@ -16,6 +16,7 @@
 #include "cli/cli_platform.h"
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
+#include "cli/plan_options.h"
 
 namespace zephrane::cli {
 namespace {
@@ -33,12 +34,14 @@ std::vector<std::string> SectionKeysToPress(const RunOptions& options) {
 }
 
 struct EditFiles {
+    SectionPlan marks;
     std::vector<CasmRowEdit> casm;
     std::optional<EffectsEdit> effects;
 };
 
 EditFiles ReadEditFiles(const RunOptions& options) {
     EditFiles files;
+    files.marks = MarksOfRun(options.planFile, options.marks);
     if (!options.casmFile.empty()) files.casm = ReadCasmEdits(options.casmFile);
     if (!options.effectsFile.empty()) files.effects = ReadEffectsEdit(options.effectsFile);
     return files;
@@ -54,6 +57,7 @@ bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& fi
     if (options.styleName && !LeaveStyleNameBox(session, *options.styleName)) return false;
     if (options.copyright && !LeaveCopyrightBox(session, *options.copyright)) return false;
     if (!PressSectionButtons(session, SectionKeysToPress(options))) return false;
+    if (!files.marks.sections.empty() && !MarkSections(session, files.marks)) return false;
     if (options.clearCasm && !ClearCasmSet(session)) return false;
     if (options.autoCasm && !AutoSetCasm(session)) return false;
     if (!ApplyCasmEdits(session, files.casm)) return false;

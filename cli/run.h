@@ -36,6 +36,8 @@ struct RunOptions {
     std::optional<std::string> copyright;
     std::vector<std::string> sections;  // section button keys, pressed in this order
     bool allSections = false;
+    std::vector<std::string> marks;  // "Main A=9-16": sections marked on any measures
+    std::string planFile;            // a section plan as `suggest --json` prints it
     bool clearCasm = false;
     bool autoCasm = false;
     std::string casmFile;

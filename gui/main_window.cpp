@@ -316,11 +316,28 @@ void MainWindow::BuildSectionToolbar() {
         button->setToolTip("Add " + Text(row->name) + " Marker");
         button->setCheckable(true);
         sectionButtons_[row->slot] = button;
-        connect(button, &QAction::triggered, this, [this, key = row->key] {
-            Edit(key, [this, key] { return PressSectionButton(session_, key); });
-        });
+        connect(button, &QAction::triggered, this, [this, key = row->key] { PressSection(key); });
         sections_->widgetForAction(button)->setFocusPolicy(Qt::TabFocus);
     }
+}
+
+// A section button: with measures selected on the map, the section is marked on them instead of
+// its fixed place, and the selection has served.
+void MainWindow::PressSection(std::string_view key) {
+    const std::optional<std::pair<int, int>> selection = map_->Selection();
+    if (!selection) {
+        Edit(key, [this, key] { return PressSectionButton(session_, key); });
+        return;
+    }
+    SectionPlan plan;
+    plan.sections.push_back({std::string(key), selection->first, selection->second, "", 1.0, ""});
+    bool marked = false;
+    Edit(key, [&] {
+        const CommandResult result = MarkSections(session_, plan);
+        marked = static_cast<bool>(result);
+        return result;
+    });
+    if (marked) map_->ClearSelection();
 }
 
 QWidget* MainWindow::BuildFields() {

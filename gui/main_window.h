@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 #include <QActionGroup>
 #include <QLabel>
@@ -73,6 +74,7 @@ class MainWindow : public QMainWindow, public WindowService {
     // "Remove section", offered by a right click on a section button or its bar on the map.
     void BuildSectionMenu();
     void ShowSectionMenu(const std::string& key, const QPoint& globalPos);
+    void PressSection(std::string_view key);
     void BuildCommandToolbar();
     void BuildSectionToolbar();
     QWidget* BuildFields();

@@ -1,7 +1,10 @@
 #include "gui/section_map.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -35,6 +38,7 @@ QString ShortLabel(const QString& full, double width, const QFontMetricsF& metri
 SectionMap::SectionMap(const Session& session, QWidget* parent)
     : QWidget(parent), session_(session) {
     setObjectName("sectionMap");
+    setFocusPolicy(Qt::ClickFocus);  // Escape reaches the map that holds the selection
 }
 
 QFont SectionMap::LabelFont() const {
@@ -49,6 +53,21 @@ const SectionPicture& SectionMap::Picture() const {
 
 double SectionMap::CellWidth() const {
     return static_cast<double>(width() - 2) / std::max(1, Picture().measuresShown);
+}
+
+int SectionMap::MeasureAt(double x) const {
+    const int last = std::max(1, Picture().measuresShown) - 1;
+    return std::clamp(static_cast<int>((x - 1) / CellWidth()), 0, last);
+}
+
+std::optional<std::pair<int, int>> SectionMap::Selection() const {
+    if (!dragged_) return std::nullopt;
+    return std::minmax(dragged_->first, dragged_->second);
+}
+
+void SectionMap::ClearSelection() {
+    dragged_.reset();
+    update();
 }
 
 std::vector<SectionMap::Label> SectionMap::Labels() const {
@@ -117,6 +136,55 @@ void SectionMap::paintEvent(QPaintEvent*) {
         }
         painter.drawText(label.box, Qt::AlignCenter, label.shown);
     }
+    PaintSelection(painter);
+}
+
+void SectionMap::PaintSelection(QPainter& painter) const {
+    const std::optional<std::pair<int, int>> selection = Selection();
+    if (!selection) return;
+    const double cell = CellWidth();
+    const QRectF box(1 + selection->first * cell, 1,
+                     (selection->second - selection->first + 1) * cell - 1, height() - 2);
+    QColor shade = palette().color(QPalette::Highlight);
+    shade.setAlpha(70);
+    painter.fillRect(box, shade);
+    painter.setPen(palette().color(QPalette::Highlight));
+    painter.drawRect(box);
+}
+
+void SectionMap::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !session_.view.startHint.empty()) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    pressedAt_ = event->position().toPoint();
+    pressed_ = true;
+    dragging_ = false;
+}
+
+void SectionMap::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_) return;
+    const QPoint at = event->position().toPoint();
+    // A mouse that moves no further than a click would is no drag.
+    dragging_ =
+        dragging_ || (at - pressedAt_).manhattanLength() >= QApplication::startDragDistance();
+    if (!dragging_) return;
+    dragged_ = {MeasureAt(pressedAt_.x()), MeasureAt(at.x())};
+    update();
+}
+
+void SectionMap::mouseReleaseEvent(QMouseEvent* event) {
+    if (!pressed_ || event->button() != Qt::LeftButton) return;
+    pressed_ = false;
+    if (!dragging_) ClearSelection();  // a click
+}
+
+void SectionMap::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && dragged_) {
+        ClearSelection();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool SectionMap::event(QEvent* event) {

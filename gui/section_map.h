@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QString>
@@ -38,6 +39,11 @@ class SectionMap : public QWidget {
     // The marked section whose bar lies under `at`, or an empty text.
     std::string SectionAt(const QPoint& at) const;
 
+    // The measures dragged across, first and last, while the selection stands; a section button
+    // pressed then marks its section on them. Escape or a click clears it.
+    std::optional<std::pair<int, int>> Selection() const;
+    void ClearSelection();
+
   signals:
     // A right click on the bar of a marked section.
     void SectionMenuRequested(const std::string& key, const QPoint& globalPosition);
@@ -46,12 +52,23 @@ class SectionMap : public QWidget {
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     double CellWidth() const;
+    int MeasureAt(double x) const;
+    void PaintSelection(QPainter& painter) const;
     std::optional<Label> LabelAt(const QPoint& position) const;
 
     const Session& session_;
+    // The drag: where the mouse went down, and the measures it went from and to.
+    QPoint pressedAt_;
+    bool pressed_ = false;
+    bool dragging_ = false;  // the mouse went further than a click would since it went down
+    std::optional<std::pair<int, int>> dragged_;
 };
 
 }  // namespace zephrane::gui

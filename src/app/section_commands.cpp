@@ -1,14 +1,21 @@
 #include "app/section_commands.h"
 
 #include <optional>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/song_commands.h"
+#include "sections/section_marks.h"
 #include "sections/sections.h"
 
 namespace zephrane {
 namespace {
+
+// The markers that mark the section of `row`: its start and end markers, and a style's plain one.
+std::vector<std::string> MarkersOfSection(const SectionRow& row) {
+    return {StartMarker(row), EndMarker(row), std::string(row.name)};
+}
 
 // What the session's scan results describe once a marker is in.
 enum class ScanAfterMarker {
@@ -133,7 +140,7 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
         }
         const SectionRow* row = SectionByKey(key);
         if (row == nullptr) return false;
-        const std::string markers[] = {StartMarker(*row), EndMarker(*row), std::string(row->name)};
+        const std::vector<std::string> markers = MarkersOfSection(*row);
         return AllOrNothing(session, [&] {
             const bool removed = Guarded(session, "RemoveSection",
                                          [&] { RemoveMarkers(session.song.bytes, markers); });
@@ -141,6 +148,53 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
             session.view.sectionPressed[row->slot] = false;
             return removed && ScanSong(session);
         });
+    });
+}
+
+namespace {
+
+// Takes out the markers the plan's sections have now, then puts in those of the plan, each on a
+// scan of the song as it stands.
+bool PutInMarks(Session& session, const SectionPlan& plan) {
+    std::vector<std::string> replaced;
+    for (const PlannedSection& mark : plan.sections) {
+        const std::vector<std::string> texts = MarkersOfSection(*SectionByKeyOrName(mark.section));
+        replaced.insert(replaced.end(), texts.begin(), texts.end());
+    }
+    if (!Guarded(session, "MarkSections", [&] { RemoveMarkers(session.song.bytes, replaced); })) {
+        return false;
+    }
+    MarkerRun run(session);
+    for (const PlannedSection& mark : plan.sections) {
+        const SectionRow& row = *SectionByKeyOrName(mark.section);
+        if (run.Store(EndMarker(row), mark.last + 1, ScanAfterMarker::kSongAfter) !=
+                MarkerOutcome::kStored ||
+            run.Store(StartMarker(row), mark.first, ScanAfterMarker::kSongAfter) !=
+                MarkerOutcome::kStored) {
+            return false;
+        }
+        session.sectionFlags[row.slot] = true;
+        session.view.sectionPressed[row.slot] = true;
+    }
+    session.sectionMarkedSinceOpen = true;
+    return true;
+}
+
+}  // namespace
+
+CommandResult MarkSections(Session& session, const SectionPlan& plan) {
+    return RunCommand(session, [&] {
+        if (session.song.fileName.empty()) {
+            Refuse(session, kNoFileOpenMessage);
+            return false;
+        }
+        if (!ScanSong(session)) return false;
+        if (const std::optional<std::string> refusal =
+                PlanRefusal(session.measures, session.facts, plan)) {
+            Refuse(session, *refusal);
+            return false;
+        }
+        return AllOrNothing(session, [&] { return PutInMarks(session, plan); });
     });
 }
 

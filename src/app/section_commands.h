@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/command_result.h"
+#include "sections/section_plan.h"
 
 namespace zephrane {
 
@@ -27,6 +28,13 @@ CommandResult PressSectionButtons(Session& session, std::span<const std::string>
 // button up. Refuses with a message when no file is open; failures go to the common report under
 // "RemoveSection" and leave the song as it was.
 CommandResult RemoveSection(Session& session, std::string_view key);
+
+// Marks each section of `plan` on its measures, `first` to `last`, with its start and end marker,
+// in place of any marker of that section already in the working file (a fixed place included),
+// and shows its button pressed. Refuses with a message when no file is open or the plan cannot
+// go into the song (PlanRefusal), changing nothing; failures go to the common report under
+// "MarkSections" and leave the song as it was.
+CommandResult MarkSections(Session& session, const SectionPlan& plan);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);

@@ -18,8 +18,8 @@ inline constexpr char kStartHint[] =
 // Keeps what the user action `action` ("Save Style", "Main A", ...) came to for the status line.
 void NoteOutcome(Session& session, std::string_view action, const CommandResult& result);
 
-// "Sections: Main A, Fill AA." (or "14 sections marked.") and the next step for the song as it stands; empty sentences
-// are left out.
+// "Sections: Main A, Fill AA." (or "14 sections marked.") and the next step for the song as it
+// stands; empty sentences are left out.
 std::string MarkedAndNextStep(const Session& session);
 
 }  // namespace zephrane

@@ -1,8 +1,11 @@
 #include "style/make_style.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
+#include <vector>
 
+#include "sections/sections.h"
 #include "song/numbers.h"
 #include "song/walker.h"
 
@@ -25,6 +28,13 @@ bool IsPlainSectionMarker(std::string_view text) {
 
 bool IsStartMarker(std::string_view text) {
     return text.starts_with('>') && IsPlainSectionMarker(text.substr(1)) && text != ">Fill In BA";
+}
+
+// Where a section comes in a working file's style: the fixed layout's order (intros, mains,
+// endings, fills); sections the section buttons do not mark come after them.
+size_t UsualPlace(std::string_view startMarker) {
+    const SectionRow* row = SectionByMarker(startMarker);
+    return row == nullptr ? kSectionTable.size() : static_cast<size_t>(row - kSectionTable.data());
 }
 
 // The set-up part of a style or BB song ends at its first section marker.
@@ -71,6 +81,7 @@ class StyleAssembler {
     void CopySetUpPart();
     void CopySections();
     void CopyStartMarkerSection(int start);
+    std::vector<int> SectionOrder() const;
     void CopyPlainSection(int index);
     void WriteEndOfTrack();
     void Append(std::span<const uint8_t> bytes);
@@ -150,6 +161,8 @@ void StyleAssembler::CopyStartMarkerSection(int start) {
         EncodeVariableLength(static_cast<int64_t>(nameBytes.size()));
     Append(nameLength.Span());
     Append(nameBytes);
+    // Markers of other sections marked on shared measures come along; the preparation after
+    // the assembly takes every ">" and "<" marker out, keeping its time.
     CopySong(textEnd, endMarker.position);
 
     // Pad the section to whole measures after its last event.
@@ -173,11 +186,32 @@ void StyleAssembler::CopyPlainSection(int index) {
     pendingDelta_ = endOfTrack.delta;
 }
 
-void StyleAssembler::CopySections() {
+// The section markers in file order; a working file's sections, all between start and end
+// markers, in the usual order whatever their measures. A BB song keeps its own order.
+std::vector<int> StyleAssembler::SectionOrder() const {
+    std::vector<int> order;
+    bool onlyStartMarkers = !source_.song.bbMode;
     for (int i = 0; i < MarkerCount() && !MarkerAt(i).text.empty(); ++i) {
         const std::string& text = MarkerAt(i).text;
+        if (IsStartMarker(text)) {
+            order.push_back(i);
+        } else if (IsPlainSectionMarker(text)) {
+            order.push_back(i);
+            onlyStartMarkers = false;
+        }
+    }
+    if (onlyStartMarkers) {
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            return UsualPlace(MarkerAt(a).text) < UsualPlace(MarkerAt(b).text);
+        });
+    }
+    return order;
+}
+
+void StyleAssembler::CopySections() {
+    for (const int i : SectionOrder()) {
+        const std::string& text = MarkerAt(i).text;
         const bool start = IsStartMarker(text);
-        if (!start && !IsPlainSectionMarker(text)) continue;
         sectionList_ += (start ? text.substr(1) : text) + ",";
         if (start) {
             CopyStartMarkerSection(i);

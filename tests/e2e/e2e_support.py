@@ -78,6 +78,19 @@ def markers(path):
     return [(tick, m.text) for tick, m in absolute(path) if m.type == "marker"]
 
 
+def notes_between(path, first, end):
+    return [(tick - first, m.copy(time=0)) for tick, m in absolute(path)
+            if first <= tick < end and m.type in ("note_on", "note_off")]
+
+
+def sections(path):
+    """(name, marker tick, end tick) in file order; a section ends at the next section marker or
+    at End of Track."""
+    found = [(tick, text) for tick, text in markers(path) if text in STANDARD]
+    ends = [tick for tick, _ in found[1:]] + [absolute(path)[-1][0]]
+    return [(text, tick, end) for (tick, text), end in zip(found, ends)]
+
+
 def note_spans(path):
     """Sorted (start, end, channel, note) of every note; fails on a key struck while it sounds,
     released while silent, or still sounding at the end."""

@@ -6,8 +6,8 @@ line, lasts its measures and holds exactly its measures' notes."""
 import json
 import unittest
 
-from e2e_support import FolderTest, MEASURE, STANDARD, absolute, band_song, markers, midicsv, \
-    read_bytes, run, take_arguments
+from e2e_support import FolderTest, MEASURE, STANDARD, band_song, markers, midicsv, \
+    notes_between, read_bytes, run, sections, take_arguments
 
 CLI = take_arguments("zephrane-cli")
 PARTS = {0: (0, [(0, 60, 2)]), 1: (33, [(0, 40, 2)]), 2: (48, [(0, 64, 2)])}  # released mid-bar
@@ -21,19 +21,6 @@ BB = {"Intro C": (2, 10, 10), "Intro A": (2, 6, 6), "Intro B": (6, 10, 10),
 ALL = ("--all-sections", "--auto-casm")
 NO_MAIN_A = ("WARNING- Your style does not have a Main A section. This will cause some PSR's "
              "(e.g. 2000/9000) to act strangely.\n")
-
-
-def notes_between(path, first, end):
-    return [(tick - first, m.copy(time=0)) for tick, m in absolute(path)
-            if first <= tick < end and m.type in ("note_on", "note_off")]
-
-
-def sections(path):
-    """(name, marker tick, end tick) in file order; a section ends at the next section marker or
-    at End of Track."""
-    found = [(tick, text) for tick, text in markers(path) if text in STANDARD]
-    ends = [tick for tick, _ in found[1:]] + [absolute(path)[-1][0]]
-    return [(text, tick, end) for (tick, text), end in zip(found, ends)]
 
 
 class Style(FolderTest):

@@ -542,6 +542,46 @@ class MainWindowTest : public QObject {
         QVERIFY(shown.recorder.messages.empty());
     }
 
+    // Guards against a drag that marks the wrong measures, a section button that ignores it,
+    // a selection that outlives its use, Escape or a click, and a mark that Undo leaves behind.
+    void draggedMeasuresTakeTheSectionOfTheButtonPressed() {
+        ShownWindow shown;
+        shown.window.resize(1000, 700);
+        shown.OpenSong(20);
+        auto* map = shown.Find<gui::SectionMap>("sectionMap");
+        const double cell = (map->width() - 2) / double(map->Picture().measuresShown);
+        const auto drag = [&](int from, int to) {
+            const auto at = [&](int measure) {
+                return QPoint(int(1 + (measure + 0.5) * cell), 10);
+            };
+            QTest::mousePress(map, Qt::LeftButton, {}, at(from));
+            QTest::mouseMove(map, at(to));
+            QTest::mouseRelease(map, Qt::LeftButton, {}, at(to));
+        };
+        drag(9, 12);
+        QTest::keyClick(map, Qt::Key_Escape);
+        QVERIFY(!map->Selection());
+        drag(12, 9);
+        QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(5, 10));
+        QVERIFY(!map->Selection());
+        const auto before = Document(shown.S());
+        drag(16, 9);
+        QCOMPARE(map->Selection(), std::optional(std::pair(9, 16)));
+        shown.Action("Main A")->trigger();
+        QVERIFY(!map->Selection() && shown.Action("Main A")->isChecked());
+        std::vector<std::pair<std::string, int>> markers;
+        for (int i = 0; i < shown.S().markers.count; ++i) {
+            const Marker& marker = shown.S().markers.entries[i];
+            if (marker.text.find("Main A") != std::string::npos)
+                markers.emplace_back(marker.text, marker.tick / 1920);
+        }
+        QCOMPARE(markers,
+                 (std::vector<std::pair<std::string, int>>{{">Main A", 9}, {"<Main A", 17}}));
+        shown.Action("mnuUndo")->trigger();
+        QVERIFY(Document(shown.S()) == before);
+        QVERIFY(shown.recorder.messages.empty());
+    }
+
     // Guards against closing losing edits that no saved file holds, and against a question when
     // nothing would be lost.
     void closingAsksOnlyAboutUnsavedEdits() {

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""End-to-end: sections marked on any measures with `--mark` and `--plan`, sharing measures; the
+style read back by mido and midicsv and by `zephrane-cli casm --json`: the sections in the usual
+order, each on its bar line, lasting its measures and holding exactly its measures' notes."""
+
+import json
+import os
+import unittest
+
+from e2e_support import FolderTest, MEASURE, band_song, markers, midicsv, notes_between, run, \
+    sections, take_arguments
+
+CLI = take_arguments("zephrane-cli")
+PARTS = {0: (0, [(0, 60, 2)]), 1: (33, [(0, 40, 2)])}
+USAGE = "zephrane-cli: "
+
+
+class Marks(FolderTest):
+    def setUp(self):
+        super().setUp()
+        self.song = band_song(self.path("song.mid"), 20, PARTS)
+
+    def cli(self, command, *options):
+        out = self.path("out." + ("sty" if command == "style" else "mid"))
+        return run(CLI, command, "--work-dir", self.fresh_work_dir(), "--force", *options, "-o",
+                   out, self.song), out
+
+    def test_shared_measures_make_a_style_of_the_marked_sections(self):
+        # Intro A overlaps Main A, the Fill is Main A's last measure, End A lies apart.
+        plan = {"measures": 20, "chords": [], "sections": [
+            {"section": "Intro A", "first": 8, "last": 10, "chord": "C", "confidence": 0.5,
+             "reason": "before the first groove"},
+            {"section": "End A", "first": 18, "last": 19}]}
+        self.write("plan.json", json.dumps(plan))
+        done, style = self.cli("style", "--auto-casm", "--plan", self.path("plan.json"),
+                               "--mark", "Fill AA=16", "--mark", "Main A=9-16")
+        self.assert_run(done)
+        layout = {"Intro A": (8, 10), "Main A": (9, 16), "Ending A": (18, 19),
+                  "Fill In AA": (16, 16)}
+        found = sections(style)
+        self.assertEqual([name for name, *_ in found], list(layout))
+        for name, start, end in found:
+            first, last = layout[name]
+            self.assertEqual((start % MEASURE, end - start), (0, (last + 1 - first) * MEASURE),
+                             name)
+            self.assertEqual(notes_between(style, start, end),
+                             notes_between(self.song, first * MEASURE, (last + 1) * MEASURE),
+                             name)
+        self.assertEqual([text for _, text in markers(style) if text[:1] in "<>"], [])
+        self.assertIn("Marker_t, \"Fill In AA\"", midicsv(style))
+        casm = json.loads(run(CLI, "casm", "--json", style).stdout)
+        self.assertEqual([cseg["sections"] for chunk in casm["chunks"]
+                          for cseg in chunk.get("csegs", [])], [",".join(layout)])
+
+    def test_working_file_holds_the_markers_on_their_bar_lines(self):
+        done, working = self.cli("working", "--sections", "Main A", "--mark", "Main A=3-4")
+        self.assert_run(done)
+        self.assertEqual([(tick // MEASURE, text) for tick, text in markers(working)
+                          if text[:1] in "<>"], [(3, ">Main A"), (5, "<Main A")])
+
+    def test_refusals_and_usage_errors_write_nothing(self):
+        self.write("no-sections.json", '{"measures": 20}')
+        self.write("bad-measure.json", '{"sections": [{"section": "Main A", "first": -1, '
+                                       '"last": 2}]}')
+        cases = [
+            (("--mark", "Main A=20-21"), 1, "Main A: measures 20 to 21 run past the song's end; "
+             "the last measure a section can take is 19.\n"),
+            (("--mark", "Main A 1-2"), 2,
+             USAGE + "--mark \"Main A 1-2\": expected SECTION=FIRST-LAST, as \"Main A=9-16\"\n"),
+            (("--mark", "Main A=2-x"), 2, USAGE + "--mark \"Main A=2-x\": the measures must be "
+             "FIRST-LAST or one MEASURE, whole numbers from 0\n"),
+            (("--mark", "Main Z=2"), 2,
+             USAGE + "unknown section \"Main Z\" in --mark \"Main Z=2\"\n"),
+            (("--plan", self.path("no-sections.json")), 2,
+             USAGE + self.path("no-sections.json") + " has no \"sections\" list\n"),
+            (("--plan", self.path("bad-measure.json")), 2, USAGE + self.path("bad-measure.json") +
+             ": \"first\" must be a measure number, a whole number from 0\n"),
+        ]
+        for options, status, message in cases:
+            with self.subTest(options=options):
+                done, style = self.cli("style", *options)
+                self.assert_run(done, status, message)
+                self.assertFalse(os.path.exists(style))
+
+
+if __name__ == "__main__":
+    unittest.main()
