@@ -6,6 +6,7 @@
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "sections/sections.h"
+#include "sections/suggest_sections.h"
 
 namespace zephrane {
 namespace {
@@ -142,6 +143,21 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
             return removed && ScanSong(session);
         });
     });
+}
+
+std::optional<SectionPlan> SuggestSections(Session& session) {
+    std::optional<SectionPlan> plan;
+    RunCommand(session, [&] {
+        if (session.song.fileName.empty()) {
+            Refuse(session, kNoFileOpenMessage);
+            return false;
+        }
+        return Guarded(session, "SuggestSections", [&] {
+            plan = SuggestSections(
+                ReadMeasurePatterns(session.song.bytes, session.facts, session.channels));
+        });
+    });
+    return plan;
 }
 
 void MarkBBSections(Session& session, bool eightMeasureMains) {

@@ -2,11 +2,13 @@
 // The section buttons and the marker insertion as commands on the session: each marker goes in
 // on a scan of the song as it stands.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "app/command_result.h"
+#include "sections/section_plan.h"
 
 namespace zephrane {
 
@@ -27,6 +29,11 @@ CommandResult PressSectionButtons(Session& session, std::span<const std::string>
 // button up. Refuses with a message when no file is open; failures go to the common report under
 // "RemoveSection" and leave the song as it was.
 CommandResult RemoveSection(Session& session, std::string_view key);
+
+// "Suggest Sections": the plan Zephrane proposes from the open song's grooves, each section with
+// its confidence and reason. Refuses with a message when no file is open; a walk that fails goes
+// to the common report under "SuggestSections". Nothing after a refusal or a failure.
+std::optional<SectionPlan> SuggestSections(Session& session);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);
