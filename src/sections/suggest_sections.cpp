@@ -367,7 +367,7 @@ struct Proposer {
         sections.push_back(
             {"End A", first, end - 1, "", Rounded(1 - MeanSimilarity(first, end, last.first)),
              "the " + Measures(end - first) + " after the last groove (" + MainName(last.groove) +
-                 ") ends at measure " + std::to_string(grooveEnd - 1)});
+                 " to measure " + std::to_string(grooveEnd - 1) + ")"});
     }
 
     int FirstMusic(int from, int end) const {
