@@ -1,7 +1,5 @@
 #include "cli/plan_output.h"
 
-#include <cstdio>
-
 namespace zephrane::cli {
 
 nlohmann::ordered_json PlanJson(const SectionPlan& plan) {
@@ -20,19 +18,6 @@ nlohmann::ordered_json PlanJson(const SectionPlan& plan) {
                             {"reason", section.reason}});
     }
     return {{"measures", plan.measures}, {"chords", chords}, {"sections", sections}};
-}
-
-std::string PlanText(const SectionPlan& plan) {
-    std::string text;
-    for (const PlannedSection& section : plan.sections) {
-        const std::string measures =
-            std::to_string(section.first) + "-" + std::to_string(section.last);
-        char line[64];
-        std::snprintf(line, sizeof line, "%-8s %-7s %.2f  ", section.section.c_str(),
-                      measures.c_str(), section.confidence);
-        text += line + section.reason + "\n";
-    }
-    return text;
 }
 
 }  // namespace zephrane::cli

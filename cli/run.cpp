@@ -17,6 +17,7 @@
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
 #include "cli/plan_output.h"
+#include "sections/suggest_sections.h"
 
 namespace zephrane::cli {
 namespace {

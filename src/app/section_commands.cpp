@@ -160,6 +160,17 @@ std::optional<SectionPlan> SuggestSections(Session& session) {
     return plan;
 }
 
+CommandResult ShowSuggestedSections(Session& session) {
+    return RunCommand(session, [&] {
+        const std::optional<SectionPlan> plan = SuggestSections(session);
+        if (!plan) return false;
+        session.platform.messages.ShowMessage(plan->sections.empty()
+                                                  ? std::string(kNoGrooveRepeatsMessage)
+                                                  : kSuggestedSectionsHeading + PlanText(*plan));
+        return true;
+    });
+}
+
 void MarkBBSections(Session& session, bool eightMeasureMains) {
     MarkerRun run(session);
     for (std::string_view key : kBbSectionOrder) {

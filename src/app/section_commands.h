@@ -35,6 +35,10 @@ CommandResult RemoveSection(Session& session, std::string_view key);
 // to the common report under "SuggestSections". Nothing after a refusal or a failure.
 std::optional<SectionPlan> SuggestSections(Session& session);
 
+// The window's "Suggest Sections": the plan shown in a message, one line per section, or that the
+// song repeats no groove. Refused and failed as SuggestSections is.
+CommandResult ShowSuggestedSections(Session& session);
+
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);
 

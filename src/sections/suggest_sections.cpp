@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "sections/sections.h"
@@ -459,6 +460,19 @@ SectionPlan SuggestSections(std::span<const MeasurePattern> measures,
     for (PlannedSection& section : plan.sections)
         section.chord = ChordAtMeasure(chords, section.first);
     return plan;
+}
+
+std::string PlanText(const SectionPlan& plan) {
+    std::string text;
+    for (const PlannedSection& section : plan.sections) {
+        const std::string measures =
+            std::to_string(section.first) + "-" + std::to_string(section.last);
+        char line[64];
+        std::snprintf(line, sizeof line, "%-8s %-7s %.2f  ", section.section.c_str(),
+                      measures.c_str(), section.confidence);
+        text += line + section.reason + "\n";
+    }
+    return text;
 }
 
 std::string ChordAtMeasure(std::span<const ChordChange> chords, int measure) {

@@ -38,6 +38,9 @@ std::vector<MeasurePattern> ReadMeasurePatterns(const ByteImage& song, const Son
 SectionPlan SuggestSections(std::span<const MeasurePattern> measures,
                             std::span<const ChordChange> chords = {});
 
+// The plan as text, one line per section: its key, its measures, the confidence and the reason.
+std::string PlanText(const SectionPlan& plan);
+
 // The chord in force at the start of `measure`: the last change at or before its first beat;
 // empty when the chords start later or there are none.
 std::string ChordAtMeasure(std::span<const ChordChange> chords, int measure);

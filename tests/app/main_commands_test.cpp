@@ -418,6 +418,10 @@ TEST_F(AppTest, SuggestSectionsWithoutAnOpenFileOrOnADamagedSongProposesNothing)
     SetSong(s, song);
     ASSERT_TRUE(ScanSong(s));
     EXPECT_EQ(SuggestSections(s)->measures, 12);
+    // Its drums alone repeat no groove: the window's command says so.
+    EXPECT_TRUE(ShowSuggestedSections(s));
+    EXPECT_EQ(recorder.messages.back(),
+              "No groove repeats in this song, so there are no sections to suggest.");
 }
 
 TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {
