@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include "sections/sections.h"
@@ -20,6 +21,9 @@ namespace {
 constexpr int kDrumChannelIndex = 9;  // channel 10, the General MIDI percussion channel
 constexpr int kXgDrumKitBank = 127;
 constexpr int kMostSteps = 64;  // one bit of MeasurePattern::otherOnsets each
+// The measure table counts measures in 16 bits; a note beyond them (a damaged delta time) would
+// only make room for measures no song has.
+constexpr int kMostMeasures = std::numeric_limits<int16_t>::max();
 
 struct NoteStart {
     int64_t tick = 0;
@@ -164,7 +168,7 @@ struct BlockMatch {
     std::span<const MeasurePattern> measures;
 
     double Alike(int first, int again, int length) const {
-        return Alike(first, length, again, length, std::max(length, 1));
+        return Alike(first, length, again, length, length);
     }
 
     // Blocks of different periods compared measure by measure over `span` measures, each
@@ -198,6 +202,7 @@ struct GrooveRun {
 };
 
 constexpr std::array<int, 4> kBlockLengths = {1, 2, 4, 8};
+constexpr int kMainCount = 4;  // Main A to Main D
 
 // The run that starts at `first` with the shortest block that is played again right after it.
 std::optional<GrooveRun> RunFrom(const BlockMatch& match, int first) {
@@ -216,12 +221,14 @@ std::optional<GrooveRun> RunFrom(const BlockMatch& match, int first) {
     return std::nullopt;
 }
 
-// Runs left to right, each measure in at most one; every comparison covers at most the 15
-// measures of the four block lengths once per measure, so the whole takes linear time.
+// Runs left to right, each measure in at most one. A measure starting no run is compared at most
+// 15 times (the four block lengths), a measure inside one once for each repeat, and a run with
+// the first runs of the mains alone, so the whole takes linear time; the grooves after Main D
+// are all told apart from the mains the same way and numbered kMainCount.
 std::vector<GrooveRun> FindRuns(std::span<const MeasurePattern> measures) {
     const BlockMatch match{measures};
     std::vector<GrooveRun> runs;
-    std::vector<GrooveRun> grooveFirstRuns;
+    std::vector<GrooveRun> mainFirstRuns;
     const auto count = static_cast<int>(measures.size());
     for (int at = 0; at < count;) {
         const std::optional<GrooveRun> run = RunFrom(match, at);
@@ -230,13 +237,14 @@ std::vector<GrooveRun> FindRuns(std::span<const MeasurePattern> measures) {
             continue;
         }
         GrooveRun found = *run;
-        const auto known = std::find_if(
-            grooveFirstRuns.begin(), grooveFirstRuns.end(), [&](const GrooveRun& other) {
+        const auto known =
+            std::find_if(mainFirstRuns.begin(), mainFirstRuns.end(), [&](const GrooveRun& other) {
                 return match.Alike(other.first, other.period, found.first, found.period,
                                    std::max(other.period, found.period)) > 0;
             });
-        found.groove = static_cast<int>(known - grooveFirstRuns.begin());
-        if (known == grooveFirstRuns.end()) grooveFirstRuns.push_back(found);
+        found.groove = static_cast<int>(known - mainFirstRuns.begin());
+        if (known == mainFirstRuns.end() && found.groove < kMainCount)
+            mainFirstRuns.push_back(found);
         runs.push_back(found);
         at = found.End();
     }
@@ -245,7 +253,6 @@ std::vector<GrooveRun> FindRuns(std::span<const MeasurePattern> measures) {
 
 // ---- The proposals ----------------------------------------------------------------------------
 
-constexpr int kMainCount = 4;     // Main A to Main D
 constexpr int kLongestPart = 8;   // measures of the longest intro, main and ending proposed
 constexpr double kBusier = 0.25;  // a fill's drums play at least this much more
 
@@ -415,7 +422,7 @@ std::vector<MeasurePattern> ReadMeasurePatterns(const ByteImage& song, const Son
     std::vector<std::vector<std::pair<int, int>>> bassNotes;
     for (const NoteStart& start : starts) {
         const GridPlace place = PlaceOf(start.tick, grid);
-        if (place.measure < 0) continue;
+        if (place.measure < 0 || place.measure >= kMostMeasures) continue;
         const auto measure = static_cast<size_t>(place.measure);
         if (measure >= patterns.size()) {
             patterns.resize(measure + 1);

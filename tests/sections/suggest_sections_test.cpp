@@ -167,6 +167,20 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Main C", 12, 15, "", 0.75, "repeats 4 times from measure 12"},
                      {"Fill CC", 11, 11, "", 0.69,
                       "drums 110 % busier than Main B before the change to Main C"}}},
+        // A fifth groove is no main: the ending follows it all the same.
+        SuggestCase{"FiveGrooves",
+                    Join({Repeat(kA, 2),
+                          Repeat(kB, 2),
+                          Repeat(kC, 2),
+                          Repeat(kD, 2),
+                          Repeat(kIntro2, 2),
+                          {kEnd1}}),
+                    {{"Main A", 0, 1, "", 0.63, "repeats 2 times from measure 0"},
+                     {"Main B", 2, 3, "", 0.63, "repeats 2 times from measure 2"},
+                     {"Main C", 4, 5, "", 0.63, "repeats 2 times from measure 4"},
+                     {"Main D", 6, 7, "", 0.63, "repeats 2 times from measure 6"},
+                     {"End A", 10, 10, "", 0.95,
+                      "the measure after the last groove (a groove beyond Main D to measure 9)"}}},
         // Drums alone never make a groove: nothing to propose.
         SuggestCase{"DrumsAlone", Repeat(kCountIn, 8), {}}),
     [](const testing::TestParamInfo<SuggestCase>& param) { return param.param.name; });
