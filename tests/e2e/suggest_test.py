@@ -19,7 +19,7 @@ class Suggest(FolderTest):
         self.assert_run(done)
         return done.stdout
 
-    def test_the_demo_songs_mains_intro_and_ending_are_found(self):
+    def test_the_demo_songs_mains_intro_and_ending_are_found_as_json_and_as_text(self):
         plan = json.loads(self.suggest(DEMO, "--json"))
         self.assertEqual(list(plan), ["measures", "chords", "sections"])
         self.assertEqual((plan["measures"], plan["chords"]), (34, []))
@@ -37,9 +37,7 @@ class Suggest(FolderTest):
         self.assertEqual(reasons["Main C"], "repeats 2 times from measure 14")
         self.assertEqual(reasons["Intro A"],
                          "the 7 measures before the first groove (Main A from measure 8)")
-
-    def test_the_text_form_has_one_line_for_each_section_of_the_json_form(self):
-        plan = json.loads(self.suggest(DEMO, "--json"))
+        # The text form: one line for each section of the JSON form.
         lines = self.suggest(DEMO).splitlines()
         self.assertEqual(len(lines), len(plan["sections"]))
         for line, s in zip(lines, plan["sections"]):

@@ -121,14 +121,20 @@ struct SuggestCase {
     const char* name;
     std::vector<Measure> song;
     std::vector<PlannedSection> expected;
+    std::vector<ChordChange> chords =
+        {};  // passed in: each section takes the one on its first beat
 };
 
 class SuggestSectionsTest : public testing::TestWithParam<SuggestCase> {};
 
 // Guards against grooves, fills, intro and ending found in the wrong measures, grooves of two
-// measures split into two mains, and a fill's measure left inside the main it closes.
+// measures split into two mains, a fill's measure left inside the main it closes, and a section's
+// chord taken from a change later in its first measure or from before the chords start.
 TEST_P(SuggestSectionsTest, ProposesTheSongsOwnSections) {
-    EXPECT_EQ(PlanOf(GetParam().song).sections, GetParam().expected);
+    const SectionPlan plan = PlanOf(GetParam().song, GetParam().chords);
+    EXPECT_EQ(plan.sections, GetParam().expected);
+    EXPECT_EQ((std::pair{plan.measures, plan.chords}),
+              (std::pair{static_cast<int>(GetParam().song.size()), GetParam().chords}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,14 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
                           {kEnd1, kEnd2}}),
                     {{"Intro A", 1, 2, "", 0.83,
                       "the 2 measures before the first groove (Main A from measure 3)"},
-                     {"Main A", 3, 6, "", 0.91, "repeats 7 times from measure 3"},
-                     {"Main B", 11, 14, "", 0.91, "repeats 7 times from measure 11"},
-                     {"End A", 23, 24, "", 0.7,
+                     {"Main A", 3, 6, "Dm7", 0.91, "repeats 7 times from measure 3"},
+                     {"Main B", 11, 14, "G7", 0.91, "repeats 7 times from measure 11"},
+                     {"End A", 23, 24, "C", 0.7,
                       "the 2 measures after the last groove (Main A to measure 22)"},
-                     {"Fill AA", 18, 18, "", 0.65,
+                     {"Fill AA", 18, 18, "G7", 0.65,
                       "drums 92 % busier than Main B before the change to Main A"},
-                     {"Fill BB", 10, 10, "", 0.65,
-                      "drums 92 % busier than Main A before the change to Main B"}}},
+                     {"Fill BB", 10, 10, "Dm7", 0.65,
+                      "drums 92 % busier than Main A before the change to Main B"}},
+                    {{2, 1, "Dm7"}, {11, 1, "G7"}, {18, 3, "C"}}},
         // A groove of two different measures, then two more grooves, the last entered by a fill:
         // no intro and no ending, the song starting and ending in a groove.
         SuggestCase{"ThreeGroovesOneOfTwoMeasures",
@@ -195,31 +202,6 @@ TEST(ReadMeasurePatterns, ABassRiffFromAnotherRootIsTheSamePattern) {
     ASSERT_EQ(patterns.size(), 2U);
     EXPECT_EQ(patterns[0], patterns[1]);
     EXPECT_EQ(patterns[0].bassLine.size(), 3U);
-}
-
-// Guards against the chord of a section taken from a change later in its first measure, or from
-// before the chords start.
-TEST(ChordAtMeasure, IsTheChangeInForceOnTheFirstBeat) {
-    const std::vector<ChordChange> chords = {{2, 1, "C"}, {4, 3, "G7"}, {8, 1, "Am"}};
-    const std::vector<std::pair<int, std::string>> expected = {{1, ""},   {2, "C"},  {4, "C"},
-                                                               {5, "G7"}, {8, "Am"}, {30, "Am"}};
-    for (const auto& [measure, chord] : expected)
-        EXPECT_EQ(ChordAtMeasure(chords, measure), chord) << "measure " << measure;
-}
-
-// Guards against chords passed in but lost: the plan keeps them and each section names its own.
-TEST(SuggestSections, SectionsTakeTheChordOfTheirFirstMeasure) {
-    const std::vector<ChordChange> chords = {{0, 1, "Dm7"}, {3, 1, "G7"}, {7, 1, "Cmaj7"}};
-    const SectionPlan plan =
-        PlanOf(Join({{kIntro1, kIntro2}, Repeat(kA, 4), Repeat(kB, 4), {kEnd1}}), chords);
-    EXPECT_EQ(plan.chords, chords);
-    ASSERT_EQ(plan.sections.size(), 4U);
-    EXPECT_EQ(plan.measures, 11);
-    for (const auto& [section, chord] : std::vector<std::pair<int, std::string>>{
-             {0, "Dm7"}, {1, "Dm7"}, {2, "G7"}, {3, "Cmaj7"}}) {
-        EXPECT_EQ(plan.sections[static_cast<size_t>(section)].chord, chord)
-            << plan.sections[static_cast<size_t>(section)].section;
-    }
 }
 
 }  // namespace
