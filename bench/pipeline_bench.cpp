@@ -16,6 +16,7 @@
 #include "app/song_commands.h"
 #include "app/style_commands.h"
 #include "bench_session.h"
+#include "song_generator.h"
 
 namespace {
 
@@ -111,6 +112,23 @@ void BM_StoreMarker(benchmark::State& state) {
     CountBytes(state);
 }
 BENCHMARK(BM_StoreMarker)->Apply(Sizes);
+
+// "Suggest Sections" on a song of five minutes at 120 beats a minute (150 measures of 4/4), as
+// dense as the 1 MB and the 16 MB songs: the walk over its notes, the measure patterns, the plan.
+void BM_SuggestSections(benchmark::State& state) {
+    constexpr int kFiveMinutesOfMeasures = 150;
+    BenchSession bench;
+    const std::vector<uint8_t> song =
+        zephrane::bench::GenerateSong(SongSize(state), kFiveMinutesOfMeasures);
+    bench.session.song.bytes = zephrane::ByteImage(song);
+    bench.session.song.fileName = "five-minutes.mid";
+    if (Refused(state, bench, zephrane::ScanSong(bench.session))) return;
+    for (auto _ : state) {
+        if (Refused(state, bench, zephrane::SuggestSections(bench.session).has_value())) break;
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(song.size()));
+}
+BENCHMARK(BM_SuggestSections)->Arg(k1M)->Arg(k16M)->Unit(benchmark::kMillisecond);
 
 // The preparation with every channel, as "Open" and "To Sequencer" run it.
 void BM_PrepMidi(benchmark::State& state) {

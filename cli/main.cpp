@@ -149,6 +149,15 @@ int main(int argc, char** argv) {
     casmCommand->add_flag("--json", casmJson, "Print one JSON object");
     casmCommand->add_option("STYLE", casmFile, "Style file")->required();
 
+    RunOptions suggest;
+    suggest.subcommand = zephrane::cli::Subcommand::Suggest;
+    CLI::App* suggestCommand = app.add_subcommand(
+        "suggest", "Open a file and print the sections and chords Zephrane proposes for a style");
+    suggestCommand->add_flag("--json", suggest.json, "Print one JSON object");
+    suggestCommand->add_option("--work-dir", suggest.workDir,
+                               "Folder of the working file Zephwork.mid");
+    suggestCommand->add_option("FILE", suggest.file, "Type-0 MIDI file")->required();
+
     MergeOptions merge;
     CLI::App* mergeCommand = app.add_subcommand(
         "merge", "Merge the tracks of a type-1 MIDI file into a type-0 file that Zephrane opens");
@@ -166,6 +175,7 @@ int main(int argc, char** argv) {
     if (mergeCommand->parsed()) return RunMerge(merge);
     const RunOptions& options = infoCommand->parsed()      ? info
                                 : workingCommand->parsed() ? working
+                                : suggestCommand->parsed() ? suggest
                                                            : style;
     if (const std::string problem = zephrane::cli::UsageProblem(options); !problem.empty()) {
         std::cerr << "zephrane-cli: " << problem << "\n" << app.help();

@@ -17,6 +17,8 @@
 #include "cli/edit_files.h"
 #include "cli/info_output.h"
 #include "cli/plan_options.h"
+#include "cli/plan_output.h"
+#include "sections/suggest_sections.h"
 
 namespace zephrane::cli {
 namespace {
@@ -88,6 +90,7 @@ CommandResult Finish(Session& session, const RunOptions& options) {
         case Subcommand::Style:
             return SaveStyle(session, StyleCommandSource::ToolbarButton, output);
         case Subcommand::Info:
+        case Subcommand::Suggest:
             break;
     }
     return {};
@@ -109,6 +112,20 @@ void PrintInfo(const Session& session, const CliPlatform& platform, const RunOpt
     } else if (succeeded) {
         std::cout << InfoText(session);
     }
+}
+
+// The plan proposed for the song; false when the command was refused or failed.
+bool PrintSuggestion(Session& session, const RunOptions& options) {
+    const std::optional<SectionPlan> plan = SuggestSections(session);
+    if (!plan) return false;
+    if (options.json) {
+        std::cout << PlanJson(*plan).dump(2, ' ', false,
+                                          nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
+    } else {
+        std::cout << PlanText(*plan);
+    }
+    return true;
 }
 
 }  // namespace
@@ -154,6 +171,8 @@ int Run(const RunOptions& options) {
         // saves nothing and ends as refused.
         succeeded = Open(session, options) && ApplyEdits(session, options, files) &&
                     Finish(session, options);
+        if (succeeded && options.subcommand == Subcommand::Suggest)
+            succeeded = PrintSuggestion(session, options);
     } catch (const UsageError& error) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
         return kExitUsage;

@@ -1,6 +1,6 @@
 #pragma once
 // One run of zephrane-cli: open a file, apply the editing options in their fixed order, then
-// print (info) or save (working).
+// print (info, suggest) or save (working, style).
 
 #include <optional>
 #include <string>
@@ -12,7 +12,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitUsage = 2;
 
-enum class Subcommand { Info, Working, Style };
+enum class Subcommand { Info, Working, Style, Suggest };
 
 struct RunOptions {
     Subcommand subcommand = Subcommand::Info;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 #include "app/casm_commands.h"
@@ -261,9 +262,25 @@ void Casm(const uint8_t* data, size_t size) {
 
 // Loaded as it is, the section buttons pressed in toolbar order and in reverse, one by one and in
 // a row (which works the scan out from the scan before): both must end alike.
+// A proposed section names a section button and lies inside the song, at most eight measures
+// long, with a confidence from 0 to 1.
+void CheckSuggestedSections(Session& session) {
+    const std::optional<SectionPlan> plan = SuggestSections(session);
+    if (!plan) return;
+    for (const PlannedSection& section : plan->sections) {
+        if (SectionByKey(section.section) == nullptr || section.first < 0 ||
+            section.last < section.first || section.last >= plan->measures ||
+            section.last - section.first >= 8 || !(section.confidence >= 0) ||
+            !(section.confidence <= 1)) {
+            Finding("a suggested section outside the song or its bounds: " + section.section);
+        }
+    }
+}
+
 void Sections(const uint8_t* data, size_t size) {
     FuzzSession loaded;
     if (!OpenChosenFile(loaded.session, WriteInput(data, size))) return;
+    CheckSuggestedSections(loaded.session);
     std::vector<std::string> keys = AllSectionKeys();
     for (int order = 0; order < 2; ++order, std::reverse(keys.begin(), keys.end())) {
         FuzzSession single, row;

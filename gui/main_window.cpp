@@ -205,6 +205,12 @@ void MainWindow::BuildEditMenu() {
         const std::string step = session_.view.redoCaption;
         Run(step, [this] { return Redo(session_); });
     });
+    edit->addSeparator();
+    QAction* suggest = edit->addAction("Suggest Sections");
+    suggest->setObjectName("mnuSuggestSections");
+    connect(suggest, &QAction::triggered, this, [this] {
+        Run("Suggest Sections", [this] { return ShowSuggestedSections(session_); });
+    });
 }
 
 void MainWindow::BuildSectionMenu() {

@@ -8,6 +8,7 @@
 #include "app/song_commands.h"
 #include "sections/section_marks.h"
 #include "sections/sections.h"
+#include "sections/suggest_sections.h"
 
 namespace zephrane {
 namespace {
@@ -195,6 +196,32 @@ CommandResult MarkSections(Session& session, const SectionPlan& plan) {
             return false;
         }
         return AllOrNothing(session, [&] { return PutInMarks(session, plan); });
+    });
+}
+
+std::optional<SectionPlan> SuggestSections(Session& session) {
+    std::optional<SectionPlan> plan;
+    RunCommand(session, [&] {
+        if (session.song.fileName.empty()) {
+            Refuse(session, kNoFileOpenMessage);
+            return false;
+        }
+        return Guarded(session, "SuggestSections", [&] {
+            plan = SuggestSections(
+                ReadMeasurePatterns(session.song.bytes, session.facts, session.channels));
+        });
+    });
+    return plan;
+}
+
+CommandResult ShowSuggestedSections(Session& session) {
+    return RunCommand(session, [&] {
+        const std::optional<SectionPlan> plan = SuggestSections(session);
+        if (!plan) return false;
+        session.platform.messages.ShowMessage(plan->sections.empty()
+                                                  ? std::string(kNoGrooveRepeatsMessage)
+                                                  : kSuggestedSectionsHeading + PlanText(*plan));
+        return true;
     });
 }
 

@@ -2,6 +2,7 @@
 // The section buttons and the marker insertion as commands on the session: each marker goes in
 // on a scan of the song as it stands.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,6 +36,14 @@ CommandResult RemoveSection(Session& session, std::string_view key);
 // go into the song (PlanRefusal), changing nothing; failures go to the common report under
 // "MarkSections" and leave the song as it was.
 CommandResult MarkSections(Session& session, const SectionPlan& plan);
+// "Suggest Sections": the plan Zephrane proposes from the open song's grooves, each section with
+// its confidence and reason. Refuses with a message when no file is open; a walk that fails goes
+// to the common report under "SuggestSections". Nothing after a refusal or a failure.
+std::optional<SectionPlan> SuggestSections(Session& session);
+
+// The window's "Suggest Sections": the plan shown in a message, one line per section, or that the
+// song repeats no groove. Refused and failed as SuggestSections is.
+CommandResult ShowSuggestedSections(Session& session);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);

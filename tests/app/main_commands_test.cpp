@@ -22,6 +22,7 @@
 #include "app/section_commands.h"
 #include "app/settings_files.h"
 #include "app/setup_dialog.h"
+#include "app/song_commands.h"
 #include "app/standard_paths.h"
 #include "app/stub_platform.h"
 #include "app/style_commands.h"
@@ -403,6 +404,24 @@ TEST_F(AppTest, WithoutAnOpenFileOrWithADamagedSongATextBoxIsRefused) {
     ASSERT_EQ(recorder.messages.size(), 2u);
     EXPECT_EQ(recorder.messages[0], kNoFile);
     EXPECT_NE(recorder.messages[1].find("in Function GetInfo"), std::string::npos);
+}
+
+// Guards against a plan proposed for no song, and a damaged song escaping the command's report.
+TEST_F(AppTest, SuggestSectionsWithoutAnOpenFileOrOnADamagedSongProposesNothing) {
+    EXPECT_EQ(SuggestSections(s), std::nullopt);
+    SetSong(s, test::Concat({test::Headers(50), {0x00, 0x90}}));
+    s.facts.ticksPerMeasure = 1920;  // as the scan of the song before left it
+    EXPECT_EQ(SuggestSections(s), std::nullopt);
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[0], kNoFile);
+    EXPECT_NE(recorder.messages[1].find("in Function SuggestSections"), std::string::npos);
+    SetSong(s, song);
+    ASSERT_TRUE(ScanSong(s));
+    EXPECT_EQ(SuggestSections(s)->measures, 12);
+    // Its drums alone repeat no groove: the window's command says so.
+    EXPECT_TRUE(ShowSuggestedSections(s));
+    EXPECT_EQ(recorder.messages.back(),
+              "No groove repeats in this song, so there are no sections to suggest.");
 }
 
 TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {

@@ -582,6 +582,17 @@ class MainWindowTest : public QObject {
         QVERIFY(shown.recorder.messages.empty());
     }
 
+    // Guards against the Edit menu's "Suggest Sections" left unconnected: it says why it cannot
+    // suggest before a song is open and what it found once one is.
+    void suggestSectionsTellsThePlanOrWhyNot() {
+        ShownWindow shown;
+        shown.Action("mnuSuggestSections")->trigger();
+        shown.OpenSong(12);
+        shown.Action("mnuSuggestSections")->trigger();
+        QCOMPARE(shown.recorder.messages,
+                 (std::vector<std::string>{kNoFileOpenMessage, kNoGrooveRepeatsMessage}));
+    }
+
     // Guards against closing losing edits that no saved file holds, and against a question when
     // nothing would be lost.
     void closingAsksOnlyAboutUnsavedEdits() {
