@@ -22,6 +22,10 @@ constexpr int kRhythmChannel = 10;
 constexpr double kBassWeight = 0.1;      // the chord's bass was the lowest note all along
 constexpr double kOnBassCost = 0.05;     // where a bass allows both, the root position wins
 constexpr double kExtraToneCost = 0.02;  // each tone beyond a triad: near ties go to the simpler
+// An augmented fifth (aug, maj7aug, 7aug): a major third alone fits an augmented chord on either
+// of its notes as well as the major chord it far more likely belongs to.
+constexpr double kAugmentedCost = 0.06;
+constexpr int kAugmentedFifth = 8;
 constexpr double kTie = 1e-9;
 // A bass note other than the root is named ("C/E") when it is the lowest note this share of the
 // time: a walking or alternating bass names no chord of its own.
@@ -219,7 +223,7 @@ bool Simpler(const Candidate& a, const Candidate& b) {
 
 // How well `chord` names `sound`: the cosine between the pitch classes' sounding times and the
 // chord's tones, raised by the share of the time the chord's bass was the lowest note, lowered
-// for each tone beyond a triad and for a bass other than the root.
+// for each tone beyond a triad, for a bass other than the root and for an augmented fifth.
 double Score(const SpanSound& sound, const Candidate& chord) {
     const player::ChordShape& shape = player::ShapeOf(chord.type);
     double matched = 0;
@@ -229,7 +233,8 @@ double Score(const SpanSound& sound, const Candidate& chord) {
     const double cosine = matched / (sound.Magnitude() * std::sqrt(shape.toneCount));
     const int bass = chord.bass < 0 ? chord.root : chord.bass;
     return cosine + kBassWeight * sound.lowest[static_cast<size_t>(bass)] / sound.sounding -
-           (chord.bass < 0 ? 0 : kOnBassCost) - kExtraToneCost * std::max(0, shape.toneCount - 3);
+           (chord.bass < 0 ? 0 : kOnBassCost) - kExtraToneCost * std::max(0, shape.toneCount - 3) -
+           (shape.fifth == kAugmentedFifth ? kAugmentedCost : 0);
 }
 
 // The pitch class that was the lowest note clearly most of the time, or -1.

@@ -140,11 +140,12 @@ INSTANTIATE_TEST_SUITE_P(
 // The lowest note tells a chord from its inversions and from chords of the same tones.
 TEST(FindChords, NamesTheBassOnlyWhenItIsAChordToneHeldBelowAnother) {
     const std::tuple<std::vector<Note>, const char*> cases[] = {
-        {Held({48, 52, 55}), "C"},                                  // C3 E3 G3
-        {Held({52, 55, 60}), "C/E"},                                // E3 G3 C4
-        {Held({43, 60, 64}), "C/G"},                                // G2 C4 E4
-        {Held({45, 60, 64, 67}), "Am7"},                            // A2 C4 E4 G4
-        {Held({48, 57, 64, 67}), "C6"},                             // C3 A3 E4 G4
+        {Held({48, 52, 55}), "C"},        // C3 E3 G3
+        {Held({52, 55, 60}), "C/E"},      // E3 G3 C4
+        {Held({43, 60, 64}), "C/G"},      // G2 C4 E4
+        {Held({45, 60, 64, 67}), "Am7"},  // A2 C4 E4 G4
+        {Held({48, 57, 64, 67}), "C6"},   // C3 A3 E4 G4
+        {Held({40, 60, 64}), "C/E"},      // E2 C4 E4: a third is no augmented chord on its bass
         {Joined({Held({60, 64, 67}), Held({38}, 0, kBeat)}), "C"},  // a passing D below
         {Joined({Held({60, 64, 67}), Held({36}, 0, 2 * kBeat),      // C2 and G1 each half
                  Held({31}, 2 * kBeat, 2 * kBeat)}),
