@@ -19,7 +19,8 @@ bool PlaysKit(int midiChannel, const ChannelInfo& channel);
 // matched against the chord types the player knows. The first entry is measure 0, beat 1; then
 // one entry where the chord changes, on the first beat of a measure or on the beat at its half.
 // A span without a note continues the chord before it; before the first note the song plays
-// "N.C.". Measures are numbered as the scan numbers them. A walk failure is thrown.
+// "N.C.". Measures are numbered as the scan numbers them. A walk failure is thrown, and so is
+// error 6 for a song in SMPTE time, whose measures have no length in ticks.
 std::vector<ChordChange> FindChords(const ByteImage& song, const ChannelTable& channels);
 
 }  // namespace zephrane
