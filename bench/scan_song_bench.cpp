@@ -1,7 +1,8 @@
-// Speed of the analysis scan, the load and the marker insertion on large songs.
+// Speed of the analysis scan, the chord finder, the load and the marker insertion on large songs.
 
 #include <benchmark/benchmark.h>
 
+#include "analysis/find_chords.h"
 #include "app/section_commands.h"
 #include "app/song_commands.h"
 #include "bench_session.h"
@@ -27,6 +28,20 @@ void BM_ScanSong(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * bench.session.song.bytes.Size());
 }
 BENCHMARK(BM_ScanSong)->Arg(34)->Arg(500)->Unit(benchmark::kMicrosecond);
+
+// Suggesting sections must take under a second on a five-minute song: 150 measures of 4/4 at
+// 120 BPM. The chords are found after every command that changes the song.
+void BM_FindChords(benchmark::State& state) {
+    BenchSession bench;
+    zephrane::Session& s = bench.session;
+    s.song.bytes = zephrane::ByteImage(BusySong(static_cast<int>(state.range(0))));
+    if (!zephrane::ScanSong(s)) state.SkipWithError("the song does not scan");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(zephrane::FindChords(s.song.bytes, s.channels));
+    }
+    state.SetBytesProcessed(state.iterations() * s.song.bytes.Size());
+}
+BENCHMARK(BM_FindChords)->Arg(150)->Unit(benchmark::kMicrosecond);
 
 void BM_StoreMarker(benchmark::State& state) {
     BenchSession bench;

@@ -99,6 +99,15 @@ json EffectsJson(const EffectSettings& effects, const EffectLists& lists) {
 
 }  // namespace
 
+json ChordChangesJson(const std::vector<ChordChange>& changes) {
+    json list = json::array();
+    for (const ChordChange& change : changes) {
+        list.push_back(
+            {{"measure", change.measure}, {"beat", change.beat}, {"chord", change.chord}});
+    }
+    return list;
+}
+
 json InfoJson(const Session& session, const std::vector<std::string>& messages) {
     const MainWindowView& view = session.view;
     const SongFacts& facts = session.facts;
@@ -123,7 +132,8 @@ json InfoJson(const Session& session, const std::vector<std::string>& messages) 
             {"sections", PressedSectionKeys(session)},
             {"casm", CasmJson(session)},
             {"effects", EffectsJson(session.effects, session.effectLists)},
-            {"messages", messages}};
+            {"messages", messages},
+            {"chords", ChordChangesJson(view.chords)}};
 }
 
 std::string InfoText(const Session& session) {

@@ -7,6 +7,7 @@
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/main_commands.h"
+#include "app/main_window_view.h"
 #include "app/section_commands.h"
 #include "app/session.h"
 #include "app/settings_files.h"
@@ -177,7 +178,10 @@ int Run(const RunOptions& options) {
         std::cerr << "zephrane-cli: " << error.what() << '\n';
         return kExitUsage;
     }
-    if (options.subcommand == Subcommand::Info) PrintInfo(session, platform, options, succeeded);
+    if (options.subcommand == Subcommand::Info) {
+        if (options.json) RefreshChords(session);
+        PrintInfo(session, platform, options, succeeded);
+    }
     return succeeded ? kExitSuccess : kExitRefused;
 }
 

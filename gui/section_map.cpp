@@ -1,5 +1,7 @@
 #include "gui/section_map.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
@@ -16,6 +18,7 @@ constexpr int kCellHeight = 14;
 constexpr int kPlaceTop = 32;
 constexpr int kBarTop = 46;
 constexpr int kLabelHeight = 14;
+constexpr int kChordTop = 62;
 
 // The section bars keep one colour in both themes: it is the colour of a pressed section button.
 const QColor kMarkedBar(235, 160, 60);
@@ -31,6 +34,33 @@ QString ShortLabel(const QString& full, double width, const QFontMetricsF& metri
         initials += words[i];
     if (metrics.horizontalAdvance(initials) <= width) return initials;
     return metrics.elidedText(full, Qt::ElideRight, width);
+}
+
+// A chord name as it fits `width`: whole, else without its bass ("C/E" as "C"; the "/9" of "6/9"
+// is no bass), else its root with the "m" of a minor chord ("Dm7" as "Dm", "Cmaj7" as "C"), else
+// nothing: the tooltip still names it.
+QString ShortChord(const QString& full, double width, const QFontMetricsF& metrics) {
+    const auto fits = [&](const QString& text) { return metrics.horizontalAdvance(text) <= width; };
+    const auto isNoteLetter = [](QChar c) { return c >= 'A' && c <= 'G'; };
+    if (fits(full)) return full;
+    const qsizetype slash = full.lastIndexOf('/');
+    if (slash > 0 && slash + 1 < full.size() && isNoteLetter(full[slash + 1]) &&
+        fits(full.left(slash))) {
+        return full.left(slash);
+    }
+    if (full.isEmpty() || !isNoteLetter(full[0])) return {};
+    qsizetype rootLength = full.size() > 1 && (full[1] == '#' || full[1] == 'b') ? 2 : 1;
+    const QStringView suffix = QStringView(full).mid(rootLength);
+    if (suffix.startsWith('m') && !suffix.startsWith(QLatin1String("maj"))) ++rootLength;
+    return fits(full.left(rootLength)) ? full.left(rootLength) : QString();
+}
+
+std::optional<SectionMap::Label> Under(const std::vector<SectionMap::Label>& labels,
+                                       const QPoint& position) {
+    for (const SectionMap::Label& label : labels) {
+        if (label.box.contains(position)) return label;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -88,11 +118,29 @@ std::vector<SectionMap::Label> SectionMap::Labels() const {
     return labels;
 }
 
-std::optional<SectionMap::Label> SectionMap::LabelAt(const QPoint& position) const {
-    for (const Label& label : Labels()) {
-        if (label.box.contains(position)) return label;
+std::vector<SectionMap::Label> SectionMap::ChordLabels() const {
+    const std::vector<ChordChange>& chords = session_.view.chords;
+    const int measures = Picture().measuresShown;
+    const double cell = CellWidth();
+    const int beats = std::max<int>(1, session_.facts.timeSigNumerator);
+    const auto measureOf = [&](size_t i) {
+        if (i >= chords.size()) return static_cast<double>(measures);
+        return std::min<double>(measures, chords[i].measure + (chords[i].beat - 1.0) / beats);
+    };
+    const QFontMetricsF metrics(LabelFont());
+    std::vector<Label> labels;
+    for (size_t i = 0; i < chords.size() && measureOf(i) < measures; ++i) {
+        const double from = measureOf(i);
+        const QRectF box(1 + from * cell, kChordTop, (measureOf(i + 1) - from) * cell - 1,
+                         kLabelHeight);
+        const QString full = QString::fromStdString(chords[i].chord);
+        labels.push_back({box, ShortChord(full, box.width() - 2, metrics), full, false});
     }
-    return std::nullopt;
+    return labels;
+}
+
+std::optional<SectionMap::Label> SectionMap::LabelAt(const QPoint& position) const {
+    return Under(Labels(), position);
 }
 
 std::string SectionMap::SectionAt(const QPoint& at) const {
@@ -136,6 +184,11 @@ void SectionMap::paintEvent(QPaintEvent*) {
         }
         painter.drawText(label.box, Qt::AlignCenter, label.shown);
     }
+    // A chord's name starts under the beat it starts on.
+    painter.setPen(colours.color(QPalette::Text));
+    for (const Label& chord : ChordLabels())
+        painter.drawText(chord.box.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                         chord.shown);
     PaintSelection(painter);
 }
 
@@ -195,6 +248,9 @@ bool SectionMap::event(QEvent* event) {
         QToolTip::showText(help->globalPos(),
                            label->marked ? label->full + " (right click to remove it)"
                                          : label->full + ": its place in the layout",
+                           this);
+    } else if (const std::optional<Label> chord = Under(ChordLabels(), help->pos())) {
+        QToolTip::showText(help->globalPos(), chord->full + ": the chord the song plays here",
                            this);
     } else {
         QToolTip::showText(help->globalPos(),

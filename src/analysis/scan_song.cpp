@@ -25,14 +25,6 @@ bool HasSmpteDivision(const ByteImage& bytes) {
     return bytes.At(kDivisionPos) >= 0x80;
 }
 
-// Ticks of one measure of numerator/denominator. The division is a signed 16-bit number; SMPTE
-// time does not fit it.
-double MeasureLength(const ByteImage& bytes, int numerator, int denominator) {
-    if (HasSmpteDivision(bytes)) Fail(error_number::kOverflow);
-    const int division = bytes.ReadU16BE(kDivisionPos);
-    return (static_cast<double>(numerator) / denominator) / 0.25 * division;
-}
-
 // A key signature's sharps (1..7) or flats (-1..-7) as stored in its signed byte.
 int SignedSharpsFlats(uint8_t byte) {
     return byte <= 127 ? byte : byte - 256;
@@ -163,23 +155,6 @@ void InfoScan::Reset() {
     s_.facts.lastTextEventPos = 0;
 }
 
-// The measure of an event is floor(time / ticks per measure), worked out in floating point.
-double MeasureOfTime(int64_t time, double ticksPerMeasure) {
-    return std::floor(static_cast<double>(time) / ticksPerMeasure);
-}
-
-// The first time whose measure is `measure` or later. The measure of a time never decreases as
-// the time grows, so the estimate is moved to the exact boundary of the formula above.
-int64_t FirstTimeOfMeasure(int measure, double ticksPerMeasure) {
-    auto time = static_cast<int64_t>(std::ceil(measure * ticksPerMeasure));
-    time = std::max<int64_t>(time, 0);
-    while (time > 0 && MeasureOfTime(time - 1, ticksPerMeasure) >= measure)
-        --time;
-    while (MeasureOfTime(time, ticksPerMeasure) < measure)
-        ++time;
-    return time;
-}
-
 void InfoScan::RecordMeasureAt(const TrackEvent& event, uint8_t runningStatus) {
     const int64_t time = event.absoluteTime;
     const double ticksPerMeasure = s_.facts.ticksPerMeasure;
@@ -289,6 +264,28 @@ void InfoScan::OnProgramChange(int midiChannel, int program) {
 }
 
 }  // namespace
+
+double MeasureLength(const ByteImage& song, int numerator, int denominator) {
+    if (HasSmpteDivision(song)) Fail(error_number::kOverflow);
+    const int division = song.ReadU16BE(kDivisionPos);
+    return (static_cast<double>(numerator) / denominator) / 0.25 * division;
+}
+
+double MeasureOfTime(int64_t time, double ticksPerMeasure) {
+    return std::floor(static_cast<double>(time) / ticksPerMeasure);
+}
+
+// The measure of a time never decreases as the time grows, so the estimate is moved to the exact
+// boundary of MeasureOfTime.
+int64_t FirstTimeOfMeasure(int measure, double ticksPerMeasure) {
+    auto time = static_cast<int64_t>(std::ceil(measure * ticksPerMeasure));
+    time = std::max<int64_t>(time, 0);
+    while (time > 0 && MeasureOfTime(time - 1, ticksPerMeasure) >= measure)
+        --time;
+    while (MeasureOfTime(time, ticksPerMeasure) < measure)
+        ++time;
+    return time;
+}
 
 std::string KeyName(uint8_t sharpsFlats, uint8_t mode) {
     static constexpr std::array<const char*, 15> kMajorKeys = {

@@ -99,6 +99,16 @@ enum class XgImport { Skip, Import };
 // asked. Failures are thrown; what was written before them stays.
 void ScanSong(const ByteImage& song, ScanResults results, EffectSettings& effects, XgImport xg);
 
+// Ticks of one measure of numerator/denominator. The division is a signed 16-bit number; SMPTE
+// time does not fit it (error 6).
+double MeasureLength(const ByteImage& song, int numerator, int denominator);
+// The measure of a time: floor(time / ticks per measure), worked out in floating point, under the
+// measure length in force at that time. A time signature renumbers the measures from its time on
+// by the same formula, so numbers may skip.
+double MeasureOfTime(int64_t time, double ticksPerMeasure);
+// The first time whose measure is `measure` or later.
+int64_t FirstTimeOfMeasure(int measure, double ticksPerMeasure);
+
 // Key name of a key signature (sharps/flats byte, mode byte); a minor key is named by its own
 // tonic. Empty for a sharps/flats value outside -7..7.
 std::string KeyName(uint8_t sharpsFlats, uint8_t mode);

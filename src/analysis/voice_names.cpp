@@ -220,6 +220,11 @@ std::string_view DrumKitName(int program) {
     return "Drum Kit";
 }
 
+// Every kit label ends its name in "Kit": the XG drum kits, "Drum Kit-GM" and "SoundFx Kit".
+bool NamesKit(std::string_view voiceLabel) {
+    return voiceLabel.find("Kit") != std::string_view::npos;
+}
+
 void BuildVoiceLabel(const VoiceLabelInput& input, std::string& label) {
     if (std::optional<std::string> base = BaseLabel(input)) {
         label = std::move(*base);

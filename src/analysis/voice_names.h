@@ -40,4 +40,7 @@ std::string VoiceCategory(CategoryTable table, int program);
 // The name of the XG drum kit (bank MSB 127) at `program`; "Drum Kit" for kits without a name.
 std::string_view DrumKitName(int program);
 
+// True for the label of a drum kit or a sound-effect kit, whose keys play sounds, not pitches.
+bool NamesKit(std::string_view voiceLabel);
+
 }  // namespace zephrane

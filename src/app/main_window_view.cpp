@@ -1,9 +1,11 @@
 #include "app/main_window_view.h"
 
+#include "analysis/find_chords.h"
 #include "app/play_commands.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/status_line.h"
+#include "song/numbers.h"
 
 namespace zephrane {
 
@@ -27,10 +29,28 @@ std::vector<StyleCasmGroup> StyleCasmGroups(const ByteImage& bytesAfterTrack) {
 
 }  // namespace
 
+void RefreshChords(Session& session) {
+    MainWindowView& view = session.view;
+    if (session.song.fileName.empty()) {
+        view.chords.clear();
+        view.chordsFoundIn = 0;
+        return;
+    }
+    // The walk over the notes is the costly part of a refresh: most commands leave the song as
+    // it was.
+    const uint64_t song = Fnv1a64(session.song.bytes.Bytes());
+    if (song == view.chordsFoundIn) return;
+    view.chordsFoundIn = song;
+    view.chords.clear();
+    Guarded(session, "FindChords",
+            [&] { view.chords = FindChords(session.song.bytes, session.channels); });
+}
+
 void RefreshMainWindowView(Session& session) {
     MainWindowView& view = session.view;
     const bool fileOpen = !session.song.fileName.empty();
-    if (fileOpen && !view.waitingForSequencer) ScanSong(session);
+    const bool scanned = fileOpen && !view.waitingForSequencer && ScanSong(session);
+    if (scanned || !fileOpen) RefreshChords(session);
     view.sections = PictureSections(
         {session.markers, session.measures, session.facts, view.sectionPressed, fileOpen});
     view.canUndo = CanUndo(session);

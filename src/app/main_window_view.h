@@ -2,12 +2,14 @@
 // What the main window shows, computed by the core; the Qt window draws it, the CLI prints it.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "casm/casm_table.h"
 #include "sections/section_picture.h"
+#include "sections/section_plan.h"
 #include "sections/sections.h"
 
 namespace zephrane {
@@ -42,6 +44,8 @@ struct MainWindowView {
     bool casmOptionsVisible = false;   // "Make Casm" and "Use Style's Casm"
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
     SectionPicture sections;           // the section map under the toolbars
+    std::vector<ChordChange> chords;   // the song's chords, shown under the section map
+    uint64_t chordsFoundIn = 0;        // the FNV-1a hash of the song bytes they were found in
     std::vector<StyleCasmGroup> styleCasm;  // with "Use Style's Casm": what the style will keep
     std::string startHint;                  // what the empty window says; empty once a file is open
     std::string lastDone;                   // what the last user action came to
@@ -56,6 +60,10 @@ struct MainWindowView {
 };
 
 struct Session;
+
+// Finds the song's chords again when its bytes changed since they were found; none while no file
+// is open. A failure goes to the common report under "FindChords".
+void RefreshChords(Session& session);
 
 // Brings the view up to the song as it stands: the scan results describe it again (unless the
 // sequencer is editing it) and the section map is worked out from them. The window draws from

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "song/error.h"
+#include "song/numbers.h"
 #include "song/signal_cleanup.h"
 #include "song/walker.h"
 
@@ -80,10 +81,8 @@ void WriteInPlace(const std::string& path, std::span<const uint8_t> bytes) {
 // The hidden file of a save, named by the target's name: ".zt" and 16 hex digits, short enough
 // for a target whose name is as long as the file system allows.
 std::string HiddenNameFor(const std::string& targetName) {
-    uint64_t hash = 14695981039346656037ull;  // 64-bit FNV-1a
-    for (const unsigned char byte : targetName) {
-        hash = (hash ^ byte) * 1099511628211ull;
-    }
+    const uint64_t hash =
+        Fnv1a64({reinterpret_cast<const uint8_t*>(targetName.data()), targetName.size()});
     char name[20];
     std::snprintf(name, sizeof name, ".zt%016llx", static_cast<unsigned long long>(hash));
     return name;

@@ -13,6 +13,13 @@ std::string BlankSigned(int64_t value) {
     return text;
 }
 
+uint64_t Fnv1a64(std::span<const uint8_t> bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const uint8_t byte : bytes)
+        hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
+
 double RoundHalfEven(double value) {
     return std::nearbyint(value);
 }

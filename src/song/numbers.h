@@ -2,6 +2,7 @@
 // Number helpers shared by the displayed and written texts and by the byte-level walkers.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace zephrane {
@@ -15,5 +16,8 @@ double RoundHalfEven(double value);
 // Narrowing into the 16- and 32-bit fields of the song model; out of range is error 6 (Overflow).
 int16_t CheckedInt16(double value);
 int32_t CheckedInt32(double value);
+
+// The 64-bit FNV-1a hash of `bytes`: a short name that tells texts or songs apart.
+uint64_t Fnv1a64(std::span<const uint8_t> bytes);
 
 }  // namespace zephrane

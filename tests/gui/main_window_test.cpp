@@ -57,6 +57,28 @@ test::Bytes StyleOfEverySection() {
     return test::SongFile(track.EndOfTrack());
 }
 
+// 40 measures of chords on channel 1: C/E on the even ones; Bbmaj7, then F from the half, on the
+// odd ones.
+test::Bytes ChordSong() {
+    test::TrackBuilder track;
+    track.TimeSignature(0, 4, 2);
+    const auto play = [&](std::vector<uint8_t> keys, uint32_t ticks) {
+        for (const uint8_t key : keys)
+            track.NoteOn(0, 1, key, 90);
+        for (size_t i = 0; i < keys.size(); ++i)
+            track.NoteOff(i == 0 ? ticks : 0, 1, keys[i]);
+    };
+    for (int m = 0; m < 40; ++m) {
+        if (m % 2 == 0) {
+            play({52, 55, 60}, 1920);
+        } else {
+            play({46, 62, 65, 69}, 960);
+            play({41, 60, 65, 69}, 960);
+        }
+    }
+    return test::SongFile(track.EndOfTrack());
+}
+
 // The plain text of the two help documents, read through the program's own RTF reader.
 QString HelpDocumentsText() {
     QString text;
@@ -343,6 +365,33 @@ class MainWindowTest : public QObject {
                     label.full.startsWith(label.shown.left(1)));
             QVERIFY(metrics.horizontalAdvance(label.shown) <= label.box.width());
         }
+    }
+
+    // Guards against chords missing from the map, drawn away from the beat they start on, or
+    // cut anywhere but before their bass or after their root.
+    void sectionMapShowsEachChordUnderTheBeatItStartsOn() {
+        ShownWindow shown;
+        shown.window.resize(1000, 700);
+        shown.Open(shown.dir.Write("chords.mid", ChordSong()));
+        QApplication::processEvents();
+        auto* map = shown.Find<gui::SectionMap>("sectionMap");
+        const std::vector<gui::SectionMap::Label> chords = map->ChordLabels();
+        QCOMPARE(chords.size(), size_t{60});
+        const double cell = (map->width() - 2.0) / map->Picture().measuresShown;
+        const QFontMetricsF metrics(map->LabelFont());
+        const QString names[] = {"C/E", "Bbmaj7", "F"};
+        bool shortened = false;
+        for (size_t i = 0; i < chords.size(); ++i) {
+            const double measure =
+                static_cast<double>(i / 3 * 2 + (i % 3 != 0)) + (i % 3 == 2) / 2.0;
+            QCOMPARE(chords[i].full, names[i % 3]);
+            QCOMPARE(chords[i].box.left(), 1 + measure * cell);
+            QVERIFY(QRectF(map->rect()).contains(chords[i].box));
+            QVERIFY(chords[i].full.startsWith(chords[i].shown));
+            QVERIFY(metrics.horizontalAdvance(chords[i].shown) <= chords[i].box.width());
+            shortened = shortened || chords[i].shown != chords[i].full;
+        }
+        QVERIFY(shortened);  // 40 measures in 1000 pixels leave no room for "Bbmaj7"
     }
 
     // Guards against a window larger than its screen and one that forgets where it was left.
