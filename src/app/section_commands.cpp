@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/find_chords.h"
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/song_commands.h"
@@ -207,8 +208,10 @@ std::optional<SectionPlan> SuggestSections(Session& session) {
             return false;
         }
         return Guarded(session, "SuggestSections", [&] {
+            // Each section is proposed with the chord the song plays on its first beat.
             plan = SuggestSections(
-                ReadMeasurePatterns(session.song.bytes, session.facts, session.channels));
+                ReadMeasurePatterns(session.song.bytes, session.facts, session.channels),
+                FindChords(session.song.bytes, session.channels));
         });
     });
     return plan;
