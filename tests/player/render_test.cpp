@@ -118,20 +118,19 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
     track.EndOfTrack(static_cast<uint32_t>(end - now));
     Bytes cseg = Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'});
     for (const Ctab& c : parts) {
-        const Bytes mutes = Concat({c.noteMute, c.chordMute});
-        const std::vector<int> rules = {c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger};
+        // A Ctab ends in its special feature byte; a Ctb2 puts the middle range's rules between
+        // the range bounds with the low range's rules and the high range's.
+        const std::vector<int> rules = {c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger},
+                               tail = c.ctb2.empty()
+                                          ? std::vector<int>{0}
+                                          : std::vector<int>(c.ctb2.begin() + 8, c.ctb2.end());
         std::vector<int> fields = {c.root, c.chord};
-        if (c.ctb2.empty()) {
-            fields.insert(fields.end(), rules.begin(), rules.end());
-            fields.push_back(0);
-        } else {
-            fields.insert(fields.end(), c.ctb2.begin(), c.ctb2.begin() + 8);
-            fields.insert(fields.end(), rules.begin(), rules.end());
-            fields.insert(fields.end(), c.ctb2.begin() + 8, c.ctb2.end());
-        }
+        if (!c.ctb2.empty()) fields.insert(fields.end(), c.ctb2.begin(), c.ctb2.begin() + 8);
+        fields.insert(fields.end(), rules.begin(), rules.end());
+        fields.insert(fields.end(), tail.begin(), tail.end());
         cseg = Concat({cseg,
                        Record(c.ctb2.empty() ? "Ctab" : "Ctb2", "Part", c.source, c.destination,
-                              mutes, fields),
+                              Concat({c.noteMute, c.chordMute}), fields),
                        c.after});
     }
     return Concat({test::SongFile(track), withCasm ? Chunk("CASM", Chunk("CSEG", cseg)) : Bytes{}});

@@ -67,12 +67,8 @@ Bytes Controllers(std::vector<uint8_t> controllers = {}) {
 }
 
 // A 130-byte SysEx of the effect block: its length takes two bytes.
-Bytes LongEffectSysEx() {
-    Bytes data = {0x43, 0x10, 0x4C, 0x02, 0x01, 0x10};
-    data.resize(129, 0x01);
-    data.push_back(0xF7);
-    return data;
-}
+const Bytes kLongEffectSysEx =
+    Concat({{0x43, 0x10, 0x4C, 0x02, 0x01, 0x10}, Bytes(123, 1), {0xF7}});
 
 constexpr int kUnMutePart = 9;
 
@@ -173,10 +169,10 @@ const PrepCase kPrepCases[] = {
                    .SysEx(1, Xg(0x30, 0x24, 0x09, 0x01))  // receive note off
                    .SysEx(1, Xg(0x32, 0x24, 0x00, 0x40))  // a third setup
                    .SysEx(1, Xg(0x31, 0x26, 0x0B, 0x50))  // setup 2 cutoff
-                   .SysEx(2, LongEffectSysEx()).EndOfTrack().Events(),
+                   .SysEx(2, kLongEffectSysEx).EndOfTrack().Events(),
      .expected = TrackBuilder().SysEx(12, Xg(2, 1, 0x03, 5)).SysEx(1, Xg(0x30, 0x24, 0x00, 0x40))
                      .SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40)).SysEx(4, Xg(0x31, 0x26, 0x0B, 0x50))
-                     .SysEx(2, LongEffectSysEx()).EndOfTrack().Events()},
+                     .SysEx(2, kLongEffectSysEx).EndOfTrack().Events()},
     // Assignment texts with a blank-signed channel number, drum part modes, nothing for
     // "Mute-Lock".
     {.name = "ChannelAssignmentsAndDrumPartModesUnderAllChannels", .events = kSIntSong,
