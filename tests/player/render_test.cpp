@@ -180,10 +180,8 @@ TEST(RenderTest, ScaleUnderChordsPlaysTheKeysOfEachNoteTable) {
          "67 69 71 72 74 76 78 79 69 71 72 74 76 78 80 81 62 64 65 67 69 71 73 74"},
         {"HarmonicMinor", false, 5, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 78 79 69 71 72 74 76 77 80 81 62 64 65 67 69 70 73 74"},
-        // Cntt tables are not the Ctab numbers: natural minor (7), Dorian (9), melodic minor with
-        // the fifth (4: Eb and Gb under Cdim).
-        {"CnttNaturalMinor", false, 1, 7, "Am", "69 71 72 74 76 77 79 81"},
-        {"CnttDorian", false, 1, 9, "Dm7", "62 64 65 67 69 71 72 74"},
+        // A Cntt's table numbers are those of Ctb2 (read below), not the Ctab ones: 4 is melodic
+        // minor with the fifth (Eb and Gb under Cdim).
         {"CnttFifthVariation", false, 1, 4, "Cdim", "60 62 63 65 66 69 71 72"},
         // A Ctb2 record's NTT numbers are the Cntt ones (3 is melodic minor, not Bass); the 5th
         // variations move G to the held chord's fifth (Gb under dim and min7b5).
