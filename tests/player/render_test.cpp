@@ -467,7 +467,7 @@ TEST(StyleReaderTest, DamagedFilesAreRefusedWithAMessage) {
              {test::SongFile(ThreeFourTrack().Events(), 480, 1), "of type 1"},
              {test::SongFile(ThreeFourTrack().Events(), 0xE728), "ticks per quarter"},
              {Bytes(good.begin(), good.end() - 4), "no End of Track event"}}) {
-        EXPECT_THAT([&] { ReadPlayableStyle(ByteImage(file)); },
+        EXPECT_THAT([&bytes = file] { ReadPlayableStyle(ByteImage(bytes)); },
                     testing::ThrowsMessage<PlayerError>(testing::HasSubstr(part)));
     }
 }
