@@ -72,16 +72,13 @@ struct WalkCase {
     bool addB = false;  // "Convert sevenths by adding a B"
 };
 
-// Drives `Convert` on a prepared song put straight into the output image.
+// `Convert` on a prepared song put straight into the output image.
 class ConvertWalkTest : public ::testing::TestWithParam<WalkCase> {
   protected:
     void Assign(const std::vector<Plays>& plays) {
-        for (const Plays& p : plays) {
-            CasmRow& row = s.casm[p.channel - 1];
-            row.part = p.part;
-            row.sourceKey = p.key;
-            row.sourceChord = p.chord;
-        }
+        for (const Plays& p : plays)
+            std::tie(s.casm[p.channel - 1].part, s.casm[p.channel - 1].sourceKey,
+                     s.casm[p.channel - 1].sourceChord) = std::tuple(p.part, p.key, p.chord);
     }
     // The converted track's events (byte 22 on), after checking its length field and cut.
     Bytes Converted(const Bytes& events, ConvertItem item = ConvertItem::Plain) {
@@ -185,22 +182,21 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConvertWalkTest, ::testing::ValuesIn(kWalkCases)
 
 // Guards against a part taking the other column, or a wrong entry in either column.
 TEST_F(ConvertWalkTest, EveryPitchClassOfBothColumns) {
+    // Chord parts on odd channels, the others on even ones; the notes D4 up to C#5.
     const int parts[] = {kChord1Part, kBassPart, kPadPart, kPhrase2Part, kChord2Part, kPhrase1Part};
     TrackBuilder track;
     track.Marker(0, ">Fill In AA");
     for (int channel = 1; channel <= 6; ++channel) {
         Assign({{channel, parts[channel - 1]}});
-        for (uint8_t note = 62; note <= 73; ++note)  // D4 up to C#5
+        for (uint8_t note = 62; note <= 73; ++note)
             track.NoteOn(0, channel, note, 64);
     }
     Converted(track.EndOfTrack().Events());
-    // Chord tones:       D   D#  E   F   F#  G   G#  A   A#  B   C   C#
-    const std::vector<int> chord = {60, 60, 60, 64, 64, 64, 64, 67, 67, 67, 79, 71};
-    const std::vector<int> scale = {60, 60, 62, 64, 64, 64, 64, 67, 67, 69, 67, 71};
-    for (int channel : {1, 3, 5})
-        EXPECT_EQ(NoteOns(s.output, channel), chord) << channel;
-    for (int channel : {2, 4, 6})
-        EXPECT_EQ(NoteOns(s.output, channel), scale) << channel;
+    //                          D   D#  E   F   F#  G   G#  A   A#  B   C   C#
+    const std::vector<int> chord = {60, 60, 60, 64, 64, 64, 64, 67, 67, 67, 79, 71},
+                           scale = {60, 60, 62, 64, 64, 64, 64, 67, 67, 69, 67, 71};
+    for (int channel = 1; channel <= 6; ++channel)
+        EXPECT_EQ(NoteOns(s.output, channel), channel % 2 ? chord : scale) << channel;
 }
 
 // --- The command -------------------------------------------------------------------------------
@@ -281,16 +277,14 @@ TEST_F(ConvertCommandTest, StyleWithItsOwnCasmIsConvertedSectionBySection) {
         s.useStyleCasm = useStyleCasm;
         ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain));
         EXPECT_TRUE(recorder.messages.empty());
-        const auto converted = [&](std::vector<int> records, std::vector<int> table) {
-            return useStyleCasm ? records : table;
-        };
-        EXPECT_EQ(NoteOns(s.song.bytes, 1), converted({60, 62}, {64, 67}));  // C4; D4 in F
-        EXPECT_EQ(NoteOns(s.song.bytes, 2), converted({62, 64}, {64, 68}));  // Phrase 1 in D
-        EXPECT_EQ(NoteOns(s.song.bytes, 3), converted({64}, {62}));
+        // By the records: C4, then D4 in F; Phrase 1 in D; channel 3 as it is.
+        using Notes = std::vector<std::vector<int>>;
+        EXPECT_EQ(
+            (Notes{NoteOns(s.song.bytes, 1), NoteOns(s.song.bytes, 2), NoteOns(s.song.bytes, 3)}),
+            (useStyleCasm ? Notes{{60, 62}, {62, 64}, {64}} : Notes{{64, 67}, {64, 68}, {62}}));
         EXPECT_EQ(s.song.styleCasmBytes.Bytes(),
                   useStyleCasm ? StyleCasm(0, 0, kMaj7) : StyleCasm(kD, kF, 10));
-        EXPECT_FALSE(s.useStyleCasm);
-        EXPECT_FALSE(s.view.casmOptionsVisible);
+        EXPECT_FALSE(s.useStyleCasm || s.view.casmOptionsVisible);
     }
 }
 
@@ -328,7 +322,6 @@ TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere
     s.casmSnapshot.part[4] = 13;
     const Bytes working = WorkingFile();
     const SessionState before = s;
-
     EXPECT_FALSE(ConvertNotes(s, ConvertItem::Sevenths));
     EXPECT_EQ(recorder.messages, std::vector<std::string>{kConvertReport});
     EXPECT_EQ(WorkingFile(), working);
@@ -339,8 +332,8 @@ TEST_F(ConvertCommandTest, FailedConversionLeavesWorkingFileAndSessionAsTheyWere
                        s.casmSnapshot.sourceKey, s.notedRecords, s.useStyleCasm),
               std::tie(kD, kMaj7, before.casmSnapshot.part, before.casmSnapshot.sourceKey,
                        before.notedRecords, before.useStyleCasm));
-    EXPECT_TRUE(s.view.casmOptionsVisible);
-    EXPECT_EQ(s.view.sectionPressed, before.view.sectionPressed);
+    EXPECT_EQ(std::tie(s.view.casmOptionsVisible, s.view.sectionPressed),
+              std::tie(before.view.casmOptionsVisible, before.view.sectionPressed));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "player/render.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,10 +41,7 @@ TEST(ChordsTest, ReadsChordNamesIntoTheCasmChordTypes) {
     for (const char* text : {"", "c", "H7", "Cxyz", "C/H"})
         EXPECT_THROW(ParseChord(text), PlayerError) << text;
     EXPECT_THROW(ParseProgression("  | "), PlayerError);
-}
-
-TEST(ChordsTest, ShapesHoldTheirTones) {
-    // min7b5: the flat fifth; 7th: the minor seventh, not the major one.
+    // Shapes: min7b5 holds the flat fifth, 7th the minor seventh, not the major one.
     EXPECT_TRUE(IsChordTone(11, 6) && IsChordTone(19, 10) && !IsChordTone(19, 11));
     EXPECT_THROW(ShapeOf(34), PlayerError);
 }
@@ -68,12 +66,6 @@ struct Ctab {
     Bytes after = {};
     std::vector<int> ctb2 = {};
 };
-
-// A Ctb2 part on channel 12 whose three ranges follow the same rules.
-Ctab Ctb2Part(int ntr, int ntt) {
-    return {
-        .ntr = ntr, .ntt = ntt, .ctb2 = {0, 127, ntr, ntt, 11, 0, 127, 3, ntr, ntt, 11, 0, 127, 3}};
-}
 
 Ctab Part(int channel, int ntt, int retrigger = 3) {
     return {.source = channel, .destination = channel, .ntt = ntt, .retrigger = retrigger};
@@ -126,20 +118,19 @@ Bytes StyleFile(const std::vector<PhraseNote>& notes, const std::vector<Ctab>& p
     track.EndOfTrack(static_cast<uint32_t>(end - now));
     Bytes cseg = Chunk("Sdec", {'M', 'a', 'i', 'n', ' ', 'A'});
     for (const Ctab& c : parts) {
-        const Bytes mutes = Concat({c.noteMute, c.chordMute});
-        const std::vector<int> rules = {c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger};
+        // A Ctab ends in its special feature byte; a Ctb2 puts the middle range's rules between
+        // the range bounds with the low range's rules and the high range's.
+        const std::vector<int> rules = {c.ntr, c.ntt, c.highKey, c.low, c.high, c.retrigger},
+                               tail = c.ctb2.empty()
+                                          ? std::vector<int>{0}
+                                          : std::vector<int>(c.ctb2.begin() + 8, c.ctb2.end());
         std::vector<int> fields = {c.root, c.chord};
-        if (c.ctb2.empty()) {
-            fields.insert(fields.end(), rules.begin(), rules.end());
-            fields.push_back(0);
-        } else {
-            fields.insert(fields.end(), c.ctb2.begin(), c.ctb2.begin() + 8);
-            fields.insert(fields.end(), rules.begin(), rules.end());
-            fields.insert(fields.end(), c.ctb2.begin() + 8, c.ctb2.end());
-        }
+        if (!c.ctb2.empty()) fields.insert(fields.end(), c.ctb2.begin(), c.ctb2.begin() + 8);
+        fields.insert(fields.end(), rules.begin(), rules.end());
+        fields.insert(fields.end(), tail.begin(), tail.end());
         cseg = Concat({cseg,
                        Record(c.ctb2.empty() ? "Ctab" : "Ctb2", "Part", c.source, c.destination,
-                              mutes, fields),
+                              Concat({c.noteMute, c.chordMute}), fields),
                        c.after});
     }
     return Concat({test::SongFile(track), withCasm ? Chunk("CASM", Chunk("CSEG", cseg)) : Bytes{}});
@@ -189,10 +180,8 @@ TEST(RenderTest, ScaleUnderChordsPlaysTheKeysOfEachNoteTable) {
          "67 69 71 72 74 76 78 79 69 71 72 74 76 78 80 81 62 64 65 67 69 71 73 74"},
         {"HarmonicMinor", false, 5, -1, progression, "60 62 64 65 67 69 71 72 65 67 69 70 72 74 76 77 "
          "67 69 71 72 74 76 78 79 69 71 72 74 76 77 80 81 62 64 65 67 69 70 73 74"},
-        // Cntt tables are not the Ctab numbers: natural minor (7), Dorian (9), melodic minor with
-        // the fifth (4: Eb and Gb under Cdim).
-        {"CnttNaturalMinor", false, 1, 7, "Am", "69 71 72 74 76 77 79 81"},
-        {"CnttDorian", false, 1, 9, "Dm7", "62 64 65 67 69 71 72 74"},
+        // A Cntt's table numbers are those of Ctb2 (read below), not the Ctab ones: 4 is melodic
+        // minor with the fifth (Eb and Gb under Cdim).
         {"CnttFifthVariation", false, 1, 4, "Cdim", "60 62 63 65 66 69 71 72"},
         // A Ctb2 record's NTT numbers are the Cntt ones (3 is melodic minor, not Bass); the 5th
         // variations move G to the held chord's fifth (Gb under dim and min7b5).
@@ -212,7 +201,9 @@ TEST(RenderTest, ScaleUnderChordsPlaysTheKeysOfEachNoteTable) {
     // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        Ctab part = row.ctb2 ? Ctb2Part(0, row.ntt) : Part(11, row.ntt);
+        // A Ctb2 record's three ranges follow the same rules.
+        Ctab part = Part(11, row.ntt);
+        if (row.ctb2) part.ctb2 = {0, 127, 0, row.ntt, 11, 0, 127, 3, 0, row.ntt, 11, 0, 127, 3};
         if (row.cntt >= 0) part.after = Chunk("Cntt", {11, static_cast<uint8_t>(row.cntt)});
         EXPECT_EQ(Heard(Play(StyleFile(kScaleOfC, {part}), row.chords), 11), row.keys);
     }
@@ -355,9 +346,9 @@ TEST(RenderTest, StyleWithoutCasmPlaysChannelsNineToSixteenAsThemselves) {
     // Channel 11 plays the default bass (high key D#: F lies below); channel 1 feeds no part.
     const Rendering rendering = Play(StyleFile({{10, 48}, {0, 72}}, {}, false), "F");
     EXPECT_EQ(Heard(rendering, 10, true) + "|" + Heard(rendering, 0, true), "0 on 41, 240 off 41|");
-    EXPECT_EQ(rendering.notes,
-              std::vector<std::string>{"The style has no CASM data, so channels 9 to 16 play as "
-                                       "themselves with the player's default rules."});
+    EXPECT_THAT(rendering.notes, testing::ElementsAre("The style has no CASM data, so channels 9 "
+                                                      "to 16 play as themselves with the "
+                                                      "player's default rules."));
 }
 
 // Such a delta time would be read as other events by every reader (tests/e2e/play_test.py reads
@@ -402,15 +393,13 @@ TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     EXPECT_EQ((std::vector<int64_t>{style.division, style.tempo, style.numerator, style.BarTicks(),
                                     style.setUpEnd, style.hasCasm}),
               (std::vector<int64_t>{480, 600000, 3, 1440, 1440, true}));
-    std::string sections;
-    for (const StyleSection& section : style.sections)
-        sections += section.name + " " + std::to_string(section.start) + "-" +
-                    std::to_string(section.end) + ";";
-    EXPECT_EQ(sections, "Intro A 1440-2880;Main A 2880-5760;");
+    ASSERT_EQ(style.sections.size(), 2u);
+    EXPECT_EQ(std::tie(style.sections[0].name, style.sections[0].start, style.sections[0].end,
+                       style.sections[1].name, style.sections[1].start, style.sections[1].end),
+              std::tuple("Intro A", 1440, 2880, "Main A", 2880, 5760));
     ASSERT_EQ(style.events.size(), 7u);
-    const StyleEvent& running = style.events[2];
-    EXPECT_EQ((std::vector<int64_t>{running.status, running.data1, style.events[3].IsNoteOff(),
-                                    style.events[3].tick}),
+    EXPECT_EQ((std::vector<int64_t>{style.events[2].status, style.events[2].data1,
+                                    style.events[3].IsNoteOff(), style.events[3].tick}),
               (std::vector<int64_t>{0x9A, 43, true, 1440 + 480}));
     EXPECT_EQ(&DefaultSection(style), &style.sections[1]);
     EXPECT_EQ(FindSection(style, "main a"), &style.sections[1]);
@@ -420,30 +409,29 @@ TEST(StyleReaderTest, ReadsTimingSectionsEventsAndTheRecordsOfCtabCnttAndCtb2) {
     EXPECT_FALSE(defaults);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0].name + "|" + parts[1].name, "Bass|Chord 1");
-    const auto fields = [](const PartRule& p) {
-        return std::vector<int>{p.sourceChannel, p.destination,  p.noteMute[0], p.noteMute[1],
-                                p.chordMute[0],  p.chordMute[4], p.sourceRoot,  p.sourceChord,
-                                int(p.ntr),      int(p.ntt),     p.bassOn,      p.highKey,
-                                p.lowLimit,      p.highLimit,    p.retrigger};
-    };
-    // Cntt 5: harmonic minor with the bass-on bit.
-    EXPECT_EQ(fields(parts[0]), (std::vector<int>{10, 10, 0x0F, 0xFE, 0x03, 0xFD, 2, 8, true,
-                                                  int(Ntt::kHarmonicMinor), true, 5, 28, 100,
-                                                  kRetriggerRetriggerToRoot}));
-    EXPECT_EQ(fields(parts[1]),
-              (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, false, int(Ntt::kMelody),
-                                false, 7, 36, 96, kRetriggerPitchShiftToRoot}));
-    // The Ctb2's low and high ranges, their NTT numbers from the newer table (3: melodic minor).
     ASSERT_EQ(parts[1].outerRanges.size(), 2u);
-    EXPECT_EQ((std::vector<int>{parts[1].middleLowest, parts[1].middleHighest}),
-              (std::vector<int>{48, 84}));
-    EXPECT_EQ(fields(parts[1].outerRanges[0]),
-              (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
-                                int(Ntt::kBypass), false, 1, 10, 20, kRetriggerStop}));
-    EXPECT_EQ(
-        fields(parts[1].outerRanges[1]),
-        (std::vector<int>{11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
-                          int(Ntt::kMelodicMinor), false, 11, 90, 127, kRetriggerNoteGenerator}));
+    EXPECT_EQ((std::pair{parts[1].middleLowest, parts[1].middleHighest}), (std::pair{48, 84}));
+    // clang-format off
+    const auto fields = [](const PartRule& p) {
+        return std::vector<int>{p.sourceChannel, p.destination, p.noteMute[0], p.noteMute[1],
+            p.chordMute[0], p.chordMute[4], p.sourceRoot, p.sourceChord, int(p.ntr), int(p.ntt),
+            p.bassOn, p.highKey, p.lowLimit, p.highLimit, p.retrigger};
+    };
+    // Cntt 5: harmonic minor with the bass-on bit. The Ctb2's low and high ranges take their NTT
+    // numbers from the newer table (3: melodic minor).
+    const std::pair<PartRule, std::vector<int>> rules[] = {
+        {parts[0], {10, 10, 0x0F, 0xFE, 0x03, 0xFD, 2, 8, true, int(Ntt::kHarmonicMinor), true,
+                    5, 28, 100, kRetriggerRetriggerToRoot}},
+        {parts[1], {11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, false, int(Ntt::kMelody), false, 7, 36,
+                    96, kRetriggerPitchShiftToRoot}},
+        {parts[1].outerRanges[0], {11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
+                                   int(Ntt::kBypass), false, 1, 10, 20, kRetriggerStop}},
+        {parts[1].outerRanges[1], {11, 11, 0x0F, 0xFE, 0x03, 0xFD, 9, 10, int(Ntr::kRootFixed),
+                                   int(Ntt::kMelodicMinor), false, 11, 90, 127,
+                                   kRetriggerNoteGenerator}}};
+    // clang-format on
+    for (const auto& [rule, expected] : rules)
+        EXPECT_EQ(fields(rule), expected);
     EXPECT_TRUE(PartsFor(style, "Main A").defaults);
 }
 
@@ -457,12 +445,10 @@ TEST(StyleReaderTest, DamagedOrUnusableCasmFallsBackToTheDefaultParts) {
     ASSERT_EQ(style.notes.size(), 1u);
     EXPECT_NE(style.notes[0].find("feeds destination 3"), std::string::npos) << style.notes[0];
     const auto [parts, defaults] = PartsFor(style, "Main A");
-    EXPECT_TRUE(defaults);
-    ASSERT_EQ(parts.size(), 8u);
-    EXPECT_EQ(parts[0].destination, 8);
-    EXPECT_TRUE(parts[1].ntr == Ntr::kRootFixed);
-    EXPECT_EQ((std::vector<Ntt>{parts[2].ntt, parts[3].ntt, parts[6].ntt}),
-              (std::vector<Ntt>{Ntt::kBass, Ntt::kChord, Ntt::kMelody}));
+    ASSERT_TRUE(defaults && parts.size() == 8u);
+    EXPECT_EQ(
+        std::tie(parts[0].destination, parts[1].ntr, parts[2].ntt, parts[3].ntt, parts[6].ntt),
+        std::tuple(8, Ntr::kRootFixed, Ntt::kBass, Ntt::kChord, Ntt::kMelody));
 
     file[test::SongFile(ThreeFourTrack()).size() + 7] += 10;  // CASM claims 10 bytes too many
     const PlayableStyle damaged = ReadPlayableStyle(ByteImage(file));
@@ -481,12 +467,8 @@ TEST(StyleReaderTest, DamagedFilesAreRefusedWithAMessage) {
              {test::SongFile(ThreeFourTrack().Events(), 480, 1), "of type 1"},
              {test::SongFile(ThreeFourTrack().Events(), 0xE728), "ticks per quarter"},
              {Bytes(good.begin(), good.end() - 4), "no End of Track event"}}) {
-        try {
-            ReadPlayableStyle(ByteImage(file));
-            ADD_FAILURE() << "no refusal; expected " << part;
-        } catch (const PlayerError& error) {
-            EXPECT_NE(std::string(error.what()).find(part), std::string::npos) << error.what();
-        }
+        EXPECT_THAT([&bytes = file] { ReadPlayableStyle(ByteImage(bytes)); },
+                    testing::ThrowsMessage<PlayerError>(testing::HasSubstr(part)));
     }
 }
 

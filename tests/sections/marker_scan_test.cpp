@@ -59,8 +59,7 @@ class FollowMarkerInsertionTest : public ::testing::TestWithParam<FollowCase> {}
 // The marker goes in and is followed; a scan of the new song must give the same session.
 TEST_P(FollowMarkerInsertionTest, LeavesWhatAScanOfTheNewSongGives) {
     const FollowCase& c = GetParam();
-    StubSession test;
-    StubSession scanned;
+    StubSession test, scanned;
     Session& s = Loaded(test, c.track);
     ASSERT_TRUE(ScanSong(s));
     const SessionState before = s;
@@ -97,8 +96,7 @@ const Bytes kCasm = {'C', 'A', 'S', 'M', 0, 0, 0, 4, 'C', 'S', 'E', 'G'};
 TEST(StoreMarker, RunningStatusEventAtTheBarLineGetsItsStatusByteWrittenOut) {
     for (bool textBefore : {false, true}) {
         SCOPED_TRACE(textBefore);
-        TrackBuilder song;
-        TrackBuilder expected;
+        TrackBuilder song, expected;
         for (TrackBuilder* track : {&song, &expected}) {
             track->TimeSignature(0, 4, 2).NoteOn(0, 2, 60, 100);
             if (textBefore) track->Text(0, 1, "on");
@@ -133,11 +131,10 @@ std::string MinimumMeasuresText(int measures) {
 }
 
 // Guards against a section marked where its first measure or the measure after it holds no
-// event, or lies beyond the measure table, or no file is open.
-TEST(PressSectionButton, ASectionNeedsAnOpenFileAndEventsWhereItsMarkersGo) {
+// event, or lies beyond the measure table.
+TEST(PressSectionButton, ASectionNeedsEventsWhereItsMarkersGo) {
     StubSession test;
     Session& s = test.session;
-    EXPECT_FALSE(PressSectionButton(s, "Main A"));
     Loaded(test, EventsIn({0, 1, 2}, 3).Events());  // the shortest song Intro A fits into
     EXPECT_TRUE(PressSectionButton(s, "Intro A"));
     ASSERT_TRUE(ScanSong(s));
@@ -156,7 +153,6 @@ TEST(PressSectionButton, ASectionNeedsAnOpenFileAndEventsWhereItsMarkersGo) {
     EXPECT_EQ(
         test.platform.messages,
         (std::vector<std::string>{
-            "A file has not yet been opened. Click on Open File to identify the file to use.",
             MinimumMeasuresText(11),
             "To add this part requires a midi of at least 8 measures. GoSequencer and add the "
             "measures before selecting this part",

@@ -39,24 +39,23 @@ Measure Fill(Measure groove) {
     return groove;
 }
 
+// clang-format off
 const Measure kCountIn{{{37, "x...x...x...x..."}}, {}, {}};
 const Measure kIntro1{{{49, "x..............."}, {36, "x..............."}}, {{0, 36}}, {0}};
 const Measure kIntro2{{{38, "x.x.x.x.x.x.x.x."}}, {{0, 43}, {4, 41}, {8, 40}, {12, 38}}, {}};
 const Measure kA{{{36, "x.......x......."}, {38, "....x.......x..."}, {42, "x.x.x.x.x.x.x.x."}},
-                 {{0, 36}, {6, 36}, {8, 43}},
-                 {0, 8}};
+                 {{0, 36}, {6, 36}, {8, 43}}, {0, 8}};
 const Measure kB{{{36, "x..x..x.x..x..x."}, {38, "....x.......x..."}, {51, "x...x...x...x..."}},
-                 {{0, 33}, {3, 33}, {6, 40}, {8, 33}, {11, 36}},
-                 {2, 6, 10, 14}};
+                 {{0, 33}, {3, 33}, {6, 40}, {8, 33}, {11, 36}}, {2, 6, 10, 14}};
 const Measure kC{{{36, "x...x...x...x..."}, {39, "....x.......x..."}, {46, "..x...x...x...x."}},
                  {{0, 38}, {2, 38}, {4, 45}, {6, 38}, {8, 41}, {10, 38}, {12, 45}, {14, 43}},
                  {0, 4, 8, 12}};
 const Measure kD{{{36, "x.....x...x....."}, {38, "....x..x.x..x..."}, {42, "xxxxxxxxxxxxxxxx"}},
-                 {{0, 31}, {10, 38}},
-                 {0, 3, 6}};
-const Measure kEnd1{
-    {{49, "x.......x......."}, {36, "x.......x......."}}, {{0, 43}, {8, 36}}, {0, 8}};
+                 {{0, 31}, {10, 38}}, {0, 3, 6}};
+const Measure kEnd1{{{49, "x.......x......."}, {36, "x.......x......."}}, {{0, 43}, {8, 36}},
+                    {0, 8}};
 const Measure kEnd2{{{49, "x..............."}}, {{0, 36}}, {0}};
+// clang-format on
 
 // The same groove from another root: the bass moved by `semitones`.
 Measure Transposed(Measure groove, int semitones) {
@@ -110,19 +109,17 @@ test::Bytes SongOf(const std::vector<Measure>& measures) {
     return test::SongFile(track);
 }
 
-SectionPlan PlanOf(const std::vector<Measure>& measures, std::span<const ChordChange> chords = {}) {
+std::vector<MeasurePattern> PatternsOf(const std::vector<Measure>& measures) {
     SongFacts facts;
     facts.ticksPerMeasure = kMeasure;
-    const ByteImage song(SongOf(measures));
-    return SuggestSections(ReadMeasurePatterns(song, facts, ChannelTable{}), chords);
+    return ReadMeasurePatterns(ByteImage(SongOf(measures)), facts, ChannelTable{});
 }
 
 struct SuggestCase {
     const char* name;
     std::vector<Measure> song;
     std::vector<PlannedSection> expected;
-    std::vector<ChordChange> chords =
-        {};  // passed in: each section takes the one on its first beat
+    std::vector<ChordChange> chords = {};  // each section takes the one on its first beat
 };
 
 class SuggestSectionsTest : public testing::TestWithParam<SuggestCase> {};
@@ -131,74 +128,58 @@ class SuggestSectionsTest : public testing::TestWithParam<SuggestCase> {};
 // measures split into two mains, a fill's measure left inside the main it closes, and a section's
 // chord taken from a change later in its first measure or from before the chords start.
 TEST_P(SuggestSectionsTest, ProposesTheSongsOwnSections) {
-    const SectionPlan plan = PlanOf(GetParam().song, GetParam().chords);
+    const SectionPlan plan = SuggestSections(PatternsOf(GetParam().song), GetParam().chords);
     EXPECT_EQ(plan.sections, GetParam().expected);
     EXPECT_EQ((std::pair{plan.measures, plan.chords}),
               (std::pair{static_cast<int>(GetParam().song.size()), GetParam().chords}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Songs, SuggestSectionsTest,
-    testing::Values(
-        // A count-in, an intro, groove A with a fill into B, B with a fill back into A, A again,
-        // an ending: the longest clean run of A gives Main A, cut to four measures.
-        SuggestCase{"IntroTwoGroovesWithFillsEnding",
-                    Join({{kCountIn, kIntro1, kIntro2},
-                          Repeat(kA, 7),
-                          {Fill(kA)},
-                          Repeat(kB, 7),
-                          {Fill(kB)},
-                          Repeat(kA, 4),
-                          {kEnd1, kEnd2}}),
-                    {{"Intro A", 1, 2, "", 0.83,
-                      "the 2 measures before the first groove (Main A from measure 3)"},
-                     {"Main A", 3, 6, "Dm7", 0.91, "repeats 7 times from measure 3"},
-                     {"Main B", 11, 14, "G7", 0.91, "repeats 7 times from measure 11"},
-                     {"End A", 23, 24, "C", 0.7,
-                      "the 2 measures after the last groove (Main A to measure 22)"},
-                     {"Fill AA", 18, 18, "G7", 0.65,
-                      "drums 92 % busier than Main B before the change to Main A"},
-                     {"Fill BB", 10, 10, "Dm7", 0.65,
-                      "drums 92 % busier than Main A before the change to Main B"}},
-                    {{2, 1, "Dm7"}, {11, 1, "G7"}, {18, 3, "C"}}},
-        // A groove of two different measures, then two more grooves, the last entered by a fill:
-        // no intro and no ending, the song starting and ending in a groove.
-        SuggestCase{"ThreeGroovesOneOfTwoMeasures",
-                    Join({Repeat(kA, 1),
-                          {kB, kA, kB, kA, kB, kA, kB},
-                          Repeat(kC, 3),
-                          {Fill(kC)},
-                          Repeat(kD, 4)}),
-                    {{"Main A", 0, 7, "", 1.0, "repeats 4 times from measure 0"},
-                     {"Main B", 8, 9, "", 0.69, "repeats 3 times from measure 8"},
-                     {"Main C", 12, 15, "", 0.75, "repeats 4 times from measure 12"},
-                     {"Fill CC", 11, 11, "", 0.69,
-                      "drums 110 % busier than Main B before the change to Main C"}}},
-        // A fifth groove is no main: the ending follows it all the same.
-        SuggestCase{"FiveGrooves",
-                    Join({Repeat(kA, 2),
-                          Repeat(kB, 2),
-                          Repeat(kC, 2),
-                          Repeat(kD, 2),
-                          Repeat(kIntro2, 2),
-                          {kEnd1}}),
-                    {{"Main A", 0, 1, "", 0.63, "repeats 2 times from measure 0"},
-                     {"Main B", 2, 3, "", 0.63, "repeats 2 times from measure 2"},
-                     {"Main C", 4, 5, "", 0.63, "repeats 2 times from measure 4"},
-                     {"Main D", 6, 7, "", 0.63, "repeats 2 times from measure 6"},
-                     {"End A", 10, 10, "", 0.95,
-                      "the measure after the last groove (a groove beyond Main D to measure 9)"}}},
-        // Drums alone never make a groove: nothing to propose.
-        SuggestCase{"DrumsAlone", Repeat(kCountIn, 8), {}}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Songs, SuggestSectionsTest, testing::Values(
+    // A count-in, an intro, groove A with a fill into B, B with a fill back into A, A again, an
+    // ending: the longest clean run of A gives Main A, cut to four measures.
+    SuggestCase{"IntroTwoGroovesWithFillsEnding",
+        Join({{kCountIn, kIntro1, kIntro2}, Repeat(kA, 7), {Fill(kA)}, Repeat(kB, 7), {Fill(kB)},
+              Repeat(kA, 4), {kEnd1, kEnd2}}),
+        {{"Intro A", 1, 2, "", 0.83,
+          "the 2 measures before the first groove (Main A from measure 3)"},
+         {"Main A", 3, 6, "Dm7", 0.91, "repeats 7 times from measure 3"},
+         {"Main B", 11, 14, "G7", 0.91, "repeats 7 times from measure 11"},
+         {"End A", 23, 24, "C", 0.7,
+          "the 2 measures after the last groove (Main A to measure 22)"},
+         {"Fill AA", 18, 18, "G7", 0.65,
+          "drums 92 % busier than Main B before the change to Main A"},
+         {"Fill BB", 10, 10, "Dm7", 0.65,
+          "drums 92 % busier than Main A before the change to Main B"}},
+        {{2, 1, "Dm7"}, {11, 1, "G7"}, {18, 3, "C"}}},
+    // A groove of two different measures, then two more grooves, the last entered by a fill: no
+    // intro and no ending, the song starting and ending in a groove.
+    SuggestCase{"ThreeGroovesOneOfTwoMeasures",
+        Join({{kA, kB, kA, kB, kA, kB, kA, kB}, Repeat(kC, 3), {Fill(kC)}, Repeat(kD, 4)}),
+        {{"Main A", 0, 7, "", 1.0, "repeats 4 times from measure 0"},
+         {"Main B", 8, 9, "", 0.69, "repeats 3 times from measure 8"},
+         {"Main C", 12, 15, "", 0.75, "repeats 4 times from measure 12"},
+         {"Fill CC", 11, 11, "", 0.69,
+          "drums 110 % busier than Main B before the change to Main C"}}},
+    // A fifth groove is no main: the ending follows it all the same.
+    SuggestCase{"FiveGrooves",
+        Join({Repeat(kA, 2), Repeat(kB, 2), Repeat(kC, 2), Repeat(kD, 2), Repeat(kIntro2, 2),
+              {kEnd1}}),
+        {{"Main A", 0, 1, "", 0.63, "repeats 2 times from measure 0"},
+         {"Main B", 2, 3, "", 0.63, "repeats 2 times from measure 2"},
+         {"Main C", 4, 5, "", 0.63, "repeats 2 times from measure 4"},
+         {"Main D", 6, 7, "", 0.63, "repeats 2 times from measure 6"},
+         {"End A", 10, 10, "", 0.95,
+          "the measure after the last groove (a groove beyond Main D to measure 9)"}}},
+    // Drums alone never make a groove: nothing to propose.
+    SuggestCase{"DrumsAlone", Repeat(kCountIn, 8), {}}),
     [](const testing::TestParamInfo<SuggestCase>& param) { return param.param.name; });
+// clang-format on
 
 // Guards against a riff played from another root taken for another groove: the bass line is
 // kept as intervals to the measure's first note.
 TEST(ReadMeasurePatterns, ABassRiffFromAnotherRootIsTheSamePattern) {
-    SongFacts facts;
-    facts.ticksPerMeasure = kMeasure;
-    const ByteImage song(SongOf({kA, Transposed(kA, 5)}));
-    const std::vector<MeasurePattern> patterns = ReadMeasurePatterns(song, facts, ChannelTable{});
+    const std::vector<MeasurePattern> patterns = PatternsOf({kA, Transposed(kA, 5)});
     ASSERT_EQ(patterns.size(), 2U);
     EXPECT_EQ(patterns[0], patterns[1]);
     EXPECT_EQ(patterns[0].bassLine.size(), 3U);

@@ -138,14 +138,13 @@ TEST_P(InvalidCorpusTest, LoadEndsInOneReportOrLoadsAndARefusalKeepsTheSong) {
     EXPECT_EQ(TakeMessages(), reports);
 }
 
-std::string TestName(const ::testing::TestParamInfo<std::string>& row) {
-    std::string name = row.param;
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()), TestName);
+INSTANTIATE_TEST_SUITE_P(Corpus, InvalidCorpusTest, ::testing::ValuesIn(CorpusFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& row) {
+                             std::string name = row.param;
+                             std::ranges::replace_if(
+                                 name, [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
 
 TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
     const Bytes song = GoodSong(), note = TrackBuilder().NoteOn(0, 1, 60, 1).EndOfTrack().Events();

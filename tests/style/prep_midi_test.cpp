@@ -42,24 +42,11 @@ const Bytes kSIntSong = TrackBuilder().Marker(0, "SInt").EndOfTrack().Events();
 Bytes Xg(uint8_t high, uint8_t mid, uint8_t low, uint8_t value) {
     return {0x43, 0x10, 0x4C, high, mid, low, value, 0xF7};
 }
-Bytes SysExEvent(const Bytes& data) {
-    return TrackBuilder().SysEx(0, data).Events();
-}
 // A parameter change of the effect block (02 01) as the set-up block writes it, at delta 0.
 Bytes EffectEvent(uint8_t parameter, const Bytes& values) {
-    return SysExEvent(Concat({{0x43, 0x10, 0x4C, 0x02, 0x01, parameter}, values, {0xF7}}));
-}
-// One effect-block parameter change for each parameter, at delta 1.
-Bytes EffectParameterEvents(std::initializer_list<uint8_t> parameters) {
-    TrackBuilder track;
-    for (uint8_t parameter : parameters)
-        track.SysEx(1, Xg(0x02, 0x01, parameter, 0));
-    return track.Events();
-}
-
-void LoadEffectLists(Session& s) {
-    const Bytes file = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
-    ParseEffectListFile(std::string(file.begin(), file.end()), s.effectLists);
+    return TrackBuilder()
+        .SysEx(0, Concat({{0x43, 0x10, 0x4C, 0x02, 0x01, parameter}, values, {0xF7}}))
+        .Events();
 }
 // A set-up block without parts, XG System On or effects.
 void PlainSetUp(Session& s) {
@@ -80,12 +67,8 @@ Bytes Controllers(std::vector<uint8_t> controllers = {}) {
 }
 
 // A 130-byte SysEx of the effect block: its length takes two bytes.
-Bytes LongEffectSysEx() {
-    Bytes data = {0x43, 0x10, 0x4C, 0x02, 0x01, 0x10};
-    data.resize(129, 0x01);
-    data.push_back(0xF7);
-    return data;
-}
+const Bytes kLongEffectSysEx =
+    Concat({{0x43, 0x10, 0x4C, 0x02, 0x01, 0x10}, Bytes(123, 1), {0xF7}});
 
 constexpr int kUnMutePart = 9;
 
@@ -145,20 +128,17 @@ const PrepCase kPrepCases[] = {
      .expected = TrackBuilder().Marker(0, "SFF1").Marker(3, "Intro A").Marker(1, ">Main A")
                      .Marker(1, "Fill In AA").Marker(1, "Main A<").Marker(1, "Ending B")
                      .Marker(1, "SInt2").EndOfTrack().Events()},
-    {.name = "ControllersKeptWithAllChannels",
-     .events = Controllers(),
+    {.name = "ControllersKeptWithAllChannels", .events = Controllers(),
      .expected = Controllers({0, 1, 7, 10, 11, 32, 71, 72, 74, 91, 93, 94})},
     // Data entry and the pedals as well in the first assembly pass.
-    {.name = "ControllersKeptWithAssignedOnly",
-     .events = Controllers(),
+    {.name = "ControllersKeptWithAssignedOnly", .events = Controllers(),
      .expected = Controllers({0, 1, 6, 7, 10, 11, 32, 64, 66, 67, 71, 72, 74, 91, 93, 94}),
-     .option = PrepOption::AssignedOnly,
-     .parts = {{1, kBassPart}}},
+     .option = PrepOption::AssignedOnly, .parts = {{1, kBassPart}}},
     // Channels without an accompaniment part are dropped; no assignment texts in this pass.
     {.name = "AssignedOnlyKeepsOnlyChannelsOfAccompanimentParts",
      .events = TrackBuilder().Marker(0, "SInt").NoteOn(1, 1, 60, 100).NoteOn(1, 2, 60, 100)
-                   .NoteOn(1, 3, 60, 100).NoteOn(1, 4, 60, 100).NoteOn(1, 5, 60, 100)
-                   .EndOfTrack().Events(),
+                   .NoteOn(1, 3, 60, 100).NoteOn(1, 4, 60, 100).NoteOn(1, 5, 60, 100).EndOfTrack()
+                   .Events(),
      .expected = Concat({kSIntMarker, kYamahaAndGmOn,
                          TrackBuilder().NoteOn(1, 1, 60, 100).NoteOn(4, 5, 60, 100).Events(),
                          kEndOfTrack}),
@@ -167,10 +147,9 @@ const PrepCase kPrepCases[] = {
      .setUp = PlainSetUp},
     // Rhythm parts take the drum kit bank wherever they play; channel 10 only when it plays one.
     {.name = "AssignedOnlyGivesTheDrumKitBankToRhythmParts",
-     .events = TrackBuilder().Program(0, 9, 1).Program(0, 10, 2).Program(0, 2, 3)
-                   .Program(0, 16, 4).EndOfTrack().Events(),
-     .expected = TrackBuilder()
-                     .Controller(0, 9, 0, 127).Controller(0, 9, 32, 0).Program(0, 9, 1)
+     .events = TrackBuilder().Program(0, 9, 1).Program(0, 10, 2).Program(0, 2, 3).Program(0, 16, 4)
+                   .EndOfTrack().Events(),
+     .expected = TrackBuilder().Controller(0, 9, 0, 127).Controller(0, 9, 32, 0).Program(0, 9, 1)
                      .Controller(0, 10, 0, 0).Controller(0, 10, 32, 0).Program(0, 10, 2)
                      .Controller(0, 2, 0, 0).Controller(0, 2, 32, 112).Program(0, 2, 3)
                      .Controller(0, 16, 0, 127).Controller(0, 16, 32, 0).Program(0, 16, 4)
@@ -180,23 +159,23 @@ const PrepCase kPrepCases[] = {
     // The set-up block writes the effect settings, so the song's own are dropped; drum setups
     // 1 and 2 keep their sound parameters only (pitch, decay 2, cutoff).
     {.name = "XgParameterChangesKeptOrDropped",
-     .events = TrackBuilder()
-                   .Raw(EffectParameterEvents({0x00, 0x0C, 0x20, 0x2C, 0x40, 0x56, 0x57, 0x58,
-                                               0x59, 0x5A, 0x5B}))
+     .events = TrackBuilder().SysEx(1, Xg(2, 1, 0x00, 0)).SysEx(1, Xg(2, 1, 0x0C, 0))
+               .SysEx(1, Xg(2, 1, 0x20, 0)).SysEx(1, Xg(2, 1, 0x2C, 0)).SysEx(1, Xg(2, 1, 0x40, 0))
+               .SysEx(1, Xg(2, 1, 0x56, 0)).SysEx(1, Xg(2, 1, 0x57, 0)).SysEx(1, Xg(2, 1, 0x58, 0))
+               .SysEx(1, Xg(2, 1, 0x59, 0)).SysEx(1, Xg(2, 1, 0x5A, 0)).SysEx(1, Xg(2, 1, 0x5B, 0))
                    .SysEx(1, Xg(2, 1, 0x03, 5)).SysEx(1, Xg(2, 0, 0x00, 5))  // reverb 2, not 02 01
                    .SysEx(0, Xg(0x30, 0x24, 0x00, 0x40)).SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40))
                    .SysEx(1, Xg(0x30, 0x24, 0x03, 0x01))  // alternate group
                    .SysEx(1, Xg(0x30, 0x24, 0x09, 0x01))  // receive note off
                    .SysEx(1, Xg(0x32, 0x24, 0x00, 0x40))  // a third setup
                    .SysEx(1, Xg(0x31, 0x26, 0x0B, 0x50))  // setup 2 cutoff
-                   .SysEx(2, LongEffectSysEx()).EndOfTrack().Events(),
+                   .SysEx(2, kLongEffectSysEx).EndOfTrack().Events(),
      .expected = TrackBuilder().SysEx(12, Xg(2, 1, 0x03, 5)).SysEx(1, Xg(0x30, 0x24, 0x00, 0x40))
                      .SysEx(1, Xg(0x31, 0x26, 0x0F, 0x40)).SysEx(4, Xg(0x31, 0x26, 0x0B, 0x50))
-                     .SysEx(2, LongEffectSysEx()).EndOfTrack().Events()},
+                     .SysEx(2, kLongEffectSysEx).EndOfTrack().Events()},
     // Assignment texts with a blank-signed channel number, drum part modes, nothing for
     // "Mute-Lock".
-    {.name = "ChannelAssignmentsAndDrumPartModesUnderAllChannels",
-     .events = kSIntSong,
+    {.name = "ChannelAssignmentsAndDrumPartModesUnderAllChannels", .events = kSIntSong,
      .expected = TrackBuilder().Marker(0, "SInt").Text(0, 1, "Channel  1 assigned to SubRhythm")
                      .SysEx(0, Xg(0x08, 0x00, 0x07, 0x03))
                      .Text(0, 1, "Channel  5 assigned to Un-Mute").Raw(kYamahaAndGmOn).Raw(kXgOn)
@@ -204,11 +183,9 @@ const PrepCase kPrepCases[] = {
      .parts = {{1, kSubRhythmPart}, {4, kMuteLockPart}, {5, kUnMutePart}},
      .setUp = [](Session& s) { s.settings.panelVoices = false; }},
     // No System levels for an insertion effect; its part counts from 0.
-    {.name = "FullEffectSettingsWithInsertionConnection",
-     .events = kSIntSong,
+    {.name = "FullEffectSettingsWithInsertionConnection", .events = kSIntSong,
      .expected = Concat({kSIntMarker, kYamahaAndGmOn, EffectEvent(0x5A, {0x00}),
-                         EffectEvent(0x5B, {0x02}), EffectEvent(0x40, {0x08, 0x00}),
-                         kEndOfTrack}),
+                         EffectEvent(0x5B, {0x02}), EffectEvent(0x40, {0x08, 0x00}), kEndOfTrack}),
      .setUp = [](Session& s) {
          PlainSetUp(s);
          s.effects = {-1, "", -1, "", VariationConnection::Insertion, 24, " 3", " 70", " 64", " 10",
@@ -216,23 +193,19 @@ const PrepCase kPrepCases[] = {
      }},
     // Unset fields send nothing, variation levels need a variation type, "No Effect" is code 0
     // and a text that is no number sends 0.
-    {.name = "UnsetEffectFieldsSendNothing",
-     .events = kSIntSong,
+    {.name = "UnsetEffectFieldsSendNothing", .events = kSIntSong,
      .expected = Concat({kSIntMarker, kYamahaAndGmOn, EffectEvent(0x0C, {0}),
                          EffectEvent(0x20, {0x00, 0x00}), kEndOfTrack}),
      .setUp = [](Session& s) {
          PlainSetUp(s);
          s.effects = {-1, "abc", 0, "", VariationConnection::System, -1, "", " 70", " 64", "", ""};
      }},
-    {.name = "ReturnLevelBeyondADataByteOverflows",
-     .events = kSIntSong,
+    {.name = "ReturnLevelBeyondADataByteOverflows", .events = kSIntSong,
      .setUp = [](Session& s) { s.effects.chorusReturn = " 256"; }},
-    {.name = "InsertionPartZeroOverflows",
-     .events = kSIntSong,
-     .setUp = [](Session& s) {
-         s.effects.connection = VariationConnection::Insertion;
-         s.effects.variation = 1;
-         s.effects.insertionPart = "0";  // part 0 would be byte -1
+    {.name = "InsertionPartZeroOverflows", .events = kSIntSong,
+     .setUp = [](Session& s) {  // part 0 would be byte -1
+         std::tie(s.effects.connection, s.effects.variation, s.effects.insertionPart) =
+             std::tuple(VariationConnection::Insertion, 1, "0");
      }},
 };
 // clang-format on
@@ -247,7 +220,8 @@ class PrepMidiTest : public ::testing::TestWithParam<PrepCase> {
 TEST_P(PrepMidiTest, PreparedTrack) {
     const PrepCase& c = GetParam();
     s.song.isMidiFile = true;
-    LoadEffectLists(s);
+    const Bytes lists = test::ReadFile(std::string(ZEPHRANE_DATA_DIR) + "/cbo3.dat");
+    ParseEffectListFile(std::string(lists.begin(), lists.end()), s.effectLists);
     for (const auto& [channel, part] : c.parts)
         s.casm[channel - 1].part = part;
     c.setUp(s);
