@@ -527,9 +527,7 @@ class MainWindowTest : public QObject {
         auto* map = shown.Find<gui::SectionMap>("sectionMap");
         const double cell = (map->width() - 2) / double(map->Picture().measuresShown);
         const auto drag = [&](int from, int to) {
-            const auto at = [&](int measure) {
-                return QPoint(int(1 + (measure + 0.5) * cell), 10);
-            };
+            const auto at = [&](int measure) { return QPoint(int(1 + (measure + 0.5) * cell), 9); };
             QTest::mousePress(map, Qt::LeftButton, {}, at(from));
             QTest::mouseMove(map, at(to));
             QTest::mouseRelease(map, Qt::LeftButton, {}, at(to));
