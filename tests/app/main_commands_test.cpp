@@ -1,10 +1,18 @@
 // The window's commands over a session on the stub platform, every file it writes also where it
-// cannot be: on a full disk, into a missing folder, over a read-only file, where a folder stands.
+// cannot be: on a full disk, into a missing folder, over a read-only file, where a folder stands;
+// what each command comes to, the edit history over them, and sections marked on any measures.
+// Programs that play beside the window: the preview bar's zephrane-play and Setup's style player,
+// and the process service they run on, with real programs.
 
 #include "app/main_commands.h"
+#include "app/play_commands.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,13 +21,16 @@
 #include <gtest/gtest.h>
 
 #include "app/casm_commands.h"
+#include "app/command_result.h"
 #include "app/convert_commands.h"
+#include "app/edit_history.h"
 #include "app/effect_commands.h"
 #include "app/error_report.h"
 #include "app/posix_process.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
 #include "app/section_commands.h"
+#include "app/session.h"
 #include "app/settings_files.h"
 #include "app/setup_dialog.h"
 #include "app/song_commands.h"
@@ -28,6 +39,8 @@
 #include "app/style_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
+#include "sections/section_marks.h"
+#include "support/midi_builder.h"
 #include "support/temp_dir.h"
 
 namespace zephrane {
@@ -40,6 +53,9 @@ using Texts = std::vector<std::string>;
 
 constexpr char kNoFile[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
+constexpr char kWarningNoMainA[] =
+    "WARNING- Your style does not have a Main A section. This will cause some PSR's (e.g. "
+    "2000/9000) to act strangely.";
 const Bytes kNote = {0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00};
 constexpr fs::perms kReadOnly =
     fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
@@ -97,6 +113,11 @@ struct AppTest : ::testing::Test {
         const bool built = MakeStyleFromMidi(s);
         recorder.messages.clear();
         return built;
+    }
+    // One edit of the reverb return box, as the window records it.
+    void EditReturn(const std::string& text) {
+        RecordEdit(s, "Reverb Return",
+                   [&] { return SetEffectValue(s, &EffectSettings::reverbReturn, text); });
     }
     void AnswerSave(const std::string& path) {
         recorder.saveAnswers.push_back(path);
@@ -214,18 +235,18 @@ TEST_F(AppTest, SettingsStayBesideAWritableProgramElseGoToTheUsersOwnAsDataFiles
     fs::create_directories(program);
     fs::create_directories(dir.Path() / "usr" / "share" / "zephrane");
     const StandardPaths paths(program.string(), environment);
+    const auto usrBin = [&] {
+        const StandardPaths at("/usr/bin", environment);
+        return Texts{at.SettingsDirectory(), at.WorkingFilePath()};
+    };
     environment.programDirectoryWritable = true;
     EXPECT_EQ(StandardPaths("/opt/z", environment).SettingsDirectory(), "/opt/z");
     environment.programDirectoryWritable = false;
-    EXPECT_EQ(StandardPaths("/usr/bin", environment).SettingsDirectory(),
-              "/home/ann/.config/Zephrane");
-    EXPECT_EQ(StandardPaths("/usr/bin", environment).WorkingFilePath(),
-              "/home/ann/.local/share/Zephrane/Zephwork.mid");
+    EXPECT_EQ(usrBin(), (Texts{"/home/ann/.config/Zephrane",
+                               "/home/ann/.local/share/Zephrane/Zephwork.mid"}));
     environment.xdgConfigHome = "/cfg";
     environment.xdgDataHome = "/data";
-    EXPECT_EQ(StandardPaths("/usr/bin", environment).SettingsDirectory(), "/cfg/Zephrane");
-    EXPECT_EQ(StandardPaths("/usr/bin", environment).WorkingFilePath(),
-              "/data/Zephrane/Zephwork.mid");
+    EXPECT_EQ(usrBin(), (Texts{"/cfg/Zephrane", "/data/Zephrane/Zephwork.mid"}));
     // Data files: beside the program, else in its installation, else under the prefix.
     EXPECT_EQ(paths.DataFilePath("cbo3.dat"), "/usr/share/zephrane/cbo3.dat");
     dir.Write("usr/share/zephrane/cbo3.dat", {'x'});
@@ -265,7 +286,7 @@ TEST_F(AppTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit) {
     OpenSong(real, 12);
     real.facts.keyText = "Dmajor";
     PickPart(real, 0, kBassPart);
-    real.settings.sequencerPath = (dir.Path() / "no-such-sequencer").string();
+    real.settings.sequencerPath = PathOf("no-such-sequencer");
     EXPECT_FALSE(ToSequencer(real));
     EXPECT_EQ(recorder.messages, Texts{"This file is Not found."});
     // A stand-in named with a blank: it records its call and lengthens the song to 20 measures.
@@ -275,8 +296,7 @@ TEST_F(AppTest, ToSequencerRunsTheSequencerOnTheWorkingFileAndLoadsItsEdit) {
     fs::permissions(sequencer, fs::perms::owner_all);
     real.settings.sequencerPath = sequencer.string();
     ASSERT_TRUE(ToSequencer(real));
-    const Bytes calls = test::ReadFile((dir.Path() / "calls.txt").string());
-    EXPECT_EQ(std::string(calls.begin(), calls.end()), recorder.workingFilePath + "\n");
+    EXPECT_EQ(Text("calls.txt"), recorder.workingFilePath + "\n");
     EXPECT_EQ(real.facts.measureCount, 20);
     EXPECT_EQ(real.casm[0].sourceKey, 0);  // the source keys follow the reloaded song
 }
@@ -354,13 +374,10 @@ TEST_F(AppTest, StyleChecksOfTheMenuItem) {
     EXPECT_FALSE(check());
     s.useStyleCasm = true;
     EXPECT_TRUE(check());
-    const char* noMainA =
-        "WARNING- Your style does not have a Main A section. This will cause some PSR's (e.g. "
-        "2000/9000) to act strangely.";
     EXPECT_EQ(recorder.messages,
-              (Texts{kNoFile, "At least one style section should be selected", noMainA,
+              (Texts{kNoFile, "At least one style section should be selected", kWarningNoMainA,
                      "At least one Part in the CASM must be assigned for a style to be created",
-                     noMainA}));
+                     kWarningNoMainA}));
 }
 
 // An existing event keeps its length: a shorter text is padded with blanks, a longer one cut. A
@@ -393,28 +410,24 @@ TEST_F(AppTest, LeavingATextBoxRewritesItsEventExactly) {
     }
 }
 
-TEST_F(AppTest, WithoutAnOpenFileOrWithADamagedSongATextBoxIsRefused) {
+// Guards against a text box or a plan taken for no song, and a damaged song escaping the
+// command's report.
+TEST_F(AppTest, WithoutAnOpenFileOrOnADamagedSongTextBoxesAndSuggestionsAreRefused) {
     s.view.txtCopyright = "typed";
     LeaveCopyrightBox(s, "typed");
     EXPECT_EQ(s.view.txtCopyright, "");
-    SetSong(s, test::Concat({test::Headers(50), {0x00, 0x90}}));
-    const ByteImage before = s.song.bytes;
-    LeaveStyleNameBox(s, "Name");
-    EXPECT_EQ(s.song.bytes, before);
-    ASSERT_EQ(recorder.messages.size(), 2u);
-    EXPECT_EQ(recorder.messages[0], kNoFile);
-    EXPECT_NE(recorder.messages[1].find("in Function GetInfo"), std::string::npos);
-}
-
-// Guards against a plan proposed for no song, and a damaged song escaping the command's report.
-TEST_F(AppTest, SuggestSectionsWithoutAnOpenFileOrOnADamagedSongProposesNothing) {
     EXPECT_EQ(SuggestSections(s), std::nullopt);
     SetSong(s, test::Concat({test::Headers(50), {0x00, 0x90}}));
     s.facts.ticksPerMeasure = 1920;  // as the scan of the song before left it
+    const ByteImage before = s.song.bytes;
+    LeaveStyleNameBox(s, "Name");
+    EXPECT_EQ(s.song.bytes, before);
     EXPECT_EQ(SuggestSections(s), std::nullopt);
-    ASSERT_EQ(recorder.messages.size(), 2u);
-    EXPECT_EQ(recorder.messages[0], kNoFile);
-    EXPECT_NE(recorder.messages[1].find("in Function SuggestSections"), std::string::npos);
+    ASSERT_EQ(recorder.messages.size(), 4u);
+    EXPECT_EQ(Texts(recorder.messages.begin(), recorder.messages.begin() + 2),
+              (Texts{kNoFile, kNoFile}));
+    EXPECT_NE(recorder.messages[2].find("in Function GetInfo"), std::string::npos);
+    EXPECT_NE(recorder.messages[3].find("in Function SuggestSections"), std::string::npos);
     SetSong(s, song);
     ASSERT_TRUE(ScanSong(s));
     EXPECT_EQ(SuggestSections(s)->measures, 12);
@@ -433,14 +446,12 @@ TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {
              "the media is available."},
         {71, "Insert a disk in the drive "}};
     // clang-format on
-    for (const auto& [number, message] : fileErrors) {
+    for (const auto& [number, message] : fileErrors)
         EXPECT_EQ(ErrorReportText(RuntimeError(number), "Entry"), message) << number;
-    }
     const std::pair<int, int> causes[] = {{ENOENT, 53}, {ENOTDIR, 76}, {EACCES, 75}, {EROFS, 75},
                                           {ENOSPC, 61}, {EIO, 57},     {ENXIO, 68}};
-    for (const auto& [cause, number] : causes) {
+    for (const auto& [cause, number] : causes)
         EXPECT_EQ(ErrorNumberFromErrno(cause), number) << cause;
-    }
     EXPECT_FALSE(Guarded(s, "LoadText", [] { Fail(error_number::kOverflow); }));
     EXPECT_FALSE(Guarded(s, "LoadText", [] { throw std::bad_alloc(); }));
     EXPECT_FALSE(Guarded(s, "LoadText", [] { throw std::out_of_range("vector::at"); }));
@@ -522,9 +533,8 @@ TEST_P(WriteFaultTest, ShowsTheMessageOfItsFaultDamagesNoFileAndTheSessionGoesOn
     }
     EXPECT_TRUE(fault.fault != Fault::FolderInPlace ||
                 (fs::is_directory(target) && fs::is_empty(target)));
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {  // no temporary file left
+    for (const auto& entry : fs::directory_iterator(dir.Path()))  // no temporary file left
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
-    }
 
     recorder.messages.clear();
     recorder.workingFilePath = PathOf("Zephwork.mid");
@@ -601,12 +611,494 @@ TEST_F(AppTest, WorkingMidiFileCommandMakesTheSavedFileTheOpenFile) {
     EXPECT_EQ((Texts{s.song.fileName, s.view.caption, s.view.txtFileName}),
               (Texts{PathOf("edited.mid"), "Zephrane   edited.mid", "edited.mid(modified)"}));
     EXPECT_TRUE(s.song.isStyleFile);  // the kind flags stay
-    s.song.fileName.clear();
-    EXPECT_FALSE(SaveWorkingMidiFile(s));
-    EXPECT_EQ(
-        recorder.messages,
-        Texts{"A file has not yet been opened. Click on Open File to identify the file to use."});
 }
+
+TEST_F(AppTest, CommandResultSaysWhatTheCommandCameToWithTheMessageShown) {
+    const auto expect = [&](const CommandResult& result, Outcome outcome, const std::string& text) {
+        EXPECT_EQ(result.outcome, outcome) << text;
+        EXPECT_EQ(result.message, text);
+        EXPECT_EQ(static_cast<bool>(result), outcome == Outcome::Done);
+        EXPECT_EQ(recorder.messages, text.empty() ? Texts{} : Texts{text});
+        recorder.messages.clear();
+    };
+    expect(PressSectionButton(s, "Main A"), Outcome::Refused, kNoFile);
+    expect(SaveWorkingMidiFile(s), Outcome::Refused, kNoFile);
+    expect(OpenFileCommand(s), Outcome::Cancelled, "");  // the Open dialog closed unanswered
+    expect(OpenFileCommand(s, songPath), Outcome::Done, "");
+    expect(SaveWorkingMidiFile(s, PathOf("no folder/x.mid")), Outcome::Failed,
+           "That path doesn't exist.");
+    // The merge inside "Convert Type 1 MIDI..." refuses a type-0 file; the command says so.
+    recorder.openAnswers.push_back(songPath);
+    recorder.saveAnswers.push_back(PathOf("merged.mid"));
+    expect(ConvertTypeOneMidi(s), Outcome::Refused,
+           "This MIDI file is already type 0 (a single track): it needs no merge and can be opened "
+           "as it is.");
+}
+
+// Which commands become steps of the edit history, how far back it reaches, what counts as saved.
+struct HistoryRow {
+    const char* name;
+    std::function<void(AppTest&)> steps;
+    bool canUndo;
+    bool canRedo;
+    bool unsaved;
+    const char* reverbReturn;  // where the steps leave the song
+};
+
+// clang-format off
+const HistoryRow kHistoryRows[] = {
+    {"DepthIsCappedAtOneHundred", [](AppTest& t) {
+         for (int i = 1; i <= 101; ++i) t.EditReturn(std::to_string(i));
+         for (int i = 0; i <= 100; ++i) Undo(t.s);  // the last one finds no step
+     }, false, true, true, "1"},
+    {"NewEditEndsRedo", [](AppTest& t) {
+         t.EditReturn("1"); t.EditReturn("2"); Undo(t.s); t.EditReturn("3"); },
+     true, false, true, "3"},
+    {"UnchangedOrRefusedCommandsAreNoSteps", [](AppTest& t) {
+         t.EditReturn("");
+         RecordEdit(t.s, "LoLimit", [&] { return LeaveLimitCell(t.s, 9, LimitCell::Low, "H2"); });
+     }, false, false, false, ""},
+    {"OpeningStartsAfresh", [](AppTest& t) { t.EditReturn("1"); t.OpenSong(t.s, 4); },
+     false, false, false, ""},
+    {"UndoneToTheSavedSongIsSaved", [](AppTest& t) {
+         t.EditReturn("1"); SaveWorkingMidiFile(t.s, t.PathOf("kept.mid"));
+         t.EditReturn("2"); Undo(t.s); }, true, true, false, "1"},
+    {"UndoneBeyondTheSaveIsUnsaved", [](AppTest& t) {
+         t.EditReturn("1"); SaveWorkingMidiFile(t.s, t.PathOf("kept.mid")); Undo(t.s); },
+     false, true, true, ""},
+};
+// clang-format on
+
+struct EditHistoryTest : AppTest, ::testing::WithParamInterface<HistoryRow> {};
+
+TEST_P(EditHistoryTest, StepsAndSavedStateFollowTheEdits) {
+    OpenSong(s, 4);
+    GetParam().steps(*this);
+    EXPECT_EQ(CanUndo(s), GetParam().canUndo);
+    EXPECT_EQ(CanRedo(s), GetParam().canRedo);
+    EXPECT_EQ(HasUnsavedEdits(s), GetParam().unsaved);
+    EXPECT_EQ(s.effects.reverbReturn, GetParam().reverbReturn);
+}
+
+INSTANTIATE_TEST_SUITE_P(App, EditHistoryTest, ::testing::ValuesIn(kHistoryRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// The window reads the names of the steps from the view.
+TEST_F(AppTest, EditHistoryNamesTheStepsUndoAndRedoTake) {
+    OpenSong(s, 4);
+    EditReturn("1");
+    RecordEdit(s, "Auto CASM Set", [&] { return AutoSetCasm(s); });
+    Undo(s);
+    RefreshMainWindowView(s);
+    EXPECT_EQ((Texts{s.view.undoCaption, s.view.redoCaption}),
+              (Texts{"Undo Reverb Return", "Redo Auto CASM Set"}));
+}
+
+// Sections marked on any measures: which plans a song takes, with the exact refusals, and the
+// marker bytes put into the song. The song's own bytes go into the song image: no preparation.
+struct MarkTest : AppTest {
+    void Load(const Bytes& bytes) {
+        ASSERT_TRUE(LoadFileAsItIs(s, dir.Write("marked.mid", bytes)));
+    }
+    CommandResult Mark(const std::vector<PlannedSection>& marks) {
+        SectionPlan plan;
+        plan.sections = marks;
+        return MarkSections(s, plan);
+    }
+};
+
+PlannedSection Marked(const char* section, int first, int last) {
+    return {section, first, last, "", 1.0, ""};
+}
+
+struct PlanCase {
+    const char* name;
+    std::vector<PlannedSection> marks;
+    const char* refusal;  // empty: marked
+};
+
+// A song of 131 measures, 0 to 130, and a bar line after the last.
+// clang-format off
+const PlanCase kPlanCases[] = {
+    {"FillSharesItsMainsLastMeasure", {Marked("Main A", 9, 16), Marked("Fill AA", 16, 16)}, ""},
+    {"DifferentSectionsOverlap",
+     {Marked("Intro A", 8, 10), Marked("Main A", 9, 16), Marked("End A", 1, 19)}, ""},
+    {"StyleNamesServeToo", {Marked("Ending A", 18, 19), Marked("Fill In BB", 1, 1)}, ""},
+    {"LongestSection", {Marked("Main A", 3, 130)}, ""},
+    {"UnknownSection", {Marked("Main E", 1, 2)}, "\"Main E\" is not a section name."},
+    {"FirstAfterLast", {Marked("Main A", 16, 9)},
+     "Main A: the first measure 16 comes after the last 9."},
+    {"SetUpMeasure", {Marked("Intro A", 0, 1)},
+     "Intro A: measure 0 is the set-up measure; a section starts at measure 1 or later."},
+    {"FillOfTwoMeasures", {Marked("Fill AA", 15, 16)},
+     "Fill AA: measures 15 to 16 are 2 measures; a style's Fill AA holds at most 1."},
+    {"SectionTooLong", {Marked("Main A", 2, 130)},
+     "Main A: measures 2 to 130 are 129 measures; a style's Main A holds at most 128."},
+    {"PastTheSongsEnd", {Marked("Main A", 125, 131)},
+     "Main A: measures 125 to 131 run past the song's end; the last measure a section can take "
+     "is 130."},
+    {"SameSectionTwiceOverlapping",
+     {Marked("Main A", 9, 12), Marked("Main B", 9, 12), Marked("Main A", 12, 16)},
+     "Main A is marked twice: on measures 9 to 12 and 12 to 16."},
+    {"SameSectionTwiceApart", {Marked("End B", 2, 3), Marked("Ending B", 5, 6)},
+     "End B is marked twice: on measures 2 to 3 and 5 to 6."},
+};
+// clang-format on
+
+struct PlanTest : MarkTest, ::testing::WithParamInterface<PlanCase> {};
+
+// A refused plan changes nothing and says why; a taken one shows its buttons pressed.
+TEST_P(PlanTest, MarksOrRefusesWithItsMessage) {
+    Load(test::SongFile(test::MeasuresSong(131)));
+    const Bytes unmarked = s.song.bytes.Bytes();
+    const CommandResult result = Mark(GetParam().marks);
+    EXPECT_EQ(result.message, GetParam().refusal);
+    EXPECT_EQ(static_cast<bool>(result), GetParam().refusal[0] == '\0');
+    if (!result) {
+        EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
+        return;
+    }
+    for (const PlannedSection& mark : GetParam().marks)
+        EXPECT_TRUE(s.view.sectionPressed[SectionByKeyOrName(mark.section)->slot]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, PlanTest, ::testing::ValuesIn(kPlanCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Measure 2 is silent: no event to put a marker in front of.
+TEST_F(MarkTest, RefusesABarLineWithoutAnEvent) {
+    Load(test::SongFile(TrackBuilder()
+                            .TimeSignature(0, 4, 2)
+                            .NoteOn(0, 10, 36, 100)
+                            .NoteOff(1920, 10, 36)
+                            .NoteOff(3840, 10, 36)
+                            .EndOfTrack(1920)));
+    EXPECT_EQ(Mark({Marked("Main A", 1, 1)}).message,
+              "Main A: measure 2 holds no event to put the section's marker in front of.");
+}
+
+// The song as loaded: "SFF1" and "SInt" go in front of its first event.
+TrackBuilder Loaded() {
+    return TrackBuilder().Marker(0, "SFF1").Marker(0, "SInt").TimeSignature(0, 4, 2);
+}
+
+// A Fill on its Main's last measure: the two end markers stand side by side on the bar line
+// after it, the later put in first; every event keeps its time and its status byte.
+TEST_F(MarkTest, PutsTheMarkersOnTheBarLines) {
+    Load(test::SongFile(test::MeasuresSong(4)));
+    ASSERT_TRUE(Mark({Marked("Main A", 1, 2), Marked("Fill AA", 2, 2)}));
+    // clang-format off
+    const Bytes expected = test::SongFile(Loaded().NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, ">Main A").NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, ">Fill In AA").NoteOn(0, 10, 36, 100).NoteOff(960, 10, 36)
+        .Marker(960, "<Fill In AA").Marker(0, "<Main A").NoteOn(0, 10, 36, 100)
+        .NoteOff(960, 10, 36).EndOfTrack(960));
+    // clang-format on
+    EXPECT_EQ(s.song.bytes.Bytes(), expected);
+}
+
+// A mark moves a section from its fixed place; the other sections stay where they are.
+TEST_F(MarkTest, TakesTheSectionFromItsFixedPlace) {
+    Load(song);
+    ASSERT_TRUE(PressSectionButtons(s, Texts{"Intro A", "Main A"}));
+    ASSERT_TRUE(Mark({Marked("Main A", 3, 3)}));
+    std::vector<std::pair<std::string, int>> markers;
+    for (int i = 0; i < s.markers.count; ++i) {
+        const Marker& marker = s.markers.entries[i];
+        if (marker.text.find_first_of("<>") == 0)
+            markers.emplace_back(marker.text, marker.tick / 1920);
+    }
+    EXPECT_EQ(markers, (std::vector<std::pair<std::string, int>>{
+                           {">Intro A", 1}, {"<Intro A", 2}, {">Main A", 3}, {"<Main A", 4}}));
+}
+
+constexpr char kNoPlayer[] =
+    "The style player zephrane-play was found neither beside Zephrane, nor in the player folder "
+    "of its build, nor on the PATH. Install it to hear the preview.";
+
+// Polls until the program has ended; a program that hangs fails the test after a minute.
+ProgramEnd AwaitEnd(ProcessService& processes, int64_t processId) {
+    for (int poll = 0; poll < 6000; ++poll) {
+        if (auto end = processes.PollExit(processId)) return *end;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ADD_FAILURE() << "the program did not end";
+    return {};
+}
+
+enum class Stage { NoFile, NoSection, NoCasm, Ready };
+
+struct PreviewTest : AppTest {
+    void SetUp() override {
+        AppTest::SetUp();
+        recorder.programSearchPath = "/nonexistent:" + PathOf("bin");
+    }
+    std::string Executable(const std::string& name) const {
+        fs::create_directories(fs::path(PathOf(name)).parent_path());
+        std::ofstream(PathOf(name)) << "#!/bin/sh\n";
+        fs::permissions(PathOf(name), fs::perms::owner_all);
+        return PathOf(name);
+    }
+    // Opens the 12-measure song, marks Main A and lets Auto CASM Set assign the parts, as far as
+    // `stage` goes.
+    void OpenReadySong(Session& session, Stage stage = Stage::Ready) {
+        if (stage == Stage::NoFile) return;
+        recorder.openAnswers.push_back(songPath);
+        ASSERT_TRUE(OpenFileCommand(session));
+        if (stage != Stage::NoSection) {
+            ASSERT_TRUE(PressSectionButton(session, "Main A"));
+        }
+        if (stage == Stage::Ready) {
+            ASSERT_TRUE(AutoSetCasm(session));
+        }
+    }
+
+    const std::string player = Executable("bin/zephrane-play");
+};
+
+struct RefusalRow {
+    const char* name;
+    Stage stage;
+    const char* chords;
+    bool playerInstalled;
+    Texts messages;
+};
+// clang-format off
+const RefusalRow kRefusals[] = {
+    {"UnknownChord", Stage::Ready, "C H7", true,
+     {"The chord \"H7\" cannot be read: it does not begin with a note name A to G. Write a root "
+      "(C, F#, Bb …) and a chord name such as m, 7, maj7, m7, m7b5, dim7, sus4, aug, add9, 6/9, "
+      "with /E for a bass note."}},
+    {"NoChord", Stage::Ready, " | ", true,
+     {"The chord progression \" | \" holds no chord; write chords separated by blanks, as \"C Am "
+      "F G7\"."}},
+    {"NoPlayer", Stage::Ready, "C", false, {kNoPlayer}},
+    {"NoFile", Stage::NoFile, "C", true, {kNoFile}},
+    {"NoSection", Stage::NoSection, "C", true,
+     {kWarningNoMainA, "At least one style section should be selected"}},
+    {"NoPart", Stage::NoCasm, "C", true,
+     {"At least one Part In the CASM must be assigned for a style to be created"}},
+};
+// clang-format on
+
+struct PreviewRefusalTest : PreviewTest, ::testing::WithParamInterface<RefusalRow> {};
+
+// Guards against a preview started on a style Save Style would refuse, or on chords the player
+// cannot read.
+TEST_P(PreviewRefusalTest, IsRefusedWithItsMessageAndStartsNothing) {
+    const RefusalRow& row = GetParam();
+    if (!row.playerInstalled) recorder.programSearchPath = "/nonexistent";
+    OpenReadySong(s, row.stage);
+    const CommandResult result = PlayPreview(s, {"Main A", row.chords});
+    EXPECT_EQ(result.outcome, Outcome::Refused);
+    EXPECT_EQ(recorder.messages, row.messages);
+    EXPECT_TRUE(recorder.startedCommands.empty());
+    EXPECT_FALSE(fs::exists(PathOf(kPreviewFileName)));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCheck, PreviewRefusalTest, ::testing::ValuesIn(kRefusals),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Guards against a preview that differs from the saved style, counts as a save, or keeps
+// sounding under the next one.
+TEST_F(PreviewTest, PlayMakesTheStyleSaveStyleWouldIntoThePreviewFileAndStopEndsIt) {
+    OpenReadySong(s);
+    ASSERT_TRUE(PlayPreview(s, {"Main A", "Dm7 G7"}));
+    const std::string preview = PathOf(kPreviewFileName);
+    EXPECT_EQ(recorder.startedCommands,
+              (std::vector<Texts>{{player, preview, "--section", "Main A", "--chords", "Dm7 G7"}}));
+    EXPECT_TRUE(s.song.lastStyleSaved.empty());
+    RefreshMainWindowView(s);
+    EXPECT_TRUE(s.view.previewPlaying && s.view.programsRunning);
+    EXPECT_EQ(s.view.previewSections, Texts{"Main A"});
+    ASSERT_TRUE(SaveStyle(s, StyleCommandSource::ToolbarButton, PathOf("saved.sty")));
+    EXPECT_EQ(test::ReadFile(preview), test::ReadFile(PathOf("saved.sty")));
+
+    ASSERT_TRUE(PlayPreview(s, {"", "C"}));  // the first is stopped; the player picks the section
+    EXPECT_EQ(recorder.startedCommands.back(), (Texts{player, preview, "--chords", "C"}));
+    ASSERT_TRUE(StopPreview(s));
+    EXPECT_EQ(recorder.stoppedProcesses, (std::vector<int64_t>{1, 2}));
+    RefreshMainWindowView(s);
+    EXPECT_TRUE(!s.view.previewPlaying && s.view.programsRunning);
+    recorder.messages.clear();
+    CheckStartedPrograms(s);
+    RefreshMainWindowView(s);
+    EXPECT_FALSE(s.view.programsRunning);
+    EXPECT_TRUE(recorder.messages.empty());  // a stopped program's end says nothing
+}
+
+// Guards against an opened style rebuilt (and refused for its empty CASM) when the user only
+// wants to hear it.
+TEST_F(PreviewTest, AnOpenedStyleInWhichNothingWasMarkedPlaysAsItIs) {
+    OpenReadySong(s);
+    ASSERT_TRUE(SaveStyle(s, StyleCommandSource::ToolbarButton, PathOf("band.sty")));
+    recorder.openAnswers.push_back(PathOf("band.sty"));
+    ASSERT_TRUE(OpenFileCommand(s));
+    ASSERT_TRUE(PlayPreview(s, {"Main A", "C"}));
+    EXPECT_EQ(recorder.startedCommands.back()[1], PathOf("band.sty"));
+    ASSERT_TRUE(PressSectionButton(s, "Intro A"));
+    AutoSetCasm(s);
+    ASSERT_TRUE(PlayPreview(s, {"Intro A", "C"}));
+    EXPECT_EQ(recorder.startedCommands.back()[1], PathOf(kPreviewFileName));
+    RefreshMainWindowView(s);
+    EXPECT_EQ(s.view.previewSections, (Texts{"Main A", "Intro A"}));  // in toolbar order
+}
+
+struct EndRow {
+    const char* name;
+    WatchedProgramKind kind;
+    struct {
+        int exitStatus;
+        const char* errorOutput;  // a text, not a string: GCC's -O3 misjudges a static table's
+    } end;                        // strings as maybe uninitialised
+    Texts messages;
+};
+// clang-format off
+const EndRow kEnds[] = {
+    {"PlayerFailed", WatchedProgramKind::StylePlayer, {1, "Cannot open the device\n\n"},
+     {"The style player ended with exit status 1.\n\nCannot open the device"}},
+    {"PlayerKilled", WatchedProgramKind::StylePlayer, {137, ""},
+     {"The style player ended with exit status 137."}},
+    {"PlayerDone", WatchedProgramKind::StylePlayer, {0, "a warning\n"}, {}},
+    {"PreviewFailed", WatchedProgramKind::Preview,
+     {1, "ALSA lib pcm.c: noise\nzephrane-play: The style has no section \"Main B\".\n"},
+     {"The preview ended with exit status 1.\n\nzephrane-play: The style has no section "
+      "\"Main B\"."}},
+    {"PreviewDone", WatchedProgramKind::Preview, {0, ""}, {}},
+    {"WavWritten", WatchedProgramKind::PreviewToWav, {0, ""},
+     {"The preview was written to /w/out.wav."}},
+    {"WavFailed", WatchedProgramKind::PreviewToWav,
+     {1, "zephrane-play: Cannot write /w/out.wav: Disk is full.\n"},
+     {"The preview could not be written to /w/out.wav (exit status 1).\n\nzephrane-play: Cannot "
+      "write /w/out.wav: Disk is full."}},
+};
+// clang-format on
+
+struct ProgramEndTest : PreviewTest, ::testing::WithParamInterface<EndRow> {};
+
+// Guards against a player that fails in silence.
+TEST_P(ProgramEndTest, ShowsWhatItsEndMeansOnceItIsSeen) {
+    const EndRow& row = GetParam();
+    StartWatchedProgram(s, row.kind, {"zephrane-play", "x.sty", "-o", "/w/out.wav"});
+    recorder.programEnds = {std::nullopt, ProgramEnd{row.end.exitStatus, row.end.errorOutput}};
+    EXPECT_FALSE(CheckStartedPrograms(s));  // still running
+    EXPECT_EQ(s.watchedPrograms.size(), size_t{1});
+    EXPECT_TRUE(CheckStartedPrograms(s));
+    EXPECT_FALSE(CheckStartedPrograms(s));  // its end is told once
+    EXPECT_EQ(recorder.messages, row.messages);
+    EXPECT_TRUE(s.watchedPrograms.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, ProgramEndTest, ::testing::ValuesIn(kEnds),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Guards against a preview without sound that leaves the user nothing to hear.
+TEST_F(PreviewTest, NoSoundOffersAWavFileAndRunsThePlayerAgainWithIt) {
+    OpenReadySong(s);
+    ASSERT_TRUE(PlayPreview(s, {"Main A", "C G7"}));
+    const Texts live = recorder.startedCommands.back();
+    const std::string wav = PathOf("band.wav");
+    recorder.programEnds = {
+        ProgramEnd{3,
+                   "ALSA lib pcm.c:2666: Unknown PCM default\nzephrane-play: Cannot play: "
+                   "no device. Write the sound to a file with -o out.wav instead.\n"},
+        ProgramEnd{3, ""}};
+    recorder.okAnswers = {true, false};
+    recorder.saveAnswers = {wav};
+    CheckStartedPrograms(s);
+    ASSERT_EQ(recorder.questions.size(), size_t{1});
+    EXPECT_EQ(recorder.questions[0],
+              "No sound: the preview found no audio device or no sound font (exit status 3).\n\n"
+              "zephrane-play: Cannot play: no device. Write the sound to a file with -o out.wav "
+              "instead.\n\nWrite the preview to a WAV file instead?");
+    ASSERT_EQ(recorder.saveRequests.size(), size_t{1});
+    const FileDialogRequest& request = recorder.saveRequests[0];
+    EXPECT_EQ(
+        (Texts{request.title, request.filter, request.defaultExtension, request.proposedName}),
+        (Texts{"Write the Preview to a WAV File", "WAV Files(*.wav)|*.wav|", "wav",
+               PathOf("song.wav")}));
+    Texts withWav = live;
+    withWav.insert(withWav.end(), {"-o", wav});
+    EXPECT_EQ(recorder.startedCommands, (std::vector<Texts>{live, withWav}));
+
+    PlayPreview(s, {"Main A", "C G7"});  // declined this time: nothing more is started
+    CheckStartedPrograms(s);
+    EXPECT_EQ(recorder.questions.size(), size_t{2});
+    EXPECT_EQ(recorder.startedCommands.size(), size_t{3});
+}
+
+// Guards against a window that cannot find the player it was built with, or runs a file that
+// is not a program.
+TEST_F(PreviewTest, ZephranePlayIsLookedForBesideTheProgramThenInItsBuildThenOnThePath) {
+    recorder.programDirectory = PathOf("build/gui");
+    const std::string beside = Executable("build/gui/zephrane-play");
+    const std::string built = Executable("build/player/zephrane-play");
+    EXPECT_EQ(FindPreviewPlayer(recorder), beside);
+    fs::remove(beside);
+    EXPECT_EQ(FindPreviewPlayer(recorder), built);
+    recorder.programDirectory = PathOf("build/bin");  // a build folder only beside "gui"
+    EXPECT_EQ(FindPreviewPlayer(recorder), player);
+    fs::permissions(player, fs::perms::owner_read);
+    EXPECT_EQ(FindPreviewPlayer(recorder), std::nullopt);
+}
+
+// Guards against a started program's failure, and a stop, going unnoticed.
+TEST(PosixProcessTest, AWatchedProgramTellsItsStatusAndErrorOutputAndCanBeStopped) {
+    PosixProcessService processes;
+    const int64_t failing =
+        processes.StartWatchedProcess({"sh", "-c", "echo out; echo one >&2; echo two >&2; exit 3"});
+    EXPECT_EQ(AwaitEnd(processes, failing), (ProgramEnd{3, "one\ntwo\n"}));
+    const int64_t sleeping = processes.StartWatchedProcess({"sleep", "60"});
+    EXPECT_EQ(processes.PollExit(sleeping), std::nullopt);
+    processes.StopProcess(sleeping);
+    EXPECT_EQ(AwaitEnd(processes, sleeping), (ProgramEnd{128 + 15, ""}));
+    // Of a long error output the end is kept, from the start of a line.
+    const std::string text =
+        AwaitEnd(processes,
+                 processes.StartWatchedProcess(
+                     {"sh", "-c",
+                      "i=0; while [ $i -lt 2000 ]; do echo \"line $i\" >&2; i=$((i+1)); done"}))
+            .errorOutput;
+    EXPECT_LE(text.size(), size_t{8192});
+    EXPECT_EQ(text.substr(0, 5) + text.substr(text.size() - 10), "line line 1999\n");
+    try {
+        processes.StartWatchedProcess({"/nonexistent/zephrane-play"});
+        ADD_FAILURE() << "a missing program started";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.Number(), 53);
+    }
+}
+
+#ifdef ZEPHRANE_PLAY_PROGRAM
+// The preview of the demo song, played by the real zephrane-play. Without an audio device (as
+// on a build machine) it ends with status 3, and the WAV file it then writes is checked.
+TEST_F(PreviewTest, TheDemoSongsPreviewReallyPlaysOrIsWrittenToAWavFile) {
+    SetUpEffectLists(real);
+    recorder.programSearchPath = fs::path(ZEPHRANE_PLAY_PROGRAM).parent_path().string();
+    recorder.openAnswers.push_back(ZEPHRANE_DEMO_SONG);
+    ASSERT_TRUE(OpenFileCommand(real));
+    ASSERT_TRUE(PressSectionButton(real, "Main A"));
+    ASSERT_TRUE(AutoSetCasm(real));
+    const std::string wav = PathOf("demo.wav");
+    recorder.okAnswers = {true};
+    recorder.saveAnswers = {wav};
+    ASSERT_TRUE(PlayPreview(real, {"Main A", "Dm7 G7"}));
+    for (int poll = 0; poll < 6000 && !real.watchedPrograms.empty(); ++poll) {
+        CheckStartedPrograms(real);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(real.watchedPrograms.empty());
+    if (recorder.questions.empty()) GTEST_SKIP() << "an audio device played the preview";
+    EXPECT_EQ(recorder.messages, Texts{"The preview was written to " + wav + "."});
+    const test::Bytes sound = test::ReadFile(wav);
+    ASSERT_GT(sound.size(), size_t{44});
+    EXPECT_EQ(std::string(sound.begin(), sound.begin() + 12).replace(4, 4, ""), "RIFFWAVE");
+    EXPECT_EQ(sound[22], 2);                                  // stereo
+    EXPECT_EQ(sound[24] | sound[25] << 8, 44100);             // frames a second
+    EXPECT_TRUE(std::any_of(sound.begin() + 44, sound.end(),  // not silent
+                            [](uint8_t byte) { return byte != 0; }));
+}
+#endif
 
 }  // namespace
 }  // namespace zephrane

@@ -24,10 +24,8 @@
 #include <QTest>
 #include <QToolBar>
 
-#include <filesystem>
 #include "app/messages.h"
 #include "app/status_line.h"
-
 #include "app/stub_platform.h"
 #include "casm/casm_reader.h"
 #include "gui/casm_grid.h"
@@ -209,7 +207,7 @@ class MainWindowTest : public QObject {
         dialog->findChild<QCheckBox*>("chkChordMute26")->setChecked(false);  // "Maj": byte 4 bit 0
         shown.OpenSong(14);
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(shown.window.GetSession().casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
+        QCOMPARE(shown.S().casm[0].chordMute, (ChordMute{3, 255, 255, 255, 255}));
         shown.Click("cmdChordMute1");
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->findChild<QCheckBox*>("chkChordMute26")->isChecked());
@@ -234,56 +232,32 @@ class MainWindowTest : public QObject {
         }
     }
 
-    // Guards against "Use Style's Casm" outliving its style: the next style had no CASM chunk.
-    void styleCasmChoiceEndsWithItsStyle() {
-        ShownWindow shown;
-        shown.OpenSong(12);
-        shown.Action("Main A")->trigger();
-        shown.Click("cmdAutoCasm");
-        shown.Open(shown.SaveStyleAs("first.sty"));
-        auto* useStyleCasm = shown.Find<QRadioButton>("OptOrigCasm");
-        QVERIFY(useStyleCasm->isVisible());
-        shown.Click("OptOrigCasm");
-        QVERIFY(shown.window.GetSession().useStyleCasm);
-        shown.OpenSong(12);
-        QVERIFY(!useStyleCasm->isVisible());
-        QVERIFY(shown.Find<QRadioButton>("OptmakeCasm")->isChecked());
-        shown.Click("cmdAutoCasm");
-        shown.Action("Main A")->trigger();
-        const CasmListing listing =
-            ReadCasmListing(ByteImage(test::ReadFile(shown.SaveStyleAs("next.sty"))));
-        QVERIFY(shown.recorder.messages.empty());
-        QVERIFY(listing.problems.empty());
-        QCOMPARE(listing.chunks.size(), size_t{1});
-        QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
-    }
-
     // Guards against a window that looks alive while the sequencer edits the file: a click then
     // turned a section button on although no marker was inserted.
     void sequencerWaitClosesTheWindowAtOnce() {
         ShownWindow shown;
         shown.OpenSong(12);
-        shown.window.GetSession().settings.sequencerPath = "sequencer";
+        shown.S().settings.sequencerPath = "sequencer";
         shown.recorder.waitsBeforeExit = 2;
         QWidget* mainA = shown.SectionButton(kSectionTable[2]);
         QVERIFY(!shown.Action("Main A")->isChecked());
         int checks = 0;
         shown.recorder.onPendingEvents = [&] {
             ++checks;
-            QVERIFY(shown.Find<QToolBar>("Toolbar2")->isEnabled() == false);
-            QVERIFY(!shown.Find<QToolBar>("Toolbar1")->isEnabled());
-            QVERIFY(!shown.window.Effects()->isEnabled());
+            QVERIFY(!shown.Find<QToolBar>("Toolbar2")->isEnabled());
+            QVERIFY(!shown.Find<QToolBar>("Toolbar1")->isEnabled() &&
+                    !shown.window.Effects()->isEnabled());
             QVERIFY(QApplication::overrideCursor() &&
                     QApplication::overrideCursor()->shape() == Qt::BusyCursor);
             QVERIFY(
                 shown.window.statusBar()->currentMessage().startsWith("Waiting for the sequencer"));
             QTest::mouseClick(mainA, Qt::LeftButton);
-            shown.Action("Main A")->trigger();
+            MarkMainA(shown);
         };
         shown.Action("All")->trigger();
         QCOMPARE(checks, 2);
         QVERIFY(!shown.Action("Main A")->isChecked());
-        QVERIFY(!shown.window.GetSession().view.sectionPressed[kSectionTable[2].slot]);
+        QVERIFY(!shown.S().view.sectionPressed[kSectionTable[2].slot]);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(shown.Find<QToolBar>("Toolbar2")->isEnabled());
     }
@@ -301,7 +275,7 @@ class MainWindowTest : public QObject {
             box->setChecked(false);
             QTest::keyClick(box, key);
             QVERIFY(!chordMute->isVisible());
-            QCOMPARE(shown.window.GetSession().casm[0].chordMute,
+            QCOMPARE(shown.S().casm[0].chordMute,
                      (ok ? ChordMute{3, 255, 255, 255, 254} : kAllChordsOn));
 
             const size_t openDialogs = shown.recorder.openRequests.size();
@@ -311,7 +285,7 @@ class MainWindowTest : public QObject {
             QTest::keyClick(sequencer, key);
             QVERIFY(!shown.window.Setup()->isVisible());
             QCOMPARE(shown.recorder.openRequests.size(), openDialogs);  // no Browse dialog
-            QCOMPARE(shown.window.GetSession().settings.sequencerPath,
+            QCOMPARE(shown.S().settings.sequencerPath,
                      std::string(ok ? "/usr/bin/rosegarden" : ""));
 
             shown.Action("mnuAbout")->trigger();
@@ -323,34 +297,26 @@ class MainWindowTest : public QObject {
     }
 
     // Guards against a pressed section button growing and moving the buttons after it, so that a
-    // second click at the same place hit another section.
-    void sectionButtonsKeepTheirPlaceWhenPressed() {
+    // second click at the same place hit another section, and against buttons and map labels cut
+    // or lying outside a 1000-pixel window.
+    void sectionButtonsKeepTheirPlaceAndEverythingFitsAWindowOf1000Pixels() {
         ShownWindow shown;
+        shown.window.resize(1000, 700);
         shown.OpenSong(40);
+        QApplication::processEvents();
         std::vector<QRect> before;
         for (const SectionRow& row : kSectionTable)
             before.push_back(shown.SectionButton(row)->geometry());
         for (const SectionRow& row : kSectionTable)
-            shown.Action(std::string(row.key))->trigger();
+            if (row.slot % 2 == 0) shown.Action(std::string(row.key))->trigger();
         QApplication::processEvents();  // the tool bar lays its buttons out again
         QVERIFY(shown.recorder.messages.empty());
-        for (size_t i = 0; i < kSectionTable.size(); ++i) {
-            QVERIFY(shown.Action(std::string(kSectionTable[i].key))->isChecked());
-            QCOMPARE(shown.SectionButton(kSectionTable[i])->geometry(), before[i]);
-        }
-    }
-
-    // Guards against buttons and map labels cut or lying outside a 1000-pixel window.
-    void everyButtonAndLabelFitsAWindowOf1000Pixels() {
-        ShownWindow shown;
-        shown.window.resize(1000, 700);
-        shown.OpenSong(40);
-        for (const SectionRow& row : kSectionTable)
-            if (row.slot % 2 == 0) shown.Action(std::string(row.key))->trigger();
-        QApplication::processEvents();
         const QRect visible = shown.window.rect();
-        for (const SectionRow& row : kSectionTable) {
+        for (size_t i = 0; i < kSectionTable.size(); ++i) {
+            const SectionRow& row = kSectionTable[i];
+            QCOMPARE(shown.Action(std::string(row.key))->isChecked(), row.slot % 2 == 0);
             QWidget* button = shown.SectionButton(row);
+            QCOMPARE(button->geometry(), before[i]);
             QVERIFY2(
                 visible.contains(QRect(button->mapTo(&shown.window, QPoint()), button->size())),
                 row.key.data());
@@ -457,16 +423,14 @@ class MainWindowTest : public QObject {
     // The window says how to start, then what each command did and what comes next.
     void statusLineGivesAHintAtEveryStep() {
         ShownWindow shown;
-        QCOMPARE(shown.window.GetSession().view.startHint, std::string(kStartHint));
         const auto status = [&] { return shown.window.statusBar()->currentMessage(); };
         QCOMPARE(status(), QString(kStartHint));
         shown.OpenSong(12);
-        QVERIFY(shown.window.GetSession().view.startHint.empty());
         const QString song = QString::fromStdString((shown.dir.Path() / "band.mid").string());
         QCOMPARE(status(),
                  "Opened " + song +
                      ".  Next: mark the sections with the section buttons (Main A first).");
-        shown.Action("Main A")->trigger();
+        MarkMainA(shown);
         QCOMPARE(status(),
                  QString("Marked Main A.  Sections: Main A.  Next: choose a part for each "
                          "channel in the CASM grid, or press Auto CASM Set."));
@@ -483,15 +447,17 @@ class MainWindowTest : public QObject {
                                ".  Sections: Main A.  Next: Save Style (Ctrl+S) makes the style.");
     }
 
-    // An opened style's own CASM shown as it is kept, read only, section group by group.
-    void styleCasmIsShownReadOnly() {
+    // An opened style's own CASM shown as it is kept, read only, section group by group. Guards
+    // against "Use Style's Casm" outliving its style: the next style had no CASM chunk.
+    void styleCasmIsShownReadOnlyAndEndsWithItsStyle() {
         ShownWindow shown;
         shown.OpenSong(12);
-        shown.Action("Main A")->trigger();
+        MarkMainA(shown);
         shown.Click("cmdAutoCasm");
-        const CasmRow made = shown.window.GetSession().casm[9];
+        const CasmRow made = shown.S().casm[9];
         shown.Open(shown.SaveStyleAs("kept.sty"));
         shown.Click("OptOrigCasm");
+        QVERIFY(shown.S().useStyleCasm);
         auto* group = shown.Find<QComboBox>("cboCasmGroup");
         QVERIFY(group->isVisible());
         QCOMPARE(group->count(), 1);
@@ -505,8 +471,18 @@ class MainWindowTest : public QObject {
         QVERIFY(!part->isEnabled());
         QVERIFY(shown.Find<QLineEdit>("WLTxtLoLimit10")->isReadOnly());
         shown.Click("OptmakeCasm");
-        QVERIFY(!group->isVisible());
-        QVERIFY(part->isEnabled());
+        QVERIFY(!group->isVisible() && part->isEnabled());
+        shown.Click("OptOrigCasm");
+        shown.OpenSong(12);
+        QVERIFY(!shown.Find<QRadioButton>("OptOrigCasm")->isVisible());
+        QVERIFY(shown.Find<QRadioButton>("OptmakeCasm")->isChecked());
+        shown.Click("cmdAutoCasm");
+        MarkMainA(shown);
+        const CasmListing listing =
+            ReadCasmListing(ByteImage(test::ReadFile(shown.SaveStyleAs("next.sty"))));
+        QVERIFY(shown.recorder.messages.empty() && listing.problems.empty());
+        QCOMPARE(listing.chunks.size(), size_t{1});
+        QCOMPARE(listing.chunks[0].tag, std::string("CASM"));
     }
 
     // Guards against an edit that Undo does not take back to the very bytes before it, or that
@@ -531,13 +507,13 @@ class MainWindowTest : public QObject {
             {"Part", none, [](ShownWindow& w) { w.Choose("WLCboPart10", kBassPart); }},
             {"Key", none, [](ShownWindow& w) { w.Choose("WLCboKey10", 3); }},
             {"LoLimit", none, [](ShownWindow& w) { w.EnterText("WLTxtLoLimit10", "E2"); }},
-            {"Chord Mute", none,
-             [](ShownWindow& w) {
+            // clang-format off
+            {"Chord Mute", none, [](ShownWindow& w) {
                  w.Click("cmdChordMute10");
                  w.Find<QCheckBox>("chkChordMute26")->setChecked(false);
                  for (QPushButton* button : w.window.ChordMute()->findChildren<QPushButton*>())
-                     if (button->text() == kChordMuteOkButton) button->click();
-             }},
+                     if (button->text() == kChordMuteOkButton) button->click(); }},
+            // clang-format on
             {"Clear CASM", none, [](ShownWindow& w) { w.Click("cmdClearCasm"); }},
             {"Auto CASM Set", [](ShownWindow& w) { w.Click("cmdClearCasm"); },
              [](ShownWindow& w) { w.Click("cmdAutoCasm"); }},
@@ -600,9 +576,7 @@ class MainWindowTest : public QObject {
         auto* map = shown.Find<gui::SectionMap>("sectionMap");
         const double cell = (map->width() - 2) / double(map->Picture().measuresShown);
         const auto drag = [&](int from, int to) {
-            const auto at = [&](int measure) {
-                return QPoint(int(1 + (measure + 0.5) * cell), 10);
-            };
+            const auto at = [&](int measure) { return QPoint(int(1 + (measure + 0.5) * cell), 9); };
             QTest::mousePress(map, Qt::LeftButton, {}, at(from));
             QTest::mouseMove(map, at(to));
             QTest::mouseRelease(map, Qt::LeftButton, {}, at(to));
@@ -616,7 +590,7 @@ class MainWindowTest : public QObject {
         const auto before = Document(shown.S());
         drag(16, 9);
         QCOMPARE(map->Selection(), std::optional(std::pair(9, 16)));
-        shown.Action("Main A")->trigger();
+        MarkMainA(shown);
         QVERIFY(!map->Selection() && shown.Action("Main A")->isChecked());
         std::vector<std::pair<std::string, int>> markers;
         for (int i = 0; i < shown.S().markers.count; ++i) {
@@ -645,20 +619,6 @@ class MainWindowTest : public QObject {
     // Guards against closing losing edits that no saved file holds, and against a question when
     // nothing would be lost.
     void closingAsksOnlyAboutUnsavedEdits() {
-        const Steps editAndUndo = [](ShownWindow& w) {
-            MarkMainA(w);
-            w.Action("mnuUndo")->trigger();
-        };
-        const Steps editAndSave = [](ShownWindow& w) {
-            MarkMainA(w);
-            w.Click("cmdAutoCasm");
-            w.SaveStyleAs("saved.sty");
-        };
-        const Steps editWithSavePath = [](ShownWindow& w) {
-            MarkMainA(w);
-            w.Click("cmdAutoCasm");
-            w.recorder.saveAnswers.push_back((w.dir.Path() / "closing.sty").string());
-        };
         const struct {
             const char* name;
             Steps steps;
@@ -666,13 +626,21 @@ class MainWindowTest : public QObject {
             bool asked;
             bool closes;
         } rows[] = {
+            // clang-format off
             {"opened only", [](ShownWindow&) {}, SaveAnswer::Cancel, false, true},
-            {"edit undone", editAndUndo, SaveAnswer::Cancel, false, true},
-            {"edit saved", editAndSave, SaveAnswer::Cancel, false, true},
+            {"edit undone", [](ShownWindow& w) { MarkMainA(w); w.Action("mnuUndo")->trigger(); },
+             SaveAnswer::Cancel, false, true},
+            {"edit saved", [](ShownWindow& w) {
+                 MarkMainA(w); w.Click("cmdAutoCasm"); w.SaveStyleAs("saved.sty"); },
+             SaveAnswer::Cancel, false, true},
             {"Cancel", MarkMainA, SaveAnswer::Cancel, true, false},
             {"Discard", MarkMainA, SaveAnswer::Discard, true, true},
-            {"Save", editWithSavePath, SaveAnswer::Save, true, true},
+            {"Save", [](ShownWindow& w) {
+                 MarkMainA(w); w.Click("cmdAutoCasm");
+                 w.recorder.saveAnswers.push_back((w.dir.Path() / "closing.sty").string()); },
+             SaveAnswer::Save, true, true},
             {"Save refused: no part", MarkMainA, SaveAnswer::Save, true, false},
+            // clang-format on
         };
         for (const auto& row : rows) {
             ShownWindow shown;
@@ -698,7 +666,7 @@ class MainWindowTest : public QObject {
         std::filesystem::permissions(player, std::filesystem::perms::owner_all);
         shown.recorder.programSearchPath = shown.dir.Path().string();
         shown.OpenSong(12);
-        shown.Action("Main A")->trigger();
+        MarkMainA(shown);
         shown.Action("Intro A")->trigger();
         shown.Click("cmdAutoCasm");
         auto* sections = shown.Find<QComboBox>("cboPreviewSection");
@@ -710,11 +678,10 @@ class MainWindowTest : public QObject {
         chords->setText("Dm7 G7");
         auto* play = shown.Find<QPushButton>("cmdPreview");
         shown.Click("cmdPreview");
-        const std::vector<std::string> started{
-            player,      (shown.dir.Path() / "Zephpreview.sty").string(),
-            "--section", "Intro A",
-            "--chords",  "Dm7 G7"};
-        QCOMPARE(shown.recorder.startedCommands, std::vector<std::vector<std::string>>{started});
+        const std::string preview = (shown.dir.Path() / "Zephpreview.sty").string();
+        QCOMPARE(shown.recorder.startedCommands,
+                 (std::vector<std::vector<std::string>>{
+                     {player, preview, "--section", "Intro A", "--chords", "Dm7 G7"}}));
         QCOMPARE(play->text(), QString("Stop"));
         QTest::keyClick(chords, Qt::Key_Return);  // the chords again, in place of the first
         QCOMPARE(shown.recorder.startedCommands.size(), size_t{2});
@@ -726,10 +693,10 @@ class MainWindowTest : public QObject {
         shown.recorder.programEnds = {
             ProgramEnd{1, "zephrane-play: The style has no section \"Intro A\".\n"}};
         shown.Click("cmdPreview");
-        QTRY_COMPARE(shown.recorder.messages.size(), size_t{1});
-        QCOMPARE(shown.recorder.messages[0],
-                 std::string("The preview ended with exit status 1.\n\nzephrane-play: The style "
-                             "has no section \"Intro A\"."));
+        QTRY_COMPARE(
+            shown.recorder.messages,
+            std::vector<std::string>{"The preview ended with exit status 1.\n\nzephrane-play: "
+                                     "The style has no section \"Intro A\"."});
         QCOMPARE(play->text(), QString("Play"));
     }
 
