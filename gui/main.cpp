@@ -10,6 +10,7 @@
 
 #include "app/main_commands.h"
 #include "app/standard_paths.h"
+#include "app/status_line.h"
 #include "app/version.h"
 #include "app/working_folder.h"
 #include "gui/main_window.h"
@@ -75,8 +76,10 @@ int main(int argc, char** argv) {
     if (!workingFolderNotice.empty()) messages.ShowMessage(workingFolderNotice);
     // A song given on the command line (from the file manager) opens as Open File does.
     if (argc > 1) {
-        zephrane::OpenFileByPath(window.GetSession(),
-                                 QString::fromLocal8Bit(argv[1]).toStdString());
+        zephrane::NoteOutcome(
+            window.GetSession(), "Open File",
+            zephrane::OpenFileByPath(window.GetSession(),
+                                     QString::fromLocal8Bit(argv[1]).toStdString()));
         window.UpdateControls();
     }
     return application.exec();
