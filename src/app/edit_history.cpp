@@ -14,7 +14,8 @@ bool Holds(const Session& session, const DocumentState& document) {
            session.song.styleCasmBytes == document.song.styleCasmBytes &&
            session.sectionFlags == document.sectionFlags &&
            session.view.sectionPressed == document.view.sectionPressed &&
-           session.casm == document.casm && session.useStyleCasm == document.useStyleCasm &&
+           session.casm == document.casm && session.sectionChords == document.sectionChords &&
+           session.useStyleCasm == document.useStyleCasm &&
            session.casmSnapshot == document.casmSnapshot && session.effects == document.effects;
 }
 
@@ -33,6 +34,7 @@ void PutBack(Session& session, DocumentState document) {
     session.channels = std::move(document.channels);
     session.sectionFlags = document.sectionFlags;
     session.casm = std::move(document.casm);
+    session.sectionChords = std::move(document.sectionChords);
     session.useStyleCasm = document.useStyleCasm;
     session.casmSnapshot = document.casmSnapshot;
     session.notedRecords = std::move(document.notedRecords);
@@ -83,10 +85,11 @@ DocumentState EditHistory::Move(std::deque<Step>& from, std::deque<Step>& to,
 }
 
 DocumentState TakeDocument(const Session& session) {
-    return {session.song,         session.output,       session.outputWritePos,
-            session.setupTime,    session.channels,     session.sectionFlags,
-            session.casm,         session.useStyleCasm, session.casmSnapshot,
-            session.notedRecords, session.effects,      session.view};
+    return {session.song,         session.output,        session.outputWritePos,
+            session.setupTime,    session.channels,      session.sectionFlags,
+            session.casm,         session.sectionChords, session.useStyleCasm,
+            session.casmSnapshot, session.notedRecords,  session.effects,
+            session.view};
 }
 
 void RecordIfChanged(Session& session, std::string_view what, DocumentState before) {

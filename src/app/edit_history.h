@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,7 @@ struct DocumentState {
     ChannelTable channels;
     SectionSlots sectionFlags{};
     CasmTable casm;
+    std::map<std::string, std::string> sectionChords;
     bool useStyleCasm = false;
     CasmSnapshot casmSnapshot;
     std::vector<int32_t> notedRecords;

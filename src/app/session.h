@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ struct SessionState {
     SectionSlots sectionFlags{};          // sections present in the working file, by toolbar slot
     bool sectionMarkedSinceOpen = false;  // a section button pressed since the user opened a file
     CasmTable casm;
+    // Per section marked on the song's own measures (its key, "Main A"): the chord its measures
+    // were played over, as the player names chords ("Gm7"); the style's CASM gives the section
+    // this source root and chord. A section without an entry takes the CASM table's.
+    std::map<std::string, std::string> sectionChords;
     int64_t songsOpened = 0;            // files the user opened: a dialog knows its song by it
     bool useStyleCasm = false;          // "Use Style's Casm" selected rather than "Make Casm"
     CasmSnapshot casmSnapshot;          // the CASM settings chord conversion follows
