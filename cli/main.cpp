@@ -69,6 +69,9 @@ void AddMarkOptions(CLI::App& command, RunOptions& options) {
         .add_option("--plan", options.planFile,
                     "Mark the sections of a plan, a JSON file as suggest --json prints it")
         ->check(CLI::ExistingFile);
+    command.add_flag("--suggested", options.suggested,
+                     "Mark the sections and chords that suggest proposes; --mark and --plan "
+                     "then take their sections' place");
 }
 
 struct MergeOptions {

@@ -60,6 +60,8 @@ bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& fi
     if (options.styleName && !LeaveStyleNameBox(session, *options.styleName)) return false;
     if (options.copyright && !LeaveCopyrightBox(session, *options.copyright)) return false;
     if (!PressSectionButtons(session, SectionKeysToPress(options))) return false;
+    // The user's own marks come after the suggested ones, and take their sections' place.
+    if (options.suggested && !MarkSuggestedSections(session)) return false;
     if (!files.marks.sections.empty() && !MarkSections(session, files.marks)) return false;
     if (options.clearCasm && !ClearCasmSet(session)) return false;
     if (options.autoCasm && !AutoSetCasm(session)) return false;

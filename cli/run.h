@@ -38,6 +38,7 @@ struct RunOptions {
     bool allSections = false;
     std::vector<std::string> marks;  // "Main A=9-16": sections marked on any measures
     std::string planFile;            // a section plan as `suggest --json` prints it
+    bool suggested = false;          // mark the sections `suggest` proposes, before the marks
     bool clearCasm = false;
     bool autoCasm = false;
     std::string casmFile;

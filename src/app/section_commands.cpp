@@ -60,6 +60,9 @@ class MarkerRun {
 
     // StoreMarker on the scan results; `scanAfter` says what they describe afterwards.
     MarkerOutcome Store(std::string_view text, int measure, ScanAfterMarker scanAfter);
+    // The start marker of a section on the song's first measure, when it is music: after the
+    // set-up events on the first bar line. The scan results then describe the song with it.
+    MarkerOutcome StoreOnFirstMeasure(std::string_view text);
     // A press of a section button; `afterStartMarker` says what the scan results describe
     // afterwards.
     bool Press(std::string_view key, ScanAfterMarker afterStartMarker);
@@ -76,6 +79,21 @@ MarkerOutcome MarkerRun::Store(std::string_view text, int measure, ScanAfterMark
         outcome == MarkerOutcome::kRefused ||
         (outcome == MarkerOutcome::kStored && scanAfter == ScanAfterMarker::kSongAfter);
     return outcome;
+}
+
+MarkerOutcome MarkerRun::StoreOnFirstMeasure(std::string_view text) {
+    if (!scanIsCurrent_ && !ScanSong(session_)) return MarkerOutcome::kFailed;
+    scanIsCurrent_ = false;
+    const bool stored = Guarded(session_, "StoreMarker", [&] {
+        const std::optional<MeasureEntry> start =
+            FirstMeasureSectionStart(session_.song.bytes, session_.facts.ticksPerMeasure);
+        // The plan was checked against this song: a start is there.
+        if (!start) Fail(error_number::kInvalidProcedureCall);
+        InsertFirstMeasureMarker(session_.song.bytes, session_.facts, text, *start);
+    });
+    if (!stored || !ScanSong(session_)) return MarkerOutcome::kFailed;
+    scanIsCurrent_ = true;
+    return MarkerOutcome::kStored;
 }
 
 bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
@@ -169,12 +187,14 @@ bool PutInMarks(Session& session, const SectionPlan& plan) {
     MarkerRun run(session);
     for (const PlannedSection& mark : plan.sections) {
         const SectionRow& row = *SectionByKeyOrName(mark.section);
-        if (run.Store(EndMarker(row), mark.last + 1, ScanAfterMarker::kSongAfter) !=
-                MarkerOutcome::kStored ||
-            run.Store(StartMarker(row), mark.first, ScanAfterMarker::kSongAfter) !=
-                MarkerOutcome::kStored) {
-            return false;
-        }
+        const MarkerOutcome start =
+            run.Store(EndMarker(row), mark.last + 1, ScanAfterMarker::kSongAfter) !=
+                    MarkerOutcome::kStored
+                ? MarkerOutcome::kFailed
+            : mark.first == 0
+                ? run.StoreOnFirstMeasure(StartMarker(row))
+                : run.Store(StartMarker(row), mark.first, ScanAfterMarker::kSongAfter);
+        if (start != MarkerOutcome::kStored) return false;
         session.sectionFlags[row.slot] = true;
         session.view.sectionPressed[row.slot] = true;
     }
@@ -192,7 +212,7 @@ CommandResult MarkSections(Session& session, const SectionPlan& plan) {
         }
         if (!ScanSong(session)) return false;
         if (const std::optional<std::string> refusal =
-                PlanRefusal(session.measures, session.facts, plan)) {
+                PlanRefusal(session.song.bytes, session.measures, session.facts, plan)) {
             Refuse(session, *refusal);
             return false;
         }
@@ -225,6 +245,18 @@ CommandResult ShowSuggestedSections(Session& session) {
                                                   ? std::string(kNoGrooveRepeatsMessage)
                                                   : kSuggestedSectionsHeading + PlanText(*plan));
         return true;
+    });
+}
+
+CommandResult MarkSuggestedSections(Session& session) {
+    return RunCommand(session, [&] {
+        const std::optional<SectionPlan> plan = SuggestSections(session);
+        if (!plan) return false;
+        if (plan->sections.empty()) {
+            Refuse(session, kNoGrooveRepeatsMessage);
+            return false;
+        }
+        return static_cast<bool>(MarkSections(session, *plan));
     });
 }
 

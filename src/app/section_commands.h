@@ -45,6 +45,11 @@ std::optional<SectionPlan> SuggestSections(Session& session);
 // song repeats no groove. Refused and failed as SuggestSections is.
 CommandResult ShowSuggestedSections(Session& session);
 
+// Marks the sections SuggestSections proposes, with their chords, as MarkSections marks a plan.
+// Refuses with a message when the song repeats no groove; refused and failed otherwise as those
+// two are.
+CommandResult MarkSuggestedSections(Session& session);
+
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);
 

@@ -13,9 +13,19 @@ bool StartsWithEvent(const MeasureTable& measures, int measure) {
     return measure <= measures.LastIndex() && measures.entries[measure].position != 0;
 }
 
+// The song's first measure takes a section when a note starts in it.
+struct SongStart {
+    const ByteImage& song;
+    const SongFacts& facts;
+    bool IsMusic() const {
+        return FirstMeasureSectionStart(song, facts.ticksPerMeasure).has_value();
+    }
+};
+
 // Why this one mark cannot go in, leaving aside the plan's other marks.
-std::optional<std::string> MarkRefusal(const MeasureTable& measures, const SongFacts& facts,
+std::optional<std::string> MarkRefusal(const MeasureTable& measures, const SongStart& start,
                                        const PlannedSection& mark) {
+    const SongFacts& facts = start.facts;
     const SectionRow* row = SectionByKeyOrName(mark.section);
     if (row == nullptr) return "\"" + mark.section + "\" is not a section name.";
     const std::string key(row->key);
@@ -23,7 +33,7 @@ std::optional<std::string> MarkRefusal(const MeasureTable& measures, const SongF
         return key + ": the first measure " + std::to_string(mark.first) +
                " comes after the last " + std::to_string(mark.last) + ".";
     }
-    if (mark.first < 1) {
+    if (mark.first < 0 || (mark.first == 0 && !start.IsMusic())) {
         return key + ": measure 0 is the set-up measure; a section starts at measure 1 or later.";
     }
     const int length = mark.last - mark.first + 1;
@@ -39,7 +49,7 @@ std::optional<std::string> MarkRefusal(const MeasureTable& measures, const SongF
                std::to_string(facts.measureCount - 1) + ".";
     }
     for (const int line : {mark.first, mark.last + 1}) {
-        if (!StartsWithEvent(measures, line)) {
+        if (line > 0 && !StartsWithEvent(measures, line)) {
             return key + ": measure " + std::to_string(line) +
                    " holds no event to put the section's marker in front of.";
         }
@@ -58,10 +68,11 @@ int LongestMark(const SectionRow& row) {
     return row.name.starts_with("Fill") ? kLongestFill : kLongestSection;
 }
 
-std::optional<std::string> PlanRefusal(const MeasureTable& measures, const SongFacts& facts,
-                                       const SectionPlan& plan) {
+std::optional<std::string> PlanRefusal(const ByteImage& song, const MeasureTable& measures,
+                                       const SongFacts& facts, const SectionPlan& plan) {
+    const SongStart start{song, facts};
     for (auto mark = plan.sections.begin(); mark != plan.sections.end(); ++mark) {
-        if (std::optional<std::string> refusal = MarkRefusal(measures, facts, *mark)) {
+        if (std::optional<std::string> refusal = MarkRefusal(measures, start, *mark)) {
             return refusal;
         }
         const SectionRow* row = SectionByKeyOrName(mark->section);

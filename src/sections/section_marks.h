@@ -9,6 +9,7 @@
 #include "analysis/scan_song.h"
 #include "sections/section_plan.h"
 #include "sections/sections.h"
+#include "song/byte_image.h"
 
 namespace zephrane {
 
@@ -24,12 +25,13 @@ const SectionRow* SectionByKeyOrName(std::string_view name);
 // The most measures a mark of the section of `row` may cover.
 int LongestMark(const SectionRow& row);
 
-// Why the marks of `plan` cannot go into a song of these measures, for the first mark that
-// cannot: an unknown section, first after last, the set-up measure, too many measures, a range
+// Why the marks of `plan` cannot go into `song`, of these measures, for the first mark that
+// cannot: an unknown section, first after last, a set-up measure (measure 0 where no note starts
+// in it; see FirstMeasureSectionStart), too many measures, a range
 // past the song's end, a measure line without an event to put a marker in front of, or a second
 // mark of the same section. Nothing when every mark can. Marks of different sections may share
 // measures.
-std::optional<std::string> PlanRefusal(const MeasureTable& measures, const SongFacts& facts,
-                                       const SectionPlan& plan);
+std::optional<std::string> PlanRefusal(const ByteImage& song, const MeasureTable& measures,
+                                       const SongFacts& facts, const SectionPlan& plan);
 
 }  // namespace zephrane

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sections/marker_scan.h"
+#include "song/midi.h"
 #include "song/numbers.h"
 #include "song/text_codec.h"
 #include "song/walker.h"
@@ -217,25 +218,94 @@ std::optional<std::string> MarkerRefusal(const MeasureTable& measures, std::stri
            " using the buttons\r\n" + "Go to Sequencer and add the marker manually";
 }
 
-bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
-                  bool followScan) {
-    const MeasureEntry entry = scan.measures.entries.at(measure);
+namespace {
+
+struct Insertion {
+    int64_t inserted = 0;      // bytes put in
+    bool lengthKnown = false;  // the scan met End of Track: the track length followed
+    bool beforeChannelMessage = false;
+};
+
+// The marker goes in front of the event of `entry`, taking over its delta time.
+Insertion InsertMarkerInFront(ByteImage& song, const SongFacts& facts, std::string_view text,
+                              const MeasureEntry& entry) {
     const int64_t lastDeltaPos = LastDeltaByte(song, entry.position);
     // The scan walked the event the marker goes in front of, and a marker leaves the walk after
     // it as it was (it keeps the channel status in force, and the event gets its own status byte
     // when it relied on it), so when the scan stopped at End of Track, End of Track moves on by
     // the bytes put in: the new track length needs no second walk.
-    const std::optional<int64_t> endOfTrack = EndOfTrackOfScan(song, scan.facts);
-    const bool beforeChannelMessage =
+    const std::optional<int64_t> endOfTrack = EndOfTrackOfScan(song, facts);
+    Insertion insertion;
+    insertion.beforeChannelMessage =
         IsChannelStatus(StatusOfEvent(song, lastDeltaPos + 1, entry.runningStatus));
-    const int64_t inserted = InsertMarkerEvent(song, text, lastDeltaPos, entry.runningStatus);
+    insertion.inserted = InsertMarkerEvent(song, text, lastDeltaPos, entry.runningStatus);
+    insertion.lengthKnown = endOfTrack.has_value();
     if (endOfTrack) {
-        song.WriteU32BE(kTrackLengthPos, *endOfTrack + inserted - kTrackHeaderLastPos);
+        song.WriteU32BE(kTrackLengthPos, *endOfTrack + insertion.inserted - kTrackHeaderLastPos);
     } else {
         UpdateTrackLength(song);
     }
-    return followScan && endOfTrack && beforeChannelMessage &&
-           FollowMarkerInsertion(scan, text, measure, inserted);
+    return insertion;
+}
+
+bool StartsANote(const ByteImage& song, const TrackEvent& event) {
+    // A note-on with velocity 0 ends a note.
+    return event.IsChannelMessage() && event.Kind() == message_kind::kNoteOn &&
+           song.At(event.dataPos + 1) != 0;
+}
+
+}  // namespace
+
+bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
+                  bool followScan) {
+    const Insertion insertion =
+        InsertMarkerInFront(song, scan.facts, text, scan.measures.entries.at(measure));
+    return followScan && insertion.lengthKnown && insertion.beforeChannelMessage &&
+           FollowMarkerInsertion(scan, text, measure, insertion.inserted);
+}
+
+std::optional<MeasureEntry> FirstMeasureSectionStart(const ByteImage& song,
+                                                     double ticksPerMeasure) {
+    WalkState walk;
+    TrackWalker walker(song, walk);
+    std::optional<MeasureEntry> start;
+    while (!walker.AtEnd()) {
+        const TrackEvent& event = walker.Next();
+        const bool note = StartsANote(song, event);
+        if (!start && (note || event.absoluteTime > 0)) {
+            start =
+                MeasureEntry{event.lastDeltaPos, event.runningStatus ? event.status : uint8_t{0},
+                             event.firstDeltaPos, static_cast<int32_t>(event.absoluteTime)};
+        }
+        if (note) {
+            if (event.absoluteTime < ticksPerMeasure) return start;
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+void InsertFirstMeasureMarker(ByteImage& song, const SongFacts& facts, std::string_view text,
+                              const MeasureEntry& entry) {
+    if (entry.tick == 0) {
+        InsertMarkerInFront(song, facts, text, entry);
+        return;
+    }
+    // The first note comes later in the measure: the marker stands on the bar line with no delta
+    // time, and the event keeps its own, and its time. The event gets its status byte written out
+    // as InsertMarkerEvent gives it.
+    if (IsChannelStatus(entry.runningStatus)) {
+        const int64_t statusPos = LastDeltaByte(song, entry.position) + 1;
+        song.InsertGap(statusPos, 1);
+        song.Write(statusPos, std::vector<uint8_t>{entry.runningStatus});
+    }
+    std::vector<uint8_t> marker = {0x00, kMetaStatus, meta_type::kMarker};
+    const std::vector<uint8_t> textBytes = EncodeAnsi(text);
+    AppendVariableLength(marker, static_cast<int64_t>(textBytes.size()));
+    marker.insert(marker.end(), textBytes.begin(), textBytes.end());
+    song.InsertGap(entry.firstDeltaPos, static_cast<int64_t>(marker.size()));
+    song.Write(entry.firstDeltaPos, marker);
+    UpdateTrackLength(song);
 }
 
 int RemoveMarkers(ByteImage& song, std::span<const std::string> texts) {

@@ -74,6 +74,20 @@ std::optional<std::string> MarkerRefusal(const MeasureTable& measures, std::stri
 bool InsertMarker(ByteImage& song, ScanResults scan, std::string_view text, int measure,
                   bool followScan);
 
+// A song that starts playing at once has music in its first measure, not a set-up measure: a
+// section marked on it starts on the song's first bar line, in front of the first note there or of
+// the first event after the bar line, so that the events on the bar line before the music (tempo,
+// time signature, the GM and XG messages, the first program changes) stay the style's set-up
+// part. Where its start marker goes, as a measure entry; nothing when no note starts in the first
+// measure, which is then the set-up measure. Failures of the walk are thrown.
+std::optional<MeasureEntry> FirstMeasureSectionStart(const ByteImage& song, double ticksPerMeasure);
+
+// Inserts a marker event with `text` in front of the event of `entry`, which
+// FirstMeasureSectionStart found, and sets the track length; the scan results no longer describe
+// the song. Failures are thrown.
+void InsertFirstMeasureMarker(ByteImage& song, const SongFacts& facts, std::string_view text,
+                              const MeasureEntry& entry);
+
 // Takes every marker event whose text is one of `texts` out of the track, handing its delta time
 // on to the event after it so that every later event keeps its time, and sets the track length.
 // The number of markers taken out. Failures are thrown, with the image as the last whole removal

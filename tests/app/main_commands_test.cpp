@@ -728,8 +728,7 @@ const PlanCase kPlanCases[] = {
     {"UnknownSection", {Marked("Main E", 1, 2)}, "\"Main E\" is not a section name."},
     {"FirstAfterLast", {Marked("Main A", 16, 9)},
      "Main A: the first measure 16 comes after the last 9."},
-    {"SetUpMeasure", {Marked("Intro A", 0, 1)},
-     "Intro A: measure 0 is the set-up measure; a section starts at measure 1 or later."},
+    {"FirstMeasurePlaysAtOnce", {Marked("Intro A", 0, 1), Marked("Main A", 0, 7)}, ""},
     {"FillOfTwoMeasures", {Marked("Fill AA", 15, 16)},
      "Fill AA: measures 15 to 16 are 2 measures; a style's Fill AA holds at most 1."},
     {"SectionTooLong", {Marked("Main A", 2, 130)},
@@ -796,6 +795,76 @@ TEST_F(MarkTest, PutsTheMarkersOnTheBarLines) {
     // clang-format on
     EXPECT_EQ(s.song.bytes.Bytes(), expected);
 }
+
+// A song that starts at once: a section on its first measure starts on the first bar line, after
+// the set-up events there, so they stay the style's set-up part. The expected songs are as loaded.
+struct FirstMeasureCase {
+    const char* name;
+    TrackBuilder song;
+    TrackBuilder marked;  // empty: refused as a set-up measure
+};
+
+const FirstMeasureCase kFirstMeasureCases[] = {
+    {"NoteOnTheBarLine",
+     TrackBuilder()
+         .TimeSignature(0, 4, 2)
+         .Program(0, 1, 5)
+         .NoteOn(0, 1, 60, 90)
+         .NoteOff(1920, 1, 60)
+         .EndOfTrack(1920),
+     Loaded()
+         .Program(0, 1, 5)
+         .Marker(0, ">Main A")
+         .NoteOn(0, 1, 60, 90)
+         .Marker(1920, "<Main A")
+         .NoteOff(0, 1, 60)
+         .EndOfTrack(1920)},
+    // An upbeat: the marker stands on the bar line, the note keeps its time and gets its status.
+    {"UpbeatUnderRunningStatus",
+     TrackBuilder()
+         .TimeSignature(0, 4, 2)
+         .Program(0, 1, 5)
+         .NoteOn(0, 1, 60, 0)
+         .RunningStatus(1440, {62, 90})
+         .NoteOff(480, 1, 62)
+         .EndOfTrack(1920),
+     Loaded()
+         .Program(0, 1, 5)
+         .NoteOn(0, 1, 60, 0)
+         .Marker(0, ">Main A")
+         .NoteOn(1440, 1, 62, 90)
+         .Marker(480, "<Main A")
+         .NoteOff(0, 1, 62)
+         .EndOfTrack(1920)},
+    {"SetUpMeasure",
+     TrackBuilder()
+         .TimeSignature(0, 4, 2)
+         .Program(0, 1, 5)
+         .NoteOn(1920, 1, 60, 90)
+         .NoteOff(1920, 1, 60)
+         .EndOfTrack(1920),
+     TrackBuilder()},
+};
+
+struct FirstMeasureTest : MarkTest, ::testing::WithParamInterface<FirstMeasureCase> {};
+
+TEST_P(FirstMeasureTest, MarksAfterTheSetUpEventsOrRefuses) {
+    Load(test::SongFile(GetParam().song));
+    const Bytes unmarked = s.song.bytes.Bytes();
+    const CommandResult result = Mark({Marked("Main A", 0, 0)});
+    if (GetParam().marked.Events().empty()) {
+        EXPECT_EQ(result.message,
+                  "Main A: measure 0 is the set-up measure; a section starts at measure 1 or "
+                  "later.");
+        EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
+        return;
+    }
+    EXPECT_TRUE(result) << result.message;
+    EXPECT_EQ(s.song.bytes.Bytes(), test::SongFile(GetParam().marked));
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, FirstMeasureTest, ::testing::ValuesIn(kFirstMeasureCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // A mark moves a section from its fixed place; the other sections stay where they are.
 TEST_F(MarkTest, TakesTheSectionFromItsFixedPlace) {

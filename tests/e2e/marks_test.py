@@ -7,7 +7,7 @@ import json
 import os
 import unittest
 
-from e2e_support import FolderTest, MEASURE, band_song, markers, midicsv, notes_between, run, \
+from e2e_support import FolderTest, MEASURE, absolute, band_song, markers, midicsv, notes_between, run, \
     sections, take_arguments
 
 CLI = take_arguments("zephrane-cli")
@@ -57,6 +57,24 @@ class Marks(FolderTest):
         self.assert_run(done)
         self.assertEqual([(tick // MEASURE, text) for tick, text in markers(working)
                           if text[:1] in "<>"], [(3, ">Main A"), (5, "<Main A")])
+
+    def test_suggested_sections_start_on_the_first_measure_of_a_song_that_plays_at_once(self):
+        # One groove from the first bar line: the suggestion is Main A on measures 0 to 7, the
+        # first measure's set-up events stay before the section in the style's set-up measure.
+        song = band_song(self.path("groove.mid"), 8,
+                         {1: (32, [(0, 36, 1), (1.5, 43, 0.5), (2, 36, 1)]),
+                          2: (0, [(0, 60, 2), (2, 64, 2)])})
+        style = self.path("groove.sty")
+        done = run(CLI, "style", "--work-dir", self.fresh_work_dir(), "--suggested",
+                   "--auto-casm", "-o", style, song)
+        self.assert_run(done)
+        (name, start, end), = sections(style)
+        self.assertEqual((name, start, end), ("Main A", MEASURE, 9 * MEASURE))
+        self.assertEqual(notes_between(style, start, end), notes_between(song, 0, 8 * MEASURE))
+        set_up = [m.type for tick, m in absolute(style) if tick < start]
+        self.assertIn("program_change", set_up)
+        self.assertNotIn("note_on", set_up)
+        self.assertIn("Marker_t, \"Main A\"", midicsv(style))
 
     def test_refusals_and_usage_errors_write_nothing(self):
         self.write("no-sections.json", '{"measures": 20}')
