@@ -255,6 +255,8 @@ std::vector<GrooveRun> FindRuns(std::span<const MeasurePattern> measures) {
 
 constexpr int kLongestPart = 8;   // measures of the longest intro, main and ending proposed
 constexpr double kBusier = 0.25;  // a fill's drums play at least this much more
+// … or, standing outside the groove's run, play a pattern this unlike the groove's (a break)
+constexpr double kUnlike = 0.5;
 
 char Letter(int groove) {
     return static_cast<char>('A' + groove);
@@ -283,8 +285,9 @@ struct Proposer {
     std::vector<PlannedSection> sections;
 
     // The measure before a change into one of the mains, where the drums play busier than in
-    // the groove before it, leads into that main. The busier, the surer: 25 % more notes give
-    // 0.33, twice as many 0.67.
+    // the groove before it, or, outside that groove's run, a pattern unlike it, leads into that
+    // main. The busier or the more unlike, the surer: 25 % more notes give 0.33, twice as many
+    // 0.67.
     void ProposeFills() {
         for (size_t i = 1; i < runs.size(); ++i) {
             const GrooveRun& before = runs[i - 1];
@@ -297,14 +300,30 @@ struct Proposer {
             }
             const int fill = after.first - 1;
             const double busier = DrumsBusier(fill, before);
-            if (busier < kBusier) continue;
+            const double unlike = DrumsUnlike(fill, before);
+            if (busier < kBusier && unlike < kUnlike) continue;
             fillMeasures.push_back(fill);
-            const int percent = static_cast<int>(std::lround(busier * 100));
-            sections.push_back({key, fill, fill, "", Rounded(busier / (busier + 0.5)),
-                                "drums " + std::to_string(percent) + " % busier than " +
-                                    MainKey(before.groove) + " before the change to " +
-                                    MainKey(after.groove)});
+            const std::string change =
+                MainKey(before.groove) + " before the change to " + MainKey(after.groove);
+            if (busier >= kBusier) {
+                const int percent = static_cast<int>(std::lround(busier * 100));
+                sections.push_back(
+                    {key, fill, fill, "", Rounded(busier / (busier + 0.5)),
+                     "drums " + std::to_string(percent) + " % busier than " + change});
+            } else {
+                sections.push_back({key, fill, fill, "", Rounded(unlike / (unlike + 0.5)),
+                                    "drums unlike " + change});
+            }
         }
+    }
+
+    // How unlike the groove of `run` the drums of `measure` play (0 alike, 1 nothing shared);
+    // 0 for a measure of the run itself, and for one where the band is silent or the drums are:
+    // a click or a count between sections leads into nothing.
+    double DrumsUnlike(int measure, const GrooveRun& run) const {
+        const MeasurePattern& pattern = measures[static_cast<size_t>(measure)];
+        if (measure < run.End() || pattern.drumHits.empty() || !pattern.melodic) return 0;
+        return 1 - Jaccard(pattern.drumHits, measures[static_cast<size_t>(run.first)].drumHits);
     }
 
     // How many more drum notes `measure` plays than the run's median measure, as a fraction;

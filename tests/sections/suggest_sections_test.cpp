@@ -39,6 +39,13 @@ Measure Fill(Measure groove) {
     return groove;
 }
 
+// The measure where the drums break off into a few crashes and kicks, not busier than the groove,
+// while the band plays on.
+Measure Break(Measure groove) {
+    groove.drums = {{49, "x..............."}, {36, "x.....x.....x..."}};
+    return groove;
+}
+
 // clang-format off
 const Measure kCountIn{{{37, "x...x...x...x..."}}, {}, {}};
 const Measure kIntro1{{{49, "x..............."}, {36, "x..............."}}, {{0, 36}}, {0}};
@@ -161,6 +168,13 @@ INSTANTIATE_TEST_SUITE_P(Songs, SuggestSectionsTest, testing::Values(
          {"Main C", 12, 15, "", 0.75, "repeats 4 times from measure 12"},
          {"Fill CC", 11, 11, "", 0.69,
           "drums 110 % busier than Main B before the change to Main C"}}},
+    // A break leads into Main B as a fill does; a click between grooves, the band silent, leads
+    // into nothing.
+    SuggestCase{"BreakAndClickBetweenGrooves",
+        Join({Repeat(kA, 4), {Break(kA)}, Repeat(kB, 4), {kCountIn}, Repeat(kA, 4)}),
+        {{"Main A", 0, 3, "", 0.75, "repeats 4 times from measure 0"},
+         {"Main B", 5, 8, "", 0.75, "repeats 4 times from measure 5"},
+         {"Fill BB", 4, 4, "", 0.65, "drums unlike Main A before the change to Main B"}}},
     // A fifth groove is no main: the ending follows it all the same.
     SuggestCase{"FiveGrooves",
         Join({Repeat(kA, 2), Repeat(kB, 2), Repeat(kC, 2), Repeat(kD, 2), Repeat(kIntro2, 2),
