@@ -7,6 +7,8 @@
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/song_commands.h"
+#include "player/chords.h"
+#include "player/player_error.h"
 #include "sections/section_marks.h"
 #include "sections/sections.h"
 #include "sections/suggest_sections.h"
@@ -120,6 +122,8 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
                 Store(StartMarker(*row), row->start, afterStartMarker) != MarkerOutcome::kStored) {
                 return;
             }
+            // At its fixed place the section plays other measures than those it was marked on.
+            session.sectionChords.erase(std::string(row->key));
         }
         session.view.sectionPressed[row->slot] = true;
         session.sectionFlags[row->slot] = true;
@@ -166,6 +170,7 @@ CommandResult RemoveSection(Session& session, std::string_view key) {
                                          [&] { RemoveMarkers(session.song.bytes, markers); });
             session.sectionFlags[row->slot] = false;
             session.view.sectionPressed[row->slot] = false;
+            session.sectionChords.erase(std::string(row->key));
             return removed && ScanSong(session);
         });
     });
@@ -202,6 +207,42 @@ bool PutInMarks(Session& session, const SectionPlan& plan) {
     return true;
 }
 
+// Why a chord the plan names cannot be read, for the first that cannot; nothing when each can.
+// The plan's sections are known ones.
+std::optional<std::string> PlanChordRefusal(const SectionPlan& plan) {
+    for (const PlannedSection& mark : plan.sections) {
+        if (mark.chord.empty()) continue;
+        try {
+            player::ParseChord(mark.chord);
+        } catch (const player::PlayerError& error) {
+            return std::string(SectionByKeyOrName(mark.section)->key) + ": " + error.what();
+        }
+    }
+    return std::nullopt;
+}
+
+// Notes the chord each marked section was played over, which the style's CASM gives it as its
+// source chord: the plan's, else the one the song plays at the section's first measure. A section
+// over "N.C." or without a chord found has none.
+bool NoteSectionChords(Session& session, const SectionPlan& plan) {
+    return Guarded(session, "MarkSections", [&] {
+        std::optional<std::vector<ChordChange>> songChords;  // found when the plan leaves one out
+        for (const PlannedSection& mark : plan.sections) {
+            const std::string key(SectionByKeyOrName(mark.section)->key);
+            std::string chord = mark.chord;
+            if (chord.empty()) {
+                if (!songChords) songChords = FindChords(session.song.bytes, session.channels);
+                chord = ChordAtMeasure(*songChords, mark.first);
+            }
+            if (chord.empty() || player::ParseChord(chord).noChord) {
+                session.sectionChords.erase(key);
+            } else {
+                session.sectionChords[key] = chord;
+            }
+        }
+    });
+}
+
 }  // namespace
 
 CommandResult MarkSections(Session& session, const SectionPlan& plan) {
@@ -211,12 +252,15 @@ CommandResult MarkSections(Session& session, const SectionPlan& plan) {
             return false;
         }
         if (!ScanSong(session)) return false;
-        if (const std::optional<std::string> refusal =
-                PlanRefusal(session.song.bytes, session.measures, session.facts, plan)) {
+        std::optional<std::string> refusal =
+            PlanRefusal(session.song.bytes, session.measures, session.facts, plan);
+        if (!refusal) refusal = PlanChordRefusal(plan);
+        if (refusal) {
             Refuse(session, *refusal);
             return false;
         }
-        return AllOrNothing(session, [&] { return PutInMarks(session, plan); });
+        return AllOrNothing(
+            session, [&] { return PutInMarks(session, plan) && NoteSectionChords(session, plan); });
     });
 }
 

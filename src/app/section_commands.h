@@ -15,7 +15,8 @@ namespace zephrane {
 struct Session;
 
 // A press of the section button `key`: marks the section in the working file with its start and
-// end marker unless a marker naming it is there already, and shows the button pressed. Refuses
+// end marker unless a marker naming it is there already (its chord from a mark on other measures
+// is then dropped), and shows the button pressed. Refuses
 // with a message when no file is open or the file is too short for the section; done when the
 // section is marked.
 CommandResult PressSectionButton(Session& session, std::string_view key);
@@ -25,16 +26,18 @@ CommandResult PressSectionButton(Session& session, std::string_view key);
 CommandResult PressSectionButtons(Session& session, std::span<const std::string> keys);
 
 // "Remove section" on the button `key` or its bar on the section map: takes the section's start
-// and end markers (and a style's plain section marker) out of the working file and shows the
-// button up. Refuses with a message when no file is open; failures go to the common report under
-// "RemoveSection" and leave the song as it was.
+// and end markers (and a style's plain section marker) out of the working file, drops its chord
+// and shows the button up. Refuses with a message when no file is open; failures go to the common
+// report under "RemoveSection" and leave the song as it was.
 CommandResult RemoveSection(Session& session, std::string_view key);
 
 // Marks each section of `plan` on its measures, `first` to `last`, with its start and end marker,
 // in place of any marker of that section already in the working file (a fixed place included),
-// and shows its button pressed. Refuses with a message when no file is open or the plan cannot
-// go into the song (PlanRefusal), changing nothing; failures go to the common report under
-// "MarkSections" and leave the song as it was.
+// and shows its button pressed. Each section keeps the chord it was played over for the style's
+// CASM (session.sectionChords): the plan's, else the one the song plays at its first measure; none
+// over "N.C." or where no chord is found. Refuses with a message when no file is open, the plan
+// cannot go into the song (PlanRefusal) or names a chord that cannot be read, changing nothing;
+// failures go to the common report under "MarkSections" and leave the song as it was.
 CommandResult MarkSections(Session& session, const SectionPlan& plan);
 // "Suggest Sections": the plan Zephrane proposes from the open song's grooves, each section with
 // its confidence and reason. Refuses with a message when no file is open; a walk that fails goes

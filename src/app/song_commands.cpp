@@ -58,6 +58,7 @@ void ResetPerSongState(Session& s, bool isWorkingFile) {
         s.useStyleCasm = false;
         ++s.songsOpened;
         s.sectionMarkedSinceOpen = false;
+        s.sectionChords.clear();
         s.song.styleCasmBytes = ByteImage(std::vector<uint8_t>(2, 0));
         s.view.txtKey.clear();
     }

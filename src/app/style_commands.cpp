@@ -2,11 +2,14 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/save_files.h"
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "casm/casm_chunk.h"
+#include "player/chords.h"
+#include "sections/sections.h"
 #include "style/make_style.h"
 
 namespace zephrane {
@@ -72,6 +75,19 @@ ChunkOutput OutputOf(Session& session) {
     return {session.output, session.outputWritePos};
 }
 
+// The chords the sections marked on the song's own measures were played over, each section as
+// the style names it.
+std::vector<SectionSourceChord> OwnSourceChords(const Session& session) {
+    std::vector<SectionSourceChord> ownChords;
+    for (const auto& [key, name] : session.sectionChords) {
+        const SectionRow* row = SectionByKey(key);
+        const player::Chord chord = player::ParseChord(name);
+        if (row == nullptr || chord.noChord) continue;
+        ownChords.push_back({std::string(row->name), chord.root, chord.type});
+    }
+    return ownChords;
+}
+
 }  // namespace
 
 bool PrepMidi(Session& session, PrepOption option) {
@@ -96,7 +112,8 @@ bool PrepMidi(Session& session, PrepOption option) {
 
 bool CreateCasm(Session& session, std::string_view sectionList) {
     return Guarded(session, "CreateCasm", [&] {
-        AppendNewCasm(OutputOf(session), session.casm, session.channels, sectionList);
+        AppendNewCasm(OutputOf(session), session.casm, session.channels, sectionList,
+                      OwnSourceChords(session));
     });
 }
 

@@ -1,5 +1,7 @@
 #include "casm/casm_chunk.h"
 
+#include <algorithm>
+#include <optional>
 #include <span>
 
 #include "song/error.h"
@@ -71,6 +73,82 @@ bool HasCtab(const CasmTable& table, const ChannelTable& channels, int channel) 
     return channels[channel - 1].hasNotes && part >= 0 && part <= kLastAccompanimentPart;
 }
 
+struct SourceChord {
+    int root = 0;
+    int chordType = 0;
+
+    bool operator==(const SourceChord&) const = default;
+};
+
+// The sections one CSEG names, and the chord its melodic parts were played over; none for the
+// table's own source roots and chords.
+struct CsegGroup {
+    std::string sections;
+    std::optional<SourceChord> chord;
+
+    void Add(std::string_view section) {
+        if (!sections.empty()) sections += ',';
+        sections += section;
+    }
+};
+
+std::optional<SourceChord> OwnChordOf(std::string_view section,
+                                      std::span<const SectionSourceChord> ownChords) {
+    const auto own =
+        std::find_if(ownChords.begin(), ownChords.end(),
+                     [&](const SectionSourceChord& c) { return c.section == section; });
+    if (own == ownChords.end()) return std::nullopt;
+    return SourceChord{own->root, own->chordType};
+}
+
+// The sections of `sectionList` grouped by their source chord. A list without own chords stays one
+// group, as it is.
+std::vector<CsegGroup> GroupByOwnChord(std::string_view sectionList,
+                                       std::span<const SectionSourceChord> ownChords) {
+    std::vector<CsegGroup> groups(1);  // the table's group first
+    for (size_t start = 0; !sectionList.empty() && start <= sectionList.size();) {
+        const size_t comma = std::min(sectionList.find(',', start), sectionList.size());
+        const std::string_view section = sectionList.substr(start, comma - start);
+        const std::optional<SourceChord> chord = OwnChordOf(section, ownChords);
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const CsegGroup& g) { return g.chord == chord; });
+        if (group == groups.end()) group = groups.insert(groups.end(), {"", chord});
+        group->Add(section);
+        start = comma + 1;
+    }
+    if (groups.size() == 1) return {{std::string(sectionList), std::nullopt}};
+    if (groups.front().sections.empty()) groups.erase(groups.begin());
+    return groups;
+}
+
+// The table's row of `channel` as a CSEG of `group` writes it: a melodic part takes the group's
+// own chord as its source root and chord.
+CasmRow RowForGroup(const CasmRow& row, const CsegGroup& group) {
+    CasmRow written = row;
+    if (group.chord && row.part != kSubRhythmPart && row.part != kRhythmPart) {
+        written.sourceKey = group.chord->root;
+        written.sourceChord = group.chord->chordType;
+    }
+    return written;
+}
+
+void AppendCseg(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
+                const CsegGroup& group) {
+    AppendText(output, "CSEG");
+    const int64_t csegLength = ReserveLength(output);
+    const int64_t csegContent = output.writePos;
+    AppendText(output, "Sdec");
+    AppendLength(output, static_cast<int64_t>(AnsiLength(group.sections)));
+    AppendText(output, group.sections);
+    for (int channel = 1; channel <= 16; ++channel) {
+        if (!HasCtab(table, channels, channel)) continue;
+        AppendText(output, "Ctab");
+        AppendLength(output, kCtabDataLength);
+        AppendBytes(output, CtabData(channel, RowForGroup(table[channel - 1], group)));
+    }
+    output.image.WriteU32BE(csegLength, output.writePos - csegContent);
+}
+
 // Reads CASM data kept from an opened style: tags that do not fit in the bytes match nothing.
 class StyleCasmReader {
   public:
@@ -127,24 +205,13 @@ void ReadSectionRecords(const StyleCasmReader& casm, std::string_view name, Casm
 }  // namespace
 
 void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
-                   std::string_view sectionList) {
+                   std::string_view sectionList, std::span<const SectionSourceChord> ownChords) {
     AppendText(output, "CASM");
     const int64_t casmLength = ReserveLength(output);
     const int64_t casmContent = output.writePos;
-    AppendText(output, "CSEG");
-    const int64_t csegLength = ReserveLength(output);
-    const int64_t csegContent = output.writePos;
-    AppendText(output, "Sdec");
-    AppendLength(output, static_cast<int64_t>(AnsiLength(sectionList)));
-    AppendText(output, sectionList);
-    for (int channel = 1; channel <= 16; ++channel) {
-        if (!HasCtab(table, channels, channel)) continue;
-        AppendText(output, "Ctab");
-        AppendLength(output, kCtabDataLength);
-        AppendBytes(output, CtabData(channel, table[channel - 1]));
-    }
+    for (const CsegGroup& group : GroupByOwnChord(sectionList, ownChords))
+        AppendCseg(output, table, channels, group);
     output.image.WriteU32BE(casmLength, output.writePos - casmContent);
-    output.image.WriteU32BE(csegLength, output.writePos - csegContent);
 }
 
 void AppendKeptCasm(ChunkOutput output, const ByteImage& styleCasm) {

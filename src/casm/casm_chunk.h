@@ -2,14 +2,17 @@
 // The CASM chunk behind a style's track: which source channel feeds which accompaniment part and
 // how that part follows the chords.
 //
-// Layout as written: "CASM", length; one "CSEG", length; "Sdec", length, the section list
-// ("Intro A,Main A,…"); then one 35-byte "Ctab" per channel that plays a part: "Ctab", 00 00 00 1B
+// Layout as written: "CASM", length; then per group of sections that share their source chords a
+// "CSEG", length; "Sdec", length, the group's section list ("Intro A,Main A,…"); then one 35-byte
+// "Ctab" per channel that plays a part: "Ctab", 00 00 00 1B
 // and 27 data bytes (source channel, 8-character name, destination channel, editable, note mute
 // 0F FF, five chord-mute bytes, source root and chord, NTR, NTT, high key, low and high note
 // limits, retrigger rule, special feature). Lengths are big-endian and count what follows them.
 
 #include <array>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,10 +47,25 @@ struct ChunkOutput {
 
 // The writers throw their failures; what was written before a failure stays.
 
-// Appends a CASM chunk built from the CASM table for the sections in `sectionList`: a Ctab for
-// each channel that plays notes and feeds an accompaniment part.
+// The chord a section was played over when it is its own rather than the CASM table's: the section
+// as the style names it ("Fill In AA"), the chord's root (pitch class, 0 = C) and its chord type
+// (0..33, the chord-type list's positions).
+struct SectionSourceChord {
+    std::string section;
+    int root = 0;
+    int chordType = 0;
+};
+
+// Appends a CASM chunk built from the CASM table for the sections in `sectionList` (names joined
+// by ","): a Ctab for each channel that plays notes and feeds an accompaniment part. The sections
+// without a chord in `ownChords` share the first CSEG, with the table's source roots and chords;
+// the others get one CSEG per distinct chord, whose melodic parts take that chord as their source
+// root and chord (the rhythm parts keep the table's). Sections keep the list's order within a
+// CSEG; the table's CSEG comes first (left out when no section is left for it), the others follow
+// in the order of their first sections.
 void AppendNewCasm(ChunkOutput output, const CasmTable& table, const ChannelTable& channels,
-                   std::string_view sectionList);
+                   std::string_view sectionList,
+                   std::span<const SectionSourceChord> ownChords = {});
 
 // Appends the bytes kept behind an opened style's track, its CASM chunk and what followed it.
 void AppendKeptCasm(ChunkOutput output, const ByteImage& styleCasm);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <thread>
 
 #include <fcntl.h>
@@ -39,6 +40,7 @@
 #include "app/style_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
+#include "casm/casm_reader.h"
 #include "sections/section_marks.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
@@ -707,8 +709,8 @@ struct MarkTest : AppTest {
     }
 };
 
-PlannedSection Marked(const char* section, int first, int last) {
-    return {section, first, last, "", 1.0, ""};
+PlannedSection Marked(const char* section, int first, int last, const char* chord = "") {
+    return {section, first, last, chord, 1.0, ""};
 }
 
 struct PlanCase {
@@ -741,6 +743,10 @@ const PlanCase kPlanCases[] = {
      "Main A is marked twice: on measures 9 to 12 and 12 to 16."},
     {"SameSectionTwiceApart", {Marked("End B", 2, 3), Marked("Ending B", 5, 6)},
      "End B is marked twice: on measures 2 to 3 and 5 to 6."},
+    {"UnreadableChord", {Marked("Main A", 9, 16, "Gm7"), Marked("End A", 17, 18, "H7")},
+     "End A: The chord \"H7\" cannot be read: it does not begin with a note name A to G. Write a "
+     "root (C, F#, Bb …) and a chord name such as m, 7, maj7, m7, m7b5, dim7, sus4, aug, add9, "
+     "6/9, with /E for a bass note."},
 };
 // clang-format on
 
@@ -755,6 +761,7 @@ TEST_P(PlanTest, MarksOrRefusesWithItsMessage) {
     EXPECT_EQ(static_cast<bool>(result), GetParam().refusal[0] == '\0');
     if (!result) {
         EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
+        EXPECT_TRUE(s.sectionChords.empty());
         return;
     }
     for (const PlannedSection& mark : GetParam().marks)
@@ -879,6 +886,74 @@ TEST_F(MarkTest, TakesTheSectionFromItsFixedPlace) {
     }
     EXPECT_EQ(markers, (std::vector<std::pair<std::string, int>>{
                            {">Intro A", 1}, {"<Intro A", 2}, {">Main A", 3}, {"<Main A", 4}}));
+}
+
+// Six measures, each with a drum on its first beat and a piano chord held through it: C, Am, Am,
+// F, F, C.
+Bytes ChordSong() {
+    const std::vector<std::vector<uint8_t>> chords = {{48, 60, 64, 67}, {45, 57, 60, 64},
+                                                      {45, 57, 60, 64}, {41, 53, 57, 60},
+                                                      {41, 53, 57, 60}, {48, 60, 64, 67}};
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2).Program(0, 1, 0);
+    for (const std::vector<uint8_t>& keys : chords) {
+        track.NoteOn(0, 10, 36, 100);
+        for (const uint8_t key : keys)
+            track.NoteOn(0, 1, key, 90);
+        track.NoteOff(1920, 10, 36);
+        for (const uint8_t key : keys)
+            track.NoteOff(0, 1, key);
+    }
+    return test::SongFile(track.EndOfTrack());
+}
+
+// Each section keeps the chord it was played over: the plan's, else the song's at its first
+// measure; none over "N.C.". The style's CASM gives each chord a CSEG, whose piano record (Chord 1)
+// has that chord as its source root and chord; the rest keep the table's C maj7.
+TEST_F(MarkTest, EachSectionsChordBecomesItsSourceChordInTheSavedStyle) {
+    Load(ChordSong());
+    ASSERT_TRUE(
+        Mark({Marked("Intro A", 1, 1), Marked("Main A", 1, 2), Marked("Fill AA", 2, 2, "N.C."),
+              Marked("Main B", 3, 4, "Gm7"), Marked("Fill BB", 4, 4)}));
+    const std::map<std::string, std::string> chords = {
+        {"Intro A", "Am"}, {"Main A", "Am"}, {"Main B", "Gm7"}, {"Fill BB", "F"}};
+    EXPECT_EQ(s.sectionChords, chords);
+    ASSERT_TRUE(AutoSetCasm(s));
+    ASSERT_TRUE(SaveStyle(s, StyleCommandSource::ToolbarButton, PathOf("own.sty")));
+    EXPECT_EQ(s.sectionChords, chords);  // the working file loaded again keeps them
+    const CasmListing listing = ReadCasmListing(ByteImage(test::ReadFile(PathOf("own.sty"))));
+    EXPECT_EQ(listing.problems, Texts{});
+    Texts csegs;
+    for (const CasmSegment& cseg : listing.chunks.at(0).csegs) {
+        for (const CasmRecord& record : cseg.records) {
+            if (record.ctab->name != "Chord 1 ") continue;
+            csegs.push_back(*cseg.sections + ": " + std::to_string(record.ctab->sourceRoot) + " " +
+                            std::to_string(record.ctab->sourceChord));
+        }
+    }
+    EXPECT_EQ(csegs,
+              (Texts{"Fill In AA: 0 2", "Intro A,Main A: 9 8", "Main B: 7 10", "Fill In BB: 5 0"}));
+}
+
+// Marking is one step of the history, chords included; removing a section, pressing its button
+// at its fixed place and opening another song drop the chords.
+TEST_F(MarkTest, ChordsGoWithTheirMarksUndoRemovalPressAndOpening) {
+    Load(ChordSong());
+    RecordEdit(s, "Main A", [&] { return Mark({Marked("Main A", 1, 2), Marked("Main B", 3, 4)}); });
+    using Chords = std::map<std::string, std::string>;
+    const Chords marked = {{"Main A", "Am"}, {"Main B", "F"}};
+    EXPECT_EQ(s.sectionChords, marked);
+    ASSERT_TRUE(Undo(s));
+    EXPECT_EQ(s.sectionChords, Chords{});
+    ASSERT_TRUE(Redo(s));
+    EXPECT_EQ(s.sectionChords, marked);
+    ASSERT_TRUE(RemoveSection(s, "Main B"));
+    EXPECT_EQ(s.sectionChords, (Chords{{"Main A", "Am"}}));
+    s.sectionChords["Intro A"] = "C";  // a mark the sequencer has taken out
+    ASSERT_TRUE(PressSectionButton(s, "Intro A"));
+    EXPECT_EQ(s.sectionChords, (Chords{{"Main A", "Am"}}));
+    OpenSong(s, 4);
+    EXPECT_EQ(s.sectionChords, Chords{});
 }
 
 constexpr char kNoPlayer[] =

@@ -17,6 +17,8 @@
 #include "casm/casm_reader.h"
 #include "casm/casm_table.h"
 #include "casm/chord_mute.h"
+#include "player/note_rules.h"
+#include "player/style_reader.h"
 #include "support/midi_builder.h"
 
 namespace zephrane {
@@ -250,6 +252,100 @@ TEST_F(CasmChunkTest, GetChannelsReportsAChunkThatEndsEarlyAndKeepsWhatWasRead) 
               (std::vector<std::string>{"Error #: 9, Subscript out of range, encountered in "
                                         "Function GetChannels. If the solution is not obvious, "
                                         "please report this to the author."}));
+}
+
+// Sections with a source chord of their own: the CSEGs written for a bass on channel 2 and a
+// rhythm on channel 10, the table's source key and chord being C maj7 (0, 2).
+struct OwnChordCase {
+    const char* name;
+    std::vector<SectionSourceChord> ownChords;
+    // Per CSEG its section list and the bass record's source root and chord.
+    std::vector<std::tuple<std::string, uint8_t, uint8_t>> csegs;
+};
+
+// clang-format off
+const OwnChordCase kOwnChordCases[] = {
+    {"NoneKeepOneCsegForAll", {}, {{"Intro A,Main A,Fill In AA", 0, 2}}},
+    {"ChordsOfSectionsNotInTheStyleChangeNothing", {{"Main B", 7, 10}},
+     {{"Intro A,Main A,Fill In AA", 0, 2}}},
+    {"OneSectionOwnsAChord", {{"Main A", 7, 10}},
+     {{"Intro A,Fill In AA", 0, 2}, {"Main A", 7, 10}}},
+    {"EverySectionOwnsOneNoTableCseg",
+     {{"Main A", 7, 19}, {"Fill In AA", 2, 8}, {"Intro A", 2, 8}},
+     {{"Intro A,Fill In AA", 2, 8}, {"Main A", 7, 19}}},
+    {"SameRootOtherTypeIsAnotherChord", {{"Intro A", 2, 8}, {"Main A", 2, 10}},
+     {{"Fill In AA", 0, 2}, {"Intro A", 2, 8}, {"Main A", 2, 10}}},
+};
+// clang-format on
+
+struct OwnChordTest : CasmChunkTest, ::testing::WithParamInterface<OwnChordCase> {
+    void SetUp() override {
+        CasmChunkTest::SetUp();
+        for (int channel : {2, 10})
+            s.Channel(channel).hasNotes = true;
+        PickPart(s, 1, kBassPart);
+        PickPart(s, 9, kRhythmPart);
+    }
+    void Append(std::span<const SectionSourceChord> ownChords) {
+        AppendNewCasm({s.output, s.outputWritePos}, s.casm, s.channels, "Intro A,Main A,Fill In AA",
+                      ownChords);
+    }
+};
+
+// Only the melodic parts take a section's own chord: drums are never transposed.
+TEST_P(OwnChordTest, EachChordGetsItsOwnCsegWithThatSourceRootAndChord) {
+    Append(GetParam().ownChords);
+    Bytes csegs;
+    for (const auto& [sections, root, chord] : GetParam().csegs) {
+        const Bytes bass = Chunk(
+            "Ctab",
+            Concat({{1},
+                    Ascii("Bass    "),
+                    {10, 0, 15, 255, 3, 255, 255, 255, 255, root, chord, 0, 3, 3, 28, 127, 4, 0}}));
+        const Bytes rhythm = Chunk(
+            "Ctab", Concat({{9},
+                            Ascii("Rhythm  "),
+                            {9, 0, 15, 255, 7, 255, 255, 255, 255, 0, 2, 1, 0, 6, 0, 127, 1, 0}}));
+        csegs = Concat({csegs, Cseg(sections, Concat({bass, rhythm}))});
+    }
+    EXPECT_EQ(Written(), Chunk("CASM", csegs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Casm, OwnChordTest, ::testing::ValuesIn(kOwnChordCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Both readers take each section's records from the CSEG naming it. The player moves the bass to
+// the held root from the written one, down an octave for a root above the high key D#: Main A's
+// G2, written over G min7, sounds as G1 under G min7 and as C2 under C; Intro A's, written over
+// the table's C maj7, moves to a D under G min7.
+TEST_F(OwnChordTest, OurReaderAndThePlayersReadEachSectionFromItsOwnCseg) {
+    const SectionSourceChord mainA[] = {{"Main A", 7, 10}};
+    Append(mainA);
+    const Bytes track = test::SongFile(test::TrackBuilder()
+                                           .Marker(0, "SFF1")
+                                           .Marker(0, "SInt")
+                                           .Marker(1920, "Intro A")
+                                           .Marker(1920, "Main A")
+                                           .Marker(1920, "Fill In AA")
+                                           .EndOfTrack(1920));
+    const ByteImage style(Concat({track, Written()}));
+    const CasmListing listing = ReadCasmListing(style);
+    EXPECT_TRUE(listing.problems.empty());
+    std::vector<std::tuple<std::string, int, int>> read;
+    for (const CasmSegment& cseg : listing.chunks.at(0).csegs) {
+        const CtabFields& bass = *cseg.records.at(0).ctab;
+        read.emplace_back(*cseg.sections, bass.sourceRoot, bass.sourceChord);
+    }
+    EXPECT_EQ(read, (std::vector<std::tuple<std::string, int, int>>{{"Intro A,Fill In AA", 0, 2},
+                                                                    {"Main A", 7, 10}}));
+    const player::PlayableStyle playable = player::ReadPlayableStyle(style);
+    const auto bassOf = [&](std::string_view section) {
+        return player::PartsFor(playable, section).rules.at(0);
+    };
+    constexpr int kG2 = 43;
+    EXPECT_EQ(player::ConvertNote(bassOf("Main A"), kG2, player::ParseChord("Gm7")), kG2 - 12);
+    EXPECT_EQ(player::ConvertNote(bassOf("Main A"), kG2, player::ParseChord("C")), kG2 - 7);
+    EXPECT_EQ(player::ConvertNote(bassOf("Intro A"), kG2, player::ParseChord("Gm7")), kG2 - 5);
 }
 
 class CasmTableTest : public ::testing::Test {
