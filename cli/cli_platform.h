@@ -30,6 +30,9 @@ class CliPlatform : public MessageService,
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
+    // A batch run asks nobody: what it would ask is decided by its options, so nothing asks
+    // this; were it asked, the answer is No, which changes nothing.
+    bool AskYesNo(const std::string&) override { return false; }
     // A batch run has no window to close, so nothing asks this; were it asked, nothing is lost.
     SaveAnswer AskSaveDiscardCancel(const std::string&) override { return SaveAnswer::Cancel; }
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest&) override { return {}; }

@@ -8,6 +8,7 @@
 #include "app/error_report.h"
 #include "app/main_commands.h"
 #include "app/main_window_view.h"
+#include "app/section_chord_commands.h"
 #include "app/section_commands.h"
 #include "app/session.h"
 #include "app/settings_files.h"
@@ -69,6 +70,11 @@ bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& fi
     // A file without a CASM of its own keeps "Make Casm", as the window's option does.
     if (options.useStyleCasm) ChooseCasmSource(session, CasmSource::StylesCasm);
     if (files.effects && !ApplyEffectsEdit(session, *files.effects)) return false;
+    // Marked sections played over several chords are written over one, with the parts the
+    // CASM edits above chose: a batch over a folder of songs has nobody to ask.
+    if (!files.marks.sections.empty() && !ConvertChangingSections(session, files.marks)) {
+        return false;
+    }
     if (!options.convert.empty()) {
         // A batch run has no sequencer to check for.
         const ConvertItem item = ConvertItemNamed(options.convert);

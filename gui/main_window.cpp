@@ -20,6 +20,7 @@
 #include "app/main_commands.h"
 #include "app/play_commands.h"
 #include "app/recent_files.h"
+#include "app/section_chord_commands.h"
 #include "app/section_commands.h"
 #include "app/settings_files.h"
 #include "app/song_commands.h"
@@ -343,7 +344,12 @@ void MainWindow::PressSection(std::string_view key) {
         marked = static_cast<bool>(result);
         return result;
     });
-    if (marked) map_->ClearSelection();
+    if (!marked) return;
+    map_->ClearSelection();
+    // A section played over several chords: the user says whether to write it over one.
+    const std::vector<SectionChordChanges> changing = SectionsChangingChord(session_, plan);
+    if (changing.empty()) return;
+    Edit(kConvertSectionChordsCaption, [&] { return OfferChordConversions(session_, changing); });
 }
 
 QWidget* MainWindow::BuildFields() {

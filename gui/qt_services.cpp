@@ -50,6 +50,14 @@ bool QtMessageService::AskOkCancel(const std::string& text) {
     return box.exec() == QMessageBox::Ok;
 }
 
+bool QtMessageService::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, kProgramTitle, FromUtf8(text),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 SaveAnswer QtMessageService::AskSaveDiscardCancel(const std::string& text) {
     QMessageBox box(QMessageBox::Question, kProgramTitle, FromUtf8(text),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);

@@ -25,6 +25,7 @@ class QtMessageService : public MessageService {
     void SetParent(QWidget* parent) { parent_ = parent; }
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
     SaveAnswer AskSaveDiscardCancel(const std::string& text) override;
 
   private:

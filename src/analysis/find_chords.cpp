@@ -7,10 +7,10 @@
 #include <string>
 #include <tuple>
 
+#include "analysis/measure_grid.h"
 #include "analysis/voice_names.h"
 #include "player/chords.h"
 #include "song/midi.h"
-#include "song/numbers.h"
 #include "song/walker.h"
 
 namespace zephrane {
@@ -67,45 +67,6 @@ struct MeasureSound {
     int secondHalfBeat = 0;  // the beat its second half starts on; 0 for a measure of one span
 };
 
-// The measures and half measures as the scan numbers them, under the time signature in force:
-// 4/4 until one says otherwise.
-class MeasureGrid {
-  public:
-    struct Place {
-        int measure;
-        int64_t start;
-        int64_t halfStart;
-        int64_t end;
-        int secondHalfBeat;
-    };
-
-    explicit MeasureGrid(const ByteImage& song) : song_(song) { SetTimeSignature(4, 4); }
-
-    void SetTimeSignature(int numerator, int denominator) {
-        ticksPerMeasure_ = MeasureLength(song_, numerator, denominator);
-        numerator_ = numerator;
-        // 4/4 and 3/4 change at beat 3, 6/8 at beat 4; a measure of one beat does not split.
-        halfBeats_ = (numerator + 1) / 2;
-    }
-    // A numerator of 0 leaves the song without measures, as the scan finds it.
-    bool HasMeasures() const { return ticksPerMeasure_ > 0; }
-
-    Place PlaceOf(int64_t time) const {
-        const int measure = CheckedInt16(MeasureOfTime(time, ticksPerMeasure_));
-        const int64_t start = FirstTimeOfMeasure(measure, ticksPerMeasure_);
-        const int64_t end = FirstTimeOfMeasure(measure + 1, ticksPerMeasure_);
-        if (halfBeats_ >= numerator_) return {measure, start, end, end, 0};
-        const int64_t half = start + std::llround(halfBeats_ * ticksPerMeasure_ / numerator_);
-        return {measure, start, std::min(half, end), end, halfBeats_ + 1};
-    }
-
-  private:
-    const ByteImage& song_;
-    double ticksPerMeasure_ = 0;
-    int numerator_ = 4;
-    int halfBeats_ = 2;
-};
-
 // One walk over the song that adds up, span by span, how long each pitch class sounded on the
 // melodic channels and how long it was the lowest note.
 class SoundWalk {
@@ -123,7 +84,7 @@ class SoundWalk {
             if (event.IsChannelMessage()) {
                 OnChannelMessage(event);
             } else if (event.IsMeta() && event.metaType == meta_type::kTimeSignature) {
-                OnTimeSignature(event);
+                grid_.FollowTimeSignature(event);
             }
         }
         return std::move(measures_);
@@ -148,11 +109,6 @@ class SoundWalk {
     void Sound(int key, int change) {
         soundingClasses_[static_cast<size_t>(key % 12)] += change;
         soundingKeys_ += change;
-    }
-    void OnTimeSignature(const TrackEvent& event) {
-        if (event.dataLength < 2) return;
-        const int power = song_.At(int64_t{event.dataPos} + 1);
-        grid_.SetTimeSignature(song_.At(event.dataPos), CheckedInt16(std::ldexp(1.0, power)));
     }
 
     // Adds what sounded from the last event up to `time`, span by span.

@@ -14,6 +14,14 @@ SongKeyText KeyOfTheSong(const Session& session) {
     return {session.facts.keyText, session.facts.modeWord};
 }
 
+// "Auto CASM Set" into `table`, from the channels' instruments as the grid shows them.
+void AutoAssignSessionParts(const Session& session, CasmTable& table) {
+    RowVoices voices;
+    for (size_t row = 0; row < voices.size(); ++row)
+        voices[row] = session.view.rows[row].voice;
+    AutoAssignParts(table, voices, session.channels, KeyOfTheSong(session));
+}
+
 }  // namespace
 
 CommandResult PickPart(Session& session, int row, int position) {
@@ -54,13 +62,16 @@ CommandResult LeaveLimitCell(Session& session, int row, LimitCell cell, const st
 
 CommandResult AutoSetCasm(Session& session) {
     return RunCommand(session, [&] {
-        return Guarded(session, "AutoSetCasm", [&] {
-            RowVoices voices;
-            for (size_t row = 0; row < voices.size(); ++row)
-                voices[row] = session.view.rows[row].voice;
-            AutoAssignParts(session.casm, voices, session.channels, KeyOfTheSong(session));
-        });
+        return Guarded(session, "AutoSetCasm",
+                       [&] { AutoAssignSessionParts(session, session.casm); });
     });
+}
+
+CasmTable CasmOrAutoParts(const Session& session) {
+    if (AnyPartAssigned(session.casm)) return session.casm;
+    CasmTable table = session.casm;
+    AutoAssignSessionParts(session, table);
+    return table;
 }
 
 CommandResult ClearCasmSet(Session& session) {

@@ -32,6 +32,9 @@ CommandResult LeaveLimitCell(Session& session, int row, LimitCell cell, const st
 // under "AutoSetCasm".
 CommandResult AutoSetCasm(Session& session);
 
+// The CASM table; while it gives no channel a part, the table "Auto CASM Set" would make of it.
+CasmTable CasmOrAutoParts(const Session& session);
+
 // "Clear CASM"; failures are reported under "ClearCasmSet".
 CommandResult ClearCasmSet(Session& session);
 

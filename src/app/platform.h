@@ -29,6 +29,8 @@ class MessageService {
     virtual void ShowMessage(const std::string& text) = 0;
     // A question with OK and Cancel and a warning icon; true for OK.
     virtual bool AskOkCancel(const std::string& text) = 0;
+    // A question with Yes and No; closing the box without an answer is No.
+    virtual bool AskYesNo(const std::string& text) = 0;
     // A question with Save, Discard and Cancel; closing the box without an answer is Cancel.
     virtual SaveAnswer AskSaveDiscardCancel(const std::string& text) = 0;
 };

@@ -39,6 +39,11 @@ bool StubPlatform::AskOkCancel(const std::string& text) {
     return NextAnswer(okAnswers, standingOkAnswer);
 }
 
+bool StubPlatform::AskYesNo(const std::string& text) {
+    questions.push_back(text);
+    return NextAnswer(yesAnswers, standingYesAnswer);
+}
+
 SaveAnswer StubPlatform::AskSaveDiscardCancel(const std::string& text) {
     questions.push_back(text);
     return NextAnswer(saveDiscardAnswers, standingSaveDiscardAnswer);

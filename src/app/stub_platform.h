@@ -31,6 +31,7 @@ class StubPlatform : public MessageService,
 
     void ShowMessage(const std::string& text) override;
     bool AskOkCancel(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
     SaveAnswer AskSaveDiscardCancel(const std::string& text) override;
     std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
@@ -75,10 +76,12 @@ class StubPlatform : public MessageService,
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<bool> okAnswers;
+    std::deque<bool> yesAnswers;
     std::deque<SaveAnswer> saveDiscardAnswers;
     std::optional<std::string> standingOpenAnswer;
     std::optional<std::string> standingSaveAnswer;
     bool standingOkAnswer = false;
+    bool standingYesAnswer = false;
     SaveAnswer standingSaveDiscardAnswer = SaveAnswer::Cancel;
     int waitsBeforeExit = 0;
     int startFailure = 0;  // a run-time error number StartProcess throws, 0 for none

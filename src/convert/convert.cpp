@@ -9,21 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "convert/part_notes.h"
 #include "sections/sections.h"
 #include "song/numbers.h"
 
 namespace zephrane {
 namespace {
-
-constexpr int kHighestNote = 127;
-
-// Snapshot parts are the part code + 1.
-constexpr int kSnapshotSubRhythm = 9;
-constexpr int kSnapshotRhythm = 10;
-constexpr int kSnapshotBass = 11;
-constexpr int kSnapshotChord1 = 12;
-constexpr int kSnapshotPad = 14;
-constexpr int kSnapshotPhrase2 = 16;
 
 // Chord types "min" (8) to "dim7" (18) have a minor third.
 constexpr int kFirstMinorChord = 8;
@@ -33,13 +24,6 @@ constexpr int kOctave = 12;
 constexpr int kMinorThird = 3;
 constexpr int kMajorThird = 4;
 constexpr int kMajorSeventh = 11;
-
-// Where each pitch class above C goes. Bass and phrases keep the six-note scale C D E G A B:
-// C# falls to C, Eb rises to E, F and F# fall to E, Ab and Bb fall to G.
-constexpr std::array<int, 12> kScaleNotes = {0, 0, 2, 4, 4, 4, 4, 7, 7, 9, 7, 11};
-// Chord parts keep the tones of C maj7 (C E G B): D falls to C, A to G, and Bb goes to the G an
-// octave above.
-constexpr std::array<int, 12> kChordTones = {0, 0, 0, 4, 4, 4, 4, 7, 7, 7, 19, 11};
 
 // What a Ctab record says after the conversion: written over C maj7.
 constexpr uint8_t kSourceRootC = 0;
@@ -57,19 +41,6 @@ SectionKind KindOfSection(std::string_view name) {
 bool IsSectionName(std::string_view text) {
     return std::any_of(kSectionTable.begin(), kSectionTable.end(),
                        [text](const SectionRow& row) { return row.name == text; });
-}
-
-bool IsRhythmPart(int snapshotPart) {
-    return snapshotPart == kSnapshotSubRhythm || snapshotPart == kSnapshotRhythm;
-}
-
-// A converted note outside 0..127 moves by octaves back into the MIDI range.
-uint8_t InMidiRange(int note) {
-    while (note > kHighestNote)
-        note -= kOctave;
-    while (note < 0)
-        note += kOctave;
-    return static_cast<uint8_t>(note);
 }
 
 int16_t SnapshotPart(int partPosition) {
@@ -250,12 +221,8 @@ int Conversion::TargetPitchClass(int channel, int pitchClass) const {
             const bool minor = chord >= kFirstMinorChord && chord <= kLastMinorChord;
             return minor && pitchClass == kMinorThird ? kMajorThird : pitchClass;
         }
-        case SectionKind::MainOrFill: {
-            const int part = snapshot.part.at(channel);
-            if (part < kSnapshotBass || part > kSnapshotPhrase2) return pitchClass;
-            const bool chordPart = part >= kSnapshotChord1 && part <= kSnapshotPad;
-            return chordPart ? kChordTones.at(pitchClass) : kScaleNotes.at(pitchClass);
-        }
+        case SectionKind::MainOrFill:
+            return PartPitchClass(snapshot.part.at(channel), pitchClass);
         case SectionKind::None:
             break;
     }

@@ -30,6 +30,7 @@
 #include "app/posix_process.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
+#include "app/section_chord_commands.h"
 #include "app/section_commands.h"
 #include "app/session.h"
 #include "app/settings_files.h"
@@ -954,6 +955,100 @@ TEST_F(MarkTest, ChordsGoWithTheirMarksUndoRemovalPressAndOpening) {
     EXPECT_EQ(s.sectionChords, (Chords{{"Main A", "Am"}}));
     OpenSong(s, 4);
     EXPECT_EQ(s.sectionChords, Chords{});
+}
+
+// Main A marked on measures played over Dm7 | G7 | C | Am, a whole-note chord in each on
+// channel 1, the drums on channel 10 from measure 0 to 5.
+struct ChordChangeTest : MarkTest {
+    void SetUp() override {
+        MarkTest::SetUp();
+        TrackBuilder track;
+        track.TimeSignature(0, 4, 2);
+        const std::vector<std::vector<uint8_t>> chords = {
+            {}, {50, 53, 57, 60}, {55, 59, 62, 65}, {48, 52, 55}, {45, 48, 52}, {}};
+        for (const std::vector<uint8_t>& chord : chords) {
+            track.NoteOn(0, 10, 36, 100);
+            for (const uint8_t note : chord)
+                track.NoteOn(0, 1, note, 80);
+            track.NoteOff(1920, 10, 36);
+            for (const uint8_t note : chord)
+                track.NoteOff(0, 1, note);
+        }
+        Load(test::SongFile(track.EndOfTrack()));
+        s.casm[0].part = kChord1Part;
+        SectionPlan plan;
+        plan.sections = {Marked("Main A", 1, 4)};
+        ASSERT_TRUE(MarkSections(s, plan));
+        changing = SectionsChangingChord(s, plan);
+    }
+    // The pitches of channel 1's note-ons and of its note-offs, in file order.
+    std::pair<std::vector<int>, std::vector<int>> Notes() const {
+        std::pair<std::vector<int>, std::vector<int>> notes;
+        WalkState walk;
+        TrackWalker walker(s.song.bytes, walk);
+        while (!walker.AtEnd()) {
+            const TrackEvent& event = walker.Next();
+            if (!event.IsChannelMessage() || event.Channel() != 1) continue;
+            const bool on = event.Kind() == 0x9 && s.song.bytes.At(event.dataPos + 1) > 0;
+            (on ? notes.first : notes.second).push_back(s.song.bytes.At(event.dataPos));
+        }
+        return notes;
+    }
+
+    static constexpr int kChord1Part = 3;
+    std::vector<SectionChordChanges> changing;
+};
+
+const std::vector<int> kPlayed = {50, 53, 57, 60, 55, 59, 62, 65, 48, 52, 55, 45, 48, 52};
+// Over C maj7: Dm7 down a tone (F's Eb to E, C's Bb to the G above), G7 up a fourth (F's Bb to
+// the G above), C as it was, Am up a minor third (C's Eb to E).
+const std::vector<int> kOverCMaj7 = {48, 52, 55, 67, 60, 64, 67, 79, 48, 52, 55, 48, 52, 55};
+constexpr char kMainAChanges[] = "Main A changes chord at measures 2 (G7), 3 (C), 4 (Am).";
+
+// Yes: the section's measures are written over C maj7, note-offs with their note-ons, and the
+// section's source chord is C maj7; Undo takes it all back.
+TEST_F(ChordChangeTest, YesConvertsTheSectionOntoOneChord) {
+    ASSERT_EQ(changing.size(), 1U);
+    EXPECT_EQ(ChordChangeText(changing[0]), kMainAChanges);
+    recorder.yesAnswers.push_back(true);
+    const CommandResult result = RecordEdit(s, kConvertSectionChordsCaption,
+                                            [&] { return OfferChordConversions(s, changing); });
+    EXPECT_TRUE(result);
+    EXPECT_EQ(recorder.questions,
+              Texts{std::string(kMainAChanges) + "\n" + kConvertSectionQuestion});
+    EXPECT_EQ(Notes(), std::pair(kOverCMaj7, kOverCMaj7));
+    EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{{"Main A", "Cmaj7"}}));
+    ASSERT_TRUE(Undo(s));
+    EXPECT_EQ(Notes(), std::pair(kPlayed, kPlayed));
+    EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{{"Main A", "Dm7"}}));
+}
+
+// No: the song stays as it was played, and the section keeps the chord of its first measure.
+TEST_F(ChordChangeTest, NoLeavesTheSectionAsPlayed) {
+    recorder.yesAnswers.push_back(false);
+    EXPECT_EQ(OfferChordConversions(s, changing).outcome, Outcome::Cancelled);
+    EXPECT_EQ(Notes(), std::pair(kPlayed, kPlayed));
+    EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{{"Main A", "Dm7"}}));
+}
+
+// A batch run converts without asking and says what it did; the converted section changes
+// chord no more.
+TEST_F(ChordChangeTest, BatchRunConvertsAndSaysSo) {
+    SectionPlan plan;
+    plan.sections = {Marked("Main A", 1, 4)};
+    ASSERT_TRUE(ConvertChangingSections(s, plan));
+    EXPECT_TRUE(recorder.questions.empty());
+    EXPECT_EQ(recorder.messages, Texts{std::string(kMainAChanges) +
+                                       " Its measures were converted onto one chord, Cmaj7."});
+    EXPECT_EQ(Notes(), std::pair(kOverCMaj7, kOverCMaj7));
+    EXPECT_TRUE(SectionsChangingChord(s, plan).empty());
+}
+
+// Only a section marked in the working file can be converted.
+TEST_F(ChordChangeTest, RefusesASectionNotMarked) {
+    EXPECT_EQ(ConvertSectionChords(s, "Main B").message,
+              "Main B is not marked on the song's measures.");
+    EXPECT_EQ(Notes(), std::pair(kPlayed, kPlayed));
 }
 
 constexpr char kNoPlayer[] =

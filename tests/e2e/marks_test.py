@@ -7,8 +7,10 @@ import json
 import os
 import unittest
 
-from e2e_support import FolderTest, MEASURE, absolute, band_song, markers, midicsv, notes_between, run, \
-    sections, take_arguments
+import mido
+
+from e2e_support import FolderTest, MEASURE, absolute, band_song, markers, midicsv, note, \
+    notes_between, run, sections, take_arguments
 
 CLI = take_arguments("zephrane-cli")
 PARTS = {0: (0, [(0, 60, 2)]), 1: (33, [(0, 40, 2)])}
@@ -100,6 +102,39 @@ class Marks(FolderTest):
                 self.assert_run(done, status, message)
                 self.assertFalse(os.path.exists(style))
 
+
+
+# Dm7 | G7 | C | Am on a piano in measures 1 to 4, a bass drum on every measure from 0 to 5.
+PLAYED = [[], [50, 53, 57, 60], [55, 59, 62, 65], [48, 52, 55], [45, 48, 52], []]
+# The same measures over C maj7, each chord moved to C and onto the chord tones C E G B.
+OVER_C_MAJ7 = [48, 52, 55, 67, 60, 64, 67, 79, 48, 52, 55, 48, 52, 55]
+
+
+class ChordChanges(FolderTest):
+    def test_a_section_over_several_chords_is_written_over_one(self):
+        timed = [(0, mido.MetaMessage("time_signature", numerator=4, denominator=4)),
+                 (0, mido.Message("program_change", channel=0, program=0))]
+        for measure, chord in enumerate(PLAYED):
+            start = measure * MEASURE
+            timed += note(9, 36, start, start + MEASURE // 4, velocity=100)
+            for number in chord:
+                timed += note(0, number, start, start + MEASURE)
+        track, now = mido.MidiTrack(), 0
+        for tick, message in sorted(timed, key=lambda e: (e[0], e[1].type == "note_on")):
+            track.append(message.copy(time=tick - now))
+            now = tick
+        track.append(mido.MetaMessage("end_of_track", time=0))
+        song = self.path("song.mid")
+        mido.MidiFile(type=0, ticks_per_beat=MEASURE // 4, tracks=[track]).save(song)
+        working = self.path("out.mid")
+        done = run(CLI, "working", "--work-dir", self.fresh_work_dir(), "--auto-casm",
+                   "--mark", "Main A=1-4", "-o", working, song)
+        self.assert_run(done, 0, "Main A changes chord at measures 2 (G7), 3 (C), 4 (Am). Its "
+                                 "measures were converted onto one chord, Cmaj7.\n")
+        piano = [(m.type, m.note) for _, m in absolute(working)
+                 if m.type in ("note_on", "note_off") and m.channel == 0]
+        self.assertEqual([number for kind, number in piano if kind == "note_on"], OVER_C_MAJ7)
+        self.assertEqual([number for kind, number in piano if kind == "note_off"], OVER_C_MAJ7)
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,35 @@
+#pragma once
+// A section marked on a song's own measures may have been played over several chords
+// (Dm7 | G7 | C | Am), yet a style gives each section one source chord. Its measures are written
+// over C major seven instead, span by span: each melodic note moves from the root of the chord it
+// was played over to C, the shortest way (-5 to +6 semitones), and onto the notes its part may use
+// there, as "Convert Notes" pulls the notes of a main section.
+
+#include <span>
+
+#include "analysis/scan_song.h"
+#include "casm/casm_chunk.h"
+#include "sections/section_plan.h"
+#include "song/byte_image.h"
+
+namespace zephrane {
+
+// Measures `first` to `last`, both included, numbered as the scan numbers them.
+struct MeasureRange {
+    int first = 0;
+    int last = 0;
+};
+
+// The semitones that move `root` (a pitch class) to C the shortest way: -5 to +6.
+int ShiftToC(int root);
+
+// Rewrites in place the note-ons of `song` that start in `range`, and their note-offs, on every
+// channel but the rhythm ones (a rhythm part in `parts`, or a kit by `channels`). `chords` are the
+// song's chord changes in time order, as FindChords gives them: a note follows the change in force
+// on its beat; under "N.C." or before the first change it stays. A note-off takes the pitch its
+// note-on was given, so that no note hangs. Failures, an unreadable chord name among them (error
+// 5), are thrown with the song as it was.
+void ConvertOntoCMaj7(ByteImage& song, const CasmSnapshot& parts, const ChannelTable& channels,
+                      MeasureRange range, std::span<const ChordChange> chords);
+
+}  // namespace zephrane
