@@ -62,8 +62,15 @@ bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& fi
     if (options.copyright && !LeaveCopyrightBox(session, *options.copyright)) return false;
     if (!PressSectionButtons(session, SectionKeysToPress(options))) return false;
     // The user's own marks come after the suggested ones, and take their sections' place.
-    if (options.suggested && !MarkSuggestedSections(session)) return false;
+    SectionPlan marked;
+    if (options.suggested) {
+        const std::optional<SectionPlan> suggested = MarkSuggestedSections(session);
+        if (!suggested) return false;
+        marked.sections = suggested->sections;
+    }
     if (!files.marks.sections.empty() && !MarkSections(session, files.marks)) return false;
+    marked.sections.insert(marked.sections.end(), files.marks.sections.begin(),
+                           files.marks.sections.end());
     if (options.clearCasm && !ClearCasmSet(session)) return false;
     if (options.autoCasm && !AutoSetCasm(session)) return false;
     if (!ApplyCasmEdits(session, files.casm)) return false;
@@ -72,7 +79,7 @@ bool ApplyEdits(Session& session, const RunOptions& options, const EditFiles& fi
     if (files.effects && !ApplyEffectsEdit(session, *files.effects)) return false;
     // Marked sections played over several chords are written over one, with the parts the
     // CASM edits above chose: a batch over a folder of songs has nobody to ask.
-    if (!files.marks.sections.empty() && !ConvertChangingSections(session, files.marks)) {
+    if (!marked.sections.empty() && !ConvertChangingSections(session, marked)) {
         return false;
     }
     if (!options.convert.empty()) {

@@ -209,9 +209,7 @@ void MainWindow::BuildEditMenu() {
     edit->addSeparator();
     QAction* suggest = edit->addAction("Suggest Sections");
     suggest->setObjectName("mnuSuggestSections");
-    connect(suggest, &QAction::triggered, this, [this] {
-        Run("Suggest Sections", [this] { return ShowSuggestedSections(session_); });
-    });
+    connect(suggest, &QAction::triggered, this, [this] { SuggestSections(); });
 }
 
 void MainWindow::BuildSectionMenu() {
@@ -346,10 +344,23 @@ void MainWindow::PressSection(std::string_view key) {
     });
     if (!marked) return;
     map_->ClearSelection();
-    // A section played over several chords: the user says whether to write it over one.
-    const std::vector<SectionChordChanges> changing = SectionsChangingChord(session_, plan);
+    OfferChordConversions(plan);
+}
+
+// A section played over several chords: the user says whether to write it over one.
+void MainWindow::OfferChordConversions(const SectionPlan& marked) {
+    const std::vector<SectionChordChanges> changing = SectionsChangingChord(session_, marked);
     if (changing.empty()) return;
-    Edit(kConvertSectionChordsCaption, [&] { return OfferChordConversions(session_, changing); });
+    Edit(kConvertSectionChordsCaption,
+         [&] { return zephrane::OfferChordConversions(session_, changing); });
+}
+
+// "Suggest Sections": the plan shown, marked when the user says so, then each section played
+// over several chords offered for conversion.
+void MainWindow::SuggestSections() {
+    SectionPlan marked;
+    Edit("Suggest Sections", [&] { return OfferSuggestedSections(session_, marked); });
+    if (!marked.sections.empty()) OfferChordConversions(marked);
 }
 
 QWidget* MainWindow::BuildFields() {

@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "app/session.h"
+#include "sections/section_plan.h"
 
 namespace zephrane::gui {
 
@@ -75,6 +76,8 @@ class MainWindow : public QMainWindow, public WindowService {
     void BuildSectionMenu();
     void ShowSectionMenu(const std::string& key, const QPoint& globalPos);
     void PressSection(std::string_view key);
+    void OfferChordConversions(const SectionPlan& marked);
+    void SuggestSections();
     void BuildCommandToolbar();
     void BuildSectionToolbar();
     QWidget* BuildFields();

@@ -200,8 +200,18 @@ int ClearlyHeldBass(const SpanSound& sound) {
     return static_cast<int>(most - sound.lowest.begin());
 }
 
+// The pitch classes that sound for an audible share of the span.
+int HeardPitchClasses(const SpanSound& sound) {
+    return static_cast<int>(std::count_if(
+        sound.presence.begin(), sound.presence.end(),
+        [&](double ticks) { return ticks > 0 && ticks >= kAudibleShare * sound.length; }));
+}
+
 Candidate BestChord(const SpanSound& sound) {
     const int heldBass = ClearlyHeldBass(sound);
+    // A root alone ("1+8") or with its fifth ("1+5") names a span that sounds nothing else: C and
+    // E heard are C major without its fifth, not an E with a stray C.
+    const int heard = HeardPitchClasses(sound);
     Candidate best;
     double bestScore = -std::numeric_limits<double>::infinity();
     const auto weigh = [&](const Candidate& chord) {
@@ -213,6 +223,8 @@ Candidate BestChord(const SpanSound& sound) {
     };
     for (int root = 0; root < 12; ++root) {
         for (int type = 0; type < player::kChordTypeCount; ++type) {
+            const player::ChordShape& shape = player::ShapeOf(type);
+            if (shape.keepsScale && heard > shape.toneCount) continue;
             weigh({root, type, -1});
             if (heldBass >= 0 && heldBass != root && player::IsChordTone(type, heldBass - root)) {
                 weigh({root, type, heldBass});
@@ -250,11 +262,26 @@ void EmitMeasure(std::vector<ChordChange>& changes, int measure, const MeasureSo
         Emit(changes, measure, sound.secondHalfBeat, NameOf(BestChord(second)));
         return;
     }
+    // A half that sounds a single note names no chord of its own: a bass or a melody line moving
+    // over the measure is one chord, not a change at every note.
+    if (HeardPitchClasses(first) < 2 || HeardPitchClasses(second) < 2) {
+        SpanSound whole = first;
+        whole += second;
+        Emit(changes, measure, 1, NameOf(BestChord(whole)));
+        return;
+    }
     const Candidate early = BestChord(first);
     const Candidate late = BestChord(second);
     SpanSound whole = first;
     whole += second;
+    // A root alone or with its fifth, then its third: the chord filling in, no change.
+    const bool fillsIn = early.root == late.root && (player::ShapeOf(early.type).keepsScale ||
+                                                     player::ShapeOf(late.type).keepsScale);
     const Candidate one = early == late ? early : BestChord(whole);
+    if (fillsIn) {
+        Emit(changes, measure, 1, NameOf(one));
+        return;
+    }
     const double gain =
         Score(first, early) + Score(second, late) - Score(first, one) - Score(second, one);
     if (gain < kSplitGain) {

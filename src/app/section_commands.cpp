@@ -281,18 +281,7 @@ std::optional<SectionPlan> SuggestSections(Session& session) {
     return plan;
 }
 
-CommandResult ShowSuggestedSections(Session& session) {
-    return RunCommand(session, [&] {
-        const std::optional<SectionPlan> plan = SuggestSections(session);
-        if (!plan) return false;
-        session.platform.messages.ShowMessage(plan->sections.empty()
-                                                  ? std::string(kNoGrooveRepeatsMessage)
-                                                  : kSuggestedSectionsHeading + PlanText(*plan));
-        return true;
-    });
-}
-
-CommandResult MarkSuggestedSections(Session& session) {
+CommandResult OfferSuggestedSections(Session& session, SectionPlan& marked) {
     return RunCommand(session, [&] {
         const std::optional<SectionPlan> plan = SuggestSections(session);
         if (!plan) return false;
@@ -300,8 +289,30 @@ CommandResult MarkSuggestedSections(Session& session) {
             Refuse(session, kNoGrooveRepeatsMessage);
             return false;
         }
-        return static_cast<bool>(MarkSections(session, *plan));
+        if (!session.platform.messages.AskYesNo(kSuggestedSectionsHeading + PlanText(*plan) +
+                                                kMarkSuggestedSectionsQuestion)) {
+            return false;
+        }
+        if (!MarkSections(session, *plan)) return false;
+        marked = *plan;
+        return true;
     });
+}
+
+std::optional<SectionPlan> MarkSuggestedSections(Session& session) {
+    std::optional<SectionPlan> marked;
+    RunCommand(session, [&] {
+        std::optional<SectionPlan> plan = SuggestSections(session);
+        if (!plan) return false;
+        if (plan->sections.empty()) {
+            Refuse(session, kNoGrooveRepeatsMessage);
+            return false;
+        }
+        if (!MarkSections(session, *plan)) return false;
+        marked = std::move(plan);
+        return true;
+    });
+    return marked;
 }
 
 void MarkBBSections(Session& session, bool eightMeasureMains) {

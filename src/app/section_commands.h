@@ -44,14 +44,16 @@ CommandResult MarkSections(Session& session, const SectionPlan& plan);
 // to the common report under "SuggestSections". Nothing after a refusal or a failure.
 std::optional<SectionPlan> SuggestSections(Session& session);
 
-// The window's "Suggest Sections": the plan shown in a message, one line per section, or that the
-// song repeats no groove. Refused and failed as SuggestSections is.
-CommandResult ShowSuggestedSections(Session& session);
+// The window's "Suggest Sections": the plan shown one line per section with the question whether
+// to mark it; Yes marks it as MarkSections marks a plan, and `marked` holds it then. A song that
+// repeats no groove is told so. Refused and failed as SuggestSections and MarkSections are; the
+// answer No is Cancelled.
+CommandResult OfferSuggestedSections(Session& session, SectionPlan& marked);
 
-// Marks the sections SuggestSections proposes, with their chords, as MarkSections marks a plan.
-// Refuses with a message when the song repeats no groove; refused and failed otherwise as those
-// two are.
-CommandResult MarkSuggestedSections(Session& session);
+// `--suggested`: marks the sections SuggestSections proposes, with their chords, as MarkSections
+// marks a plan; the plan marked. Refuses with a message when the song repeats no groove; refused
+// and failed otherwise as those two are: nothing then.
+std::optional<SectionPlan> MarkSuggestedSections(Session& session);
 
 // Marks all fourteen sections in the BB layout, with 8-measure main sections when asked.
 void MarkBBSections(Session& session, bool eightMeasureMains);

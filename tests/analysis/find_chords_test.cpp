@@ -194,6 +194,21 @@ TEST(FindChords, AChordChangingAtTheHalfMeasureIsFoundOnItsBeat) {
               (Changes{{0, 1, "F"}, {0, 4, "G"}}));
 }
 
+// Guards against a line of single notes, or a chord filling in over its root, read as a change
+// at every half measure (a section would then be converted as if its chords moved).
+TEST(FindChords, NotesAloneAndAChordFillingInAreOneChord) {
+    const std::vector<Note> notes = Joined({
+        Held({36}, 0, 2 * kBeat),                     // C alone …
+        Held({40}, 2 * kBeat, 2 * kBeat),             // … then E alone: C major
+        Held({43, 50}, kBar, 2 * kBeat),              // G and D, a root and its fifth …
+        Held({43, 47}, kBar + 2 * kBeat, 2 * kBeat),  // … then G and B: G major
+        Held({45}, 2 * kBar, kBar),                   // A alone all along
+        Held({41, 48}, 3 * kBar, kBar),               // F with its fifth alone
+    });
+    EXPECT_EQ(ChordsOf(notes),
+              (Changes{{0, 1, "C"}, {1, 1, "G"}, {2, 1, "A(1+8)"}, {3, 1, "F5"}}));
+}
+
 TEST(FindChords, DrumsAndSilenceContinueTheChordBefore) {
     // Channel 10, and channel 9 set to an XG drum kit (bank 127), strike keys that would make
     // other chords: measure 0 has only them, measure 2 only them and a note held over its line.

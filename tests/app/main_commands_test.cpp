@@ -27,6 +27,7 @@
 #include "app/edit_history.h"
 #include "app/effect_commands.h"
 #include "app/error_report.h"
+#include "app/messages.h"
 #include "app/posix_process.h"
 #include "app/recent_files.h"
 #include "app/save_files.h"
@@ -435,7 +436,8 @@ TEST_F(AppTest, WithoutAnOpenFileOrOnADamagedSongTextBoxesAndSuggestionsAreRefus
     ASSERT_TRUE(ScanSong(s));
     EXPECT_EQ(SuggestSections(s)->measures, 12);
     // Its drums alone repeat no groove: the window's command says so.
-    EXPECT_TRUE(ShowSuggestedSections(s));
+    SectionPlan marked;
+    EXPECT_EQ(OfferSuggestedSections(s, marked).outcome, Outcome::Refused);
     EXPECT_EQ(recorder.messages.back(),
               "No groove repeats in this song, so there are no sections to suggest.");
 }
@@ -955,6 +957,35 @@ TEST_F(MarkTest, ChordsGoWithTheirMarksUndoRemovalPressAndOpening) {
     EXPECT_EQ(s.sectionChords, (Chords{{"Main A", "Am"}}));
     OpenSong(s, 4);
     EXPECT_EQ(s.sectionChords, Chords{});
+}
+
+// The window's "Suggest Sections": the plan and the question; No changes nothing, Yes marks the
+// plan, on the first measure of this song that plays at once.
+TEST_F(MarkTest, SuggestedSectionsAreMarkedWhenTheUserSaysYes) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2);
+    for (int measure = 0; measure < 8; ++measure)
+        track.NoteOn(0, 10, 36, 100).NoteOn(0, 1, 60, 80).NoteOff(1920, 10, 36).NoteOff(0, 1, 60);
+    Load(test::SongFile(track.EndOfTrack()));
+    const Bytes unmarked = s.song.bytes.Bytes();
+    recorder.yesAnswers = {false, true};
+    SectionPlan marked;
+    EXPECT_EQ(OfferSuggestedSections(s, marked).outcome, Outcome::Cancelled);
+    EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
+    EXPECT_TRUE(OfferSuggestedSections(s, marked));
+    EXPECT_EQ(recorder.questions,
+              Texts(2, std::string(kSuggestedSectionsHeading) +
+                           "Main A   0-7     1.00  repeats 8 times from measure 0\n" +
+                           kMarkSuggestedSectionsQuestion));
+    ASSERT_EQ(marked.sections.size(), 1U);
+    EXPECT_EQ(std::tuple(marked.sections[0].first, marked.sections[0].last), std::tuple(0, 7));
+    std::vector<std::pair<std::string, int>> markers;
+    for (int i = 0; i < s.markers.count; ++i) {
+        if (s.markers.entries[i].text.find_first_of("<>") == 0)
+            markers.emplace_back(s.markers.entries[i].text, s.markers.entries[i].tick / 1920);
+    }
+    EXPECT_EQ(markers, (std::vector<std::pair<std::string, int>>{{">Main A", 0}, {"<Main A", 8}}));
+    EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{{"Main A", "C(1+8)"}}));
 }
 
 // Main A marked on measures played over Dm7 | G7 | C | Am, a whole-note chord in each on
