@@ -38,6 +38,16 @@ std::vector<ChordChange> ChangesInside(const std::vector<ChordChange>& chords, M
     return inside;
 }
 
+// The high key of each part that follows the chord's root by transposing ("Root Trans").
+PartHighKeys HighKeysOf(const CasmTable& table) {
+    PartHighKeys highKeys;
+    for (size_t channel = 0; channel < table.size(); ++channel) {
+        const CasmRow& row = table[channel];
+        highKeys[channel] = row.ntr == kRootFixedNtr ? -1 : row.highKey;
+    }
+    return highKeys;
+}
+
 std::string NotMarkedMessage(std::string_view key) {
     return std::string(key) + " is not marked on the song's measures.";
 }
@@ -85,11 +95,13 @@ CommandResult ConvertSectionChords(Session& session, std::string_view key) {
         }
         return AllOrNothing(session, [&] {
             const bool converted = Guarded(session, "ConvertSectionChords", [&] {
+                const CasmTable table = CasmOrAutoParts(session);
                 CasmSnapshot parts;
-                TakeTableSnapshot(CasmOrAutoParts(session), parts);
+                TakeTableSnapshot(table, parts);
                 const std::vector<ChordChange> chords =
                     FindChords(session.song.bytes, session.channels);
-                ConvertOntoCMaj7(session.song.bytes, parts, session.channels, *range, chords);
+                ConvertOntoCMaj7(session.song.bytes, parts, HighKeysOf(table), session.channels,
+                                 *range, chords);
                 session.sectionChords[std::string(key)] = kConvertedSectionChord;
             });
             return converted && ScanSong(session);

@@ -24,6 +24,7 @@ extern const std::array<ListEntry, 10> kPartList;
 extern const std::array<std::string_view, 12> kKeyList;
 extern const std::array<std::string_view, 34> kChordTypeList;
 extern const std::array<std::string_view, 2> kNtrList;
+inline constexpr int kRootFixedNtr = 1;  // "Root Fixed": the note keeps its octave
 extern const std::array<std::string_view, 6> kNttList;
 extern const std::array<std::string_view, 6> kRetriggerList;
 

@@ -28,8 +28,12 @@ bool IsRhythmPart(int snapshotPart) {
     return snapshotPart == kSnapshotSubRhythm || snapshotPart == kSnapshotRhythm;
 }
 
+bool FollowsTheChord(int snapshotPart) {
+    return snapshotPart >= kSnapshotBass && snapshotPart <= kSnapshotPhrase2;
+}
+
 int PartPitchClass(int snapshotPart, int pitchClass) {
-    if (snapshotPart < kSnapshotBass || snapshotPart > kSnapshotPhrase2) return pitchClass;
+    if (!FollowsTheChord(snapshotPart)) return pitchClass;
     const bool chordPart = snapshotPart >= kSnapshotChord1 && snapshotPart <= kSnapshotPad;
     return chordPart ? kChordTones.at(pitchClass) : kScaleNotes.at(pitchClass);
 }

@@ -1031,9 +1031,10 @@ struct ChordChangeTest : MarkTest {
 };
 
 const std::vector<int> kPlayed = {50, 53, 57, 60, 55, 59, 62, 65, 48, 52, 55, 45, 48, 52};
-// Over C maj7: Dm7 down a tone (F's Eb to E, C's Bb to the G above), G7 up a fourth (F's Bb to
-// the G above), C as it was, Am up a minor third (C's Eb to E).
-const std::vector<int> kOverCMaj7 = {48, 52, 55, 67, 60, 64, 67, 79, 48, 52, 55, 48, 52, 55};
+// Over C maj7, each chord tone on its degree's tone: Dm7 down a tone (the minor third F to E,
+// the seventh C to B), G7 up a fourth (the seventh F to B), C as it was, Am up a minor third (C
+// to E).
+const std::vector<int> kOverCMaj7 = {48, 52, 55, 59, 60, 64, 67, 71, 48, 52, 55, 48, 52, 55};
 constexpr char kMainAChanges[] = "Main A changes chord at measures 2 (G7), 3 (C), 4 (Am).";
 
 // Yes: the section's measures are written over C maj7, note-offs with their note-ons, and the

@@ -20,6 +20,8 @@ using test::TrackBuilder;
 // CASM snapshot parts: the part code + 1.
 constexpr int kNoPart = 0, kRhythm = 10, kBass = 11, kChord1 = 12, kPad = 14, kPhrase1 = 15;
 constexpr uint32_t kBeat = 480, kMeasure = 1920;
+constexpr PartHighKeys kShortestWay = {-1, -1, -1, -1, -1, -1, -1, -1,
+                                       -1, -1, -1, -1, -1, -1, -1, -1};
 
 // A 4/4 song: a hit on channel 10 in measure 0, then `notes` from measure 1 on.
 Bytes Song(const TrackBuilder& notes) {
@@ -40,7 +42,7 @@ CasmSnapshot Parts(std::initializer_list<std::pair<int, int>> channelParts) {
 Bytes Converted(const Bytes& song, const CasmSnapshot& parts, MeasureRange range,
                 const std::vector<ChordChange>& chords, const ChannelTable& channels = {}) {
     ByteImage image(song);
-    ConvertOntoCMaj7(image, parts, channels, range, chords);
+    ConvertOntoCMaj7(image, parts, kShortestWay, channels, range, chords);
     return image.Bytes();
 }
 
@@ -54,16 +56,22 @@ struct NoteCase {
 
 // clang-format off
 const NoteCase kNoteCases[] = {
-    // G7 moves up a fourth: G B D F become C E G Bb, and a chord part's Bb is the G above.
+    // G7 moves up a fourth: G B D F become C E G Bb, and each chord tone takes its degree's tone
+    // of C maj7, as the instrument moves C maj7 onto G7: the seventh Bb becomes B.
     {"G7ChordRootBecomesC", "G7", kChord1, 67, 72},
     {"G7ChordThirdBecomesE", "G7", kChord1, 71, 76},
     {"G7ChordFifthBecomesG", "G7", kChord1, 74, 79},
-    {"G7ChordSeventhBecomesTheGAbove", "G7", kChord1, 77, 91},
-    {"G7PadSeventhBecomesTheGAbove", "G7", kPad, 77, 91},
-    // The bass and the phrases keep the scale C D E G A B: the seventh Bb falls to G.
+    {"G7ChordSeventhBecomesB", "G7", kChord1, 77, 83},
+    {"G7PadSeventhBecomesB", "G7", kPad, 77, 83},
+    {"G7PhraseSeventhBecomesB", "G7", kPhrase1, 77, 83},
+    {"Dm7ChordMinorThirdBecomesE", "Dm7", kChord1, 65, 64},
+    {"Bdim7DiminishedFifthBecomesG", "Bdim", kChord1, 65, 67},
+    {"C6SixthBecomesB", "C6", kPad, 69, 71},
+    {"G7Flat9TensionBecomesG", "G7(b9)", kChord1, 68, 79},
+    // Other notes keep the part's notes: the scale C D E G A B for the bass and the phrases.
     {"G7BassRootBecomesC", "G7", kBass, 43, 48},
-    {"G7PhraseSeventhFallsToG", "G7", kPhrase1, 77, 79},
     {"G7PhraseNinthBecomesD", "G7", kPhrase1, 69, 74},
+    {"Dm7PhraseEleventhFallsToE", "Dm7", kPhrase1, 67, 64},
     // Am moves up a minor third to Cm; its minor third Eb rises to E.
     {"AmPhraseThirdRisesToE", "Am", kPhrase1, 72, 76},
     {"AmChordFifthBecomesG", "Am", kChord1, 76, 79},
@@ -101,6 +109,28 @@ TEST(ShiftToCTest, EveryRootTakesTheShortestWay) {
     for (int root = 0; root < 12; ++root)
         shifts.push_back(ShiftToC(root));
     EXPECT_EQ(shifts, (std::vector<int>{0, -1, -2, -3, -4, -5, 6, 5, 4, 3, 2, 1}));
+}
+
+// A part with a high key moves back the way the instrument moves it up: with the high key G
+// (7) the roots C to G were reached going up and move down, G# to B going down and move up; the
+// high key D# (3) of a bass part moves E down to C no more, up instead.
+TEST(ShiftToCTest, APartsHighKeyMovesItBackTheWayTheInstrumentMovesItUp) {
+    std::vector<int> underG, underDSharp;
+    for (int root = 0; root < 12; ++root) {
+        underG.push_back(ShiftToC(root, 7));
+        underDSharp.push_back(ShiftToC(root, 3));
+    }
+    EXPECT_EQ(underG, (std::vector<int>{0, -1, -2, -3, -4, -5, -6, -7, 4, 3, 2, 1}));
+    EXPECT_EQ(underDSharp, (std::vector<int>{0, -1, -2, -3, 8, 7, 6, 5, 4, 3, 2, 1}));
+    // G7 played up a fifth by the instrument comes back down to where it was written.
+    const Bytes overG7 =
+        Song(TrackBuilder().NoteOn(kMeasure - kBeat, 1, 67, 90).NoteOff(kMeasure, 1, 67));
+    PartHighKeys highKeys = kShortestWay;
+    highKeys[0] = 7;
+    ByteImage image(overG7);
+    ConvertOntoCMaj7(image, Parts({{1, kChord1}}), highKeys, {}, {1, 1}, {{{1, 1, "G7"}}});
+    EXPECT_EQ(image.Bytes(),
+              Song(TrackBuilder().NoteOn(kMeasure - kBeat, 1, 60, 90).NoteOff(kMeasure, 1, 60)));
 }
 
 // The chord changes to F on beat 3 of measure 1: the first half moves from G, the second from F,
@@ -157,7 +187,10 @@ TEST(OntoOneChordTest, RefusesAnUnreadableChordLeavingTheSong) {
     const Bytes song = Song(TrackBuilder().NoteOn(kMeasure - kBeat, 1, 67, 90));
     ByteImage image(song);
     const std::vector<ChordChange> chords = {{1, 1, "G7"}, {1, 3, "Q9"}};
-    EXPECT_EQ(test::ErrorOf([&] { ConvertOntoCMaj7(image, Parts({}), {}, {1, 1}, chords); }), 5);
+    EXPECT_EQ(test::ErrorOf([&] {
+                  ConvertOntoCMaj7(image, Parts({}), kShortestWay, {}, {1, 1}, chords);
+              }),
+              5);
     EXPECT_EQ(image.Bytes(), song);
 }
 
