@@ -91,6 +91,12 @@ SectionPlan ReadPlanFile(const std::string& path) {
         CheckSectionName(section.section, path);
         section.first = MeasureField(mark, "first", path);
         section.last = MeasureField(mark, "last", path);
+        // The chord the section was played over, its source chord; found in the song without it.
+        const json chord = mark.value("chord", json());
+        if (!chord.is_null() && !chord.is_string()) {
+            throw UsageError(path + ": \"chord\" must be a chord name, as \"Gm7\"");
+        }
+        if (chord.is_string()) section.chord = chord.get<std::string>();
         read.sections.push_back(section);
     }
     return read;

@@ -13,8 +13,9 @@ namespace zephrane::cli {
 // or a style names it. A value of another form or an unknown section is a UsageError.
 PlannedSection ParseMark(const std::string& value);
 
-// The "sections" of a plan file, each with "section", "first" and "last"; the other fields are
-// not needed to mark. A file that cannot be read or used is a UsageError.
+// The "sections" of a plan file, each with "section", "first", "last" and, when it gives one, the
+// "chord" it was played over; the other fields are not needed to mark. A file that cannot be read
+// or used is a UsageError.
 SectionPlan ReadPlanFile(const std::string& path);
 
 // The marks of a run: the plan file's, then those of --mark in their order.

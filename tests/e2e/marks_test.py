@@ -32,7 +32,7 @@ class Marks(FolderTest):
         plan = {"measures": 20, "chords": [], "sections": [
             {"section": "Intro A", "first": 8, "last": 10, "chord": "C", "confidence": 0.5,
              "reason": "before the first groove"},
-            {"section": "End A", "first": 18, "last": 19}]}
+            {"section": "End A", "first": 18, "last": 19, "chord": "Gm7"}]}
         self.write("plan.json", json.dumps(plan))
         done, style = self.cli("style", "--auto-casm", "--plan", self.path("plan.json"),
                                "--mark", "Fill AA=16", "--mark", "Main A=9-16")
@@ -50,9 +50,15 @@ class Marks(FolderTest):
                              name)
         self.assertEqual([text for _, text in markers(style) if text[:1] in "<>"], [])
         self.assertIn("Marker_t, \"Fill In AA\"", midicsv(style))
+        # Each section's chord is its source chord, one CSEG a chord: the plan's C and Gm7, and
+        # the C the song plays under Main A and the Fill (C and E heard); the drums keep theirs.
         casm = json.loads(run(CLI, "casm", "--json", style).stdout)
-        self.assertEqual([cseg["sections"] for chunk in casm["chunks"]
-                          for cseg in chunk.get("csegs", [])], [",".join(layout)])
+        csegs = [(cseg["sections"], [(r["name"].strip(), r["sourceRoot"], r["sourceChord"])
+                                     for r in cseg["records"] if r["tag"] == "Ctab"])
+                 for chunk in casm["chunks"] for cseg in chunk.get("csegs", [])]
+        self.assertEqual(csegs, [
+            ("Intro A,Main A,Fill In AA", [("Chord 1", 0, 0), ("Bass", 0, 0), ("Rhythm", 0, 2)]),
+            ("Ending A", [("Chord 1", 7, 10), ("Bass", 7, 10), ("Rhythm", 0, 2)])])
 
     def test_working_file_holds_the_markers_on_their_bar_lines(self):
         done, working = self.cli("working", "--sections", "Main A", "--mark", "Main A=3-4")
@@ -82,6 +88,8 @@ class Marks(FolderTest):
         self.write("no-sections.json", '{"measures": 20}')
         self.write("bad-measure.json", '{"sections": [{"section": "Main A", "first": -1, '
                                        '"last": 2}]}')
+        self.write("bad-chord.json", '{"sections": [{"section": "Main A", "first": 1, '
+                                     '"last": 2, "chord": 7}]}')
         cases = [
             (("--mark", "Main A=20-21"), 1, "Main A: measures 20 to 21 run past the song's end; "
              "the last measure a section can take is 19.\n"),
@@ -95,6 +103,8 @@ class Marks(FolderTest):
              USAGE + self.path("no-sections.json") + " has no \"sections\" list\n"),
             (("--plan", self.path("bad-measure.json")), 2, USAGE + self.path("bad-measure.json") +
              ": \"first\" must be a measure number, a whole number from 0\n"),
+            (("--plan", self.path("bad-chord.json")), 2, USAGE + self.path("bad-chord.json") +
+             ": \"chord\" must be a chord name, as \"Gm7\"\n"),
         ]
         for options, status, message in cases:
             with self.subTest(options=options):
@@ -106,8 +116,9 @@ class Marks(FolderTest):
 
 # Dm7 | G7 | C | Am on a piano in measures 1 to 4, a bass drum on every measure from 0 to 5.
 PLAYED = [[], [50, 53, 57, 60], [55, 59, 62, 65], [48, 52, 55], [45, 48, 52], []]
-# The same measures over C maj7, each chord moved to C and onto the chord tones C E G B.
-OVER_C_MAJ7 = [48, 52, 55, 67, 60, 64, 67, 79, 48, 52, 55, 48, 52, 55]
+# The same measures over C maj7, each chord moved to C as the piano's high key G has it (down
+# from D and G) and its tones onto C maj7's: thirds to E, fifths to G, sevenths to B.
+OVER_C_MAJ7 = [48, 52, 55, 59, 48, 52, 55, 59, 48, 52, 55, 48, 52, 55]
 
 
 class ChordChanges(FolderTest):
