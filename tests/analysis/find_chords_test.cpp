@@ -205,8 +205,7 @@ TEST(FindChords, NotesAloneAndAChordFillingInAreOneChord) {
         Held({45}, 2 * kBar, kBar),                   // A alone all along
         Held({41, 48}, 3 * kBar, kBar),               // F with its fifth alone
     });
-    EXPECT_EQ(ChordsOf(notes),
-              (Changes{{0, 1, "C"}, {1, 1, "G"}, {2, 1, "A(1+8)"}, {3, 1, "F5"}}));
+    EXPECT_EQ(ChordsOf(notes), (Changes{{0, 1, "C"}, {1, 1, "G"}, {2, 1, "A(1+8)"}, {3, 1, "F5"}}));
 }
 
 TEST(FindChords, DrumsAndSilenceContinueTheChordBefore) {
