@@ -10,6 +10,7 @@
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "app/style_commands.h"
+#include "sections/section_marks.h"
 
 namespace zephrane {
 namespace {
@@ -24,7 +25,9 @@ constexpr char kNoPartMessage[] =
 class SessionSectionRules final : public SectionRuleSource {
   public:
     explicit SessionSectionRules(Session& session) : session_(session) {}
-    bool TakeTableRules() override { return GetCasmSectionData(session_); }
+    bool TakeTableRules(std::span<const std::string> openSections) override {
+        return GetCasmSectionData(session_) && TakeOwnChord(openSections);
+    }
     bool TakeSectionRules(std::string_view sectionName) override {
         if (!FollowsStyleCasm()) return GetCasmSectionData(session_);
         // A damaged record is reported, and the conversion goes on with what was read.
@@ -33,6 +36,20 @@ class SessionSectionRules final : public SectionRuleSource {
     }
 
   private:
+    // A section marked on the song's own measures was played over its own chord: its melodic
+    // parts move from that chord's root, not from the table's key.
+    bool TakeOwnChord(std::span<const std::string> openSections) {
+        for (auto open = openSections.rbegin(); open != openSections.rend(); ++open) {
+            const SectionRow* row = SectionByKeyOrName(*open);
+            if (row == nullptr) continue;
+            const auto own = session_.sectionChords.find(std::string(row->key));
+            if (own == session_.sectionChords.end()) continue;
+            return Guarded(session_, "GetCasmSectionData",
+                           [&] { TakeChordSnapshot(own->second, session_.casmSnapshot); });
+        }
+        return true;
+    }
+
     bool FollowsStyleCasm() const {
         return session_.useStyleCasm && session_.song.styleCasmBytes.LastIndex() != 1;
     }
@@ -83,6 +100,8 @@ bool ConvertIntoWorkingFile(Session& session, ConvertItem item) {
     }
     // The phrases now stand over C: the table says so, and the style gets a CASM built from it.
     SetSourceChords(session, item == ConvertItem::Plain ? "major" : "7th");
+    // The sections played over chords of their own are written over C as well now.
+    session.sectionChords.clear();
     session.useStyleCasm = false;
     session.view.casmOptionsVisible = false;
     return true;

@@ -11,6 +11,8 @@
 #include "app/session.h"
 #include "app/song_commands.h"
 #include "convert/convert.h"
+#include "player/chords.h"
+#include "player/player_error.h"
 #include "sections/section_picture.h"
 
 namespace zephrane {
@@ -26,14 +28,30 @@ std::optional<MeasureRange> MarkedMeasures(const Session& session, std::string_v
     return std::nullopt;
 }
 
-// The changes after the first beat of `range`, up to its end.
+// A chord name as the player reads it; "N.C." for one it cannot read.
+player::Chord ChordNamed(const std::string& name) {
+    try {
+        return player::ParseChord(name);
+    } catch (const player::PlayerError&) {
+        return player::ParseChord("N.C.");
+    }
+}
+
+// The changes after the first beat of `range`, up to its end, that leave the chord of its first
+// beat: to another root, or to a chord with a tone that one lacks (C in a section over Cmaj7
+// keeps to its chord). A stretch without a chord (drums alone) moves nothing.
 std::vector<ChordChange> ChangesInside(const std::vector<ChordChange>& chords, MeasureRange range) {
     std::vector<ChordChange> inside;
+    player::Chord first = ChordNamed("N.C.");
     for (const ChordChange& change : chords) {
         const auto place = std::tuple(change.measure, change.beat);
-        if (place > std::tuple(range.first, 1) && change.measure <= range.last) {
-            inside.push_back(change);
+        if (place <= std::tuple(range.first, 1)) {
+            first = ChordNamed(change.chord);
+            continue;
         }
+        if (change.measure > range.last) break;
+        const player::Chord chord = ChordNamed(change.chord);
+        if (!chord.noChord && !player::LiesWithin(chord, first)) inside.push_back(change);
     }
     return inside;
 }

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "convert/part_notes.h"
+#include "player/chords.h"
+#include "player/player_error.h"
 #include "sections/sections.h"
 #include "song/numbers.h"
 
@@ -76,6 +78,9 @@ class Conversion {
     int TargetPitchClass(int channel, int pitchClass) const;
     bool TakesSeventh(int targetPitchClass) const;
     SectionKind CurrentSection() const { return KindOfSection(sections_.back()); }
+    std::span<const std::string> OpenSections() const {
+        return std::span(sections_).subspan(1);  // after "None"
+    }
 
     void WriteNote(const TrackEvent& event, bool withStatus, uint8_t note, uint8_t velocity);
     void Write(std::span<const uint8_t> bytes);
@@ -141,10 +146,10 @@ void Conversion::OnMarker(std::string_view text) {
     bool taken = true;
     if (text.starts_with('>') && IsSectionName(named)) {
         OpenSection(named);
-        taken = rules_.sections.TakeTableRules();
+        taken = rules_.sections.TakeTableRules(OpenSections());
     } else if (text.starts_with('<') && IsSectionName(named)) {
         CloseSection(named);
-        taken = rules_.sections.TakeTableRules();
+        taken = rules_.sections.TakeTableRules(OpenSections());
     } else if (IsSectionName(text)) {
         OpenSection(text);
         taken = rules_.sections.TakeSectionRules(text);
@@ -270,6 +275,21 @@ void TakeTableSnapshot(const CasmTable& table, CasmSnapshot& snapshot) {
         // Key-list positions are the pitch classes from C, chord-list positions the types.
         snapshot.sourceKey.at(channel) = CheckedInt16(std::max(row.sourceKey, 0));
         snapshot.sourceChord.at(channel) = CheckedInt16(std::max(row.sourceChord, 0));
+    }
+}
+
+void TakeChordSnapshot(std::string_view chordName, CasmSnapshot& snapshot) {
+    player::Chord chord;
+    try {
+        chord = player::ParseChord(chordName);
+    } catch (const player::PlayerError&) {
+        Fail(error_number::kInvalidProcedureCall);
+    }
+    if (chord.noChord) return;
+    for (size_t channel = 1; channel < snapshot.part.size(); ++channel) {
+        if (!FollowsTheChord(snapshot.part[channel])) continue;
+        snapshot.sourceKey[channel] = static_cast<int16_t>(chord.root);
+        snapshot.sourceChord[channel] = static_cast<int16_t>(chord.type);
     }
 }
 

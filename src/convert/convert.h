@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "casm/casm_chunk.h"
@@ -42,8 +43,10 @@ class SectionRuleSource {
   public:
     virtual ~SectionRuleSource() = default;
     // A working marker (">Main A", "<Main A") opened or closed a section: the settings come from
-    // the CASM table. False after a failure, which ends the conversion.
-    virtual bool TakeTableRules() = 0;
+    // the CASM table, or from the chord the innermost of the sections still open (`openSections`,
+    // named as a style names them, the innermost last) was played over. False after a failure,
+    // which ends the conversion.
+    virtual bool TakeTableRules(std::span<const std::string> openSections) = 0;
     // A style's own section marker opened `sectionName`. False after a failure, which ends the
     // conversion.
     virtual bool TakeSectionRules(std::string_view sectionName) = 0;
@@ -65,6 +68,11 @@ int64_t ConvertSong(const ByteImage& song, WalkState& walk, ByteImage& output,
 // Takes the snapshot of every channel's part, source key and source chord from the CASM table.
 // Failures are thrown.
 void TakeTableSnapshot(const CasmTable& table, CasmSnapshot& snapshot);
+
+// Gives every channel of `snapshot` whose part follows the chord the source key and chord of
+// `chordName` ("Gm7", as the player names chords); the rhythm parts keep theirs. An unreadable
+// name is error 5.
+void TakeChordSnapshot(std::string_view chordName, CasmSnapshot& snapshot);
 
 // Marks every Ctab record of a kept style CASM whose source root lies at one of `sourceRoots`
 // as written over C major seven (source root C, source chord "maj7"). Failures are thrown.

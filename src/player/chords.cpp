@@ -188,6 +188,15 @@ const ChordShape& ShapeOf(int type) {
     return kShapes[static_cast<size_t>(type)];
 }
 
+bool LiesWithin(const Chord& chord, const Chord& other) {
+    if (chord.noChord || other.noChord || chord.root != other.root) return false;
+    const ChordShape& shape = ShapeOf(chord.type);
+    for (int i = 0; i < shape.toneCount; ++i) {
+        if (!IsChordTone(other.type, shape.tones[static_cast<size_t>(i)])) return false;
+    }
+    return true;
+}
+
 bool IsChordTone(int type, int pitchClass) {
     const ChordShape& shape = ShapeOf(type);
     const int wanted = Mod12(pitchClass);

@@ -45,6 +45,10 @@ const ChordShape& ShapeOf(int type);
 // True when pitch class `pitchClass` (relative to the root) is a tone of chord type `type`.
 bool IsChordTone(int type, int pitchClass);
 
+// True when `chord` lies within `other`: the same root, and every tone of its type one of
+// `other`'s ("C" within "Cmaj7", "Cmaj7" not within "C").
+bool LiesWithin(const Chord& chord, const Chord& other);
+
 // Reads one chord: a root A-G with "#" or "b", a chord name ("", "m", "7", "maj7", "m7b5",
 // "dim7", "sus4", "aug", "add9", "6/9" …, or a CASM name such as "min7(9)") and an optional
 // "/bass"; "N.C." (or "NC") is no chord. An unreadable text throws PlayerError naming it.

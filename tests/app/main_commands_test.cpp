@@ -1077,6 +1077,16 @@ TEST_F(ChordChangeTest, BatchRunConvertsAndSaysSo) {
 }
 
 // Only a section marked in the working file can be converted.
+// Convert Notes moves a section played over a chord of its own from that chord's root, not from
+// the song's key: Main A, left over Dm7, moves down a tone; the section's chord is then C's.
+TEST_F(ChordChangeTest, ConvertNotesMovesASectionFromItsOwnChord) {
+    ASSERT_TRUE(ConvertNotes(s, ConvertItem::Plain, SequencerCheck::Skipped));
+    const auto [on, off] = Notes();
+    EXPECT_EQ(on, off);
+    EXPECT_EQ(on, (std::vector<int>{48, 52, 55, 67, 52, 55, 60, 64, 55, 48, 52, 43, 55, 48}));
+    EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{}));
+}
+
 TEST_F(ChordChangeTest, RefusesASectionNotMarked) {
     EXPECT_EQ(ConvertSectionChords(s, "Main B").message,
               "Main B is not marked on the song's measures.");

@@ -44,6 +44,13 @@ TEST(ChordsTest, ReadsChordNamesIntoTheCasmChordTypes) {
     // Shapes: min7b5 holds the flat fifth, 7th the minor seventh, not the major one.
     EXPECT_TRUE(IsChordTone(11, 6) && IsChordTone(19, 10) && !IsChordTone(19, 11));
     EXPECT_THROW(ShapeOf(34), PlayerError);
+    // A chord lies within another on its root whose tones hold all of its own.
+    const auto within = [](const char* chord, const char* other) {
+        return LiesWithin(ParseChord(chord), ParseChord(other));
+    };
+    EXPECT_EQ((std::vector<bool>{within("C", "Cmaj7"), within("Cmaj7", "C"), within("C5", "Cm"),
+                                 within("Cm", "Cm7"), within("C", "Dm7"), within("N.C.", "C")}),
+              (std::vector<bool>{true, false, true, true, false, false}));
 }
 
 constexpr int64_t kBar = 1920;  // 4/4 at 480 ticks a quarter
