@@ -971,11 +971,7 @@ TEST_F(MarkTest, ChordsGoWithTheirMarksUndoRemovalPressAndOpening) {
 // accepting marks it as one step of the history, on the first measure of this song that plays
 // at once, and Undo brings the proposal back with the song unmarked.
 TEST_F(MarkTest, SuggestedSectionsAreProposedThenMarkedWhenAccepted) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2);
-    for (int measure = 0; measure < 8; ++measure)
-        track.NoteOn(0, 10, 36, 100).NoteOn(0, 1, 60, 80).NoteOff(1920, 10, 36).NoteOff(0, 1, 60);
-    Load(test::SongFile(track.EndOfTrack()));
+    Load(test::SongFile(test::GrooveSong(8)));
     const Bytes unmarked = s.song.bytes.Bytes();
     ASSERT_TRUE(ProposeSections(s));
     const PlannedSection mainA{"Main A", 0, 7, "C(1+8)", 1.0, "repeats 8 times from measure 0"};
