@@ -78,6 +78,7 @@ MainWindow::MainWindow(ShellServices services, QWidget* parent)
     layout->addWidget(BuildCasmArea(), 1);
     setCentralWidget(central);
     BuildSectionMenu();
+    BuildProposalMenu();
     connect(chordMute_, &ChordMuteWindow::Closed, this, &MainWindow::UpdateControls);
     statusBar()->setObjectName("statusBar");
     SetTabOrder();
@@ -210,6 +211,9 @@ void MainWindow::BuildEditMenu() {
     QAction* suggest = edit->addAction("Suggest Sections");
     suggest->setObjectName("mnuSuggestSections");
     connect(suggest, &QAction::triggered, this, [this] { SuggestSections(); });
+    acceptAll_ = edit->addAction("Accept Suggested Sections");
+    acceptAll_->setObjectName("mnuAcceptSuggestedSections");
+    connect(acceptAll_, &QAction::triggered, this, [this] { AcceptProposals({}); });
 }
 
 void MainWindow::BuildSectionMenu() {
@@ -229,6 +233,25 @@ void MainWindow::BuildSectionMenu() {
                 });
     }
     connect(map_, &SectionMap::SectionMenuRequested, this, &MainWindow::ShowSectionMenu);
+}
+
+void MainWindow::BuildProposalMenu() {
+    proposalMenu_ = new QMenu(this);
+    proposalMenu_->setObjectName("mnuProposal");
+    QAction* accept = proposalMenu_->addAction("Accept");
+    accept->setObjectName("mnuAcceptProposal");
+    connect(accept, &QAction::triggered, this, [this] { AcceptProposals({proposalMenuKey_}); });
+    QAction* drop = proposalMenu_->addAction("Drop");
+    drop->setObjectName("mnuDropProposal");
+    connect(drop, &QAction::triggered, this, [this] {
+        Run("Drop " + proposalMenuKey_,
+            [this] { return DropProposedSection(session_, proposalMenuKey_); });
+    });
+    connect(map_, &SectionMap::ProposalMenuRequested, this,
+            [this](const std::string& key, const QPoint& globalPos) {
+                proposalMenuKey_ = key;
+                proposalMenu_->popup(globalPos);
+            });
 }
 
 void MainWindow::ShowSectionMenu(const std::string& key, const QPoint& globalPos) {
@@ -355,11 +378,18 @@ void MainWindow::OfferChordConversions(const SectionPlan& marked) {
          [&] { return zephrane::OfferChordConversions(session_, changing); });
 }
 
-// "Suggest Sections": the plan shown, marked when the user says so, then each section played
-// over several chords offered for conversion.
+// "Suggest Sections": the proposals go on the map, where each is accepted, moved or dropped.
 void MainWindow::SuggestSections() {
+    Run("Suggest Sections", [this] { return ProposeSections(session_); });
+}
+
+// Accepted proposals are marked; each section then played over several chords is offered for
+// conversion.
+void MainWindow::AcceptProposals(const std::vector<std::string>& keys) {
     SectionPlan marked;
-    Edit("Suggest Sections", [&] { return OfferSuggestedSections(session_, marked); });
+    const std::string what =
+        keys.size() == 1 ? "Accept " + keys.front() : "Accept Suggested Sections";
+    Edit(what, [&] { return AcceptProposedSections(session_, keys, marked); });
     if (!marked.sections.empty()) OfferChordConversions(marked);
 }
 
@@ -495,6 +525,7 @@ void MainWindow::UpdateControls() {
     // The dialogs beside the window edit the same song: closed too while the sequencer has it.
     for (QWidget* dialog : std::initializer_list<QWidget*>{effects_, chordMute_, setup_})
         dialog->setEnabled(!view.waitingForSequencer);
+    acceptAll_->setEnabled(!view.proposedSections.empty());
     undo_->setEnabled(view.canUndo);
     undo_->setText(QString::fromStdString(view.undoCaption));
     redo_->setEnabled(view.canRedo);

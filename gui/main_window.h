@@ -4,7 +4,9 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <QActionGroup>
 #include <QLabel>
@@ -75,9 +77,13 @@ class MainWindow : public QMainWindow, public WindowService {
     // "Remove section", offered by a right click on a section button or its bar on the map.
     void BuildSectionMenu();
     void ShowSectionMenu(const std::string& key, const QPoint& globalPos);
+    // "Accept" and "Drop", offered by a right click on a proposed section on the map.
+    void BuildProposalMenu();
     void PressSection(std::string_view key);
     void OfferChordConversions(const SectionPlan& marked);
     void SuggestSections();
+    // Marks the proposed sections `keys` (all when empty) as one step of the edit history.
+    void AcceptProposals(const std::vector<std::string>& keys);
     void BuildCommandToolbar();
     void BuildSectionToolbar();
     QWidget* BuildFields();
@@ -102,6 +108,9 @@ class MainWindow : public QMainWindow, public WindowService {
     QAction* redo_ = nullptr;
     QMenu* sectionMenu_ = nullptr;
     std::string sectionMenuKey_;  // the section the menu was opened on
+    QMenu* proposalMenu_ = nullptr;
+    std::string proposalMenuKey_;  // the proposed section the menu was opened on
+    QAction* acceptAll_ = nullptr;
     std::array<QAction*, 5> optionMarks_{};
     QLineEdit* fileName_ = nullptr;
     QLineEdit* styleName_ = nullptr;

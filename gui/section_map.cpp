@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "sections/suggest_sections.h"
+
 namespace zephrane::gui {
 namespace {
 
@@ -18,7 +20,8 @@ constexpr int kCellHeight = 14;
 constexpr int kPlaceTop = 32;
 constexpr int kBarTop = 46;
 constexpr int kLabelHeight = 14;
-constexpr int kChordTop = 62;
+constexpr int kProposalTop = 62;
+constexpr int kChordTop = 78;
 
 // The section bars keep one colour in both themes: it is the colour of a pressed section button.
 const QColor kMarkedBar(235, 160, 60);
@@ -100,14 +103,18 @@ void SectionMap::ClearSelection() {
     update();
 }
 
+QRectF SectionMap::SpanBox(int first, int end, int top) const {
+    const double cell = CellWidth();
+    return {1 + first * cell, static_cast<double>(top), std::max(1, end - first) * cell - 1,
+            static_cast<double>(kLabelHeight)};
+}
+
 std::vector<SectionMap::Label> SectionMap::Labels() const {
     const SectionPicture& picture = Picture();
-    const double cell = CellWidth();
     const QFontMetricsF metrics(LabelFont());
     std::vector<Label> labels;
     const auto add = [&](const SectionSpan& span, int top, bool marked) {
-        const QRectF box(1 + span.first * cell, top, std::max(1, span.end - span.first) * cell - 1,
-                         kLabelHeight);
+        const QRectF box = SpanBox(span.first, span.end, top);
         const QString full = QString::fromStdString(span.label);
         labels.push_back({box, ShortLabel(full, box.width() - 2, metrics), full, marked});
     };
@@ -115,6 +122,17 @@ std::vector<SectionMap::Label> SectionMap::Labels() const {
         add(place, kPlaceTop, false);
     for (const SectionSpan& span : picture.marked)
         add(span, kBarTop, true);
+    return labels;
+}
+
+std::vector<SectionMap::Label> SectionMap::ProposalLabels() const {
+    const QFontMetricsF metrics(LabelFont());
+    std::vector<Label> labels;
+    for (const PlannedSection& proposal : session_.view.proposedSections) {
+        const QRectF box = SpanBox(proposal.first, proposal.last + 1, kProposalTop);
+        const QString full = QString::fromStdString(proposal.section);
+        labels.push_back({box, ShortLabel(full, box.width() - 2, metrics), full, false});
+    }
     return labels;
 }
 
@@ -141,6 +159,19 @@ std::vector<SectionMap::Label> SectionMap::ChordLabels() const {
 
 std::optional<SectionMap::Label> SectionMap::LabelAt(const QPoint& position) const {
     return Under(Labels(), position);
+}
+
+std::optional<size_t> SectionMap::ProposalIndexAt(const QPoint& position) const {
+    const std::vector<Label> labels = ProposalLabels();
+    for (size_t i = labels.size(); i-- > 0;) {
+        if (labels[i].box.contains(position)) return i;
+    }
+    return std::nullopt;
+}
+
+std::string SectionMap::ProposalAt(const QPoint& at) const {
+    const std::optional<size_t> index = ProposalIndexAt(at);
+    return index ? session_.view.proposedSections[*index].section : std::string();
 }
 
 std::string SectionMap::SectionAt(const QPoint& at) const {
@@ -184,12 +215,26 @@ void SectionMap::paintEvent(QPaintEvent*) {
         }
         painter.drawText(label.box, Qt::AlignCenter, label.shown);
     }
+    PaintProposals(painter);
     // A chord's name starts under the beat it starts on.
     painter.setPen(colours.color(QPalette::Text));
     for (const Label& chord : ChordLabels())
         painter.drawText(chord.box.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
                          chord.shown);
     PaintSelection(painter);
+}
+
+// A proposal is not marked yet: an outline only, dashed, in the theme's colours; each covers the
+// ones it overlaps.
+void SectionMap::PaintProposals(QPainter& painter) const {
+    const QPalette& colours = palette();
+    for (const Label& proposal : ProposalLabels()) {
+        painter.fillRect(proposal.box, colours.base());
+        painter.setPen(QPen(colours.color(QPalette::Highlight), 1, Qt::DashLine));
+        painter.drawRect(proposal.box.adjusted(0, 0, -1, -1));
+        painter.setPen(colours.color(QPalette::Text));
+        painter.drawText(proposal.box, Qt::AlignCenter, proposal.shown);
+    }
 }
 
 void SectionMap::PaintSelection(QPainter& painter) const {
@@ -244,7 +289,11 @@ bool SectionMap::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QWidget::event(event);
     auto* help = static_cast<QHelpEvent*>(event);
     const std::optional<Label> label = LabelAt(help->pos());
-    if (label) {
+    if (const std::optional<size_t> proposal = ProposalIndexAt(help->pos())) {
+        QToolTip::showText(
+            help->globalPos(),
+            QString::fromStdString(ProposalText(session_.view.proposedSections[*proposal])), this);
+    } else if (label) {
         QToolTip::showText(help->globalPos(),
                            label->marked ? label->full + " (right click to remove it)"
                                          : label->full + ": its place in the layout",
@@ -262,6 +311,10 @@ bool SectionMap::event(QEvent* event) {
 }
 
 void SectionMap::contextMenuEvent(QContextMenuEvent* event) {
+    if (const std::string proposal = ProposalAt(event->pos()); !proposal.empty()) {
+        emit ProposalMenuRequested(proposal, event->globalPos());
+        return;
+    }
     const std::string key = SectionAt(event->pos());
     if (!key.empty()) emit SectionMenuRequested(key, event->globalPos());
 }

@@ -45,7 +45,10 @@ struct MainWindowView {
     bool waitingForSequencer = false;  // commands are closed while the sequencer edits the file
     SectionPicture sections;           // the section map under the toolbars
     std::vector<ChordChange> chords;   // the song's chords, shown under the section map
-    uint64_t chordsFoundIn = 0;        // the FNV-1a hash of the song bytes they were found in
+    // The suggested sections not accepted or dropped yet, shown on the section map; they are no
+    // part of the song until accepted.
+    std::vector<PlannedSection> proposedSections;
+    uint64_t chordsFoundIn = 0;             // the FNV-1a hash of the song bytes they were found in
     std::vector<StyleCasmGroup> styleCasm;  // with "Use Style's Casm": what the style will keep
     std::string startHint;                  // what the empty window says; empty once a file is open
     std::string lastDone;                   // what the last user action came to

@@ -7,12 +7,8 @@ inline constexpr char kNoFileOpenMessage[] =
     "A file has not yet been opened. Click on Open File to identify the file to use.";
 inline constexpr char kNoGrooveRepeatsMessage[] =
     "No groove repeats in this song, so there are no sections to suggest.";
-inline constexpr char kSuggestedSectionsHeading[] =
-    "Suggested sections (section, measures, confidence, reason):\n";
-inline constexpr char kMarkSuggestedSectionsQuestion[] =
-    "\nMark these sections on the song? Each can then be moved (drag across measures on the "
-    "section map, then press its button) or removed (its button's menu), and Undo takes them "
-    "all back.";
+inline constexpr char kNoSectionsProposedMessage[] =
+    "No sections are proposed. Edit > Suggest Sections proposes them.";
 inline constexpr char kNoSectionSelectedMessage[] = "At least one style section should be selected";
 inline constexpr char kNoSequencerMessage[] =
     "A sequencer program has not been selected. Click on Setup to identify the sequencer that "

@@ -1,5 +1,6 @@
 #include "app/section_commands.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,12 @@ namespace {
 // The markers that mark the section of `row`: its start and end markers, and a style's plain one.
 std::vector<std::string> MarkersOfSection(const SectionRow& row) {
     return {StartMarker(row), EndMarker(row), std::string(row.name)};
+}
+
+// A section marked, whichever way, is no longer proposed.
+void DropProposal(Session& session, std::string_view key) {
+    std::erase_if(session.view.proposedSections,
+                  [&](const PlannedSection& proposal) { return proposal.section == key; });
 }
 
 // What the session's scan results describe once a marker is in.
@@ -128,6 +135,7 @@ bool MarkerRun::Press(std::string_view key, ScanAfterMarker afterStartMarker) {
         session.view.sectionPressed[row->slot] = true;
         session.sectionFlags[row->slot] = true;
         session.sectionMarkedSinceOpen = true;
+        DropProposal(session, row->key);
         marked = true;
     });
     if (!completed) scanIsCurrent_ = false;
@@ -202,6 +210,7 @@ bool PutInMarks(Session& session, const SectionPlan& plan) {
         if (start != MarkerOutcome::kStored) return false;
         session.sectionFlags[row.slot] = true;
         session.view.sectionPressed[row.slot] = true;
+        DropProposal(session, row.key);
     }
     session.sectionMarkedSinceOpen = true;
     return true;
@@ -281,20 +290,41 @@ std::optional<SectionPlan> SuggestSections(Session& session) {
     return plan;
 }
 
-CommandResult OfferSuggestedSections(Session& session, SectionPlan& marked) {
+CommandResult ProposeSections(Session& session) {
     return RunCommand(session, [&] {
-        const std::optional<SectionPlan> plan = SuggestSections(session);
+        std::optional<SectionPlan> plan = SuggestSections(session);
         if (!plan) return false;
         if (plan->sections.empty()) {
             Refuse(session, kNoGrooveRepeatsMessage);
             return false;
         }
-        if (!session.platform.messages.AskYesNo(kSuggestedSectionsHeading + PlanText(*plan) +
-                                                kMarkSuggestedSectionsQuestion)) {
+        session.view.proposedSections = std::move(plan->sections);
+        return true;
+    });
+}
+
+CommandResult AcceptProposedSections(Session& session, std::span<const std::string> keys,
+                                     SectionPlan& marked) {
+    return RunCommand(session, [&] {
+        SectionPlan plan;
+        for (const PlannedSection& proposal : session.view.proposedSections) {
+            if (keys.empty() || std::find(keys.begin(), keys.end(), proposal.section) != keys.end())
+                plan.sections.push_back(proposal);
+        }
+        if (plan.sections.empty()) {
+            Refuse(session, kNoSectionsProposedMessage);
             return false;
         }
-        if (!MarkSections(session, *plan)) return false;
-        marked = *plan;
+        // Marking drops the proposals marked.
+        if (!MarkSections(session, plan)) return false;
+        marked = std::move(plan);
+        return true;
+    });
+}
+
+CommandResult DropProposedSection(Session& session, std::string_view key) {
+    return RunCommand(session, [&] {
+        DropProposal(session, key);
         return true;
     });
 }

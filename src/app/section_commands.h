@@ -16,7 +16,7 @@ struct Session;
 
 // A press of the section button `key`: marks the section in the working file with its start and
 // end marker unless a marker naming it is there already (its chord from a mark on other measures
-// is then dropped), and shows the button pressed. Refuses
+// is then dropped), and shows the button pressed; a proposal of the section is dropped. Refuses
 // with a message when no file is open or the file is too short for the section; done when the
 // section is marked.
 CommandResult PressSectionButton(Session& session, std::string_view key);
@@ -33,22 +33,32 @@ CommandResult RemoveSection(Session& session, std::string_view key);
 
 // Marks each section of `plan` on its measures, `first` to `last`, with its start and end marker,
 // in place of any marker of that section already in the working file (a fixed place included),
-// and shows its button pressed. Each section keeps the chord it was played over for the style's
-// CASM (session.sectionChords): the plan's, else the one the song plays at its first measure; none
-// over "N.C." or where no chord is found. Refuses with a message when no file is open, the plan
-// cannot go into the song (PlanRefusal) or names a chord that cannot be read, changing nothing;
-// failures go to the common report under "MarkSections" and leave the song as it was.
+// and shows its button pressed; the proposals of those sections are dropped. Each section keeps the
+// chord it was played over for the style's CASM (session.sectionChords): the plan's, else the one
+// the song plays at its first measure; none over "N.C." or where no chord is found. Refuses with a
+// message when no file is open, the plan cannot go into the song (PlanRefusal) or names a chord
+// that cannot be read, changing nothing; failures go to the common report under "MarkSections" and
+// leave the song as it was.
 CommandResult MarkSections(Session& session, const SectionPlan& plan);
 // "Suggest Sections": the plan Zephrane proposes from the open song's grooves, each section with
 // its confidence and reason. Refuses with a message when no file is open; a walk that fails goes
 // to the common report under "SuggestSections". Nothing after a refusal or a failure.
 std::optional<SectionPlan> SuggestSections(Session& session);
 
-// The window's "Suggest Sections": the plan shown one line per section with the question whether
-// to mark it; Yes marks it as MarkSections marks a plan, and `marked` holds it then. A song that
-// repeats no groove is told so. Refused and failed as SuggestSections and MarkSections are; the
-// answer No is Cancelled.
-CommandResult OfferSuggestedSections(Session& session, SectionPlan& marked);
+// The window's "Suggest Sections": puts the sections SuggestSections proposes into the view
+// (view.proposedSections) in place of those shown before, for the user to accept, move or drop;
+// the song stays as it is. Refuses with a message when the song repeats no groove; refused and
+// failed otherwise as SuggestSections is, the proposals shown before then kept.
+CommandResult ProposeSections(Session& session);
+
+// "Accept": marks the proposed sections `keys` (all of them when `keys` is empty) as MarkSections
+// marks a plan, each then no longer proposed; `marked` holds the plan marked. Refuses with a
+// message when none of them is proposed; refused and failed as MarkSections is, nothing changed.
+CommandResult AcceptProposedSections(Session& session, std::span<const std::string> keys,
+                                     SectionPlan& marked);
+
+// "Drop": the proposed section `key` is no longer proposed. Done also when it was not.
+CommandResult DropProposedSection(Session& session, std::string_view key);
 
 // `--suggested`: marks the sections SuggestSections proposes, with their chords, as MarkSections
 // marks a plan; the plan marked. Refuses with a message when the song repeats no groove; refused

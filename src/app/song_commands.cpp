@@ -46,6 +46,8 @@ void ResetChannels(Session& s) {
 void ResetPerSongState(Session& s, bool isWorkingFile) {
     s.sectionFlags.fill(false);
     s.view.sectionPressed.fill(false);
+    // Proposals were read from the song as it was.
+    s.view.proposedSections.clear();
     ResetChannels(s);
     for (Marker& marker : s.markers.entries)
         marker = Marker{};

@@ -31,6 +31,11 @@ std::string DoneText(const Session& session, std::string_view action) {
 
 std::string NextStep(const Session& session) {
     if (session.song.fileName.empty()) return "";
+    if (const size_t proposed = session.view.proposedSections.size(); proposed > 0) {
+        return std::to_string(proposed) + (proposed == 1 ? " section" : " sections") +
+               " proposed: right-click one to accept or drop it, or Edit > Accept Suggested "
+               "Sections.";
+    }
     if (session.view.sections.marked.empty()) {
         return "Next: mark the sections with the section buttons (Main A first).";
     }

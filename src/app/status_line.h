@@ -19,7 +19,7 @@ inline constexpr char kStartHint[] =
 void NoteOutcome(Session& session, std::string_view action, const CommandResult& result);
 
 // "Sections: Main A, Fill AA." (or "14 sections marked.") and the next step for the song as it
-// stands; empty sentences are left out.
+// stands (accepting the proposed sections while there are); empty sentences are left out.
 std::string MarkedAndNextStep(const Session& session);
 
 }  // namespace zephrane

@@ -510,6 +510,15 @@ std::string PlanText(const SectionPlan& plan) {
     return text;
 }
 
+std::string ProposalText(const PlannedSection& section) {
+    std::string text = section.section + ", measures " + std::to_string(section.first) + "-" +
+                       std::to_string(section.last);
+    if (!section.chord.empty()) text += ", chord " + section.chord;
+    char confidence[32];
+    std::snprintf(confidence, sizeof confidence, ", confidence %.2f", section.confidence);
+    return text + confidence + ": " + section.reason;
+}
+
 std::string ChordAtMeasure(std::span<const ChordChange> chords, int measure) {
     std::string chord;
     for (const ChordChange& change : chords) {

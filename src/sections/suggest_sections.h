@@ -41,6 +41,10 @@ SectionPlan SuggestSections(std::span<const MeasurePattern> measures,
 // The plan as text, one line per section: its key, its measures, the confidence and the reason.
 std::string PlanText(const SectionPlan& plan);
 
+// One proposed section in a sentence: "Main A, measures 1-4, chord Dm7, confidence 0.66: repeats
+// 4 times from measure 1"; the chord is left out when none is known.
+std::string ProposalText(const PlannedSection& section);
+
 // The chord in force at the start of `measure`: the last change at or before its first beat;
 // empty when the chords start later or there are none.
 std::string ChordAtMeasure(std::span<const ChordChange> chords, int measure);

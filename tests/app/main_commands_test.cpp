@@ -38,12 +38,14 @@
 #include "app/setup_dialog.h"
 #include "app/song_commands.h"
 #include "app/standard_paths.h"
+#include "app/status_line.h"
 #include "app/stub_platform.h"
 #include "app/style_commands.h"
 #include "app/text_boxes.h"
 #include "app/working_folder.h"
 #include "casm/casm_reader.h"
 #include "sections/section_marks.h"
+#include "sections/suggest_sections.h"
 #include "support/midi_builder.h"
 #include "support/temp_dir.h"
 
@@ -435,11 +437,12 @@ TEST_F(AppTest, WithoutAnOpenFileOrOnADamagedSongTextBoxesAndSuggestionsAreRefus
     SetSong(s, song);
     ASSERT_TRUE(ScanSong(s));
     EXPECT_EQ(SuggestSections(s)->measures, 12);
-    // Its drums alone repeat no groove: the window's command says so.
-    SectionPlan marked;
-    EXPECT_EQ(OfferSuggestedSections(s, marked).outcome, Outcome::Refused);
+    // Its drums alone repeat no groove: the window's command says so, and keeps what it showed.
+    s.view.proposedSections = {{"Main A", 1, 2, "", 1.0, ""}};
+    EXPECT_EQ(ProposeSections(s).outcome, Outcome::Refused);
     EXPECT_EQ(recorder.messages.back(),
               "No groove repeats in this song, so there are no sections to suggest.");
+    EXPECT_EQ(s.view.proposedSections.size(), 1U);
 }
 
 TEST_F(AppTest, ErrorsShowTheirFileMessageElseNumberDescriptionAndFunction) {
@@ -710,6 +713,16 @@ struct MarkTest : AppTest {
         plan.sections = marks;
         return MarkSections(s, plan);
     }
+    // The start and end markers of the sections, each with the measure it stands on.
+    std::vector<std::pair<std::string, int>> SectionMarkers() const {
+        std::vector<std::pair<std::string, int>> markers;
+        for (int i = 0; i < s.markers.count; ++i) {
+            const Marker& marker = s.markers.entries[i];
+            if (marker.text.find_first_of("<>") == 0)
+                markers.emplace_back(marker.text, marker.tick / 1920);
+        }
+        return markers;
+    }
 };
 
 PlannedSection Marked(const char* section, int first, int last, const char* chord = "") {
@@ -881,14 +894,9 @@ TEST_F(MarkTest, TakesTheSectionFromItsFixedPlace) {
     Load(song);
     ASSERT_TRUE(PressSectionButtons(s, Texts{"Intro A", "Main A"}));
     ASSERT_TRUE(Mark({Marked("Main A", 3, 3)}));
-    std::vector<std::pair<std::string, int>> markers;
-    for (int i = 0; i < s.markers.count; ++i) {
-        const Marker& marker = s.markers.entries[i];
-        if (marker.text.find_first_of("<>") == 0)
-            markers.emplace_back(marker.text, marker.tick / 1920);
-    }
-    EXPECT_EQ(markers, (std::vector<std::pair<std::string, int>>{
-                           {">Intro A", 1}, {"<Intro A", 2}, {">Main A", 3}, {"<Main A", 4}}));
+    EXPECT_EQ(SectionMarkers(),
+              (std::vector<std::pair<std::string, int>>{
+                  {">Intro A", 1}, {"<Intro A", 2}, {">Main A", 3}, {"<Main A", 4}}));
 }
 
 // Six measures, each with a drum on its first beat and a piano chord held through it: C, Am, Am,
@@ -959,33 +967,100 @@ TEST_F(MarkTest, ChordsGoWithTheirMarksUndoRemovalPressAndOpening) {
     EXPECT_EQ(s.sectionChords, Chords{});
 }
 
-// The window's "Suggest Sections": the plan and the question; No changes nothing, Yes marks the
-// plan, on the first measure of this song that plays at once.
-TEST_F(MarkTest, SuggestedSectionsAreMarkedWhenTheUserSaysYes) {
-    TrackBuilder track;
-    track.TimeSignature(0, 4, 2);
-    for (int measure = 0; measure < 8; ++measure)
-        track.NoteOn(0, 10, 36, 100).NoteOn(0, 1, 60, 80).NoteOff(1920, 10, 36).NoteOff(0, 1, 60);
-    Load(test::SongFile(track.EndOfTrack()));
+// The window's "Suggest Sections" proposes the plan on the map and leaves the song as it is;
+// accepting marks it as one step of the history, on the first measure of this song that plays
+// at once, and Undo brings the proposal back with the song unmarked.
+TEST_F(MarkTest, SuggestedSectionsAreProposedThenMarkedWhenAccepted) {
+    Load(test::SongFile(test::GrooveSong(8)));
     const Bytes unmarked = s.song.bytes.Bytes();
-    recorder.yesAnswers = {false, true};
-    SectionPlan marked;
-    EXPECT_EQ(OfferSuggestedSections(s, marked).outcome, Outcome::Cancelled);
+    ASSERT_TRUE(ProposeSections(s));
+    const PlannedSection mainA{"Main A", 0, 7, "C(1+8)", 1.0, "repeats 8 times from measure 0"};
+    EXPECT_EQ(s.view.proposedSections, std::vector{mainA});
+    EXPECT_EQ(
+        ProposalText(mainA),
+        "Main A, measures 0-7, chord C(1+8), confidence 1.00: repeats 8 times from measure 0");
     EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
-    EXPECT_TRUE(OfferSuggestedSections(s, marked));
-    EXPECT_EQ(recorder.questions,
-              Texts(2, std::string(kSuggestedSectionsHeading) +
-                           "Main A   0-7     1.00  repeats 8 times from measure 0\n" +
-                           kMarkSuggestedSectionsQuestion));
-    ASSERT_EQ(marked.sections.size(), 1U);
-    EXPECT_EQ(std::tuple(marked.sections[0].first, marked.sections[0].last), std::tuple(0, 7));
-    std::vector<std::pair<std::string, int>> markers;
-    for (int i = 0; i < s.markers.count; ++i) {
-        if (s.markers.entries[i].text.find_first_of("<>") == 0)
-            markers.emplace_back(s.markers.entries[i].text, s.markers.entries[i].tick / 1920);
-    }
-    EXPECT_EQ(markers, (std::vector<std::pair<std::string, int>>{{">Main A", 0}, {"<Main A", 8}}));
+    RefreshMainWindowView(s);
+    EXPECT_EQ(MarkedAndNextStep(s),
+              "1 section proposed: right-click one to accept or drop it, or Edit > Accept "
+              "Suggested Sections.");
+    SectionPlan marked;
+    ASSERT_TRUE(RecordEdit(s, "Accept Suggested Sections",
+                           [&] { return AcceptProposedSections(s, {}, marked); }));
+    EXPECT_EQ(marked.sections, std::vector{mainA});
+    EXPECT_EQ(SectionMarkers(),
+              (std::vector<std::pair<std::string, int>>{{">Main A", 0}, {"<Main A", 8}}));
     EXPECT_EQ(s.sectionChords, (std::map<std::string, std::string>{{"Main A", "C(1+8)"}}));
+    EXPECT_EQ(s.view.proposedSections, std::vector<PlannedSection>{});
+    ASSERT_TRUE(Undo(s));
+    EXPECT_EQ(s.song.bytes.Bytes(), unmarked);
+    EXPECT_EQ(s.view.proposedSections, std::vector{mainA});
+    EXPECT_EQ(recorder.messages, Texts{});
+}
+
+struct ProposalCase {
+    const char* name;
+    std::function<CommandResult(Session&)> action;
+    std::vector<std::pair<std::string, int>> markers;  // the section markers afterwards
+    Texts proposedAfter;
+    const char* refusal;  // empty: done
+};
+
+// Main A, Main B and the fill between them proposed on a 40-measure song; each way of taking a
+// proposal in or out touches that one only (markers listed in the song's order).
+// clang-format off
+const ProposalCase kProposalCases[] = {
+    {"AcceptOne", [](Session& s) { SectionPlan marked;
+         return AcceptProposedSections(s, Texts{"Main B"}, marked); },
+     {{">Main B", 3}, {"<Main B", 5}}, {"Main A", "Fill AA"}, ""},
+    {"AcceptSome", [](Session& s) { SectionPlan marked;
+         return AcceptProposedSections(s, Texts{"Fill AA", "Main A"}, marked); },
+     {{">Main A", 1}, {"<Main A", 3}, {">Fill In AA", 4}, {"<Fill In AA", 5}}, {"Main B"}, ""},
+    {"AcceptAll", [](Session& s) { SectionPlan marked;
+         return AcceptProposedSections(s, {}, marked); },
+     {{">Main A", 1}, {">Main B", 3}, {"<Main A", 3}, {">Fill In AA", 4}, {"<Fill In AA", 5},
+      {"<Main B", 5}}, {}, ""},
+    {"AcceptWhatIsNotProposed", [](Session& s) { SectionPlan marked;
+         return AcceptProposedSections(s, Texts{"Main C"}, marked); },
+     {}, {"Main A", "Main B", "Fill AA"},
+     "No sections are proposed. Edit > Suggest Sections proposes them."},
+    {"Drop", [](Session& s) { return DropProposedSection(s, "Main B"); },
+     {}, {"Main A", "Fill AA"}, ""},
+    {"ButtonMarksItsFixedPlace", [](Session& s) { return PressSectionButton(s, "Main B"); },
+     {{">Main B", 11}, {"<Main B", 13}}, {"Main A", "Fill AA"}, ""},
+    {"MarkedOnOtherMeasures", [](Session& s) {
+         SectionPlan plan; plan.sections = {Marked("Main A", 6, 7)}; return MarkSections(s, plan); },
+     {{">Main A", 6}, {"<Main A", 8}}, {"Main B", "Fill AA"}, ""},
+};
+// clang-format on
+
+struct ProposalTest : MarkTest, ::testing::WithParamInterface<ProposalCase> {};
+
+TEST_P(ProposalTest, TakesInOrOutThatProposalOnly) {
+    Load(test::SongFile(test::MeasuresSong(40)));
+    s.view.proposedSections = {{"Main A", 1, 2, "", 0.8, "repeats"},
+                               {"Main B", 3, 4, "", 0.7, "repeats"},
+                               {"Fill AA", 4, 4, "", 0.5, "busier drums"}};
+    const CommandResult result = GetParam().action(s);
+    EXPECT_EQ(result.message, GetParam().refusal);
+    EXPECT_EQ(result.outcome, *GetParam().refusal ? Outcome::Refused : Outcome::Done);
+    ASSERT_TRUE(ScanSong(s));  // a button press leaves the scan before its start marker
+    EXPECT_EQ(SectionMarkers(), GetParam().markers);
+    Texts proposed;
+    for (const PlannedSection& proposal : s.view.proposedSections)
+        proposed.push_back(proposal.section);
+    EXPECT_EQ(proposed, GetParam().proposedAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Proposals, ProposalTest, ::testing::ValuesIn(kProposalCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Proposals belong to the song they were read from.
+TEST_F(MarkTest, OpeningASongClearsTheProposals) {
+    Load(test::SongFile(test::MeasuresSong(8)));
+    s.view.proposedSections = {Marked("Main A", 1, 2)};
+    OpenSong(s, 4);
+    EXPECT_EQ(s.view.proposedSections, std::vector<PlannedSection>{});
 }
 
 // Main A marked on measures played over Dm7 | G7 | C | Am, a whole-note chord in each on

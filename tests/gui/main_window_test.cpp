@@ -165,6 +165,21 @@ struct ShownWindow {
         RightClick(Find<QToolBar>("Toolbar2")->widgetForAction(Action(key)), {3, 3});
         Action("mnuRemoveSection")->trigger();
     }
+    // Right-clicks the first proposed section on the map and chooses `item` from its menu.
+    void ChooseOnProposal(const char* item) {
+        auto* map = Find<gui::SectionMap>("sectionMap");
+        RightClick(map, map->ProposalLabels().front().box.center().toPoint());
+        Action(item)->trigger();
+    }
+    // Drags across the map's measures `from` to `to`.
+    void Drag(int from, int to) {
+        auto* map = Find<gui::SectionMap>("sectionMap");
+        const double cell = (map->width() - 2) / double(map->Picture().measuresShown);
+        const auto at = [&](int measure) { return QPoint(int(1 + (measure + 0.5) * cell), 9); };
+        QTest::mousePress(map, Qt::LeftButton, {}, at(from));
+        QTest::mouseMove(map, at(to));
+        QTest::mouseRelease(map, Qt::LeftButton, {}, at(to));
+    }
     // Types `text` into the box `name` and leaves it.
     void EnterText(const char* name, const char* text) {
         auto* box = Find<QLineEdit>(name);
@@ -574,13 +589,7 @@ class MainWindowTest : public QObject {
         shown.window.resize(1000, 700);
         shown.OpenSong(20);
         auto* map = shown.Find<gui::SectionMap>("sectionMap");
-        const double cell = (map->width() - 2) / double(map->Picture().measuresShown);
-        const auto drag = [&](int from, int to) {
-            const auto at = [&](int measure) { return QPoint(int(1 + (measure + 0.5) * cell), 9); };
-            QTest::mousePress(map, Qt::LeftButton, {}, at(from));
-            QTest::mouseMove(map, at(to));
-            QTest::mouseRelease(map, Qt::LeftButton, {}, at(to));
-        };
+        const auto drag = [&](int from, int to) { shown.Drag(from, to); };
         drag(9, 12);
         QTest::keyClick(map, Qt::Key_Escape);
         QVERIFY(!map->Selection());
@@ -614,6 +623,77 @@ class MainWindowTest : public QObject {
         shown.Action("mnuSuggestSections")->trigger();
         QCOMPARE(shown.recorder.messages,
                  (std::vector<std::string>{kNoFileOpenMessage, kNoGrooveRepeatsMessage}));
+        QVERIFY(shown.Find<gui::SectionMap>("sectionMap")->ProposalLabels().empty());
+    }
+
+    // Guards against suggested sections marked before the user accepts them or missing from the
+    // map, an accept that leaves them shown as proposals, and one that Undo cannot take back.
+    void suggestedSectionsAreProposedOnTheMapThenAcceptedAndUndone() {
+        ShownWindow shown;
+        QAction* acceptAll = shown.Action("mnuAcceptSuggestedSections");
+        QVERIFY(!acceptAll->isEnabled());
+        shown.Open(shown.dir.Write("groove.mid", test::SongFile(test::GrooveSong(8))));
+        const auto before = Document(shown.S());
+        shown.Action("mnuSuggestSections")->trigger();
+        auto* map = shown.Find<gui::SectionMap>("sectionMap");
+        const std::vector<gui::SectionMap::Label> proposals = map->ProposalLabels();
+        QCOMPARE(proposals.size(), size_t{1});
+        QCOMPARE(proposals[0].full, QString("Main A"));
+        QCOMPARE(map->ProposalAt(proposals[0].box.center().toPoint()), std::string("Main A"));
+        QVERIFY(map->Picture().marked.empty());
+        QVERIFY(Document(shown.S()) == before);
+        QVERIFY(!shown.Action("mnuUndo")->isEnabled());  // proposing is no edit
+        QVERIFY(acceptAll->isEnabled());
+        QCOMPARE(shown.window.statusBar()->currentMessage(),
+                 QString("Suggest Sections: done.  1 section proposed: right-click one to accept "
+                         "or drop it, or Edit > Accept Suggested Sections."));
+        acceptAll->trigger();
+        QCOMPARE(map->Picture().marked, (std::vector<SectionSpan>{{"Main A", 0, 8}}));
+        const std::vector<gui::SectionMap::Label> labels = map->Labels();
+        const auto bar = std::find_if(labels.begin(), labels.end(),
+                                      [](const auto& label) { return label.marked; });
+        QVERIFY(bar != labels.end());
+        QCOMPARE(bar->box.left(), proposals[0].box.left());
+        QCOMPARE(bar->box.width(), proposals[0].box.width());
+        QVERIFY(map->ProposalLabels().empty());
+        QVERIFY(shown.Action("Main A")->isChecked() && !acceptAll->isEnabled());
+        QCOMPARE(shown.Action("mnuUndo")->text(), QString("Undo Accept Suggested Sections"));
+        shown.Action("mnuUndo")->trigger();
+        QVERIFY(Document(shown.S()) == before);
+        QVERIFY(map->Picture().marked.empty());
+        QCOMPARE(map->ProposalLabels().size(), size_t{1});
+        QVERIFY(shown.recorder.messages.empty());
+    }
+
+    // Guards against a proposal's menu acting on another section or leaving the proposal shown,
+    // and against a proposal that outlives its section marked on other measures.
+    void aProposalIsAcceptedDroppedOrMovedFromTheMap() {
+        const struct {
+            const char* name;
+            Steps steps;
+            std::vector<SectionSpan> marked;
+        } rows[] = {
+            {"Accept",
+             [](ShownWindow& w) { w.ChooseOnProposal("mnuAcceptProposal"); },
+             {{"Main A", 0, 8}}},
+            {"Drop", [](ShownWindow& w) { w.ChooseOnProposal("mnuDropProposal"); }, {}},
+            {"Move",
+             [](ShownWindow& w) {
+                 w.Drag(2, 5);
+                 MarkMainA(w);
+             },
+             {{"Main A", 2, 6}}},
+        };
+        for (const auto& row : rows) {
+            ShownWindow shown;
+            shown.Open(shown.dir.Write("groove.mid", test::SongFile(test::GrooveSong(8))));
+            shown.Action("mnuSuggestSections")->trigger();
+            row.steps(shown);
+            auto* map = shown.Find<gui::SectionMap>("sectionMap");
+            QVERIFY2(map->ProposalLabels().empty(), row.name);
+            QVERIFY2(map->Picture().marked == row.marked, row.name);
+            QVERIFY2(shown.recorder.messages.empty(), row.name);
+        }
     }
 
     // Guards against closing losing edits that no saved file holds, and against a question when

@@ -107,4 +107,12 @@ TrackBuilder MeasuresSong(int measures) {
     return track.Raw(MeasuresSongWithoutTimeSignature(measures).Events());
 }
 
+TrackBuilder GrooveSong(int measures) {
+    TrackBuilder track;
+    track.TimeSignature(0, 4, 2);
+    for (int m = 0; m < measures; ++m)
+        track.NoteOn(0, 10, 36, 100).NoteOn(0, 1, 60, 80).NoteOff(1920, 10, 36).NoteOff(0, 1, 60);
+    return track.EndOfTrack();
+}
+
 }  // namespace zephrane::test

@@ -70,5 +70,8 @@ Bytes MultiTrackFile(const std::vector<Bytes>& trackEvents, uint16_t format = 1,
 TrackBuilder MeasuresSong(int measures);
 // The same song without its time-signature event: 4/4 only by the MIDI default.
 TrackBuilder MeasuresSongWithoutTimeSignature(int measures);
+// `measures` 4/4 measures at division 480 that each play the same groove: a drum hit (channel 10,
+// key 36) and a piano C (channel 1) on the first beat, held through the measure.
+TrackBuilder GrooveSong(int measures);
 
 }  // namespace zephrane::test
