@@ -229,16 +229,19 @@ Bytes Ctab(int channel, uint8_t destination, uint8_t root) {
 // 8 + Sdec 21 bytes, then 35 a record; the second CSEG's record comes at 165).
 TEST_F(CasmChunkTest, GetChannelsReadsTheRecordsOfSegmentsNamingTheSection) {
     Keep(Concat({Cseg("Main A,Main B", Concat({Ctab(1, 10, 2), Ctab(9, 8, 2), Ctab(12, 11, 2)})),
-                 Cseg("Intro A", Ctab(12, 13, 7)),
+                 Cseg("Intro A", Ctab(16, 13, 7)),
                  Cseg("Main C", Concat({Chunk("Cntt", {2, 131}), Ctab(5, 4, 3)}))}));
     using Channels = std::array<int16_t, 17>;
     GetChannels(s, "Intro A");
-    EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14}));
-    EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}));
+    EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14}));
+    EXPECT_EQ(s.casmSnapshot.sourceKey,
+              (Channels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7}));
     GetChannels(s, "Main B");
     GetChannels(s, "Main C");
-    EXPECT_EQ(s.casmSnapshot.part, (Channels{0, 11, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 12}));
-    EXPECT_EQ(s.casmSnapshot.sourceKey, (Channels{0, 2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 2}));
+    EXPECT_EQ(s.casmSnapshot.part,
+              (Channels{0, 11, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 12, 0, 0, 0, 14}));
+    EXPECT_EQ(s.casmSnapshot.sourceKey,
+              (Channels{0, 2, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 2, 0, 0, 0, 7}));
     EXPECT_EQ(s.notedRecords, (std::vector<int32_t>{165 + 26, 37 + 26, 72 + 26, 107 + 26}));
     EXPECT_TRUE(test.platform.messages.empty());
 }

@@ -136,7 +136,7 @@ class SuggestSectionsTest : public testing::TestWithParam<SuggestCase> {};
 // chord taken from a change later in its first measure or from before the chords start.
 TEST_P(SuggestSectionsTest, ProposesTheSongsOwnSections) {
     const SectionPlan plan = SuggestSections(PatternsOf(GetParam().song), GetParam().chords);
-    EXPECT_EQ(plan.sections, GetParam().expected);
+    EXPECT_EQ(plan.sections, GetParam().expected) << PlanText(plan);
     EXPECT_EQ((std::pair{plan.measures, plan.chords}),
               (std::pair{static_cast<int>(GetParam().song.size()), GetParam().chords}));
 }
@@ -175,6 +175,12 @@ INSTANTIATE_TEST_SUITE_P(Songs, SuggestSectionsTest, testing::Values(
         {{"Main A", 0, 3, "", 0.75, "repeats 4 times from measure 0"},
          {"Main B", 5, 8, "", 0.75, "repeats 4 times from measure 5"},
          {"Fill BB", 4, 4, "", 0.65, "drums unlike Main A before the change to Main B"}}},
+    // A groove coming back keeps its main: the groove after it is the next one, Main C.
+    SuggestCase{"AGrooveComesBack",
+        Join({Repeat(kA, 4), Repeat(kB, 4), Repeat(kA, 4), Repeat(kC, 4)}),
+        {{"Main A", 0, 3, "", 0.75, "repeats 4 times from measure 0"},
+         {"Main B", 4, 7, "", 0.75, "repeats 4 times from measure 4"},
+         {"Main C", 12, 15, "", 0.75, "repeats 4 times from measure 12"}}},
     // A fifth groove is no main: the ending follows it all the same.
     SuggestCase{"FiveGrooves",
         Join({Repeat(kA, 2), Repeat(kB, 2), Repeat(kC, 2), Repeat(kD, 2), Repeat(kIntro2, 2),
