@@ -161,7 +161,8 @@ bool ReadAndShowSong(Session& s, const std::string& path) {
     s.song.bytes = WithTrackAfterHeader(std::move(bytes), *layout.trackChunkPos);
     ResetPerSongState(s, path == s.platform.paths.WorkingFilePath());
     if (!ScanSong(s, XgImport::Import)) return false;
-    s.song.displayTempo = CheckedInt16(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
+    // A tempo of thousands of beats a minute in eighths or shorter notes is shown, not refused.
+    s.song.displayTempo = CheckedInt32(s.facts.tempoBpm * s.facts.timeSigDenominator / 4.0);
     ShowSongFields(s);
     ShowChannelRows(s);
     KeepStyleCasm(s, path);

@@ -20,7 +20,7 @@ struct SongImage {
     bool hasStyleCasm = false;
     ByteImage styleCasmBytes{std::vector<uint8_t>(2, 0)};  // bytes after a style's track
     std::string lastStyleSaved;
-    int16_t displayTempo = 0;  // tempo as shown: quarter-note tempo scaled to the beat unit
+    int32_t displayTempo = 0;  // tempo as shown: quarter-note tempo scaled to the beat unit
 };
 
 // Decided by the last three characters of the file name, in any case.

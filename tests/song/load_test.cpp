@@ -172,6 +172,16 @@ TEST_F(GoodSongSession, RefusedFilesEndInTheirReportAndKeepTheSong) {
     EXPECT_EQ(s.view.txtTempo + "|" + s.view.txtTimeSig + "|" + s.view.txtKey + "|" +
                   s.view.lblMaxMeasures,
               "120| 4/4||Measures:  0");
+    // 30722 quarters a minute in 6/8 are shown as 61444 eighths, beyond a 16-bit field: the song
+    // loads all the same.
+    const TrackBuilder fast = TrackBuilder()
+                                  .Tempo(0, 1953)
+                                  .TimeSignature(0, 6, 3)
+                                  .NoteOn(0, 1, 60, 90)
+                                  .NoteOff(480, 1, 60)
+                                  .EndOfTrack();
+    ASSERT_TRUE(OpenChosenFile(s, dir.Write("fast.mid", test::SongFile(fast))));
+    EXPECT_EQ(s.view.txtTempo + "|" + s.view.txtTimeSig, "61444| 6/8");
 }
 
 TEST(FileKind, FollowsTheLastThreeCharactersInAnyCase) {
